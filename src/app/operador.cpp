@@ -1,0 +1,9 @@
+#include "app/operador.h"
+
+#include <QDate>
+
+namespace relvano {
+
+QDate RelojSistema::Hoy() const { return QDate::currentDate(); }
+
+}  // namespace relvano

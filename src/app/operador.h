@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace relvano {
+
+// The operator seam: everything the core asks of the person at the shop goes
+// through here. The window shows message boxes and frm_Informa; the command line
+// prints; tests record and answer from a script. The core never includes a widget.
+class Operador {
+ public:
+  enum class Icono { Ninguno, Informacion, Stop, Pregunta };
+
+  virtual ~Operador() = default;
+
+  // A message box with an OK button, titled with the program's title. Returns when
+  // the operator has closed it. Line breaks in `texto` are CR LF, as the program writes them.
+  virtual void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) = 0;
+
+  // A Yes/No question with the question icon. True for Yes.
+  virtual bool Pregunta(const QString& texto) = 0;
+
+  // The report window (frm_Informa): `texto` in a fixed-pitch font until closed.
+  virtual void Informe(const QString& texto) = 0;
+};
+
+// Progress of a run, reported by the read loops after each line. Returning false
+// asks the run to stop after the line in hand.
+class Progreso {
+ public:
+  virtual ~Progreso() = default;
+  virtual bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) = 0;
+};
+
+// "Today" for the code that stamps dates, so that tests can fix it.
+class Reloj {
+ public:
+  virtual ~Reloj() = default;
+  virtual QDate Hoy() const = 0;
+};
+
+class RelojSistema final : public Reloj {
+ public:
+  QDate Hoy() const override;
+};
+
+}  // namespace relvano

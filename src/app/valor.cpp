@@ -1,0 +1,84 @@
+#include "app/valor.h"
+
+#include <QDateTime>
+
+namespace relvano {
+
+QString Valor::texto() const {
+  if (const auto* t = std::get_if<QString>(&v_)) return *t;
+  return {};
+}
+
+double Valor::numero() const {
+  if (const auto* n = std::get_if<double>(&v_)) return *n;
+  return 0.0;
+}
+
+QDate Valor::fecha() const {
+  if (const auto* f = std::get_if<QDate>(&v_)) return *f;
+  return {};
+}
+
+bool Valor::booleano() const {
+  if (const auto* b = std::get_if<bool>(&v_)) return *b;
+  return false;
+}
+
+QVariant Valor::toVariant() const {
+  switch (tipo()) {
+    case Tipo::Null:
+      return QVariant();
+    case Tipo::Texto:
+      return texto();
+    case Tipo::Numero:
+      return numero();
+    case Tipo::Fecha:
+      return fecha();
+    case Tipo::Booleano:
+      return booleano();
+  }
+  return QVariant();
+}
+
+Valor Valor::fromVariant(const QVariant& v) {
+  if (!v.isValid() || v.isNull()) return Valor();
+  switch (v.typeId()) {
+    case QMetaType::Bool:
+      return Valor(v.toBool());
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return Valor(v.toDouble());
+    case QMetaType::QDate:
+      return Valor(v.toDate());
+    case QMetaType::QDateTime:
+      return Valor(v.toDateTime().date());
+    default:
+      return Valor(v.toString());
+  }
+}
+
+QString Valor::describe() const {
+  switch (tipo()) {
+    case Tipo::Null:
+      return QStringLiteral("Null");
+    case Tipo::Texto:
+      return QLatin1Char('"') + texto() + QLatin1Char('"');
+    case Tipo::Numero:
+      return QString::number(numero(), 'g', 15);
+    case Tipo::Fecha:
+      return fecha().toString(Qt::ISODate);
+    case Tipo::Booleano:
+      return booleano() ? QStringLiteral("true") : QStringLiteral("false");
+  }
+  return {};
+}
+
+}  // namespace relvano
