@@ -1,0 +1,408 @@
+#include "store/db/database.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlRecord>
+
+#include "store/db/recordset.h"
+
+namespace relvano::store {
+
+namespace {
+
+QString NuevoNombreConexion() {
+  // Qt keys connections by name; each Database needs its own. This counter only
+  // makes names unique and holds no program state.
+  static QAtomicInteger<quint64> contador;
+  return QStringLiteral("relvano-%1").arg(contador.fetchAndAddRelaxed(1));
+}
+
+bool EsBloqueo(const QSqlError& e) {
+  const QString texto = e.databaseText();
+  return e.nativeErrorCode() == QLatin1String("5") || e.nativeErrorCode() == QLatin1String("6") ||
+         texto.contains(QLatin1String("database is locked")) ||
+         texto.contains(QLatin1String("database table is locked"));
+}
+
+// SQLite reports column defaults as SQL text: 0, 1.5, 'EURO', NULL, CURRENT_DATE.
+Valor DefectoSqlite(const QVariant& texto) {
+  if (texto.isNull()) return Valor();
+  QString t = texto.toString().trimmed();
+  while (t.startsWith(QLatin1Char('(')) && t.endsWith(QLatin1Char(')')))
+    t = t.mid(1, t.size() - 2).trimmed();
+  if (t.isEmpty() || t.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) return Valor();
+  if (t.size() >= 2 && t.startsWith(QLatin1Char('\'')) && t.endsWith(QLatin1Char('\''))) {
+    return Database::DesdeColumna(t.mid(1, t.size() - 2).replace(QLatin1String("''"), QLatin1String("'")));
+  }
+  bool ok = false;
+  const double n = t.toDouble(&ok);
+  if (ok) return Valor(n);
+  if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) return Valor(1.0);
+  if (t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) return Valor(0.0);
+  return Valor();  // an expression such as CURRENT_DATE: left to the engine
+}
+
+const QRegularExpression& PatronFecha() {
+  static const QRegularExpression re(QStringLiteral(
+      R"(^(\d{4})-(\d{2})-(\d{2})(?:[ T]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?)?$)"));
+  return re;
+}
+
+}  // namespace
+
+int InfoTabla::Indice(const QString& columna) const {
+  for (int i = 0; i < columnas.size(); ++i)
+    if (columnas[i].compare(columna, Qt::CaseInsensitive) == 0) return i;
+  return -1;
+}
+
+Database::~Database() {
+  qDeleteAll(sentencias_);
+  sentencias_.clear();
+  if (db_.isValid()) {
+    if (enTransaccion_) db_.rollback();
+    db_.close();
+  }
+  db_ = QSqlDatabase();
+  if (!nombreConexion_.isEmpty()) QSqlDatabase::removeDatabase(nombreConexion_);
+}
+
+std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesConexion& opciones,
+                                          QString* error) {
+  std::shared_ptr<Database> d(new Database());
+  d->ruta_ = ruta;
+  d->nombreConexion_ = NuevoNombreConexion();
+  d->sqlite_ = opciones.conexionOdbc.isEmpty();
+  if (d->sqlite_) {
+    // SQLite would create a missing file; a missing database is an error here.
+    if (!QFileInfo(ruta).isFile()) {
+      if (error) *error = QStringLiteral("No existe el fichero %1").arg(ruta);
+      return nullptr;
+    }
+    d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->nombreConexion_);
+    d->db_.setDatabaseName(ruta);
+    d->db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(opciones.esperaBloqueoMs));
+  } else {
+    d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), d->nombreConexion_);
+    QString cadena = opciones.conexionOdbc;
+    cadena.replace(QLatin1String("{ruta}"), ruta).replace(QLatin1String("{clave}"), opciones.clave);
+    d->db_.setDatabaseName(cadena);
+  }
+  if (!d->db_.open()) {
+    if (error) *error = d->db_.lastError().text();
+    return nullptr;
+  }
+  if (d->sqlite_) {
+    // Opening does not read the file; this does, and fails on a file that is not a database.
+    QSqlQuery q(d->db_);
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+      if (error) *error = q.lastError().text();
+      return nullptr;
+    }
+  }
+  return d;
+}
+
+QVariant Database::AParametro(const Valor& v) {
+  switch (v.tipo()) {
+    case Valor::Tipo::Null:
+      return QVariant(QMetaType::fromType<QString>());
+    case Valor::Tipo::Texto:
+      return v.texto();
+    case Valor::Tipo::Numero: {
+      const double n = v.numero();
+      if (n == static_cast<double>(static_cast<qint64>(n)) && std::abs(n) < 9.0e15)
+        return static_cast<qlonglong>(n);
+      return n;
+    }
+    case Valor::Tipo::Fecha:
+      return v.fecha().toString(Qt::ISODate);
+    case Valor::Tipo::Booleano:
+      return v.booleano() ? 1 : 0;
+  }
+  return QVariant();
+}
+
+Valor Database::DesdeColumna(const QVariant& v) {
+  if (!v.isValid() || v.isNull()) return Valor();
+  switch (v.typeId()) {
+    case QMetaType::QString: {
+      const QString s = v.toString();
+      if (s.size() >= 10 && s.size() <= 26 && s[4] == QLatin1Char('-')) {
+        const auto m = PatronFecha().match(s);
+        if (m.hasMatch()) {
+          const QDate f(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+          if (f.isValid()) return Valor(f);
+        }
+      }
+      return Valor(s);
+    }
+    case QMetaType::QByteArray:
+      return Valor(QString::fromUtf8(v.toByteArray()));
+    default:
+      return Valor::fromVariant(v);
+  }
+}
+
+void Database::Falla(const QSqlQuery& q, const QString& sql) const {
+  const QSqlError e = q.lastError();
+  if (EsBloqueo(e)) {
+    throw DbError(QStringLiteral("La base de datos %1 está ocupada por otro programa y no ha "
+                                 "quedado libre a tiempo. Cierre el otro programa o espere a que "
+                                 "termine y vuelva a importar el fichero.")
+                      .arg(ruta_),
+                  ruta_, sql);
+  }
+  Falla(e.text(), sql);
+}
+
+void Database::Falla(const QString& detalle, const QString& sql) const {
+  throw DbError(QStringLiteral("Error en la base de datos %1: %2").arg(ruta_, detalle.trimmed()),
+                ruta_, sql);
+}
+
+QSqlQuery& Database::Prepara(const QString& sql) {
+  if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) return **it;
+  auto q = std::make_unique<QSqlQuery>(db_);
+  q->setForwardOnly(true);
+  if (!q->prepare(sql)) Falla(*q, sql);
+  QSqlQuery* p = q.release();
+  sentencias_.insert(sql, p);
+  return *p;
+}
+
+QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& parametros) {
+  QSqlQuery& q = Prepara(sql);
+  for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
+    q.bindValue(i, AParametro(parametros[i]));
+  if (!q.exec()) {
+    const QSqlQuery copia = q;
+    q.finish();
+    Falla(copia, sql);
+  }
+  return q;
+}
+
+int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
+  QSqlQuery& q = Corre(sql, parametros);
+  const int n = q.numRowsAffected();
+  q.finish();
+  return n;
+}
+
+Valor Database::Escalar(const QString& sql, const std::vector<Valor>& parametros) {
+  QSqlQuery& q = Corre(sql, parametros);
+  Valor v;
+  if (q.next()) v = DesdeColumna(q.value(0));
+  q.finish();
+  return v;
+}
+
+void Database::EjecutaScript(const QString& script) {
+  const QStringList sentencias = script.split(QRegularExpression(QStringLiteral(";\\s*\\n")));
+  for (QString s : sentencias) {
+    // Drop comment lines so that a trailing comment is not taken for a statement.
+    QStringList lineas;
+    for (const QString& l : s.split(QLatin1Char('\n')))
+      if (!l.trimmed().startsWith(QLatin1String("--"))) lineas << l;
+    s = lineas.join(QLatin1Char('\n')).trimmed();
+    if (s.endsWith(QLatin1Char(';'))) s.chop(1);
+    if (s.isEmpty()) continue;
+    QSqlQuery q(db_);
+    if (!q.exec(s)) Falla(q, s);
+  }
+  OlvidaEsquema();
+}
+
+void Database::OlvidaEsquema() {
+  tablas_.clear();
+  existeTabla_.clear();
+  formas_.clear();
+}
+
+bool Database::ExisteTabla(QString tabla) {
+  tabla.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+  tabla = tabla.trimmed();
+  const QString clave = tabla.toUpper();
+  if (auto it = existeTabla_.constFind(clave); it != existeTabla_.constEnd()) return *it;
+  bool existe = false;
+  if (sqlite_) {
+    existe = !Escalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
+                                     "AND name = ? COLLATE NOCASE"),
+                      {Valor(tabla)})
+                  .esNull();
+  } else {
+    for (const QString& t : db_.tables(QSql::AllTables))
+      if (t.compare(tabla, Qt::CaseInsensitive) == 0) existe = true;
+  }
+  existeTabla_.insert(clave, existe);
+  return existe;
+}
+
+const InfoTabla* Database::Tabla(const QString& tabla) {
+  const QString clave = tabla.toUpper();
+  if (auto it = tablas_.find(clave); it != tablas_.end()) return it->has_value() ? &**it : nullptr;
+  std::optional<InfoTabla> info;
+  if (ExisteTabla(tabla)) {
+    InfoTabla t;
+    t.nombre = tabla;
+    if (sqlite_) {
+      // PRAGMA arguments cannot be bound; the name comes from the program's own
+      // constants and is quoted as an identifier.
+      QString nombre = tabla;
+      nombre.replace(QLatin1Char('"'), QLatin1String("\"\""));
+      QSqlQuery q(db_);
+      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre))) Falla(q, tabla);
+      std::vector<std::pair<int, QString>> clave;
+      while (q.next()) {
+        t.columnas << q.value(1).toString();
+        t.defectos.push_back(DefectoSqlite(q.value(4)));
+        if (q.value(5).toInt() > 0) clave.emplace_back(q.value(5).toInt(), q.value(1).toString());
+      }
+      std::sort(clave.begin(), clave.end());
+      for (const auto& [orden, col] : clave) t.clave << col;
+      QSqlQuery w(db_);
+      // Tables WITHOUT ROWID always have a key; the others answer to rowid.
+      t.tieneRowid = w.exec(QStringLiteral("SELECT rowid FROM \"%1\" LIMIT 0").arg(nombre));
+    } else {
+      const QSqlRecord r = db_.record(tabla);
+      for (int i = 0; i < r.count(); ++i) {
+        t.columnas << r.fieldName(i);
+        t.defectos.push_back(Valor::fromVariant(r.field(i).defaultValue()));
+      }
+      const QSqlIndex pk = db_.primaryIndex(tabla);
+      for (int i = 0; i < pk.count(); ++i) t.clave << pk.fieldName(i);
+    }
+    info = std::move(t);
+  }
+  auto it = tablas_.insert(clave, std::move(info));
+  return it->has_value() ? &**it : nullptr;
+}
+
+bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
+  const InfoTabla* t = Tabla(tabla);
+  return t && t->Indice(campo) >= 0;
+}
+
+void Database::Begin() {
+  if (enTransaccion_) return;
+  if (sqlite_) {
+    Ejecuta(QStringLiteral("BEGIN IMMEDIATE"));
+  } else if (!db_.transaction()) {
+    Falla(db_.lastError().text(), QStringLiteral("BEGIN"));
+  }
+  enTransaccion_ = true;
+}
+
+void Database::Commit() {
+  if (!enTransaccion_) return;
+  if (sqlite_) {
+    Ejecuta(QStringLiteral("COMMIT"));
+  } else if (!db_.commit()) {
+    Falla(db_.lastError().text(), QStringLiteral("COMMIT"));
+  }
+  enTransaccion_ = false;
+}
+
+void Database::Rollback() {
+  if (!enTransaccion_) return;
+  enTransaccion_ = false;
+  if (sqlite_) {
+    Ejecuta(QStringLiteral("ROLLBACK"));
+  } else if (!db_.rollback()) {
+    Falla(db_.lastError().text(), QStringLiteral("ROLLBACK"));
+  }
+}
+
+void Database::Savepoint(const QString& nombre) {
+  Ejecuta(QStringLiteral("SAVEPOINT ") + nombre);
+}
+
+void Database::ReleaseSavepoint(const QString& nombre) {
+  Ejecuta(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
+}
+
+void Database::RollbackToSavepoint(const QString& nombre) {
+  Ejecuta(QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre);
+}
+
+Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros) {
+  static const QRegularExpression reTabla(
+      QStringLiteral(R"(\bfrom\s+\[?([A-Za-z_][A-Za-z0-9_\-]*)\]?)"),
+      QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression reSelectTodo(QStringLiteral(R"(^\s*select\s+\*\s+from\b)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+  Recordset rs;
+  rs.db_ = shared_from_this();
+  rs.sql_ = sql;
+  const auto m = reTabla.match(sql);
+  if (m.hasMatch()) {
+    rs.tabla_ = m.captured(1);
+    rs.info_ = Tabla(rs.tabla_);
+  }
+  // A table without a primary key is edited through its row identity, which the
+  // query then also has to return.
+  QString ejecutada = sql;
+  const bool conRowid = rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid &&
+                        reSelectTodo.match(sql).hasMatch();
+  if (conRowid) {
+    const auto s = reSelectTodo.match(sql);
+    ejecutada = QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(s.capturedEnd());
+  }
+  QSqlQuery& q = Corre(ejecutada, parametros);
+  auto& forma = formas_[ejecutada];
+  if (!forma) {
+    auto f = std::make_shared<FormaResultado>();
+    const QSqlRecord r = q.record();
+    for (int i = 0; i < r.count(); ++i) {
+      f->nombres << r.fieldName(i);
+      f->indices.insert(r.fieldName(i).toUpper(), i);
+    }
+    forma = std::move(f);
+  }
+  rs.forma_ = forma;
+  const int n = forma->nombres.size();
+  if (conRowid) rs.rowidCol_ = n - 1;
+  while (q.next()) {
+    std::vector<QVariant> fila(n);
+    for (int i = 0; i < n; ++i) fila[i] = q.value(i);
+    rs.filas_.push_back(std::move(fila));
+  }
+  q.finish();
+  return rs;
+}
+
+std::shared_ptr<Database> Conexiones::Abre(const QString& ruta, QString* error) {
+  const QString clave = QFileInfo(ruta).absoluteFilePath();
+  if (auto it = abiertas_.find(clave); it != abiertas_.end()) {
+    if (auto db = it->lock()) return db;
+  }
+  auto db = Database::Abrir(ruta, opciones_, error);
+  if (db) abiertas_.insert(clave, db);
+  return db;
+}
+
+QString MensajeErrorAbrirBaseDatos(const QString& ruta) {
+  return QStringLiteral("Se ha producido un error al abrir la base de datos") +
+         QStringLiteral("\r\n\r\n") + ruta + QStringLiteral("\r\n\r\n") +
+         QStringLiteral("Puede que este dañada o no exista.") + QStringLiteral("\r\n") +
+         QStringLiteral("Póngase en contacto con el servicio de soporte al programa.") +
+         QStringLiteral("\r\n") + QStringLiteral("El programa se cerrará.");
+}
+
+QString ClaveBaseDatos() {
+  const QByteArray entorno = qgetenv("RELVANO_CLAVE_BDD");
+  if (!entorno.isEmpty()) return QString::fromUtf8(entorno).trimmed();
+#ifdef RELVANO_CLAVE_BDD_BUILD
+  return QStringLiteral(RELVANO_CLAVE_BDD_BUILD).trimmed();
+#else
+  return {};
+#endif
+}
+
+}  // namespace relvano::store

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/valor.h"
+#include "store/db/db_error.h"
+
+namespace relvano::store {
+
+class Recordset;
+
+// How databases are reached. Defaults: SQLite files.
+struct OpcionesConexion {
+  // ODBC connection string; empty selects SQLite. "{ruta}" stands for the database
+  // file's full name and "{clave}" for the database password.
+  QString conexionOdbc;
+  // Database password (used by ODBC connection strings only; never logged).
+  QString clave;
+  // How long a statement waits for another program that holds the database before
+  // it fails with a clear error.
+  int esperaBloqueoMs = 5000;
+};
+
+// What the layer knows about one table: its columns in order, their defaults and
+// its primary key. Read once per connection.
+struct InfoTabla {
+  QString nombre;
+  QStringList columnas;         // as the database spells them
+  std::vector<Valor> defectos;  // default of each column (Null when none or not a constant)
+  QStringList clave;            // primary key columns; empty when the table has none
+  bool tieneRowid = false;      // SQLite row identity available for tables without a key
+  int Indice(const QString& columna) const;  // -1 when absent (case-insensitive)
+};
+
+// The columns of a query's result, by position and by upper-case name.
+struct FormaResultado {
+  QStringList nombres;
+  QHash<QString, int> indices;
+  int Indice(const QString& nombre) const { return indices.value(nombre.toUpper(), -1); }
+};
+
+// One open database file. Every handle the program keeps to the same file shares
+// one Database (see Conexiones). Statements are prepared once per SQL text and
+// reused. Values always travel as bound parameters.
+//
+// Errors: statements that fail throw DbError. A database held by another program is
+// waited for up to OpcionesConexion::esperaBloqueoMs, then reported as DbError naming
+// the database.
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Opens the database at `ruta`. A missing file, a file that is not a database or
+  // a failed connection gives nullptr with `error` set (AbrirBaseDatos turns that into
+  // the fatal message).
+  static std::shared_ptr<Database> Abrir(const QString& ruta, const OpcionesConexion& opciones,
+                                         QString* error);
+
+  // NombreBaseDatos: the database's file name as opened.
+  const QString& Ruta() const { return ruta_; }
+  bool EsSqlite() const { return sqlite_; }
+
+  // Runs a SELECT and loads its rows into a recordset that can add and edit rows of
+  // the statement's table (the table after FROM). Throws DbError.
+  Recordset AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros = {});
+
+  // Runs a statement that returns no rows; returns the number of rows changed.
+  int Ejecuta(const QString& sql, const std::vector<Valor>& parametros = {});
+
+  // First column of the first row, Null when there is no row.
+  Valor Escalar(const QString& sql, const std::vector<Valor>& parametros = {});
+
+  // Runs a script of statements separated by ";" at line ends (schema files).
+  void EjecutaScript(const QString& script);
+
+  // ExisteTabla: true when the table exists; "[" and "]" are stripped from the name.
+  bool ExisteTabla(QString tabla);
+  // ExisteCampoTabla without a recordset: true when the table has the column.
+  bool ExisteCampoTabla(const QString& tabla, const QString& campo);
+  // Columns, defaults and key of a table; nullptr when it does not exist.
+  const InfoTabla* Tabla(const QString& tabla);
+  // Forgets what was learnt about tables (after the schema was changed).
+  void OlvidaEsquema();
+
+  // Transactions. Begin starts one (taking the write lock at once on SQLite, so that
+  // a database held by another program is reported here, not halfway through a line).
+  void Begin();
+  void Commit();
+  void Rollback();
+  bool EnTransaccion() const { return enTransaccion_; }
+  void Savepoint(const QString& nombre);
+  void ReleaseSavepoint(const QString& nombre);
+  void RollbackToSavepoint(const QString& nombre);
+
+  // A prepared statement for `sql`, prepared once per connection.
+  QSqlQuery& Prepara(const QString& sql);
+  // Runs a prepared statement with `parametros` bound; throws DbError on failure.
+  QSqlQuery& Corre(const QString& sql, const std::vector<Valor>& parametros);
+
+  // Conversions between Valor and what the engine stores: dates as 'YYYY-MM-DD'
+  // text, booleans as 1/0, whole numbers as integers.
+  static QVariant AParametro(const Valor& v);
+  static Valor DesdeColumna(const QVariant& v);
+
+  // Throws the DbError for a failed statement (a lock held too long gets its own message).
+  [[noreturn]] void FallaSentencia(const QSqlQuery& q, const QString& sql) const { Falla(q, sql); }
+
+ private:
+  Database() = default;
+  [[noreturn]] void Falla(const QSqlQuery& q, const QString& sql) const;
+  [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
+
+  QString ruta_;
+  QString nombreConexion_;
+  bool sqlite_ = true;
+  bool enTransaccion_ = false;
+  QSqlDatabase db_;
+  QHash<QString, QSqlQuery*> sentencias_;
+  QHash<QString, std::optional<InfoTabla>> tablas_;  // key: upper-case table name
+  QHash<QString, bool> existeTabla_;
+  QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
+};
+
+// The shared connections: one Database per file, whatever the number of handles
+// (BddTienda, BddComercial, ... all point at one). Owned by the company state.
+class Conexiones {
+ public:
+  explicit Conexiones(OpcionesConexion opciones = {}) : opciones_(std::move(opciones)) {}
+  // The open Database for `ruta`, opening it on first use; nullptr with `error` set
+  // when it cannot be opened.
+  std::shared_ptr<Database> Abre(const QString& ruta, QString* error);
+  const OpcionesConexion& Opciones() const { return opciones_; }
+
+ private:
+  OpcionesConexion opciones_;
+  QHash<QString, std::weak_ptr<Database>> abiertas_;
+};
+
+// The message shown when a database cannot be opened; the program ends after it.
+QString MensajeErrorAbrirBaseDatos(const QString& ruta);
+
+// The database password of the installation: RELVANO_CLAVE_BDD from the
+// environment, else the value the program was built with.
+QString ClaveBaseDatos();
+
+}  // namespace relvano::store

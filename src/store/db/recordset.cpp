@@ -1,0 +1,218 @@
+#include "store/db/recordset.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace relvano::store {
+
+int Recordset::Indice(const QString& nombre) const {
+  if (!forma_) return -1;
+  const int i = forma_->Indice(nombre);
+  return i == rowidCol_ ? -1 : i;
+}
+
+void Recordset::ExigeColumna(int indice, const QString& nombre) const {
+  if (indice < 0) {
+    throw DbError(QStringLiteral("No existe la columna %1 en la consulta: %2").arg(nombre, sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+}
+
+QVariant Recordset::Crudo(int indice) const {
+  if (modo_ != Modo::Ninguno) return buffer_[indice];
+  if (Eof()) {
+    throw DbError(QStringLiteral("No hay registro actual en la consulta: %1").arg(sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  return filas_[pos_][indice];
+}
+
+Valor Recordset::Campo(const QString& nombre) const {
+  const int i = Indice(nombre);
+  ExigeColumna(i, nombre);
+  return Database::DesdeColumna(Crudo(i));
+}
+
+Valor Recordset::Campo(int indice) const {
+  if (indice < 0 || !forma_ || indice >= forma_->nombres.size())
+    ExigeColumna(-1, QString::number(indice));
+  return Database::DesdeColumna(Crudo(indice));
+}
+
+void Recordset::NuevoRegistro() {
+  if (!db_ || !info_) {
+    throw DbError(QStringLiteral("No se pueden añadir registros a la consulta: %1").arg(sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  const int n = forma_->nombres.size();
+  buffer_.assign(n, QVariant());
+  asignado_.assign(n, 0);
+  for (int i = 0; i < n; ++i) {
+    const int c = info_->Indice(forma_->nombres[i]);
+    if (c >= 0) buffer_[i] = Database::AParametro(info_->defectos[c]);
+  }
+  modo_ = Modo::Nuevo;
+}
+
+void Recordset::EditarRegistro() {
+  if (!db_ || !info_ || Eof()) {
+    throw DbError(QStringLiteral("No hay registro que modificar en la consulta: %1").arg(sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  buffer_ = filas_[pos_];
+  asignado_.assign(buffer_.size(), 0);
+  modo_ = Modo::Edicion;
+}
+
+void Recordset::Asigna(const QString& nombre, const Valor& valor) {
+  if (modo_ == Modo::Ninguno) {
+    throw DbError(QStringLiteral("Se asigna %1 sin añadir ni modificar un registro: %2")
+                      .arg(nombre, sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  const int i = Indice(nombre);
+  ExigeColumna(i, nombre);
+  buffer_[i] = Database::AParametro(valor);
+  asignado_[i] = 1;
+}
+
+void Recordset::GrabarRegistro() {
+  if (modo_ == Modo::Ninguno) {
+    throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  const int n = static_cast<int>(buffer_.size());
+  auto quoted = [](const QString& c) { return QLatin1Char('"') + c + QLatin1Char('"'); };
+  QStringList cols;
+  for (int i = 0; i < n; ++i)
+    if (asignado_[i]) cols << quoted(forma_->nombres[i]);
+  // Values go back to the engine exactly as they were read or assigned: the raw
+  // variants are bound, so that no conversion slips in between.
+  auto bind = [&](QSqlQuery& q, const std::vector<QVariant>& valores) {
+    for (int i = 0; i < static_cast<int>(valores.size()); ++i) q.bindValue(i, valores[i]);
+  };
+  std::vector<QVariant> crudos;
+  for (int i = 0; i < n; ++i)
+    if (asignado_[i]) crudos.push_back(buffer_[i]);
+
+  if (modo_ == Modo::Nuevo) {
+    QString sql;
+    if (cols.isEmpty()) {
+      sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tabla_));
+    } else {
+      QStringList marcas;
+      for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
+      sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(quoted(tabla_), cols.join(QLatin1Char(',')), marcas.join(QLatin1Char(',')));
+    }
+    QSqlQuery& q = db_->Prepara(sql);
+    bind(q, crudos);
+    if (!q.exec()) {
+      const QSqlQuery copia = q;
+      q.finish();
+      db_->FallaSentencia(copia, sql);
+    }
+    const QVariant id = q.lastInsertId();
+    q.finish();
+    // The stored row joins the recordset, as the current row, with the identity the
+    // engine gave it.
+    if (rowidCol_ >= 0) buffer_[rowidCol_] = id;
+    if (info_->clave.size() == 1) {
+      const int k = Indice(info_->clave.front());
+      if (k >= 0 && !asignado_[k] && id.isValid()) buffer_[k] = id;
+    }
+    filas_.push_back(buffer_);
+    pos_ = static_cast<int>(filas_.size()) - 1;
+  } else {
+    if (!cols.isEmpty()) {
+      QStringList sets;
+      for (const QString& c : cols) sets << c + QStringLiteral(" = ?");
+      QStringList donde;
+      std::vector<QVariant> clave;
+      const std::vector<QVariant>& original = filas_[pos_];
+      if (!info_->clave.isEmpty()) {
+        for (const QString& k : info_->clave) {
+          const int i = Indice(k);
+          if (i < 0) {
+            throw DbError(QStringLiteral("La consulta no devuelve la clave %1 de %2: %3")
+                              .arg(k, tabla_, sql_),
+                          db_->Ruta(), sql_);
+          }
+          donde << quoted(k) + QStringLiteral(" = ?");
+          clave.push_back(original[i]);
+        }
+      } else if (rowidCol_ >= 0) {
+        donde << QStringLiteral("rowid = ?");
+        clave.push_back(original[rowidCol_]);
+      } else {
+        throw DbError(QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+                      db_->Ruta(), sql_);
+      }
+      const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                              .arg(quoted(tabla_), sets.join(QLatin1Char(',')),
+                                   donde.join(QStringLiteral(" AND ")));
+      QSqlQuery& q = db_->Prepara(sql);
+      bind(q, crudos);
+      for (int i = 0; i < static_cast<int>(clave.size()); ++i)
+        q.bindValue(static_cast<int>(crudos.size()) + i, clave[i]);
+      if (!q.exec()) {
+        const QSqlQuery copia = q;
+        q.finish();
+        db_->FallaSentencia(copia, sql);
+      }
+      q.finish();
+    }
+    filas_[pos_] = buffer_;
+  }
+  modo_ = Modo::Ninguno;
+  buffer_.clear();
+  asignado_.clear();
+}
+
+void Recordset::Cerrar() {
+  db_.reset();
+  forma_.reset();
+  filas_.clear();
+  buffer_.clear();
+  asignado_.clear();
+  info_ = nullptr;
+  modo_ = Modo::Ninguno;
+  pos_ = 0;
+}
+
+void AsignaCamposComunes(const QString& tipo, Recordset& rs, const QString& idEmpresa, QDate hoy) {
+  if (tipo == QLatin1String("A")) {
+    if (rs.ExisteCampo(QStringLiteral("FECHA_ALTA"))) {
+      rs.Asigna(QStringLiteral("FECHA_ALTA"), Valor(hoy));
+      if (rs.ExisteCampo(QStringLiteral("ULTIMA_MODIFICACION")))
+        rs.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(hoy));
+    }
+    if (rs.ExisteCampo(QStringLiteral("IDEMPRESA"))) rs.Asigna(QStringLiteral("IDEMPRESA"), Valor(idEmpresa));
+  } else if (tipo == QLatin1String("M")) {
+    if (rs.ExisteCampo(QStringLiteral("ULTIMA_MODIFICACION")))
+      rs.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(hoy));
+  }
+}
+
+bool EsVerdadero(const Valor& v) {
+  switch (v.tipo()) {
+    case Valor::Tipo::Null:
+      return false;
+    case Valor::Tipo::Booleano:
+      return v.booleano();
+    case Valor::Tipo::Numero:
+      return v.numero() != 0.0;
+    case Valor::Tipo::Fecha:
+      return true;
+    case Valor::Tipo::Texto: {
+      const QString t = v.texto().trimmed();
+      return t == QLatin1String("-1") || t == QLatin1String("1") ||
+             t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 ||
+             t.compare(QLatin1String("Verdadero"), Qt::CaseInsensitive) == 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace relvano::store

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "app/valor.h"
+#include "store/db/database.h"
+
+namespace relvano::store {
+
+// The rows of one SELECT, with a current row, as the suite's code uses them: read
+// fields by name, move through the rows, add a row (NuevoRegistro) or edit the current
+// one (EditarRegistro), assign fields and store (GrabarRegistro).
+//
+// - A field that the recordset does not have is an error (DbError), never an empty value.
+// - A new row starts with the table's column defaults, readable before it is stored.
+// - A stored row is found again by the table's primary key (as read), or by the
+//   engine's row identity when the table has none; an edit writes only the columns
+//   that were assigned.
+// - Rows are loaded when the recordset is opened; storing updates the database at once.
+class Recordset {
+ public:
+  Recordset() = default;  // closed
+
+  bool Abierto() const { return db_ != nullptr; }
+
+  // HayRegistros: at least one row.
+  bool HayRegistros() const { return !filas_.empty(); }
+  int RecordCount() const { return static_cast<int>(filas_.size()); }
+  bool Eof() const { return pos_ >= static_cast<int>(filas_.size()); }
+  void MoveFirst() { pos_ = 0; }
+  void MoveNext() { if (!Eof()) ++pos_; }
+  void MoveLast() { pos_ = filas_.empty() ? 0 : static_cast<int>(filas_.size()) - 1; }
+
+  // Value of a column of the current row (or of the row being added or edited).
+  // Throws DbError when the recordset has no such column or no current row.
+  Valor Campo(const QString& nombre) const;
+  Valor operator[](const QString& nombre) const { return Campo(nombre); }
+  // Position of a column, for loops that read many rows; -1 when absent.
+  int Indice(const QString& nombre) const;
+  Valor Campo(int indice) const;
+
+  // ExisteCampo: true when the recordset has the column (a Null value counts).
+  bool ExisteCampo(const QString& nombre) const { return Indice(nombre) >= 0; }
+
+  void NuevoRegistro();
+  void EditarRegistro();  // throws DbError when there is no current row
+  // Assigns a column of the row being added or edited; throws DbError when not
+  // adding or editing, or when the column does not exist.
+  void Asigna(const QString& nombre, const Valor& valor);
+  void GrabarRegistro();
+  bool Editando() const { return modo_ != Modo::Ninguno; }
+
+  // CerrarRecordset: releases the rows; safe on a closed recordset.
+  void Cerrar();
+
+  // NombreRecordset: the SQL text the recordset was opened with.
+  const QString& Sql() const { return sql_; }
+  Database& BaseDatos() const { return *db_; }
+
+ private:
+  friend class Database;
+  enum class Modo { Ninguno, Nuevo, Edicion };
+
+  QVariant Crudo(int indice) const;
+  void ExigeColumna(int indice, const QString& nombre) const;
+
+  std::shared_ptr<Database> db_;
+  QString sql_;
+  QString tabla_;                       // table that adds and edits go to
+  const InfoTabla* info_ = nullptr;     // its columns, defaults and key
+  std::shared_ptr<const FormaResultado> forma_;  // columns of the result
+  std::vector<std::vector<QVariant>> filas_;
+  int pos_ = 0;
+  int rowidCol_ = -1;  // hidden row identity column, when the table has no key
+  Modo modo_ = Modo::Ninguno;
+  std::vector<QVariant> buffer_;
+  std::vector<char> asignado_;
+};
+
+// AsignaCamposComunes: the control columns of a row being added ("A": FECHA_ALTA and
+// ULTIMA_MODIFICACION to `hoy` when the recordset has FECHA_ALTA, then IDEMPRESA when it
+// has that column) or changed ("M": ULTIMA_MODIFICACION). Any other tipo does nothing.
+void AsignaCamposComunes(const QString& tipo, Recordset& rs, const QString& idEmpresa, QDate hoy);
+
+// Boolean reading of a stored value: numbers other than 0, true, and the texts
+// "-1", "1", "True", "Verdadero" are true; Null and everything else false.
+bool EsVerdadero(const Valor& v);
+
+}  // namespace relvano::store
