@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QTextStream>
+
+#include "app/operador.h"
+
+namespace relvano::cli {
+
+// The operator of the command line: every message box becomes one message on standard
+// error in its own words (its CR LF line breaks as line breaks); the report goes to
+// standard output; questions are not asked (naming the file is the confirmation).
+class CliOperador final : public Operador {
+ public:
+  void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
+  bool Pregunta(const QString& texto) override;
+  void Informe(const QString& texto) override;
+};
+
+// Text for a terminal: CR LF and lone CR become LF.
+QString ParaTerminal(QString texto);
+
+}  // namespace relvano::cli

@@ -1,0 +1,101 @@
+// relvano-cli: the start-up, company opening and import runs of the main window,
+// without a window.
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "cli/opciones_cli.h"
+
+namespace {
+
+using relvano::cli::OpcionesCli;
+
+const char kAyuda[] =
+    "Uso: relvano-cli [opciones] ORDEN\n"
+    "\n"
+    "Órdenes:\n"
+    "  companies           lista las empresas, un código por línea\n"
+    "  import CLASE FICHERO  importa un fichero de la cadena en la empresa abierta\n"
+    "                      CLASE: articulos, ean, preciocoste, precioventa, ofertas,\n"
+    "                      facturas, o el número de opción 0 a 5\n"
+    "  demo CARPETA        crea una instalación de demostración en CARPETA\n"
+    "\n"
+    "Opciones:\n"
+    "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
+    "  --log-dir DIR       carpeta de los ficheros de resumen (.LOG)\n"
+    "  --company CODIGO    empresa que se abre (por defecto, la última usada)\n"
+    "  --no-bajas          marca \"No actualizar las bajas\"\n"
+    "  --bajas             desmarca \"No actualizar las bajas\"\n"
+    "  --simulate          con import: hace todo y deja las bases de datos como estaban\n"
+    "  --help              muestra esta ayuda\n"
+    "  --version           muestra la versión\n"
+    "\n"
+    "Estado de salida: 0 fichero importado hasta el final; 1 un error detuvo la importación;\n"
+    "2 error de uso o de instalación; 3 factura de compra no creada.\n";
+
+int Uso(const QString& error) {
+  QTextStream err(stderr);
+  err << "relvano-cli: " << error << "\n" << "Pruebe 'relvano-cli --help'.\n";
+  return relvano::cli::kSalidaUso;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("relvano-cli"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(RELVANO_VERSION));
+
+  OpcionesCli opciones;
+  QStringList posicionales;
+  const QStringList args = QCoreApplication::arguments().mid(1);
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto valor = [&](QString* destino) {
+      if (i + 1 >= args.size()) return false;
+      *destino = args[++i];
+      return true;
+    };
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      QTextStream(stdout) << kAyuda;
+      return relvano::cli::kSalidaOk;
+    } else if (a == QLatin1String("--version")) {
+      QTextStream(stdout) << "relvano-cli " << RELVANO_VERSION << "\n";
+      return relvano::cli::kSalidaOk;
+    } else if (a == QLatin1String("--settings-dir")) {
+      if (!valor(&opciones.carpetaAjustes)) return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
+    } else if (a == QLatin1String("--log-dir")) {
+      if (!valor(&opciones.carpetaLogs)) return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
+    } else if (a == QLatin1String("--company")) {
+      if (!valor(&opciones.empresa)) return Uso(QStringLiteral("falta el código tras --company"));
+    } else if (a == QLatin1String("--no-bajas")) {
+      opciones.noActualizarBajas = true;
+    } else if (a == QLatin1String("--bajas")) {
+      opciones.noActualizarBajas = false;
+    } else if (a == QLatin1String("--simulate")) {
+      opciones.simular = true;
+    } else if (a.startsWith(QLatin1String("--"))) {
+      return Uso(QStringLiteral("opción desconocida: %1").arg(a));
+    } else {
+      posicionales << a;
+    }
+  }
+  if (posicionales.isEmpty()) return Uso(QStringLiteral("falta la orden (companies, import o demo)"));
+  opciones.comando = posicionales.takeFirst();
+  opciones.argumentos = posicionales;
+
+  if (opciones.comando == QLatin1String("companies")) {
+    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("companies no lleva argumentos"));
+    return relvano::cli::ComandoCompanies(opciones);
+  }
+  if (opciones.comando == QLatin1String("import")) {
+    if (opciones.argumentos.size() != 2) return Uso(QStringLiteral("uso: import CLASE FICHERO"));
+    return relvano::cli::ComandoImport(opciones);
+  }
+  if (opciones.comando == QLatin1String("demo")) {
+    if (opciones.argumentos.size() != 1) return Uso(QStringLiteral("uso: demo CARPETA"));
+    return relvano::cli::ComandoDemo(opciones);
+  }
+  return Uso(QStringLiteral("orden desconocida: %1").arg(opciones.comando));
+}
