@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the window need, when missing.
+# Safe to run again: it installs nothing when everything is there.
+set -euo pipefail
+
+paquetes=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc
+  libgtest-dev libsqlite3-dev
+  xvfb xauth
+)
+
+faltan=()
+for p in "${paquetes[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    faltan+=("$p")
+  fi
+done
+
+if [ ${#faltan[@]} -gt 0 ]; then
+  echo "Instalando: ${faltan[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${faltan[@]}"
+fi

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, creates a demo installation in demo/ (replacing an
+# earlier one) and runs the program's main job on it: every kind of chain file is
+# imported into the demo shop, and each run's log is printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+
+demo="$PWD/demo"
+rm -rf "$demo"
+cli=(build/relvano-cli --settings-dir "$demo/settings" --log-dir "$demo/logs")
+build/relvano-cli demo "$demo"
+mkdir -p "$demo/logs"
+
+echo "== Empresas"
+"${cli[@]}" companies
+
+for clase in articulos ean preciocoste precioventa ofertas facturas; do
+  fichero=$(ls "$demo/In" | grep -i -E "^$(case $clase in
+    articulos) echo vrcrefcto;; ean) echo vrceancto;; preciocoste) echo vrcmllcto;;
+    precioventa) echo vrcprccto;; ofertas) echo vrcofecto;; facturas) echo envfradis;; esac)" | head -n 1)
+  echo
+  echo "== Importación $clase: $fichero"
+  estado=0
+  "${cli[@]}" import "$clase" "$demo/In/$fichero" || estado=$?
+  echo "(estado de salida: $estado)"
+  log="$demo/logs/$(echo "$clase" | tr a-z A-Z).LOG"
+  if [ -f "$log" ]; then
+    echo "-- $log"
+    tr -d '\r' < "$log"
+  fi
+done
