@@ -32,8 +32,8 @@ QString TextoNumero(double x);
 QString TextoFecha(QDate fecha);
 
 // Reads a day-first date text as the shops' regional settings do: "15/07/2012",
-// "1/1/12" (two-digit years take the century of `hoy`), "15-07-2012". Nullopt
-// when the text is not a real date (31/02/2012, letters, empty).
+// "1/1/12" (one- and two-digit years take the century of `hoy`), "15-07-2012".
+// Nullopt when the text is not a real date (31/02/2012, letters, empty, a time).
 std::optional<QDate> LeeFecha(const QString& texto, QDate hoy);
 }  // namespace regional
 
@@ -41,13 +41,14 @@ std::optional<QDate> LeeFecha(const QString& texto, QDate hoy);
 
 // Number of a value. Null, "", "-" and anything that is not a number give 0.
 // Texts are read under the regional settings: "12,5" is 12.5, "12.5" is 125
-// (a "." is a thousands mark and is ignored), " 7 " is 7. Numbers pass through,
+// (a "." is a thousands mark and is ignored), " 7 " is 7, "-3,5" is -3.5, "1,5E3"
+// is 1500 (a sign in front, an exponent behind). Numbers pass through,
 // true is -1 and false 0, a date is its serial day count (days since 30/12/1899).
 double ValorNumerico(const Valor& valor);
 
 // Text of a value: Null gives "", anything else its text form trimmed of blanks
-// at both ends (numbers by regional::TextoNumero, dates by regional::TextoFecha,
-// booleans "Verdadero"/"Falso").
+// (spaces; a tab is kept) at both ends (numbers by regional::TextoNumero, dates by
+// regional::TextoFecha, booleans "Verdadero"/"Falso").
 QString ValorTexto(const Valor& valor);
 
 // 16-bit whole part of a value: 0 when ValorTexto is empty, otherwise the number
@@ -61,7 +62,7 @@ std::optional<QString> TextoDeValor(const Valor& valor);
 QString Mayusculas(const QString& texto);
 
 // Part of `texto` from `inicio` (1-based) of `longitud` characters, or to the end.
-// A start beyond the end gives "".
+// A start beyond the end gives ""; a start below 1 counts as 1, a negative length as 0.
 QString MidTexto(const QString& texto, int inicio, std::optional<int> longitud = std::nullopt);
 
 // `texto` with `relleno` added `veces` times: at the end when `lado` is "D",
@@ -89,6 +90,9 @@ QString FormatoMoneda(const QString& codigo);
 // toward minus infinity) and every other currency to two decimals. With "EURO" or
 // "Bs", two decimals; with another code, the precision of its mask (none: unrounded).
 // Two-decimal and whole-unit roundings take halves away from zero; |v| < 0.0001 is 0.
+// Every rounding is decided on the amount as written with 15 significant digits, so
+// 10.005 (held as 10.00499...) gives 10.01 and 10.49 in pesetas gives 10. Amounts
+// beyond the money range are clamped to it.
 Moneda RedondeaMoneda(const Valor& valor, const QString& divisa,
                       const std::optional<QString>& codigo = std::nullopt);
 
@@ -100,12 +104,15 @@ QString FormateaMoneda(Valor& valor, const QString& divisa,
 
 // ---- Files -----------------------------------------------------------------------
 
-// True when `ruta` is not empty and names an existing file. When the test itself
-// fails (an unreadable folder) and `operador` is given, shows the access error box.
+// True when `ruta` is not empty and names an existing regular file; a "*" or "?" in
+// its last part is a pattern, true when some file of the folder matches. When the
+// test itself fails (an unreadable folder, a name too long) the result is false and,
+// when `operador` is given, the access error box is shown.
 bool ExisteFichero(const QString& ruta, Operador* operador = nullptr);
 
 // Deletes the file (a "*" pattern deletes every match). True when it was deleted
-// or did not exist; false after telling the operator why it could not be deleted.
+// or did not exist; false after telling the operator why it could not be deleted
+// (the access error box when the file could not even be looked for).
 bool BorraFichero(const QString& ruta, Operador& operador);
 
 // ---- Windows ---------------------------------------------------------------------
@@ -119,6 +126,7 @@ struct PosicionVentana {
 // Where to place a window of the given size (twips) on a screen of
 // `anchoPantallaPixels`, assuming 800x600 below 800 pixels wide and 1024x768
 // otherwise. `dentroDeMarco` is true for a window inside a multiple-document frame.
+// Half twips are dropped (rounded down).
 PosicionVentana CentraFormulario(int anchoPantallaPixels, int twipsPorPixelX, int twipsPorPixelY,
                                  int anchoVentana, int altoVentana, bool dentroDeMarco = false);
 
