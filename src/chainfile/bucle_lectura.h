@@ -42,14 +42,15 @@ class ErrorEnLinea : public std::runtime_error {
 };
 
 struct ResultadoLectura {
-  int lineas = 0;          // the line count as shown in the count message
-  bool cancelado = false;  // Progreso asked to stop; lines up to `lineas` were applied
-  bool vioTrailer = false; // at least one CHK line was read
+  int lineas = 0;           // the line count where reading stopped (a count message shows
+                            // it as it stood at its CHK line)
+  bool cancelado = false;   // Progreso asked to stop; lines up to `lineas` were applied
+  bool vioTrailer = false;  // at least one CHK line was read
 };
 
 struct ContextoLectura {
   RunLog& log;
-  Operador& operador;        // count message (information icon)
+  Operador& operador;            // count message (information icon)
   Progreso* progreso = nullptr;  // optional; asked after every line
 };
 
@@ -60,6 +61,7 @@ struct ContextoLectura {
 // `aplica`; a CHK line writes "Fin Actualización" and shows the count message; any
 // other line is skipped. Reading goes on to the end of the file, also after a CHK.
 // A record joined by LF to the last line of the file is still processed.
+// `contexto.progreso`, when given, is asked after every line, the first included.
 // Throws ErrorEnLinea when the file cannot be opened (line 0) or `aplica` throws.
 ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
                               const AplicaDetalle& aplica, ContextoLectura& contexto);

@@ -6,9 +6,13 @@
 
 namespace relvano::chainfile {
 
-// Takes the first field off `linea` and returns it trimmed: the text before the
-// first "|"; `linea` keeps what follows that "|". With no "|" left the whole rest is
-// the field and `linea` becomes empty.
+// `s` without blanks at either end. Only spaces are blanks in a chain file: a tab or
+// an LF at the edge of a field is part of its value.
+QString QuitaBlancos(const QString& s);
+
+// Takes the first field off `linea` and returns it without blanks (QuitaBlancos):
+// the text before the first "|"; `linea` keeps what follows that "|". With no "|"
+// left the whole rest is the field and `linea` becomes empty.
 QString ExtraeCampo(QString& linea);
 
 // A chain file number written with "." as decimal point: every "." of `s` becomes
@@ -17,8 +21,9 @@ QString ExtraeCampo(QString& linea);
 double AsignaCurPuntoDec(QString& s);
 
 // The date written year first in `s` ("2012-07-15", "2012/07/15"): day from the
-// last two characters, month from characters 6-7, year from 1-4. Nullopt when that
-// is not a real date (a short or malformed field, 2012-02-31).
+// last two characters, month from characters 6-7, year from 1-4, after blanks at
+// either end are dropped. Nullopt when that is not a real date: a field that is not
+// ten characters long, a part that is not all digits, 2012-02-31.
 std::optional<QDate> DimeFechaCorrecta(const QString& s);
 
 }  // namespace relvano::chainfile

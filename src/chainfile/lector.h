@@ -21,14 +21,17 @@ class LectorFichero {
   LectorFichero(const LectorFichero&) = delete;
   LectorFichero& operator=(const LectorFichero&) = delete;
 
-  // Opens `ruta` for reading. False with `error` set when it cannot be opened.
+  // Opens `ruta` for reading, closing any file open before; reads it through once to
+  // learn whether it holds a CR. False with `error` set when it cannot be opened or is
+  // not a regular file.
   bool Abre(const QString& ruta, QString* error = nullptr);
   void Cierra();
 
-  // True when every byte of the file has been read.
+  // True when every byte of the file has been read, and when no file is open.
   bool Eof() const;
 
-  // A plain line read: the next physical line, "" at the end of the file.
+  // A plain line read: the next physical line without its line end, "" at the end of
+  // the file (and when no file is open).
   QString LeeLinea();
 
   // Fichero_LeeLinea: when `textoAnt` begins with LF, returns it without that LF and
@@ -36,19 +39,22 @@ class LectorFichero {
   // returns the last one read ("" when the end came first).
   QString Fichero_LeeLinea(const QString& textoAnt);
 
+  // Progress: bytes consumed so far (line ends and byte-order mark included) and the
+  // file's size when it was opened.
   qint64 BytesLeidos() const { return leidos_; }
   qint64 BytesTotales() const { return total_; }
 
  private:
+  // Replaces the buffer with the next block of the file; false at the end.
   bool Rellena();
+  void Consume(qsizetype n);
+
   std::unique_ptr<QFile> file_;
-  QByteArray buffer_;
-  qsizetype pos_ = 0;
-  qint64 leidos_ = 0;
+  QByteArray buffer_;  // one block of the file; only the current line grows beyond it
+  qsizetype pos_ = 0;  // first byte of buffer_ not yet read
+  qint64 leidos_ = 0;  // bytes of the file consumed, line ends and byte-order mark included
   qint64 total_ = 0;
-  bool finArchivo_ = false;
   bool soloLf_ = false;  // the file holds no CR: LF ends a line
-  bool primerBloque_ = true;
 };
 
 }  // namespace relvano::chainfile

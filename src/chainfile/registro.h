@@ -23,8 +23,9 @@ class Registro {
 
   // Field n (1-based) as stored: padded to its width. Out of range gives "".
   const QString& Campo(int n) const;
-  // Field n trimmed of blanks at both ends, as the imports use it.
-  QString Texto(int n) const { return Campo(n).trimmed(); }
+  // Field n without blanks (spaces) at either end, as the imports use it. Tabs and
+  // line breaks inside the value are kept, as ExtraeCampo keeps them.
+  QString Texto(int n) const;
   // Stores `valor` into field n (cut or padded). Out of range does nothing.
   void Asigna(int n, const QString& valor);
   // Blanks every field (padded to its width).

@@ -1,0 +1,100 @@
+#include "chainfile/bucle_lectura.h"
+
+#include <exception>
+
+#include "app/helpers.h"
+#include "app/operador.h"
+#include "app/run_log.h"
+#include "chainfile/lector.h"
+
+namespace relvano::chainfile {
+namespace {
+
+constexpr QLatin1String kCrLf("\r\n");
+
+// Two records joined by a single LF on the file's last line: the file is at its end,
+// but the second record is still to be read from what the first one left.
+bool QuedaRegistroUnido(const QString& resto) {
+  return resto.size() > 1 && resto.at(0) == QLatin1Char('\n');
+}
+
+}  // namespace
+
+QString MensajeCuenta(int lineas, const Registro& chk) {
+  return QStringLiteral("Se han leido: ") + QString::number(lineas) + QStringLiteral(" lineas.") +
+         kCrLf + kCrLf + QStringLiteral("El fichero contiene ") +
+         regional::TextoNumero(ValorNumerico(Valor(chk.Campo(2)))) + QStringLiteral(" lineas.");
+}
+
+ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
+                              const AplicaDetalle& aplica, ContextoLectura& contexto) {
+  LectorFichero lector;
+  QString error;
+  if (!lector.Abre(ruta, &error))
+    throw ErrorEnLinea(
+        0, QStringLiteral("No se puede abrir el fichero ") + ruta + QStringLiteral(": ") + error);
+
+  ResultadoLectura resultado;
+  Registro ide = RegistroIDE();
+  Registro chk = RegistroCHK();
+
+  QString resto = lector.LeeLinea();
+  int cuenta = 1;
+  if (resto.startsWith(QLatin1String("IDE"))) ide.Llena(resto);
+
+  const auto avanza = [&] {
+    return !contexto.progreso ||
+           contexto.progreso->Avance(lector.BytesLeidos(), lector.BytesTotales(), cuenta);
+  };
+
+  if (!avanza()) {
+    resultado.lineas = cuenta;
+    resultado.cancelado = true;
+    return resultado;
+  }
+
+  while (!lector.Eof() || QuedaRegistroUnido(resto)) {
+    QString linea = lector.Fichero_LeeLinea(resto);
+    ++cuenta;
+    const QString tipo = linea.left(3);
+
+    int indice = -1;
+    for (size_t i = 0; i < tipos.size(); ++i) {
+      if (tipos[i].tipo == tipo) {
+        indice = static_cast<int>(i);
+        break;
+      }
+    }
+
+    if (indice >= 0) {
+      const TipoDetalle& detalle = tipos[static_cast<size_t>(indice)];
+      contexto.log.Escribe(QStringLiteral("  Leyendo línea ") + detalle.palabra +
+                           QStringLiteral(": ") + QString::number(cuenta) + kCrLf);
+      Registro det(detalle.anchos);
+      det.Llena(linea);
+      try {
+        aplica(indice, det, ide, cuenta);
+      } catch (const ErrorEnLinea&) {
+        throw;
+      } catch (const std::exception& e) {
+        throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+      }
+    } else if (tipo == QLatin1String("CHK")) {
+      chk.Llena(linea);
+      contexto.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
+      resultado.vioTrailer = true;
+      contexto.operador.Mensaje(MensajeCuenta(cuenta, chk), Operador::Icono::Informacion);
+    }
+    resto = std::move(linea);
+
+    if (!avanza()) {
+      resultado.cancelado = true;
+      break;
+    }
+  }
+
+  resultado.lineas = cuenta;
+  return resultado;
+}
+
+}  // namespace relvano::chainfile

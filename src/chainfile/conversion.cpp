@@ -1,0 +1,63 @@
+#include "chainfile/conversion.h"
+
+#include "app/helpers.h"
+
+namespace relvano::chainfile {
+namespace {
+
+// The number written by `n` ASCII digits of `s` from `desde`; nullopt when any of
+// them is not a digit.
+std::optional<int> Digitos(const QString& s, qsizetype desde, qsizetype n) {
+  int valor = 0;
+  for (qsizetype i = desde; i < desde + n; ++i) {
+    const char16_t c = s.at(i).unicode();
+    if (c < u'0' || c > u'9') return std::nullopt;
+    valor = valor * 10 + (c - u'0');
+  }
+  return valor;
+}
+
+}  // namespace
+
+QString QuitaBlancos(const QString& s) {
+  qsizetype inicio = 0;
+  qsizetype fin = s.size();
+  while (inicio < fin && s.at(inicio) == QLatin1Char(' ')) ++inicio;
+  while (fin > inicio && s.at(fin - 1) == QLatin1Char(' ')) --fin;
+  return s.mid(inicio, fin - inicio);
+}
+
+QString ExtraeCampo(QString& linea) {
+  const qsizetype p = linea.indexOf(QLatin1Char('|'));
+  QString campo;
+  if (p < 0) {
+    campo = std::move(linea);
+    linea = QString();
+  } else {
+    campo = linea.left(p);
+    linea.remove(0, p + 1);
+  }
+  return QuitaBlancos(campo);
+}
+
+double AsignaCurPuntoDec(QString& s) {
+  s.replace(QLatin1Char('.'), QLatin1Char(','));
+  return ValorNumerico(Valor(s));
+}
+
+std::optional<QDate> DimeFechaCorrecta(const QString& s) {
+  const QString t = QuitaBlancos(s);
+  // Year from characters 1-4, month from 6-7, day from the last two: the separators
+  // are whatever stands between them, so "2012-07-15" and "2012/07/15" read alike.
+  // Any other length would make the parts overlap or leave characters unread.
+  if (t.size() != 10) return std::nullopt;
+  const auto anyo = Digitos(t, 0, 4);
+  const auto mes = Digitos(t, 5, 2);
+  const auto dia = Digitos(t, t.size() - 2, 2);
+  if (!anyo || !mes || !dia) return std::nullopt;
+  const QDate fecha(*anyo, *mes, *dia);
+  if (!fecha.isValid()) return std::nullopt;
+  return fecha;
+}
+
+}  // namespace relvano::chainfile

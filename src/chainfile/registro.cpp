@@ -1,0 +1,62 @@
+#include "chainfile/registro.h"
+
+#include "chainfile/conversion.h"
+
+namespace relvano::chainfile {
+namespace {
+
+// Widths count characters as the operator sees them, so a letter outside the basic
+// plane (two UTF-16 units) is one character and is never cut in half.
+QString AjustaAncho(const QString& valor, int ancho) {
+  if (ancho == kLibre) return valor;
+  qsizetype unidades = 0;
+  int caracteres = 0;
+  while (unidades < valor.size() && caracteres < ancho) {
+    const bool par = valor.at(unidades).isHighSurrogate() && unidades + 1 < valor.size() &&
+                     valor.at(unidades + 1).isLowSurrogate();
+    unidades += par ? 2 : 1;
+    ++caracteres;
+  }
+  QString ajustado = valor.left(unidades);
+  if (caracteres < ancho) ajustado.append(QString(ancho - caracteres, QLatin1Char(' ')));
+  return ajustado;
+}
+
+const QString& Vacio() {
+  static const QString vacio;
+  return vacio;
+}
+
+}  // namespace
+
+Registro::Registro(std::vector<int> anchos) : anchos_(std::move(anchos)) {
+  campos_.resize(anchos_.size());
+  Limpia();
+}
+
+const QString& Registro::Campo(int n) const {
+  if (n < 1 || n > NumCampos()) return Vacio();
+  return campos_[static_cast<size_t>(n - 1)];
+}
+
+QString Registro::Texto(int n) const { return QuitaBlancos(Campo(n)); }
+
+void Registro::Asigna(int n, const QString& valor) {
+  if (n < 1 || n > NumCampos()) return;
+  const auto i = static_cast<size_t>(n - 1);
+  campos_[i] = AjustaAncho(valor, anchos_[i]);
+}
+
+void Registro::Limpia() {
+  for (size_t i = 0; i < campos_.size(); ++i) campos_[i] = AjustaAncho(QString(), anchos_[i]);
+}
+
+void Registro::Llena(QString& linea) {
+  for (int n = 1; n <= NumCampos(); ++n) Asigna(n, ExtraeCampo(linea));
+}
+
+Registro RegistroIDE() { return Registro{3, 9, 6, 3, 50, 10, 8, 6, 6}; }
+
+Registro RegistroCHK() { return Registro{3, 6}; }
+
+}  // namespace relvano::chainfile
