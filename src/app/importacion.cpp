@@ -1,0 +1,141 @@
+#include "app/importacion.h"
+
+#include <QDir>
+#include <exception>
+
+#include "app/helpers.h"
+#include "app/run_log.h"
+#include "chainfile/bucle_lectura.h"
+#include "imports/articulos.h"
+#include "imports/contexto.h"
+#include "imports/ean.h"
+#include "imports/ofertas.h"
+#include "imports/precios_coste.h"
+#include "imports/precios_venta.h"
+#include "imports/unidad_trabajo.h"
+
+namespace relvano {
+namespace {
+
+constexpr QLatin1String kCrLf("\r\n");
+
+using Importa = chainfile::ResultadoLectura (*)(const QString&, imports::ContextoImportacion&);
+
+struct Opcion {
+  const char* log;
+  Importa importa;  // null: the kind cannot be imported by this version
+};
+
+Opcion DeOpcion(OpcionImportacion opcion) {
+  switch (opcion) {
+    case OpcionImportacion::Referencias: return {"ARTICULOS.LOG", &imports::ImportaReferencias};
+    case OpcionImportacion::Ean: return {"EAN.LOG", &imports::ImportaEan};
+    case OpcionImportacion::PreciosCoste: return {"PRECIOCOSTE.LOG", &imports::ImportaPreciosCoste};
+    case OpcionImportacion::PreciosVenta: return {"PRECIOVENTA.LOG", &imports::ImportaPreciosVenta};
+    case OpcionImportacion::Ofertas: return {"OFERTAS.LOG", &imports::ImportaOfertas};
+    case OpcionImportacion::Facturas: return {"FACTURAS.LOG", nullptr};
+  }
+  return {"FACTURAS.LOG", nullptr};
+}
+
+}  // namespace
+
+ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
+                                    Operador& operador, Progreso* progreso) {
+  ResultadoImportacion resultado;
+  if (opciones.fichero.isEmpty()) {
+    operador.Mensaje(QStringLiteral("No ha seleccionado el fichero a importar."));
+    return resultado;
+  }
+  if (!ExisteFichero(opciones.fichero, &operador)) {
+    operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero + QStringLiteral(" no existe."));
+    return resultado;
+  }
+  if (opciones.preguntar &&
+      !operador.Pregunta(QStringLiteral("¿Desea importar el fichero seleccionado?")))
+    return resultado;
+  if (!opciones.opcion) {
+    operador.Mensaje(QStringLiteral("Seleccione la opción que desea realizar."));
+    return resultado;
+  }
+
+  const Opcion opcion = DeOpcion(*opciones.opcion);
+  if (!opcion.importa) {
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error = QStringLiteral("La importación de facturas todavía no está disponible.");
+    operador.Mensaje(resultado.error, Operador::Icono::Stop);
+    return resultado;
+  }
+  const QString rutaLog = QDir(opciones.carpetaLogs).filePath(QString::fromLatin1(opcion.log));
+  RunLog log;
+  QString errorLog;
+  if (!log.Abre(rutaLog, &errorLog)) {
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error = QStringLiteral("No se puede crear el fichero ") + rutaLog +
+                      QStringLiteral(": ") + errorLog;
+    operador.Mensaje(resultado.error, Operador::Icono::Stop);
+    return resultado;
+  }
+  resultado.rutaLog = rutaLog;
+  if (opciones.simular)
+    log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
+  log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
+
+  QString error;
+  if (!empresa.BddTienda) {
+    error = QStringLiteral("ERROR: no hay ninguna empresa abierta.");
+  } else {
+    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular);
+    imports::OperadorConfirmado operadorImportacion(operador, unidad);
+    imports::ContextoImportacion ctx{*empresa.BddTienda,
+                                     empresa.Hoy(),
+                                     log,
+                                     operadorImportacion,
+                                     unidad,
+                                     progreso,
+                                     opciones.carpetaLogs,
+                                     opciones.nombreFicheroImportado,
+                                     opciones.noActualizarBajas};
+    try {
+      const auto lectura = opcion.importa(opciones.fichero, ctx);
+      unidad.Termina();
+      if (lectura.cancelado) {
+        resultado.estado = ResultadoImportacion::Estado::Cancelada;
+        log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
+                    QString::number(lectura.lineas) + QStringLiteral("."));
+      } else {
+        resultado.estado = ResultadoImportacion::Estado::Completa;
+      }
+    } catch (const chainfile::ErrorEnLinea& e) {
+      error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
+                                  QStringLiteral(": ") + e.Detalle()
+                            : QStringLiteral("ERROR: ") + e.Detalle();
+    } catch (const std::exception& e) {
+      error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
+    }
+    if (!error.isEmpty()) {
+      // The failed line is already undone; what was applied before it is kept.
+      try {
+        unidad.Termina();
+      } catch (const std::exception& e) {
+        error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e.what());
+      }
+    }
+  }
+
+  if (!error.isEmpty()) {
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error = error;
+    log.Escribe(error);
+  }
+  log.Cierra();
+  if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
+
+  if (opciones.preguntar)
+    resultado.verResumen = operador.Pregunta(QStringLiteral("Fichero resumen: ") + rutaLog + kCrLf +
+                                             kCrLf +
+                                             QStringLiteral("¿Desea ver el resumen de importación?"));
+  return resultado;
+}
+
+}  // namespace relvano

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include "app/run_log.h"
+#include "chainfile/bucle_lectura.h"
+#include "chainfile/registro.h"
+#include "imports/contexto.h"
+#include "store/db/database.h"
+#include "store/db/recordset.h"
+
+namespace relvano::imports {
+
+// Widths of the article DET record (61 fields). Used: 2 operation, 3 code,
+// 4 description, 7 VAT letter, 9 family, 10 group, 25 units per box, 42 unit.
+const std::vector<int>& AnchosArticulo();
+
+// Columns that older store databases lack, looked up once per run.
+struct ColumnasArticulos {
+  bool uniVenta = false;  // UNI_VENTA, UNI_COMPRA, UNI_ESTOC
+  bool ivaVenta = false;  // IVA_VENTA, IVA_COMPRA
+  static ColumnasArticulos De(store::Database& bdd);
+};
+
+// ImportaReferencias: reads an article reference file ("DET" lines, log word
+// "ARTICULO") and applies each line with ActualizaArticulo. Writes the removals log
+// <carpetaLogs>/BAJAS_<nombreFicheroImportado>.LOG, closed on every path. Throws
+// chainfile::ErrorEnLinea when the file cannot be read or a line fails, and
+// std::runtime_error when the removals log cannot be created.
+chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImportacion& ctx);
+
+// ActualizaArticulo: one DET line. "A" adds a missing article, "M" changes one (or adds
+// it, logged), "B" marks it removed (BAJA, FECHA_BAJA; unless the option says not to);
+// refusals go to both logs as the removals need. Whatever the operation, adds the
+// family, group and subgroup "00" when missing (none when the family or the group is
+// empty: logged) and the link to supplier "1" in ARTICULOS_PROV. Throws ErrorDatos when
+// the link is to be created and the file's date is missing or invalid; DbError.
+void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro& ide,
+                       const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx);
+
+// Lookups that open the row into `rd` and answer whether it exists.
+bool ExisteFamilia(store::Database& bdd, store::Recordset& rd, const QString& codigo);
+bool ExisteGrupo(store::Database& bdd, store::Recordset& rd, const QString& familia,
+                 const QString& codigo);
+bool ExisteSubGrupo(store::Database& bdd, store::Recordset& rd, const QString& familia,
+                    const QString& grupo, const QString& codigo);
+
+}  // namespace relvano::imports

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <stdexcept>
+#include <vector>
+
+#include "app/operador.h"
+#include "app/run_log.h"
+#include "chainfile/bucle_lectura.h"
+#include "chainfile/registro.h"
+#include "imports/unidad_trabajo.h"
+#include "store/db/database.h"
+
+namespace relvano::imports {
+
+// What one catalogue import run works with. Built by the import run for one file.
+struct ContextoImportacion {
+  store::Database& bdd;         // the company's store database (BddTienda)
+  QDate hoy;                    // "today" for the dates the imports stamp
+  RunLog& log;                  // the open run log
+  Operador& operador;           // commits what is applied before each message
+  UnidadTrabajo& unidad;
+  Progreso* progreso = nullptr;
+  QString carpetaLogs;             // folder of the removals log
+  QString nombreFicheroImportado;  // the chain file's name without folder
+  bool noActualizarBajas = false;  // "No actualizar las bajas"
+};
+
+// A line that cannot be applied as written (a date that does not exist). Ends the run.
+class ErrorDatos : public std::runtime_error {
+ public:
+  explicit ErrorDatos(const QString& mensaje) : std::runtime_error(mensaje.toStdString()) {}
+};
+
+// The read loop of a catalogue import with every detail line applied as one unit of
+// work. Throws chainfile::ErrorEnLinea when the file cannot be read or a line fails;
+// that line has then left nothing in the database.
+chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
+                                            const std::vector<chainfile::TipoDetalle>& tipos,
+                                            const chainfile::AplicaDetalle& aplica,
+                                            ContextoImportacion& ctx);
+
+// The file's date (field 6 of the header). Throws ErrorDatos when the file had no
+// IDE line or the field is not a real date: a date is never invented.
+QDate FechaCabecera(const chainfile::Registro& ide);
+
+// A date field of a detail line; throws ErrorDatos naming `que` when it is not a date.
+QDate FechaCampo(const QString& texto, const QString& que);
+
+// The number of a chain file field written with "." as decimal point.
+double NumeroPuntoDec(const QString& texto);
+
+}  // namespace relvano::imports

@@ -1,0 +1,105 @@
+#include "imports/ofertas.h"
+
+#include "app/helpers.h"
+#include "store/db/recordset.h"
+
+namespace relvano::imports {
+namespace {
+
+constexpr QLatin1String kCrLf("\r\n");
+
+struct Oferta {
+  QString articulo;
+  QDate inicio;
+  QDate fin;
+};
+
+Oferta LeeOferta(const chainfile::Registro& r) {
+  return {r.Texto(5), FechaCampo(r.Texto(6), QStringLiteral("el primer día de la oferta")),
+          FechaCampo(r.Texto(7), QStringLiteral("el último día de la oferta"))};
+}
+
+// The new row's values, then the log line read back from it, then the row stored.
+void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QString& etiqueta,
+                 ContextoImportacion& ctx) {
+  rs.Asigna(QStringLiteral("COD_ART"), Valor(o.articulo));
+  rs.Asigna(QStringLiteral("UNI_LOTE"), Valor(1));
+  rs.Asigna(QStringLiteral("DTO"), Valor(0));
+  rs.Asigna(QStringLiteral("PRECIO_NETO"), Valor(precio));
+  rs.Asigna(QStringLiteral("FECHA_INI"), Valor(o.inicio));
+  rs.Asigna(QStringLiteral("FECHA_FIN"), Valor(o.fin));
+  ctx.log.Escribe(etiqueta + QStringLiteral(": Artículo ") + o.articulo + QStringLiteral(" - ") +
+                  ValorTexto(rs[QStringLiteral("FECHA_INI")]) + QStringLiteral(" hasta ") +
+                  ValorTexto(rs[QStringLiteral("FECHA_FIN")]) + QStringLiteral(" a ") +
+                  regional::TextoNumero(ValorNumerico(rs[QStringLiteral("PRECIO_NETO")])));
+  rs.GrabarRegistro();
+}
+
+void YaEnOferta(const QString& etiqueta, const Oferta& o, ContextoImportacion& ctx) {
+  ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
+                  QStringLiteral(" ya está en oferta.") + kCrLf);
+}
+
+}  // namespace
+
+const std::vector<int>& AnchosOfertaCompra() {
+  static const std::vector<int> anchos{3, 10, 50, 1, 7, chainfile::kLibre, chainfile::kLibre, 8};
+  return anchos;
+}
+
+const std::vector<int>& AnchosOfertaVenta() {
+  static const std::vector<int> anchos{3,  10, 50, 1, 7, chainfile::kLibre, chainfile::kLibre,
+                                       7,  7};
+  return anchos;
+}
+
+chainfile::ResultadoLectura ImportaOfertas(const QString& ruta, ContextoImportacion& ctx) {
+  const std::vector<chainfile::TipoDetalle> tipos{
+      {QStringLiteral("COM"), QStringLiteral("OFERTA COMPRA"), AnchosOfertaCompra()},
+      {QStringLiteral("VTA"), QStringLiteral("OFERTA VENTA"), AnchosOfertaVenta()}};
+  return ImportaCatalogo(
+      ruta, tipos,
+      [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int) {
+        if (indice == 0) {
+          AltaOfertaCompra(det, ide, ctx);
+        } else {
+          AltaOfertaVenta(det, ide, ctx);
+        }
+      },
+      ctx);
+}
+
+void AltaOfertaCompra(const chainfile::Registro& com, const chainfile::Registro&,
+                      ContextoImportacion& ctx) {
+  const Oferta o = LeeOferta(com);
+  const QString etiqueta = QStringLiteral("ALTA OFERTA COMPRA");
+  auto rs = ctx.bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
+                     "AND FECHA_INI = ? AND FECHA_FIN = ?"),
+      {Valor("1"), Valor(o.articulo), Valor(o.inicio), Valor(o.fin)});
+  if (rs.HayRegistros()) {
+    YaEnOferta(etiqueta, o, ctx);
+    return;
+  }
+  rs.NuevoRegistro();
+  rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
+  GrabaOferta(rs, o, NumeroPuntoDec(com.Campo(8)), etiqueta, ctx);
+}
+
+void AltaOfertaVenta(const chainfile::Registro& vta, const chainfile::Registro&,
+                     ContextoImportacion& ctx) {
+  const Oferta o = LeeOferta(vta);
+  const QString etiqueta = QStringLiteral("ALTA OFERTA VENTA");
+  auto rs = ctx.bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? "
+                     "AND FECHA_FIN = ?"),
+      {Valor(o.articulo), Valor(o.inicio), Valor(o.fin)});
+  if (rs.HayRegistros()) {
+    YaEnOferta(etiqueta, o, ctx);
+    return;
+  }
+  rs.NuevoRegistro();
+  GrabaOferta(rs, o, NumeroPuntoDec(vta.Campo(9)), etiqueta, ctx);
+}
+
+}  // namespace relvano::imports

@@ -1,0 +1,54 @@
+#include "imports/precios_venta.h"
+
+#include "app/helpers.h"
+#include "imports/precios_coste.h"
+#include "store/articles/busquedas.h"
+
+namespace relvano::imports {
+
+const std::vector<int>& AnchosPrecioVenta() {
+  static const std::vector<int> anchos{3, 7, 10, 7, 7};
+  return anchos;
+}
+
+chainfile::ResultadoLectura ImportaPreciosVenta(const QString& ruta, ContextoImportacion& ctx) {
+  const std::vector<chainfile::TipoDetalle> tipos{
+      {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioVenta()}};
+  return ImportaCatalogo(
+      ruta, tipos,
+      [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {
+        ActualizaPrecioVenta(det, ide, ctx);
+      },
+      ctx);
+}
+
+void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Registro& ide,
+                          ContextoImportacion& ctx) {
+  const QString articulo = det.Texto(2);
+  store::Recordset rs;
+  if (!store::ExisteArticulo(ctx.bdd, rs, articulo)) {
+    ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
+    ctx.log.Escribe(QString());
+    return;
+  }
+
+  const double actual = ValorNumerico(rs[QStringLiteral("VENTA")]);
+  const double recomendado = NumeroPuntoDec(det.Campo(5));
+  if (actual != 0) {
+    ctx.log.Escribe(QStringLiteral("CAMBIO PRECIO VENTA NO REALIZADO - Artículo: ") + articulo);
+    ctx.log.Escribe(QStringLiteral("PVP Actual       : ") + regional::TextoNumero(actual));
+    ctx.log.Escribe(QStringLiteral("PVP Recomendado  : ") + regional::TextoNumero(recomendado));
+  } else {
+    const QDate fechaFichero = FechaCabecera(ide);
+    rs.EditarRegistro();
+    rs.Asigna(QStringLiteral("VENTA"), Valor(recomendado));
+    ActualizaUltimaModificacion(rs, fechaFichero);
+    rs.GrabarRegistro();
+    ctx.log.Escribe(QStringLiteral("CAMBIO REALIZADO - Artículo: ") + articulo);
+    ctx.log.Escribe(QStringLiteral("PVP Anterior: ") + regional::TextoNumero(actual));
+    ctx.log.Escribe(QStringLiteral("PVP Actual  : ") + regional::TextoNumero(recomendado));
+  }
+  ctx.log.Escribe(QString());
+}
+
+}  // namespace relvano::imports

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <utility>
+
+#include "app/operador.h"
+#include "store/db/database.h"
+
+namespace relvano::imports {
+
+// How a catalogue import writes to the store database, which the suite's other
+// programs use at the same time:
+// - every detail line is applied whole or not at all (a savepoint per line);
+// - applied lines are committed in groups, for speed, and always before the operator
+//   is shown anything (see OperadorConfirmado) and at the end of the run, so that no
+//   lock is held while someone reads a message;
+// - a simulation works inside one transaction that is rolled back at the end.
+class UnidadTrabajo {
+ public:
+  // `lineasPorGrupo`: applied lines committed together (at least 1).
+  UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo = 500);
+  // Rolls back whatever Termina did not settle (an unexpected exit). Never throws.
+  ~UnidadTrabajo();
+  UnidadTrabajo(const UnidadTrabajo&) = delete;
+  UnidadTrabajo& operator=(const UnidadTrabajo&) = delete;
+
+  bool Simulando() const { return simular_; }
+
+  // Runs `aplica` as one line. When it throws, what it wrote is undone and the
+  // exception goes on unchanged; lines applied before stay applied.
+  template <typename F>
+  void Linea(F&& aplica) {
+    EmpiezaLinea();
+    try {
+      std::forward<F>(aplica)();
+    } catch (...) {
+      DeshaceLinea();
+      throw;
+    }
+    TerminaLinea();
+  }
+
+  // Commits what has been applied so far (nothing in a simulation). Inside a line,
+  // the line goes on in a new transaction. Throws DbError when the commit fails.
+  void Confirma();
+
+  // End of the run: commits everything applied, or rolls it all back in a
+  // simulation. Throws DbError when the commit fails (then nothing pending is kept).
+  void Termina();
+
+ private:
+  void Abre();
+  void EmpiezaLinea();
+  void TerminaLinea();
+  void DeshaceLinea() noexcept;
+
+  store::Database& db_;
+  bool simular_;
+  int lineasPorGrupo_;
+  int pendientes_ = 0;   // lines applied since the last commit
+  bool enLinea_ = false;
+};
+
+// The operator seen by an import: commits what has been applied before every message,
+// question or report, so the database is not held while the operator reads.
+class OperadorConfirmado final : public Operador {
+ public:
+  OperadorConfirmado(Operador& operador, UnidadTrabajo& unidad)
+      : operador_(operador), unidad_(unidad) {}
+  void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
+  bool Pregunta(const QString& texto) override;
+  void Informe(const QString& texto) override;
+
+ private:
+  Operador& operador_;
+  UnidadTrabajo& unidad_;
+};
+
+}  // namespace relvano::imports
