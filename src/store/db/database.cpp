@@ -149,8 +149,7 @@ Valor Database::DesdeColumna(const QVariant& v) {
   }
 }
 
-void Database::Falla(const QSqlQuery& q, const QString& sql) const {
-  const QSqlError e = q.lastError();
+void Database::Falla(const QSqlError& e, const QString& sql) const {
   if (EsBloqueo(e)) {
     throw DbError(QStringLiteral("La base de datos %1 está ocupada por otro programa y no ha "
                                  "quedado libre a tiempo. Cierre el otro programa o espere a que "
@@ -170,7 +169,7 @@ QSqlQuery& Database::Prepara(const QString& sql) {
   if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) return **it;
   auto q = std::make_unique<QSqlQuery>(db_);
   q->setForwardOnly(true);
-  if (!q->prepare(sql)) Falla(*q, sql);
+  if (!q->prepare(sql)) Falla(q->lastError(), sql);
   QSqlQuery* p = q.release();
   sentencias_.insert(sql, p);
   return *p;
@@ -181,9 +180,9 @@ QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& paramet
   for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
     q.bindValue(i, AParametro(parametros[i]));
   if (!q.exec()) {
-    const QSqlQuery copia = q;
+    const QSqlError e = q.lastError();
     q.finish();
-    Falla(copia, sql);
+    Falla(e, sql);
   }
   return q;
 }
@@ -214,7 +213,7 @@ void Database::EjecutaScript(const QString& script) {
     if (s.endsWith(QLatin1Char(';'))) s.chop(1);
     if (s.isEmpty()) continue;
     QSqlQuery q(db_);
-    if (!q.exec(s)) Falla(q, s);
+    if (!q.exec(s)) Falla(q.lastError(), s);
   }
   OlvidaEsquema();
 }
@@ -257,7 +256,7 @@ const InfoTabla* Database::Tabla(const QString& tabla) {
       QString nombre = tabla;
       nombre.replace(QLatin1Char('"'), QLatin1String("\"\""));
       QSqlQuery q(db_);
-      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre))) Falla(q, tabla);
+      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre))) Falla(q.lastError(), tabla);
       std::vector<std::pair<int, QString>> clave;
       while (q.next()) {
         t.columnas << q.value(1).toString();

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -112,11 +113,11 @@ class Database : public std::enable_shared_from_this<Database> {
   static Valor DesdeColumna(const QVariant& v);
 
   // Throws the DbError for a failed statement (a lock held too long gets its own message).
-  [[noreturn]] void FallaSentencia(const QSqlQuery& q, const QString& sql) const { Falla(q, sql); }
+  [[noreturn]] void FallaSentencia(const QSqlError& e, const QString& sql) const { Falla(e, sql); }
 
  private:
   Database() = default;
-  [[noreturn]] void Falla(const QSqlQuery& q, const QString& sql) const;
+  [[noreturn]] void Falla(const QSqlError& e, const QString& sql) const;
   [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
 
   QString ruta_;

@@ -109,9 +109,9 @@ void Recordset::GrabarRegistro() {
     QSqlQuery& q = db_->Prepara(sql);
     bind(q, crudos);
     if (!q.exec()) {
-      const QSqlQuery copia = q;
+      const QSqlError e = q.lastError();
       q.finish();
-      db_->FallaSentencia(copia, sql);
+      db_->FallaSentencia(e, sql);
     }
     const QVariant id = q.lastInsertId();
     q.finish();
@@ -157,9 +157,9 @@ void Recordset::GrabarRegistro() {
       for (int i = 0; i < static_cast<int>(clave.size()); ++i)
         q.bindValue(static_cast<int>(crudos.size()) + i, clave[i]);
       if (!q.exec()) {
-        const QSqlQuery copia = q;
+        const QSqlError e = q.lastError();
         q.finish();
-        db_->FallaSentencia(copia, sql);
+        db_->FallaSentencia(e, sql);
       }
       q.finish();
     }
