@@ -117,7 +117,7 @@ void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
   rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
   rs.Asigna(QStringLiteral("IDARTICULO"), Valor(codigo));
   rs.Asigna(QStringLiteral("REF_PROV"), Valor(codigo));
-  rs.Asigna(QStringLiteral("DESC_PROV"), Valor(QString()));
+  rs.Asigna(QStringLiteral("DESC_PROV"), Valor(QStringLiteral("")));
   rs.Asigna(QStringLiteral("ES_DESC_IGUAL"), Valor(true));
   rs.Asigna(QStringLiteral("COSTE"), Valor(0));
   rs.Asigna(QStringLiteral("FECHA_INI"), Valor(fechaFichero));

@@ -79,7 +79,7 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   rsProv.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
   rsProv.Asigna(QStringLiteral("IDARTICULO"), Valor(articulo));
   rsProv.Asigna(QStringLiteral("REF_PROV"), Valor(articulo));
-  rsProv.Asigna(QStringLiteral("DESC_PROV"), Valor(QString()));
+  rsProv.Asigna(QStringLiteral("DESC_PROV"), Valor(QStringLiteral("")));
   rsProv.Asigna(QStringLiteral("ES_DESC_IGUAL"), Valor(true));
   rsProv.Asigna(QStringLiteral("COSTE"), Valor(coste));
   rsProv.Asigna(QStringLiteral("FECHA_INI"), Valor(fechaFichero));

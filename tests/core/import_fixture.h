@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
 
 #include "app/importacion.h"
 #include "store/db/database.h"
@@ -15,6 +16,9 @@
 #include "store/empresa.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
+
+// Readable failures for QString comparisons.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace relvano::testing {
 
@@ -114,6 +118,15 @@ class ImportFixture : public ::testing::Test {
       texto += tabla + u'\n' + filas.join(u'\n') + u'\n';
     }
     return texto;
+  }
+
+  // The first row of a query as "COL=value ..." (values as Valor::describe), or "<none>".
+  QString Fila(const QString& sql, const std::vector<Valor>& p, const QStringList& columnas) {
+    auto rs = db().AbrirRecordset(sql, p);
+    if (!rs.HayRegistros()) return QStringLiteral("<none>");
+    QStringList out;
+    for (const auto& c : columnas) out << c + u'=' + rs[c].describe();
+    return out.join(u' ');
   }
 
   Valor Escalar(const QString& sql, const std::vector<Valor>& p = {}) {
