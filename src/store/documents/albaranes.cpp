@@ -1,0 +1,115 @@
+#include "store/documents/albaranes.h"
+
+#include "app/helpers.h"
+#include "store/documents/facturas_proveedor.h"
+#include "store/vat/iva.h"
+#include "store/vat/totales.h"
+
+namespace relvano::store {
+
+namespace {
+bool Vacio(const Valor& v) { return ValorTexto(v).isEmpty(); }
+}  // namespace
+
+bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& ejercicio,
+                          const QString& serie, const QString& numero, const QString& codigo,
+                          const std::optional<QString>& idEmpresa) {
+  Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
+  rs = bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM ALB_PROV WHERE [EJERCICIO] = ? AND [SERIE] = ?"
+                     " AND [NUMERO] = ? AND [CODIGO] = ?"),
+      {Valor(ejercicio.trimmed()), Valor(serie.trimmed()), Valor(numero.trimmed()),
+       Valor(codigo.trimmed())});
+  return rs.HayRegistros();
+}
+
+void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString& ejercicio,
+                             const QString& serie, const QString& numero,
+                             const QString& codigo) {
+  Recordset factura;
+  if (!AbreFactura(empresa, QStringLiteral("FACPR"), factura, ejercicio, serie, numero, codigo))
+    throw DbError(QStringLiteral("No existe la factura de proveedor %1/%2/%3 del proveedor %4.")
+                      .arg(ejercicio, serie, numero, codigo),
+                  empresa.RutaComercial);
+  const QDate fechaFactura = factura[QStringLiteral("FECHA")].fecha();
+  const bool conRecargo = EsVerdadero(albaran[QStringLiteral("CON_RECARGO")]);
+
+  albaran.EditarRegistro();
+  albaran.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
+  albaran.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
+  albaran.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
+
+  const QString serieAlb = ValorTexto(albaran[QStringLiteral("SERIE")]);
+  Database& bdd = *BaseDatosDeDocumento(empresa, serieAlb).bdd;
+  Recordset lineas = bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
+                     " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0"),
+      {albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
+       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]});
+  for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) {
+    lineas.EditarRegistro();
+    lineas.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
+    lineas.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
+    lineas.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
+    lineas.Asigna(QStringLiteral("FACTURADO"), Valor(true));
+    const QString tipoIva = ValorTexto(lineas[QStringLiteral("TIPO_IVA")]);
+    double iva = 0;
+    double recargo = 0;
+    DimeIvaFecha(empresa, fechaFactura, tipoIva, iva, recargo);
+    // The invoice may fall after a change of rates that the delivery note predates.
+    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != iva)
+      AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
+    lineas.GrabarRegistro();
+  }
+
+  factura.EditarRegistro();
+  for (const char* columna : {"IDDEPARTAMENTO", "REFERENCIA_DOC"}) {
+    const QString c = QString::fromLatin1(columna);
+    if (bdd.ExisteCampoTabla(QStringLiteral("ALB_PROV"), c) && factura.ExisteCampo(c) &&
+        Vacio(factura[c]))
+      factura.Asigna(c, albaran[c]);
+  }
+  if (Vacio(factura[QStringLiteral("OBSERVACIONES")]))
+    factura.Asigna(QStringLiteral("OBSERVACIONES"), albaran[QStringLiteral("OBSERVACIONES")]);
+  if (ValorNumerico(albaran[QStringLiteral("VALOR_DTO_COM")]) != 0) {
+    for (const char* columna : {"VALOR_DTO_COM", "ESPORCENTAJE_DTOCOM", "DTO_COM"})
+      factura.Asigna(QString::fromLatin1(columna), albaran[QString::fromLatin1(columna)]);
+  }
+  if (EsVerdadero(factura[QStringLiteral("CON_RECARGO")]) != conRecargo)
+    factura.Asigna(QStringLiteral("CON_RECARGO"), Valor(conRecargo));
+  factura.GrabarRegistro();
+
+  albaran.Asigna(QStringLiteral("FACTURADO"), Valor(true));
+  albaran.Asigna(QStringLiteral("CERRADO"), Valor(true));
+  albaran.GrabarRegistro();
+}
+
+PrecioLinea PrecioNetoLinea(const ColumnasLinCompras& columnas, const Recordset& linea) {
+  PrecioLinea p;
+  p.precio = ValorNumerico(linea[QStringLiteral("PRECIO_ALB")]);
+  if (columnas.PrecioSivaNeto) {
+    p.neto = ValorNumerico(linea[QStringLiteral("PRECIO_SIVA_NETO")]);
+    if (p.neto != 0) return p;
+  }
+  p.neto = p.precio;
+  p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO_ART")]) / 100;
+  if (columnas.Dto2) p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO2_ART")]) / 100;
+  if (columnas.Dto3) p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO3_ART")]) / 100;
+  if (columnas.DtoFijo) p.neto -= ValorNumerico(linea[QStringLiteral("DTO_FIJO")]);
+  return p;
+}
+
+BaseDatosDocumento AbreBaseDatosAlbaran(const Empresa& empresa, const QString& /*ejercicio*/,
+                                        const QString& serie, const QString& /*numero*/,
+                                        const QString& /*codigo*/, const QString& idEmpresa) {
+  return BaseDatosDeDocumento(empresa, serie, idEmpresa);
+}
+
+void RecalculaAlbaranProveedor(Empresa& empresa, Operador& operador, const QString& ejercicio,
+                               const QString& serie, const QString& numero,
+                               const QString& codigo, const QString& idEmpresa) {
+  RecalculaTotalesDocumento(empresa, operador, QStringLiteral("ALBPR"), ejercicio, serie, numero,
+                            codigo, idEmpresa);
+}
+
+}  // namespace relvano::store
