@@ -1,12 +1,84 @@
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
+#include <optional>
 
+#include "app/arranque.h"
+#include "app/carpetas.h"
+#include "app/importacion.h"
+#include "app/ini_settings.h"
+#include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
 
 namespace relvano::cli {
+namespace {
 
-int ComandoImport(const OpcionesCli&) {
-  QTextStream(stderr) << "relvano-cli: la orden import todavía no está disponible en esta versión.\n";
-  return kSalidaUso;
+// KIND: the name of the option's run log or the option number.
+std::optional<OpcionImportacion> ClaseImportacion(const QString& texto) {
+  static const char* const kNombres[] = {"articulos", "ean",     "preciocoste",
+                                         "precioventa", "ofertas", "facturas"};
+  const QString clase = texto.trimmed().toLower();
+  for (int i = 0; i < 6; ++i) {
+    if (clase == QLatin1String(kNombres[i]) || clase == QString::number(i))
+      return static_cast<OpcionImportacion>(i);
+  }
+  return std::nullopt;
+}
+
+int Salida(ResultadoImportacion::Estado estado) {
+  switch (estado) {
+    case ResultadoImportacion::Estado::Completa: return kSalidaOk;
+    case ResultadoImportacion::Estado::Error:
+    case ResultadoImportacion::Estado::Cancelada: return kSalidaError;
+    case ResultadoImportacion::Estado::FacturaNoCreada: return kSalidaFacturaNoCreada;
+    case ResultadoImportacion::Estado::NoIniciada: return kSalidaUso;
+  }
+  return kSalidaError;
+}
+
+}  // namespace
+
+int ComandoImport(const OpcionesCli& opciones) {
+  QTextStream err(stderr);
+  const auto clase = ClaseImportacion(opciones.argumentos.value(0));
+  if (!clase) {
+    err << "relvano-cli: clase de importación desconocida: " << opciones.argumentos.value(0)
+        << " (articulos, ean, preciocoste, precioventa, ofertas, facturas o 0-5)\n";
+    return kSalidaUso;
+  }
+
+  const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
+  CliOperador operador;
+  RelojSistema reloj;
+  Programa programa(*ajustes, operador, &reloj);
+  if (programa.CargaEmpresas() != Programa::Resultado::Hecho) return kSalidaUso;
+  if (!opciones.empresa.isEmpty() && opciones.empresa != programa.Empresa().IdEmpresa) {
+    if (!programa.Empresas().contains(opciones.empresa)) {
+      err << "relvano-cli: la empresa " << opciones.empresa
+          << " no está en la lista de empresas.\n";
+      return kSalidaUso;
+    }
+    if (programa.EligeEmpresa(opciones.empresa) != Programa::Resultado::Hecho) return kSalidaUso;
+  }
+  if (!programa.EmpresaAbierta()) return kSalidaUso;
+
+  OpcionesImportacion importacion;
+  importacion.opcion = clase;
+  importacion.fichero = opciones.argumentos.value(1);
+  importacion.nombreFicheroImportado = QFileInfo(importacion.fichero).fileName();
+  importacion.noActualizarBajas =
+      opciones.noActualizarBajas.value_or(programa.NoActualizarBajas());
+  importacion.simular = opciones.simular;
+  importacion.carpetaLogs =
+      CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
+  importacion.preguntar = false;
+
+  const auto resultado = ImportaFichero(programa.Empresa(), importacion, operador);
+  err.flush();
+  if (!resultado.rutaLog.isEmpty())
+    QTextStream(stdout) << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath()
+                        << '\n';
+  return Salida(resultado.estado);
 }
 
 }  // namespace relvano::cli

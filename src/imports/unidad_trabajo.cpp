@@ -53,13 +53,15 @@ void UnidadTrabajo::DeshaceLinea() noexcept {
 
 void UnidadTrabajo::Confirma() {
   if (simular_) return;
-  if (enLinea_) db_.ReleaseSavepoint(kSavepoint);
+  if (enLinea_ && db_.EnTransaccion()) db_.ReleaseSavepoint(kSavepoint);
   db_.Commit();
   pendientes_ = 0;
-  if (enLinea_) {
-    db_.Begin();
-    db_.Savepoint(kSavepoint);
-  }
+}
+
+void UnidadTrabajo::Reanuda() {
+  if (simular_ || !enLinea_ || db_.EnTransaccion()) return;
+  db_.Begin();
+  db_.Savepoint(kSavepoint);
 }
 
 void UnidadTrabajo::Termina() {
@@ -74,16 +76,20 @@ void UnidadTrabajo::Termina() {
 void OperadorConfirmado::Mensaje(const QString& texto, Icono icono) {
   unidad_.Confirma();
   operador_.Mensaje(texto, icono);
+  unidad_.Reanuda();
 }
 
 bool OperadorConfirmado::Pregunta(const QString& texto) {
   unidad_.Confirma();
-  return operador_.Pregunta(texto);
+  const bool si = operador_.Pregunta(texto);
+  unidad_.Reanuda();
+  return si;
 }
 
 void OperadorConfirmado::Informe(const QString& texto) {
   unidad_.Confirma();
   operador_.Informe(texto);
+  unidad_.Reanuda();
 }
 
 }  // namespace relvano::imports

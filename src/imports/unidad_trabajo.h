@@ -40,9 +40,12 @@ class UnidadTrabajo {
     TerminaLinea();
   }
 
-  // Commits what has been applied so far (nothing in a simulation). Inside a line,
-  // the line goes on in a new transaction. Throws DbError when the commit fails.
+  // Commits what has been applied so far (nothing in a simulation) and leaves no
+  // transaction open. Inside a line, what the line wrote before is committed with it
+  // and the line must be resumed (Reanuda) before it writes again. Throws DbError.
   void Confirma();
+  // Inside a line interrupted by Confirma: opens its transaction and savepoint again.
+  void Reanuda();
 
   // End of the run: commits everything applied, or rolls it all back in a
   // simulation. Throws DbError when the commit fails (then nothing pending is kept).
@@ -62,7 +65,8 @@ class UnidadTrabajo {
 };
 
 // The operator seen by an import: commits what has been applied before every message,
-// question or report, so the database is not held while the operator reads.
+// question or report, so the database is not held while the operator reads, and takes
+// the line up again afterwards.
 class OperadorConfirmado final : public Operador {
  public:
   OperadorConfirmado(Operador& operador, UnidadTrabajo& unidad)
