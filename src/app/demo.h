@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace relvano {
+
+// CreaDemo: a demo installation in `carpeta`:
+// - BDD/GENERAL.MDB (companies DEM and 001), BDD/CNT00100.MDB (configuration and payment
+//   methods of 30 and 60 days), BDD/CMC00100.MDB (a small shop: families, groups, about forty
+//   articles with their links to supplier "1", the chain, its payment terms 50/50 at 30 and
+//   60 days, series "1" for delivery notes and invoices, program options, and an empty IVA
+//   table that the first opening fills);
+// - In/ with one chain file of each kind dated `fechaFicheros` (Windows-1252, CR LF), all of
+//   which import cleanly, the invoice's declared totals agreeing with those the program
+//   computes for a date other than today;
+// - settings/VANTEL.ini and settings/RELVANO.ini pointing at them (the settings store in
+//   use is never touched).
+// Refuses, writing nothing, a folder that already holds a database or settings files of a
+// demo. False with `error` set (a sentence for the operator) on refusal or failure.
+bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros = QDate(2026, 11, 30));
+
+}  // namespace relvano
