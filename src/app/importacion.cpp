@@ -66,7 +66,8 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     operador.Mensaje(resultado.error, Operador::Icono::Stop);
     return resultado;
   }
-  const QString rutaLog = QDir(opciones.carpetaLogs).filePath(QString::fromLatin1(opcion.log));
+  const QString rutaLog =
+      QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(opcion.log));
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {
