@@ -1,0 +1,41 @@
+#include "gui/frm_informa.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/gui_operador.h"
+
+namespace relvano::gui {
+
+FrmInforma::FrmInforma(QWidget* padre) : QDialog(padre) {
+  setObjectName(QStringLiteral("frm_Informa"));
+  setWindowTitle(QString::fromUtf8(kTituloPrograma));
+  setModal(true);
+  LbTexto_ = new QPlainTextEdit(this);
+  LbTexto_->setObjectName(QStringLiteral("LbTexto"));
+  LbTexto_->setReadOnly(true);
+  LbTexto_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  LbTexto_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  SSCommand1_ = new QPushButton(QStringLiteral("Cerrar"), this);
+  SSCommand1_->setObjectName(QStringLiteral("SSCommand1"));
+  SSCommand1_->setDefault(true);
+  connect(SSCommand1_, &QPushButton::clicked, this, &QDialog::accept);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(LbTexto_);
+  auto* fila = new QHBoxLayout();
+  fila->addStretch();
+  fila->addWidget(SSCommand1_);
+  layout->addLayout(fila);
+  // Room for the report's 26-character lines and a few more, whatever the font size.
+  const QFontMetrics fm(LbTexto_->font());
+  resize(fm.horizontalAdvance(QLatin1Char('M')) * 44, fm.lineSpacing() * 30);
+}
+
+void FrmInforma::setTexto(const QString& texto) { LbTexto_->setPlainText(TextoParaVentana(texto)); }
+
+QString FrmInforma::texto() const { return LbTexto_->toPlainText(); }
+
+}  // namespace relvano::gui

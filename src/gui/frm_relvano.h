@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "app/ajustes.h"
+#include "app/arranque.h"
+#include "app/importacion.h"
+#include "app/operador.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace relvano::gui {
+
+// What the main window reaches outside itself, so that tests can stand in for it.
+struct ServiciosVentana {
+  // The open-file dialog: `filtro` as FiltroOpcion gives it, `carpeta` the initial
+  // folder. Returns the chosen file's full path, or "" when the operator cancelled.
+  // Default: QFileDialog::getOpenFileName over the window.
+  std::function<QString(const QString& filtro, const QString& carpeta)> eligeFichero;
+  // Shows a run log without waiting for the viewer. Default: Notepad on Windows, the
+  // desktop's viewer for text files elsewhere.
+  std::function<void(const QString& ruta)> verLog;
+  // Ends the program with `codigo` after a fatal start-up message. Default:
+  // QCoreApplication::exit.
+  std::function<void(int codigo)> terminaPrograma;
+  // Folder of the run logs.
+  QString carpetaLogs;
+};
+
+// frm_Relvano, the main window: the company box, the six kinds of update, the chain
+// file, the import run and its progress, the order box and the exit.
+//
+// `programa` must have gone through its start-up (CargaEmpresas); the window shows the
+// company list it left and, when the start-up stopped before listing any company, can
+// only be closed. `programa`, `operador` and `ajustes` must outlive the window. Every
+// message goes through `operador`; the window decides nothing about the files or the
+// databases itself.
+//
+// A run works on the window's thread and lets the window repaint after every line;
+// meanwhile every control but "Cancelar" is disabled and the close box is refused, so
+// nothing can start a second run or change the company under the first.
+class FrmRelvano : public QWidget {
+  Q_OBJECT
+ public:
+  FrmRelvano(Programa& programa, Operador& operador, SettingsStore& ajustes,
+             ServiciosVentana servicios, QWidget* padre = nullptr);
+  ~FrmRelvano() override;
+
+  // True while an import run (real or simulated) is working.
+  bool Ejecutando() const { return ejecutando_; }
+
+ signals:
+  // After each line of a run, before the run asks whether to go on. A slot connected
+  // directly may press "Cancelar", and the run then stops after that line.
+  void avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+
+ protected:
+  void closeEvent(QCloseEvent* evento) override;
+
+ private:
+  class ProgresoVentana;
+
+  void Construye();
+  void LlenaEmpresas();
+  std::optional<OpcionImportacion> OpcionElegida() const;
+
+  void SSOption1_Click();
+  void BotonBuscar_Click();
+  void cmdBorrar_Click();
+  void cmdOpcion_Click(int indice);
+  void cmdSimular_Click();
+  void cmdCancelar_Click();
+  void cmbEmpresa_Click(int indice);
+  void cmdSalir_Click();
+
+  void ImportaFichero(bool simular);
+  bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+  void MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+  // Enables what the window's state allows: everything when idle with a company open,
+  // only "Cancelar" during a run, only the exit when the start-up stopped.
+  void ActualizaControles();
+
+  Programa& programa_;
+  Operador& operador_;
+  SettingsStore& ajustes_;
+  ServiciosVentana servicios_;
+
+  bool ejecutando_ = false;
+  bool cancelar_ = false;
+  // The run's clock for spacing the repaints, and the last progress it reported.
+  QElapsedTimer reloj_;
+  qint64 ultimoRefresco_ = -1;
+  struct UltimoAvance {
+    qint64 leidos = 0;
+    qint64 total = 0;
+    int lineas = 0;
+  } ultimo_;
+
+  // Widgets, owned by the window through Qt's parent chain.
+  std::array<QRadioButton*, 6> SSOption1_{};
+  QButtonGroup* opciones_ = nullptr;
+  QCheckBox* SSCheck1_ = nullptr;
+  QComboBox* cmbEmpresa_ = nullptr;
+  QLineEdit* txtFichero_ = nullptr;
+  QToolButton* BotonBuscar_ = nullptr;
+  QLabel* LbNombreFicheroImportado_ = nullptr;
+  QPushButton* cmdBorrar_ = nullptr;
+  std::array<QPushButton*, 2> cmdOpcion_{};
+  QPushButton* cmdSimular_ = nullptr;
+  QPushButton* cmdCancelar_ = nullptr;
+  QProgressBar* barraProgreso_ = nullptr;
+  QLabel* lbLineas_ = nullptr;
+  QLineEdit* Text1_ = nullptr;
+  QLineEdit* txtNumPedido_ = nullptr;
+  QPushButton* cmdSalir_ = nullptr;
+};
+
+}  // namespace relvano::gui
