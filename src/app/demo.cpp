@@ -327,7 +327,6 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
   const QString bdd = raiz.filePath("BDD");
   const QString entrada = raiz.filePath("In");
   const QString ajustes = raiz.filePath("settings");
-  const QStringList bases = {"GENERAL.MDB", "CNT00100.MDB", "CMC00100.MDB"};
   const QStringList existentes = QDir(bdd).entryList({"*.MDB", "*.mdb"}, QDir::Files);
   if (!existentes.isEmpty() || QFile::exists(QDir(ajustes).filePath("VANTEL.ini")) ||
       QFile::exists(QDir(ajustes).filePath("RELVANO.ini"))) {
