@@ -1,0 +1,20 @@
+#pragma once
+// The hand-written reference run: what the fastest straightforward program would do
+// to apply a chain file, to measure the import against.
+
+#include <cstdint>
+#include <string>
+
+#include "generador.h"
+
+namespace relvano::bench {
+
+// Applies the chain file `fichero` of `tipo` to the SQLite store database `bd` with the
+// C API: the same SELECTs, INSERTs and UPDATEs per line as the import (prepared once,
+// values bound), the file read line by line and split on "|", everything inside one
+// transaction, no run log. `hoy` is today's date as YYYY-MM-DD. Returns the number of
+// lines read. Throws std::runtime_error on a database error.
+std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& fichero,
+                          const std::string& hoy);
+
+}  // namespace relvano::bench

@@ -1,0 +1,404 @@
+// relvano-bench: how fast the imports apply chain files, against a hand-written
+// program that issues the same statements, and how much memory they need.
+//
+// Each measured run is a child process of its own (this program run again with a
+// hidden --child option), so that its peak resident memory is its own and not that of
+// the generation or of another run.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/importacion.h"
+#include "base_manual.h"
+#include "generador.h"
+#include "sqlite_raii.h"
+#include "store/config/conf_programa.h"
+#include "store/db/database.h"
+#include "store/empresa.h"
+#include "store/vat/iva.h"
+
+namespace fs = std::filesystem;
+using namespace relvano;
+using namespace relvano::bench;
+
+namespace {
+
+struct Opciones {
+  std::int64_t lineas = 10000;      // detail lines of each chain file
+  std::int64_t articulos = 10000;   // articles of the store database
+  std::optional<Tipo> tipo;         // one kind; every kind when unset
+  std::uint64_t semilla = 20120715;
+  std::string conservar;            // folder that keeps the files; a temporary one when empty
+  bool soloGenerar = false;         // write the database and the files, measure nothing
+  // Hidden: the child side of one measured run.
+  std::string hijo;                 // "import" or "manual"
+  std::string bd, fichero, logs;
+};
+
+const char* const kUso =
+    "uso: relvano-bench [--lines N] [--articles M] [--kind K] [--seed S] [--keep DIR] [--generate-only]\n"
+    "  --lines N        detail lines of each chain file (10000)\n"
+    "  --articles M     articles of the store database (10000)\n"
+    "  --kind K         articulos|ean|preciocoste|precioventa|ofertas|facturas (all)\n"
+    "  --seed S         seed of the generated data (20120715)\n"
+    "  --keep DIR       write and keep the databases, files and logs in DIR\n"
+    "  --generate-only  only write the store database and the chain files (needs --keep)\n";
+
+bool LeeOpciones(int argc, char** argv, Opciones& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto valor = [&]() -> std::string {
+      if (i + 1 >= argc) throw std::invalid_argument("falta el valor de " + a);
+      return argv[++i];
+    };
+    if (a == "--lines") {
+      o.lineas = std::stoll(valor());
+    } else if (a == "--articles") {
+      o.articulos = std::stoll(valor());
+    } else if (a == "--kind") {
+      Tipo t;
+      const std::string k = valor();
+      if (!TipoDeNombre(k, &t)) throw std::invalid_argument("tipo desconocido: " + k);
+      o.tipo = t;
+    } else if (a == "--seed") {
+      o.semilla = std::stoull(valor());
+    } else if (a == "--keep") {
+      o.conservar = valor();
+    } else if (a == "--generate-only") {
+      o.soloGenerar = true;
+    } else if (a == "--child") {
+      o.hijo = valor();
+    } else if (a == "--db") {
+      o.bd = valor();
+    } else if (a == "--file") {
+      o.fichero = valor();
+    } else if (a == "--logs") {
+      o.logs = valor();
+    } else if (a == "--help" || a == "-h") {
+      std::cout << kUso;
+      std::exit(0);
+    } else {
+      throw std::invalid_argument("opción desconocida: " + a);
+    }
+  }
+  if (o.lineas < 0 || o.articulos < 1) throw std::invalid_argument("--lines >= 0 y --articles >= 1");
+  return true;
+}
+
+// The operator of a measured run: nobody reads, every question is answered Yes.
+class OperadorMudo final : public Operador {
+ public:
+  void Mensaje(const QString&, Icono) override { ++mensajes; }
+  bool Pregunta(const QString&) override { return true; }
+  void Informe(const QString&) override {}
+  int mensajes = 0;
+};
+
+OpcionImportacion OpcionDe(Tipo t) {
+  switch (t) {
+    case Tipo::Articulos: return OpcionImportacion::Referencias;
+    case Tipo::Ean: return OpcionImportacion::Ean;
+    case Tipo::PreciosCoste: return OpcionImportacion::PreciosCoste;
+    case Tipo::PreciosVenta: return OpcionImportacion::PreciosVenta;
+    case Tipo::Ofertas: return OpcionImportacion::Ofertas;
+    case Tipo::Facturas: return OpcionImportacion::Facturas;
+  }
+  return OpcionImportacion::Referencias;
+}
+
+double Segundos(std::chrono::steady_clock::time_point desde) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - desde).count();
+}
+
+// Child: one import run through the program's own entry point, as the command line
+// runs it. Prints "OK <seconds> <messages>", "NA" when this version cannot import the
+// kind, or "ERROR <text>".
+int HijoImporta(int argc, char** argv, const Opciones& o) {
+  QCoreApplication app(argc, argv);
+  const auto inicio = std::chrono::steady_clock::now();
+  QString error;
+  auto bdd = store::Database::Abrir(QString::fromStdString(o.bd), store::OpcionesConexion{}, &error);
+  if (!bdd) {
+    std::cout << "ERROR " << error.toStdString() << std::endl;
+    return 1;
+  }
+  store::Empresa empresa;
+  empresa.IdEmpresa = QStringLiteral("001");
+  empresa.AnyoActual = QStringLiteral("2012");
+  empresa.Divisa = QStringLiteral("EURO");
+  empresa.RutaComercial = QString::fromStdString(o.bd);
+  empresa.BddTienda = bdd;
+  empresa.BddComercial = bdd;
+  OperadorMudo operador;
+  try {
+    store::CargaTablaIva(empresa);
+    store::CargaConfPrograma(empresa);
+  } catch (const std::exception& e) {
+    std::cout << "ERROR " << e.what() << std::endl;
+    return 1;
+  }
+  OpcionesImportacion opciones;
+  opciones.opcion = OpcionDe(*o.tipo);
+  opciones.fichero = QString::fromStdString(o.fichero);
+  opciones.nombreFicheroImportado = QFileInfo(opciones.fichero).fileName();
+  opciones.carpetaLogs = QString::fromStdString(o.logs);
+  opciones.preguntar = false;
+  const ResultadoImportacion r = ImportaFichero(empresa, opciones, operador);
+  const double segundos = Segundos(inicio);
+  if (r.estado == ResultadoImportacion::Estado::Error &&
+      r.error.contains(QStringLiteral("todavía no está disponible"))) {
+    std::cout << "NA" << std::endl;
+    return 0;
+  }
+  if (r.estado != ResultadoImportacion::Estado::Completa &&
+      r.estado != ResultadoImportacion::Estado::FacturaNoCreada) {
+    std::cout << "ERROR " << (r.error.isEmpty() ? "la importación no terminó" : r.error.toStdString())
+              << std::endl;
+    return 1;
+  }
+  std::cout << "OK " << segundos << ' ' << operador.mensajes << std::endl;
+  return 0;
+}
+
+// Child: the hand-written run. Prints "OK <seconds> 0" or "ERROR <text>".
+int HijoManual(const Opciones& o) {
+  const auto inicio = std::chrono::steady_clock::now();
+  try {
+    AplicaManual(*o.tipo, o.bd, o.fichero,
+                 QDate::currentDate().toString(Qt::ISODate).toStdString());
+  } catch (const std::exception& e) {
+    std::cout << "ERROR " << e.what() << std::endl;
+    return 1;
+  }
+  std::cout << "OK " << Segundos(inicio) << " 0" << std::endl;
+  return 0;
+}
+
+struct Medida {
+  bool hecha = false;
+  bool disponible = true;  // false: this version cannot import the kind
+  double segundos = 0;
+  long picoKb = 0;         // peak resident memory of the run's process
+  int mensajes = 0;
+  std::string error;
+};
+
+// Runs this program again as a child and reads its one-line answer and its peak memory.
+Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
+  Medida m;
+  int tubo[2];
+  if (pipe(tubo) != 0) {
+    m.error = "pipe";
+    return m;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(tubo[1], STDOUT_FILENO);
+    close(tubo[0]);
+    close(tubo[1]);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(yo.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(yo.c_str(), argv.data());
+    _exit(127);
+  }
+  close(tubo[1]);
+  std::string salida;
+  char buf[512];
+  for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;) salida.append(buf, static_cast<size_t>(n));
+  close(tubo[0]);
+  int estado = 0;
+  struct rusage uso {};
+  wait4(pid, &estado, 0, &uso);
+  m.picoKb = uso.ru_maxrss;
+  std::istringstream in(salida);
+  std::string clave;
+  in >> clave;
+  if (clave == "OK") {
+    in >> m.segundos >> m.mensajes;
+    m.hecha = true;
+  } else if (clave == "NA") {
+    m.disponible = false;
+  } else {
+    std::getline(in, m.error);
+    if (m.error.empty()) m.error = "el proceso terminó sin respuesta (estado " + std::to_string(estado) + ")";
+  }
+  return m;
+}
+
+// What both runs must have left alike: row counts and rounded totals of the tables
+// the imports write.
+std::string Huella(const std::string& ruta) {
+  BaseSqlite db = AbreSqlite(ruta);
+  static const char* const kConsultas[] = {
+      "SELECT count(*) FROM ARTICULOS", "SELECT count(*) FROM ARTICULOS WHERE BAJA <> 0",
+      "SELECT round(sum(COSTE), 2) FROM ARTICULOS", "SELECT round(sum(VENTA), 2) FROM ARTICULOS",
+      "SELECT round(sum(STOCKACTUAL), 2) FROM ARTICULOS", "SELECT count(*) FROM FAMILIAS",
+      "SELECT count(*) FROM GRUPOS", "SELECT count(*) FROM SUBGRUPOS",
+      "SELECT count(*) FROM ARTICULOS_PROV", "SELECT round(sum(COSTE), 2) FROM ARTICULOS_PROV",
+      "SELECT count(*) FROM ARTICULOS_EAN", "SELECT count(*) FROM PROM_ART_COMPRA",
+      "SELECT count(*) FROM PROM_ART_VENTA", "SELECT count(*) FROM LIN_COMPRAS",
+      "SELECT count(*) FROM ALB_PROV"};
+  std::string huella;
+  for (const char* sql : kConsultas) {
+    Sentencia s(db.get(), sql);
+    huella += s.Paso() ? s.ColTexto(0) : std::string("-");
+    huella += ' ';
+  }
+  return huella;
+}
+
+std::string Formato(double x, int decimales) {
+  char t[64];
+  std::snprintf(t, sizeof t, "%.*f", decimales, x);
+  return t;
+}
+
+int Principal(int argc, char** argv) {
+  Opciones o;
+  try {
+    LeeOpciones(argc, argv, o);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n" << kUso;
+    return 2;
+  }
+  if (o.hijo == "import") return HijoImporta(argc, argv, o);
+  if (o.hijo == "manual") return HijoManual(o);
+  if (o.soloGenerar && o.conservar.empty()) {
+    std::cerr << "--generate-only necesita --keep DIR\n";
+    return 2;
+  }
+
+  fs::path dir;
+  if (o.conservar.empty()) {
+    char plantilla[] = "/tmp/relvano-bench-XXXXXX";
+    if (!mkdtemp(plantilla)) {
+      std::cerr << "no se puede crear una carpeta temporal\n";
+      return 2;
+    }
+    dir = plantilla;
+  } else {
+    dir = o.conservar;
+    fs::create_directories(dir);
+  }
+  const std::string yo = fs::read_symlink("/proc/self/exe").string();
+
+  std::string error;
+  const fs::path maestra = dir / ("CMC001_" + std::to_string(o.articulos) + ".db");
+  fs::remove(maestra);
+  auto inicio = std::chrono::steady_clock::now();
+  if (!GeneraBaseDatos(maestra.string(), o.articulos, o.semilla, &error)) {
+    std::cerr << "ERROR al generar la base de datos: " << error << "\n";
+    return 1;
+  }
+  std::cerr << "Base de datos de " << o.articulos << " artículos: " << maestra.string() << " ("
+            << Formato(Segundos(inicio), 1) << " s)\n";
+
+  std::vector<Tipo> tipos;
+  if (o.tipo) {
+    tipos.push_back(*o.tipo);
+  } else {
+    tipos.assign(std::begin(kTipos), std::end(kTipos));
+  }
+
+  std::printf("%-12s %9s %9s %14s %14s %7s %12s %s\n", "kind", "lines", "articles", "lines/s",
+              "baseline l/s", "ratio", "peak_rss_kb", "notes");
+  int fallos = 0;
+  for (Tipo t : tipos) {
+    const std::string nombre = Nombre(t);
+    const fs::path fichero = dir / (std::string(NombreFichero(t)) + "_" + std::to_string(o.lineas) + ".txt");
+    if (!GeneraFichero(t, fichero.string(), o.lineas, o.articulos, o.semilla, &error)) {
+      std::cerr << "ERROR al generar el fichero: " << error << "\n";
+      return 1;
+    }
+    if (o.soloGenerar) continue;
+    const fs::path bdImport = dir / (nombre + "_import.db");
+    const fs::path bdManual = dir / (nombre + "_baseline.db");
+    const fs::path logs = dir / ("logs_" + nombre);
+    fs::create_directories(logs);
+    fs::copy_file(maestra, bdImport, fs::copy_options::overwrite_existing);
+    fs::copy_file(maestra, bdManual, fs::copy_options::overwrite_existing);
+
+    const std::vector<std::string> comunes{"--kind", nombre, "--file", fichero.string(), "--logs",
+                                           logs.string()};
+    auto args = [&](const char* hijo, const fs::path& bd) {
+      std::vector<std::string> a{"--child", hijo, "--db", bd.string()};
+      a.insert(a.end(), comunes.begin(), comunes.end());
+      return a;
+    };
+    const Medida imp = EnHijo(yo, args("import", bdImport));
+    std::string notas;
+    if (!imp.disponible) {
+      std::printf("%-12s %9lld %9lld %14s %14s %7s %12s %s\n", nombre.c_str(),
+                  static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), "n/a", "n/a",
+                  "n/a", "n/a", "import not available in this build");
+      std::printf("BENCH kind=%s lines=%lld articles=%lld lines_per_s=n/a baseline_lines_per_s=n/a "
+                  "ratio=n/a peak_rss_kb=n/a\n",
+                  nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos));
+      fs::remove(bdImport);
+      fs::remove(bdManual);
+      continue;
+    }
+    const Medida man = EnHijo(yo, args("manual", bdManual));
+    if (!imp.hecha || !man.hecha) {
+      std::printf("%-12s ERROR import: %s baseline: %s\n", nombre.c_str(), imp.error.c_str(),
+                  man.error.c_str());
+      ++fallos;
+      continue;
+    }
+    // Both runs must have done the same work, or the ratio means nothing.
+    const std::string hImp = Huella(bdImport.string()), hMan = Huella(bdManual.string());
+    if (hImp != hMan) {
+      notas = "DATABASES DIFFER";
+      std::cerr << nombre << ": import   " << hImp << "\n" << nombre << ": baseline " << hMan << "\n";
+      ++fallos;
+    }
+    if (imp.mensajes > 1) notas += (notas.empty() ? "" : "; ") + std::to_string(imp.mensajes) + " messages";
+    const double lineas = static_cast<double>(o.lineas);
+    const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
+    const double ratio = imp.segundos / man.segundos;
+    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %12ld %s\n", nombre.c_str(),
+                static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps, lpsMan, ratio,
+                imp.picoKb, notas.c_str());
+    std::printf("BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
+                "ratio=%.2f peak_rss_kb=%ld\n",
+                nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
+                lpsMan, ratio, imp.picoKb);
+    std::fflush(stdout);
+    if (o.conservar.empty()) {
+      fs::remove(bdImport);
+      fs::remove(bdManual);
+    }
+  }
+  if (o.conservar.empty()) fs::remove_all(dir);
+  return fallos ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Principal(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "ERROR: " << e.what() << "\n";
+    return 1;
+  }
+}
