@@ -124,6 +124,14 @@ TEST(Database, ValuesFollowTheStorageConventionsBothWays) {
   EXPECT_EQ(Valor(QDate(2012, 7, 15)), t.db().AbrirRecordset("select * from T")["F"]);
 }
 
+TEST(Database, EmptyTextIsStoredAsEmptyTextNotNull) {
+  TempDb t;
+  t.db().EjecutaScript("CREATE TABLE T (K INTEGER PRIMARY KEY, S TEXT);\n");
+  t.db().Ejecuta("INSERT INTO T (S) VALUES (?)", {Valor("")});
+  t.db().Ejecuta("INSERT INTO T (S) VALUES (?)", {Valor(QString())});
+  EXPECT_EQ(Valor(2.0), t.db().Escalar("select count(*) from T where S = ''"));
+}
+
 TEST(Database, TableAndColumnTests) {
   TempDb t;
   EXPECT_TRUE(t.db().ExisteTabla("[ARTICULOS]"));

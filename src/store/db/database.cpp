@@ -53,6 +53,39 @@ const QRegularExpression& PatronFecha() {
   return re;
 }
 
+// 'YYYY-MM-DD' of a date, written by hand: every date bound to a statement goes
+// through here, and QDate's own formatting costs more than the statement's binding.
+QString TextoIso(QDate f) {
+  int anyo = 0, mes = 0, dia = 0;
+  f.getDate(&anyo, &mes, &dia);
+  if (!f.isValid() || anyo < 1 || anyo > 9999) return f.toString(Qt::ISODate);
+  const char16_t texto[10] = {
+      char16_t(u'0' + anyo / 1000),    char16_t(u'0' + anyo / 100 % 10), char16_t(u'0' + anyo / 10 % 10),
+      char16_t(u'0' + anyo % 10),      u'-',                             char16_t(u'0' + mes / 10),
+      char16_t(u'0' + mes % 10),       u'-',                             char16_t(u'0' + dia / 10),
+      char16_t(u'0' + dia % 10)};
+  return QString(reinterpret_cast<const QChar*>(texto), 10);
+}
+
+bool EsDigito(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// A stored date: 'YYYY-MM-DD', optionally followed by a time. The plain day is read
+// by hand (it is what the program writes, and every text column read passes here);
+// only a text with a time goes to the pattern.
+std::optional<QDate> FechaAlmacenada(const QString& s) {
+  if (s.size() < 10 || s.size() > 26 || s[4] != u'-' || s[7] != u'-') return std::nullopt;
+  for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (!EsDigito(s[i])) return std::nullopt;
+  if (s.size() > 10 && !PatronFecha().match(s).hasMatch()) return std::nullopt;
+  const auto n = [&](int desde, int cuantos) {
+    int v = 0;
+    for (int i = desde; i < desde + cuantos; ++i) v = v * 10 + (s[i].unicode() - u'0');
+    return v;
+  };
+  const QDate f(n(0, 4), n(5, 2), n(8, 2));
+  return f.isValid() ? std::optional<QDate>(f) : std::nullopt;
+}
+
 }  // namespace
 
 int InfoTabla::Indice(const QString& columna) const {
@@ -112,8 +145,12 @@ QVariant Database::AParametro(const Valor& v) {
   switch (v.tipo()) {
     case Valor::Tipo::Null:
       return QVariant(QMetaType::fromType<QString>());
-    case Valor::Tipo::Texto:
-      return v.texto();
+    case Valor::Tipo::Texto: {
+      // The driver binds a null QString as NULL; an empty text must stay an empty text.
+      QString t = v.texto();
+      if (t.isNull()) t = QStringLiteral("");
+      return t;
+    }
     case Valor::Tipo::Numero: {
       const double n = v.numero();
       if (n == static_cast<double>(static_cast<qint64>(n)) && std::abs(n) < 9.0e15)
@@ -121,7 +158,7 @@ QVariant Database::AParametro(const Valor& v) {
       return n;
     }
     case Valor::Tipo::Fecha:
-      return v.fecha().toString(Qt::ISODate);
+      return TextoIso(v.fecha());
     case Valor::Tipo::Booleano:
       return v.booleano() ? 1 : 0;
   }
@@ -132,15 +169,9 @@ Valor Database::DesdeColumna(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return Valor();
   switch (v.typeId()) {
     case QMetaType::QString: {
-      const QString s = v.toString();
-      if (s.size() >= 10 && s.size() <= 26 && s[4] == QLatin1Char('-')) {
-        const auto m = PatronFecha().match(s);
-        if (m.hasMatch()) {
-          const QDate f(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-          if (f.isValid()) return Valor(f);
-        }
-      }
-      return Valor(s);
+      QString s = v.toString();
+      if (const auto f = FechaAlmacenada(s)) return Valor(*f);
+      return Valor(std::move(s));
     }
     case QMetaType::QByteArray:
       return Valor(QString::fromUtf8(v.toByteArray()));
