@@ -73,8 +73,10 @@ struct Tienda {
   }
   Database& db() { return t.db(); }
   void Terminos(const QString& valores) {
-    db().Ejecuta("insert into PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, "
-                 "PORCENTAJE) values " + valores);
+    db().Ejecuta(
+        "insert into PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, "
+        "PORCENTAJE) values " +
+        valores);
   }
   void Crea(const QString& numero = QStringLiteral("7")) {
     NuevaFacturaProveedor f;
@@ -133,17 +135,39 @@ TEST(Documentos, NetPriceOfLine) {
 TEST(Documentos, InvoiceOfSupplierWithoutPaymentTerms) {
   Tienda s;
   s.Crea();
-  EXPECT_EQ(QStringLiteral(
-                "\"2012\" \"1\" \"7\" \"1\" 0 2013-01-10 \"Norvia\" \"C/ Mayor 1\" \"28001\" "
-                "\"Madrid\" \"Madrid\" \"ES\" \"B1\" 2012-07-15 0 \"EURO\" 1 0 \"40000001\" "
-                "\"60000000\" 2 1 1.5 1 \"D1\" \"REF\" 2013-01-10 \"001\""),
-            Filas(s.db(), "select * from FACT_PROV",
-                  {"EJERCICIO", "SERIE", "NUMERO", "CODIGO", "ENTRADA", "FECHA_ENTRADA", "NOMBRE",
-                   "DIRECCION_FACT", "CODPOST_FACT", "POBLACION_FACT", "PROVINCIA_FACT",
-                   "PAIS_FACT", "NIF", "FECHA", "PAGADO", "DIVISA", "CAMBIO_DIVISA",
-                   "CON_RECARGO", "CUENTA_PROVEEDOR", "CUENTA_GASTOS", "DTO_COM",
-                   "ESPORCENTAJE_DTOCOM", "DTO_PP", "ESPORCENTAJE_DTOPP", "IDDEPARTAMENTO",
-                   "REFERENCIA_DOC", "FECHA_ALTA", "IDEMPRESA"}));
+  EXPECT_EQ(
+      QStringLiteral("\"2012\" \"1\" \"7\" \"1\" 0 2013-01-10 \"Norvia\" \"C/ Mayor 1\" \"28001\" "
+                     "\"Madrid\" \"Madrid\" \"ES\" \"B1\" 2012-07-15 0 \"EURO\" 1 0 \"40000001\" "
+                     "\"60000000\" 2 1 1.5 1 \"D1\" \"REF\" 2013-01-10 \"001\""),
+      Filas(s.db(), "select * from FACT_PROV",
+            {"EJERCICIO",
+             "SERIE",
+             "NUMERO",
+             "CODIGO",
+             "ENTRADA",
+             "FECHA_ENTRADA",
+             "NOMBRE",
+             "DIRECCION_FACT",
+             "CODPOST_FACT",
+             "POBLACION_FACT",
+             "PROVINCIA_FACT",
+             "PAIS_FACT",
+             "NIF",
+             "FECHA",
+             "PAGADO",
+             "DIVISA",
+             "CAMBIO_DIVISA",
+             "CON_RECARGO",
+             "CUENTA_PROVEEDOR",
+             "CUENTA_GASTOS",
+             "DTO_COM",
+             "ESPORCENTAJE_DTOCOM",
+             "DTO_PP",
+             "ESPORCENTAJE_DTOPP",
+             "IDDEPARTAMENTO",
+             "REFERENCIA_DOC",
+             "FECHA_ALTA",
+             "IDEMPRESA"}));
   EXPECT_EQ(QStringLiteral("\"EF\" \"1\" 2012-07-15"), s.Pago());
   EXPECT_EQ(QStringLiteral("\"2012\" \"1\" \"7\" \"1\" 1 \"EF\" \"1\" 2012-07-15 100 0 0"),
             s.Plazos());
@@ -169,8 +193,9 @@ TEST(Documentos, UnknownPaymentMethodIsDueOnInvoiceDate) {
 
 TEST(Documentos, InvoiceWithSeveralPaymentTerms) {
   Tienda s;
-  s.Terminos("('2', 'XX', '30', 100), ('1', 'RE', '60', 40), ('1', 'TR', '45', 30), "
-             "('1', 'RE', '30', 30)");
+  s.Terminos(
+      "('2', 'XX', '30', 100), ('1', 'RE', '60', 40), ('1', 'TR', '45', 30), "
+      "('1', 'RE', '30', 30)");
   s.Crea();
   EXPECT_EQ(QStringLiteral("\"ML\" \"ML\" Null"), s.Pago());
   EXPECT_EQ(QStringLiteral("\"2012\" \"1\" \"7\" \"1\" 1 \"RE\" \"60\" 2012-09-13 40 0 0\n"
@@ -198,8 +223,9 @@ TEST(Documentos, InvoiceOfUnknownSupplierIsRefusedAndNothingStored) {
 
 TEST(Documentos, InvoicesOfDifferentSeriesAreToldApart) {
   Tienda s;
-  s.db().Ejecuta("insert into FACT_PROV (EJERCICIO, SERIE, NUMERO, CODIGO, NOMBRE) values "
-                 "('2012 ', 'A', '7', '1', 'a'), ('2012', 'B', '7', '1', 'b')");
+  s.db().Ejecuta(
+      "insert into FACT_PROV (EJERCICIO, SERIE, NUMERO, CODIGO, NOMBRE) values "
+      "('2012 ', 'A', '7', '1', 'a'), ('2012', 'B', '7', '1', 'b')");
   Recordset rs;
   ASSERT_TRUE(AbreFacturaProveedor(s.e, rs, "2012", "B", " 7 ", "1"));
   EXPECT_EQ(Valor("b"), rs["NOMBRE"]);
@@ -271,10 +297,10 @@ TEST(Documentos, InvoiceKeepsItsOwnObservationsAndDiscount) {
   s.Albaran("del albarán", 0, 0);
   s.Factura(QStringLiteral("de la factura"));
   s.Factura();
-  EXPECT_EQ(QStringLiteral("\"de la factura\" 0 1 2 0"),
-            Filas(s.db(), "select * from FACT_PROV",
-                  {"OBSERVACIONES", "VALOR_DTO_COM", "ESPORCENTAJE_DTOCOM", "DTO_COM",
-                   "CON_RECARGO"}));
+  EXPECT_EQ(
+      QStringLiteral("\"de la factura\" 0 1 2 0"),
+      Filas(s.db(), "select * from FACT_PROV",
+            {"OBSERVACIONES", "VALOR_DTO_COM", "ESPORCENTAJE_DTOCOM", "DTO_COM", "CON_RECARGO"}));
 }
 
 TEST(Documentos, InvoicingWithoutTheInvoiceChangesNothing) {
@@ -283,7 +309,8 @@ TEST(Documentos, InvoicingWithoutTheInvoiceChangesNothing) {
   Recordset alb;
   ASSERT_TRUE(AbreAlbaranProveedor(s.e, alb, "2010", "1", "7", "1"));
   EXPECT_THROW(FacturaAlbaranProveedor(s.e, alb, "2010", "1", "7", "1"), DbError);
-  EXPECT_EQ(Valor(0), s.db().Escalar("select count(*) from LIN_COMPRAS where EJER_FACT is not null"));
+  EXPECT_EQ(Valor(0),
+            s.db().Escalar("select count(*) from LIN_COMPRAS where EJER_FACT is not null"));
   EXPECT_EQ(Valor(0), s.db().Escalar("select FACTURADO from ALB_PROV"));
 }
 

@@ -4,7 +4,6 @@
 #include "store/documents/series.h"
 #include "support/temp_db.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using relvano::Valor;
 using relvano::store::AbreDesglosePagos;
@@ -36,10 +35,9 @@ TEST(Series, VatTreatmentOfDefinedSeries) {
     const char* tipo;
     const char* serie;
     int esperado;
-  } casos[] = {{"ALBPR", "N", 0},   {"ALBPR", "R", 2},     {"ALBPR", "P", 1},
-               {"ALBPR", "RP", 2},  {"ALBPR", "NUL", 0},   {"ALBPR", " P ", 1},
-               {"ALBPR", "R2", 0},  {"ALBPR", "NOPE", 0},  {"ALBPR", "$N", 1},
-               {"FACPR", "R2", 2}};
+  } casos[] = {{"ALBPR", "N", 0},   {"ALBPR", "R", 2},   {"ALBPR", "P", 1},  {"ALBPR", "RP", 2},
+               {"ALBPR", "NUL", 0}, {"ALBPR", " P ", 1}, {"ALBPR", "R2", 0}, {"ALBPR", "NOPE", 0},
+               {"ALBPR", "$N", 1},  {"FACPR", "R2", 2}};
   for (const auto& c : casos)
     EXPECT_EQ(c.esperado, TipoIvaSerie(t.db(), c.tipo, c.serie)) << c.tipo << " " << c.serie;
 }

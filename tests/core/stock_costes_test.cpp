@@ -76,8 +76,8 @@ struct Tienda {
     db().Ejecuta(
         "INSERT INTO LIN_COMPRAS (CODIGO_ART, CANTIDAD_ALB, PRECIO_ALB, DTO_ART, FECHA_REAL, "
         "ENTREGADO, PRECIO_SIVA_NETO, DTO2_ART) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-        {Valor(codigo), Valor(cantidad), Valor(precio), Valor(dto), Valor(fecha),
-         Valor(entregado), Valor(siva), Valor(dto2)});
+        {Valor(codigo), Valor(cantidad), Valor(precio), Valor(dto), Valor(fecha), Valor(entregado),
+         Valor(siva), Valor(dto2)});
   }
   QString Costes(const QString& codigo) {
     auto rs = db().AbrirRecordset(
@@ -111,10 +111,10 @@ TEST(Stock, SecondaryWarehouseCreatesItsRowThenAddsToIt) {
   Tienda s;
   s.Articulo("A1", 5);
   ActualizaStockLinea(s.e, s.op, {"A1", 3, "2"});
-  EXPECT_EQ(QStringLiteral("\"A1\" \"2\" 3 0 0 \"\""),
-            Fila(s.db(), "select * from ARTICULOS_STOCK",
-                 {"CODIGO_ART", "ALMACEN", "STOCKACTUAL", "STOCKMINIMO", "STOCKMAXIMO",
-                  "STOCK_LOC"}));
+  EXPECT_EQ(
+      QStringLiteral("\"A1\" \"2\" 3 0 0 \"\""),
+      Fila(s.db(), "select * from ARTICULOS_STOCK",
+           {"CODIGO_ART", "ALMACEN", "STOCKACTUAL", "STOCKMINIMO", "STOCKMAXIMO", "STOCK_LOC"}));
   ActualizaStockLinea(s.e, s.op, {"A1", -4, "2"});
   EXPECT_EQ(Valor(-1), s.db().Escalar("select STOCKACTUAL from ARTICULOS_STOCK"));
   EXPECT_EQ(Valor(5), s.db().Escalar("select STOCKACTUAL from ARTICULOS"));
@@ -141,8 +141,9 @@ TEST(Stock, TotalAddsEveryWarehouse) {
   s.Articulo("A1", 4);
   s.Articulo("A2", 0);
   s.db().Ejecuta("update ARTICULOS set STOCKACTUAL = NULL where CODIGO = 'A2'");
-  s.db().Ejecuta("insert into ARTICULOS_STOCK (CODIGO_ART, ALMACEN, STOCKACTUAL) values "
-                 "('A1','2',3), ('A1','3',-1), ('A2','2',NULL)");
+  s.db().Ejecuta(
+      "insert into ARTICULOS_STOCK (CODIGO_ART, ALMACEN, STOCKACTUAL) values "
+      "('A1','2',3), ('A1','3',-1), ('A2','2',NULL)");
   EXPECT_EQ(6, DimeStockTotal(s.db(), "A1"));
   EXPECT_EQ(0, DimeStockTotal(s.db(), "A2"));
   EXPECT_EQ(0, DimeStockTotal(s.db(), "NOPE"));

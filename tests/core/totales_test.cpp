@@ -1,3 +1,5 @@
+#include "store/vat/totales.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
@@ -5,7 +7,6 @@
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
-#include "store/vat/totales.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
 
@@ -62,14 +63,14 @@ struct Documentos {
 
   // A header of `tabla` (ALB_PROV or FACT_PROV) with key 2012/1/7/1.
   void Documento(const QString& tabla, const Cabecera& c = {}) {
-    db().Ejecuta(QStringLiteral("insert into %1 (EJERCICIO, SERIE, NUMERO, CODIGO, FECHA, "
-                                "ESPORCENTAJE_DTOCOM, VALOR_DTO_COM, DTO_COM, ESPORCENTAJE_DTOPP, "
-                                "VALOR_DTO_PP, DTO_PP, CON_RECARGO) values ('2012', '1', '7', "
-                                "'1', ?, ?, ?, ?, ?, ?, ?, ?)")
-                     .arg(tabla),
-                 {Valor(c.fecha), Valor(c.esPorcentajeDtoCom), Valor(c.valorDtoCom),
-                  Valor(c.dtoCom), Valor(c.esPorcentajeDtoPP), Valor(c.valorDtoPP),
-                  Valor(c.dtoPP), Valor(c.conRecargo)});
+    db().Ejecuta(
+        QStringLiteral("insert into %1 (EJERCICIO, SERIE, NUMERO, CODIGO, FECHA, "
+                       "ESPORCENTAJE_DTOCOM, VALOR_DTO_COM, DTO_COM, ESPORCENTAJE_DTOPP, "
+                       "VALOR_DTO_PP, DTO_PP, CON_RECARGO) values ('2012', '1', '7', "
+                       "'1', ?, ?, ?, ?, ?, ?, ?, ?)")
+            .arg(tabla),
+        {Valor(c.fecha), Valor(c.esPorcentajeDtoCom), Valor(c.valorDtoCom), Valor(c.dtoCom),
+         Valor(c.esPorcentajeDtoPP), Valor(c.valorDtoPP), Valor(c.dtoPP), Valor(c.conRecargo)});
   }
   // Lines of the delivery note and, already invoiced, of the invoice of the same key.
   void Lineas(std::initializer_list<std::pair<const char*, double>> lineas) {
@@ -80,8 +81,9 @@ struct Documentos {
           "('2012','1','7','1','2012','1','7', ?, ?)",
           {Valor(QString::fromLatin1(tipo)), Valor(base)});
     // A line of another delivery note that must never count.
-    db().Ejecuta("insert into LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, TIPO_IVA, "
-                 "BASE_ALB) values ('2012','1','8','1','1', 1000)");
+    db().Ejecuta(
+        "insert into LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, TIPO_IVA, "
+        "BASE_ALB) values ('2012','1','8','1','1', 1000)");
   }
   void Albaran() { RecalculaAlbaranProveedor(e, op, "2012", "1", "7", "1", "001"); }
   void Factura() { RecalculaFacturaProveedor(e, op, "2012", "1", "7", "1", "001"); }
@@ -94,10 +96,10 @@ struct Documentos {
   }
 };
 
-const QStringList kSlot1 = {"BASE1", "BASE1_NETA", "TIPO_IVA1", "VALOR_IVA1", "VALOR_RECARGO1",
-                            "IVA1", "RECARGO1"};
-const QStringList kTotales = {"VALOR_DTO_COM", "VALOR_DTO_PP", "IMPORTE", "EXENTO_BRUTO",
-                              "EXENTO", "BASE", "IVA", "RECARGO", "TOTAL"};
+const QStringList kSlot1 = {"BASE1",          "BASE1_NETA", "TIPO_IVA1", "VALOR_IVA1",
+                            "VALOR_RECARGO1", "IVA1",       "RECARGO1"};
+const QStringList kTotales = {"VALOR_DTO_COM", "VALOR_DTO_PP", "IMPORTE", "EXENTO_BRUTO", "EXENTO",
+                              "BASE",          "IVA",          "RECARGO", "TOTAL"};
 
 TEST(Totales, CommercialPercentDiscountOnDeliveryNote) {
   Documentos d;
@@ -137,14 +139,22 @@ TEST(Totales, FixedCommercialDiscount) {
     const char* esperado;
     bool avisa;
   } casos[] = {
-      {"one slot", {{"1", 100}}, "VALOR_DTO_COM=5 BASE1_NETA=95 BASE2_NETA=0 EXENTO=0 BASE=95",
+      {"one slot",
+       {{"1", 100}},
+       "VALOR_DTO_COM=5 BASE1_NETA=95 BASE2_NETA=0 EXENTO=0 BASE=95",
        false},
-      {"two slots", {{"1", 100}, {"2", 50}},
-       "VALOR_DTO_COM=0 BASE1_NETA=100 BASE2_NETA=50 EXENTO=0 BASE=150", true},
-      {"a slot and the exempt part", {{"1", 100}, {"0", 20}},
-       "VALOR_DTO_COM=0 BASE1_NETA=100 BASE2_NETA=0 EXENTO=20 BASE=120", true},
-      {"exempt part only", {{"0", 20}},
-       "VALOR_DTO_COM=5 BASE1_NETA=0 BASE2_NETA=0 EXENTO=15 BASE=15", false},
+      {"two slots",
+       {{"1", 100}, {"2", 50}},
+       "VALOR_DTO_COM=0 BASE1_NETA=100 BASE2_NETA=50 EXENTO=0 BASE=150",
+       true},
+      {"a slot and the exempt part",
+       {{"1", 100}, {"0", 20}},
+       "VALOR_DTO_COM=0 BASE1_NETA=100 BASE2_NETA=0 EXENTO=20 BASE=120",
+       true},
+      {"exempt part only",
+       {{"0", 20}},
+       "VALOR_DTO_COM=5 BASE1_NETA=0 BASE2_NETA=0 EXENTO=15 BASE=15",
+       false},
   };
   for (const auto& caso : casos) {
     Documentos d;
@@ -158,7 +168,9 @@ TEST(Totales, FixedCommercialDiscount) {
               d.Fila("ALB_PROV", {"VALOR_DTO_COM", "BASE1_NETA", "BASE2_NETA", "EXENTO", "BASE"}))
         << caso.nombre;
     EXPECT_EQ(caso.avisa ? QStringList{mensaje} : QStringList{}, d.op.Mensajes()) << caso.nombre;
-    if (caso.avisa) EXPECT_EQ(Operador::Icono::Informacion, d.op.Eventos()[0].icono);
+    if (caso.avisa) {
+      EXPECT_EQ(Operador::Icono::Informacion, d.op.Eventos()[0].icono);
+    }
   }
 }
 
@@ -190,9 +202,9 @@ TEST(Totales, SeriesWithoutVatPutsEverythingInSlotOne) {
   d.Documento("ALB_PROV", c);
   d.Lineas({{"1", 100}, {"3", 50}, {"0", 5}, {"9", 1}});
   d.Albaran();
-  EXPECT_EQ(QStringLiteral("BASE1=156 BASE3=0 EXENTO_BRUTO=0 IVA1=0 RECARGO1=0 BASE=156 TOTAL=156"),
-            d.Fila("ALB_PROV",
-                   {"BASE1", "BASE3", "EXENTO_BRUTO", "IVA1", "RECARGO1", "BASE", "TOTAL"}));
+  EXPECT_EQ(
+      QStringLiteral("BASE1=156 BASE3=0 EXENTO_BRUTO=0 IVA1=0 RECARGO1=0 BASE=156 TOTAL=156"),
+      d.Fila("ALB_PROV", {"BASE1", "BASE3", "EXENTO_BRUTO", "IVA1", "RECARGO1", "BASE", "TOTAL"}));
   EXPECT_TRUE(d.op.Mensajes().isEmpty());
 }
 
@@ -306,11 +318,24 @@ TEST(Totales, FixedPromptPaymentDiscountNeedsASingleSlot) {
 
 TEST(Totales, HeaderTableWithoutSlotsFourAndFive) {
   Documentos d;
-  QStringList columnas = {"EJERCICIO TEXT", "SERIE TEXT", "NUMERO TEXT", "CODIGO TEXT",
-                          "FECHA TEXT", "CON_RECARGO INTEGER", "DTO_COM REAL",
-                          "ESPORCENTAJE_DTOCOM INTEGER", "VALOR_DTO_COM REAL", "DTO_PP REAL",
-                          "ESPORCENTAJE_DTOPP INTEGER", "VALOR_DTO_PP REAL", "IVA_TERCERO INTEGER",
-                          "IMPORTE REAL", "BASE REAL", "IVA REAL", "RECARGO REAL", "TOTAL REAL"};
+  QStringList columnas = {"EJERCICIO TEXT",
+                          "SERIE TEXT",
+                          "NUMERO TEXT",
+                          "CODIGO TEXT",
+                          "FECHA TEXT",
+                          "CON_RECARGO INTEGER",
+                          "DTO_COM REAL",
+                          "ESPORCENTAJE_DTOCOM INTEGER",
+                          "VALOR_DTO_COM REAL",
+                          "DTO_PP REAL",
+                          "ESPORCENTAJE_DTOPP INTEGER",
+                          "VALOR_DTO_PP REAL",
+                          "IVA_TERCERO INTEGER",
+                          "IMPORTE REAL",
+                          "BASE REAL",
+                          "IVA REAL",
+                          "RECARGO REAL",
+                          "TOTAL REAL"};
   for (const char* c : {"BASE%1 REAL", "BASE%1_NETA REAL", "TIPO_IVA%1 TEXT", "VALOR_IVA%1 REAL",
                         "VALOR_RECARGO%1 REAL", "IVA%1 REAL", "RECARGO%1 REAL"})
     for (int n = 1; n <= 3; ++n) columnas << QString::fromLatin1(c).arg(n);

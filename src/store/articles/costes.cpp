@@ -80,8 +80,8 @@ std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompra
 
 }  // namespace
 
-void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas,
-                             const QString& modo, const QString& codigo) {
+void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, const QString& modo,
+                             const QString& codigo) {
   if (!empresa.BddComercial)
     throw DbError(QStringLiteral("La base de datos de la tienda no está abierta."),
                   empresa.RutaComercial);

@@ -33,11 +33,11 @@ class CacheColumnasCompras {
 // What the average cost is computed from; every member is the value as read.
 struct DatosCosteMedio {
   QString CodigoArticulo;
-  double Cantidad = 0;    // q: quantity of the latest delivered purchase line
-  double PrecioBruto = 0; // pb: its PRECIO_ALB
-  double PrecioNeto = 0;  // pn: its unit price after discounts
-  double CosteMedio = 0;  // cm: the article's current COSTEMEDIO
-  double StockTotal = 0;  // S: the article's stock in every warehouse, q included
+  double Cantidad = 0;     // q: quantity of the latest delivered purchase line
+  double PrecioBruto = 0;  // pb: its PRECIO_ALB
+  double PrecioNeto = 0;   // pn: its unit price after discounts
+  double CosteMedio = 0;   // cm: the article's current COSTEMEDIO
+  double StockTotal = 0;   // S: the article's stock in every warehouse, q included
 };
 
 // CalculaCosteMedio: the article's new average cost after the purchase in `d`,
@@ -67,7 +67,7 @@ double CalculaCosteMedio(const Empresa& empresa, const QString& modo, const Dato
 // Reads LIN_COMPRAS.CODIGO_ART, ENTREGADO, FECHA_REAL, ID, CANTIDAD_ALB, PRECIO_ALB,
 // DTO_ART and the optional columns; writes ARTICULOS.COSTE, COSTEMEDIO,
 // ULTIMA_MODIFICACION. Store database: the services' handle (BddComercial).
-void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas,
-                             const QString& modo, const QString& codigo);
+void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, const QString& modo,
+                             const QString& codigo);
 
 }  // namespace relvano::store

@@ -24,8 +24,7 @@ bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& 
 }
 
 void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString& ejercicio,
-                             const QString& serie, const QString& numero,
-                             const QString& codigo) {
+                             const QString& serie, const QString& numero, const QString& codigo) {
   Recordset factura;
   if (!AbreFactura(empresa, QStringLiteral("FACPR"), factura, ejercicio, serie, numero, codigo))
     throw DbError(QStringLiteral("No existe la factura de proveedor %1/%2/%3 del proveedor %4.")
@@ -106,8 +105,8 @@ BaseDatosDocumento AbreBaseDatosAlbaran(const Empresa& empresa, const QString& /
 }
 
 void RecalculaAlbaranProveedor(Empresa& empresa, Operador& operador, const QString& ejercicio,
-                               const QString& serie, const QString& numero,
-                               const QString& codigo, const QString& idEmpresa) {
+                               const QString& serie, const QString& numero, const QString& codigo,
+                               const QString& idEmpresa) {
   RecalculaTotalesDocumento(empresa, operador, QStringLiteral("ALBPR"), ejercicio, serie, numero,
                             codigo, idEmpresa);
 }

@@ -56,7 +56,7 @@ BaseDatosDocumento AbreBaseDatosAlbaran(const Empresa& empresa, const QString& e
 
 // RecalculaAlbaranProveedor: RecalculaTotalesDocumento for the delivery note ("ALBPR").
 void RecalculaAlbaranProveedor(Empresa& empresa, Operador& operador, const QString& ejercicio,
-                               const QString& serie, const QString& numero,
-                               const QString& codigo, const QString& idEmpresa);
+                               const QString& serie, const QString& numero, const QString& codigo,
+                               const QString& idEmpresa);
 
 }  // namespace relvano::store

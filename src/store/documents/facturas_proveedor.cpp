@@ -121,8 +121,9 @@ void CreaFacturaProveedor(Empresa& empresa, const NuevaFacturaProveedor& f) {
     int k = 0;
     for (terminos.MoveFirst(); !terminos.Eof(); terminos.MoveNext()) {
       const QString forma = ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]);
-      NuevoPlazo(plazos, empresa, f, ++k, Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")])),
-                 Valor(forma), Valor(Vencimiento(empresa, f.fecha, forma)),
+      NuevoPlazo(plazos, empresa, f, ++k,
+                 Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")])), Valor(forma),
+                 Valor(Vencimiento(empresa, f.fecha, forma)),
                  Valor(ValorNumerico(terminos[QStringLiteral("PORCENTAJE")])));
     }
   }
@@ -149,14 +150,13 @@ bool AbreFacturaProveedor(const Empresa& empresa, Recordset& rs, const QString& 
   rs = bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM FACT_PROV WHERE RTRIM(EJERCICIO) = ? AND [SERIE] = ?"
                      " AND [NUMERO] = ? AND [CODIGO] = ?"),
-      {Valor(ejercicio), Valor(serie.trimmed()), Valor(numero.trimmed()),
-       Valor(codigo.trimmed())});
+      {Valor(ejercicio), Valor(serie.trimmed()), Valor(numero.trimmed()), Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }
 
 void RecalculaFacturaProveedor(Empresa& empresa, Operador& operador, const QString& ejercicio,
-                               const QString& serie, const QString& numero,
-                               const QString& codigo, const QString& idEmpresa) {
+                               const QString& serie, const QString& numero, const QString& codigo,
+                               const QString& idEmpresa) {
   RecalculaTotalesDocumento(empresa, operador, QStringLiteral("FACPR"), ejercicio, serie, numero,
                             codigo, idEmpresa);
 }

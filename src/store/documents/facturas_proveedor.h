@@ -18,13 +18,13 @@ namespace relvano::store {
 struct NuevaFacturaProveedor {
   QString serie;
   QString numero;
-  QString codigo;           // the supplier
-  QDate fecha;              // invoice date
+  QString codigo;  // the supplier
+  QDate fecha;     // invoice date
   QString divisa = QStringLiteral("EURO");
-  double cambio = 1;        // CAMBIO_DIVISA
-  QString idDepartamento;   // written only where FACT_PROV has IDDEPARTAMENTO
-  QString referenciaDoc;    // written only where FACT_PROV has REFERENCIA_DOC
-  QString idEmpresa;        // owning company
+  double cambio = 1;       // CAMBIO_DIVISA
+  QString idDepartamento;  // written only where FACT_PROV has IDDEPARTAMENTO
+  QString referenciaDoc;   // written only where FACT_PROV has REFERENCIA_DOC
+  QString idEmpresa;       // owning company
 };
 
 // CreaFacturaProveedor: stores a new, unpaid FACT_PROV row for the supplier with its
@@ -56,8 +56,8 @@ bool AbreFacturaProveedor(const Empresa& empresa, Recordset& rs, const QString& 
 // RecalculaFacturaProveedor: RecalculaTotalesDocumento for the invoice ("FACPR"),
 // instalments included.
 void RecalculaFacturaProveedor(Empresa& empresa, Operador& operador, const QString& ejercicio,
-                               const QString& serie, const QString& numero,
-                               const QString& codigo, const QString& idEmpresa);
+                               const QString& serie, const QString& numero, const QString& codigo,
+                               const QString& idEmpresa);
 
 // AbreFactura: "FACPR" or "PR" opens the supplier invoice (AbreFacturaProveedor);
 // customer invoices ("FACCL", "CL") and any other type answer false.

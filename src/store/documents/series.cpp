@@ -2,9 +2,7 @@
 
 namespace relvano::store {
 
-bool EsSerieEspecial(const QString& serie) {
-  return !serie.isEmpty() && serie.at(0) == u'$';
-}
+bool EsSerieEspecial(const QString& serie) { return !serie.isEmpty() && serie.at(0) == u'$'; }
 
 bool ExisteSerie(Database& bdd, Recordset& rs, const QString& tipoSerie, const QString& serie) {
   rs = bdd.AbrirRecordset(

@@ -36,13 +36,12 @@ double Suma(const std::array<double, 5>& a) { return Suma({a[0], a[1], a[2], a[3
 
 // Slots with a gross base, plus the exempt part: a fixed discount fits only one.
 int TiposEnUso(const TotalesDocumento& t) {
-  int n = static_cast<int>(std::count_if(t.Base.begin(), t.Base.end(), [](double b) { return b != 0; }));
+  int n = static_cast<int>(
+      std::count_if(t.Base.begin(), t.Base.end(), [](double b) { return b != 0; }));
   return t.Exento != 0 ? n + 1 : n;
 }
 
-QString Columna(const char* nombre, int slot) {
-  return QString::fromLatin1(nombre).arg(slot + 1);
-}
+QString Columna(const char* nombre, int slot) { return QString::fromLatin1(nombre).arg(slot + 1); }
 
 }  // namespace
 
@@ -92,8 +91,7 @@ void CalculaTotales(const Empresa& empresa, Operador& operador, const QString& t
     if (t.EsPorcentajeDtoPP) {
       // The exempt part starts after the commercial discount, as the bases do.
       const double antes = Suma({Suma(t.BaseNeta), t.Exento});
-      for (int n = 0; n < 5; ++n)
-        t.BaseNeta[n] = R(t.BaseNeta[n] - t.DtoPP * t.BaseNeta[n] / 100);
+      for (int n = 0; n < 5; ++n) t.BaseNeta[n] = R(t.BaseNeta[n] - t.DtoPP * t.BaseNeta[n] / 100);
       t.Exento = R(t.Exento - t.DtoPP * t.Exento / 100);
       t.ValorDtoPP = Suma({antes, -Suma(t.BaseNeta), -t.Exento});
     } else if (t.ValorDtoPP != 0) {
@@ -191,16 +189,18 @@ void RecalculaTotalesDocumento(Empresa& empresa, Operador& operador, const QStri
   TotalesDocumento t;
   CargaDatosCabecera(empresa, t, cab);
 
-  const QString filtro =
-      esFactura ? QStringLiteral(" from LIN_COMPRAS where [EJER_FACT] = ? and [SERIE_FACT] = ?"
-                                 " and [NUM_FACT] = ? and [IDPROVEEDOR] = ?")
-                : QStringLiteral(" from LIN_COMPRAS where EJER_ALB = ? and [SERIE_ALB] = ?"
-                                 " and [NUM_ALB] = ? and [IDPROVEEDOR] = ?");
+  const QString filtro = esFactura
+                             ? QStringLiteral(
+                                   " from LIN_COMPRAS where [EJER_FACT] = ? and [SERIE_FACT] = ?"
+                                   " and [NUM_FACT] = ? and [IDPROVEEDOR] = ?")
+                             : QStringLiteral(
+                                   " from LIN_COMPRAS where EJER_ALB = ? and [SERIE_ALB] = ?"
+                                   " and [NUM_ALB] = ? and [IDPROVEEDOR] = ?");
   const std::vector<Valor> clave{Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)};
   if (modoIva != kSerieIvaPersonal) {
-    Recordset sumas = doc.bdd->AbrirRecordset(
-        QStringLiteral("select sum(BASE_ALB), TIPO_IVA") + filtro + QStringLiteral(" GROUP BY TIPO_IVA"),
-        clave);
+    Recordset sumas = doc.bdd->AbrirRecordset(QStringLiteral("select sum(BASE_ALB), TIPO_IVA") +
+                                                  filtro + QStringLiteral(" GROUP BY TIPO_IVA"),
+                                              clave);
     for (sumas.MoveFirst(); !sumas.Eof(); sumas.MoveNext()) {
       const double suma = Redondea(empresa, ValorNumerico(sumas.Campo(0)));
       const Valor codigoIva = sumas.Campo(1);

@@ -35,10 +35,10 @@ struct TotalesDocumento {
   double Exento = 0;                     // EXENTO: exempt amount after the discounts
   double ValorIrpf = 0;                  // withholding: always 0 for supplier documents
   double Irpf = 0;
-  double BaseTotal = 0;                  // BASE: net bases plus the net exempt amount
-  double IvaTotal = 0;                   // IVA
-  double RecargoTotal = 0;               // RECARGO
-  double Total = 0;                      // TOTAL: BASE + IVA + RECARGO
+  double BaseTotal = 0;     // BASE: net bases plus the net exempt amount
+  double IvaTotal = 0;      // IVA
+  double RecargoTotal = 0;  // RECARGO
+  double Total = 0;         // TOTAL: BASE + IVA + RECARGO
 };
 
 // RecalculaTotalesDocumento: recomputes the totals of a supplier delivery note
