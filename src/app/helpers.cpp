@@ -348,7 +348,17 @@ QString TextoNumero(double x) {
 
 QString TextoFecha(QDate fecha) {
   if (!fecha.isValid()) return {};
-  return fecha.toString(QStringLiteral("dd/MM/yyyy"));
+  int anyo = 0, mes = 0, dia = 0;
+  fecha.getDate(&anyo, &mes, &dia);
+  // Written by hand: a log line per offer or price goes through here, and the
+  // formatting engine of QDate costs more than the rest of the line.
+  if (anyo < 1 || anyo > 9999) return fecha.toString(QStringLiteral("dd/MM/yyyy"));
+  const char16_t texto[10] = {
+      char16_t(u'0' + dia / 10),          char16_t(u'0' + dia % 10),          u'/',
+      char16_t(u'0' + mes / 10),          char16_t(u'0' + mes % 10),          u'/',
+      char16_t(u'0' + anyo / 1000),       char16_t(u'0' + anyo / 100 % 10),
+      char16_t(u'0' + anyo / 10 % 10),    char16_t(u'0' + anyo % 10)};
+  return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
 std::optional<QDate> LeeFecha(const QString& texto, QDate hoy) {

@@ -86,7 +86,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!empresa.BddTienda) {
     error = QStringLiteral("ERROR: no hay ninguna empresa abierta.");
   } else {
-    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular);
+    // A group is committed after one second, well inside the time another program
+    // waits for a held store database, or after 100 000 lines.
+    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, 100000, 1000);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
     imports::ContextoImportacion ctx{*empresa.BddTienda,
                                      empresa.Hoy(),

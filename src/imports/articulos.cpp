@@ -70,7 +70,7 @@ void AsignaDatos(store::Recordset& rs, const chainfile::Registro& det,
 }
 
 void AseguraClasificacion(const QString& codigo, const QString& familia, const QString& grupo,
-                          ContextoImportacion& ctx) {
+                          ContextoImportacion& ctx, ClasificacionesVistas* vistas) {
   if (familia.isEmpty() || grupo.isEmpty()) {
     ctx.log.Escribe(QStringLiteral(
                         "FAMILIA/GRUPO VACÍO: no se crean la familia, el grupo ni el subgrupo "
@@ -78,6 +78,7 @@ void AseguraClasificacion(const QString& codigo, const QString& familia, const Q
                     codigo + kCrLf);
     return;
   }
+  if (vistas && vistas->Contiene(familia, grupo)) return;
   store::Recordset rd;
   if (!ExisteFamilia(ctx.bdd, rd, familia)) {
     rd.NuevoRegistro();
@@ -104,6 +105,7 @@ void AseguraClasificacion(const QString& codigo, const QString& familia, const Q
     rd.Asigna(QStringLiteral("GRUPO"), Valor(grupo));
     rd.GrabarRegistro();
   }
+  if (vistas) vistas->Anota(familia, grupo);
 }
 
 void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
@@ -180,12 +182,13 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
   bajas.Escribe(QString());
 
   const ColumnasArticulos columnas = ColumnasArticulos::De(ctx.bdd);
+  ClasificacionesVistas vistas;
   const std::vector<chainfile::TipoDetalle> tipos{
       {QStringLiteral("DET"), QStringLiteral("ARTICULO"), AnchosArticulo()}};
   const auto resultado = ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {
-        ActualizaArticulo(det, ide, columnas, bajas, ctx);
+        ActualizaArticulo(det, ide, columnas, bajas, ctx, &vistas);
       },
       ctx);
   bajas.Escribe(QString());
@@ -195,7 +198,7 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
 
 void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro& ide,
                        const ColumnasArticulos& columnas, RunLog& bajas,
-                       ContextoImportacion& ctx) {
+                       ContextoImportacion& ctx, ClasificacionesVistas* vistas) {
   const QString codigo = det.Texto(kCodigo);
   const QString descripcion = det.Texto(kDescripcion);
   const QString operacion = det.Campo(kOperacion);
@@ -255,7 +258,7 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
     rs.GrabarRegistro();
   }
 
-  AseguraClasificacion(codigo, det.Texto(kFamilia), det.Texto(kGrupo), ctx);
+  AseguraClasificacion(codigo, det.Texto(kFamilia), det.Texto(kGrupo), ctx, vistas);
   AseguraProveedor(codigo, ide, ctx);
 }
 

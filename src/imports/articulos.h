@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 
 #include "app/run_log.h"
@@ -23,6 +24,24 @@ struct ColumnasArticulos {
   static ColumnasArticulos De(store::Database& bdd);
 };
 
+// The family/group pairs whose family, group and subgroup "00" a run has already found
+// or added, so that later lines of the same pair skip the three lookups. Lives for one
+// run only: a line that fails ends the run, so a row undone with its line is never
+// remembered as present.
+class ClasificacionesVistas {
+ public:
+  bool Contiene(const QString& familia, const QString& grupo) const {
+    return pares_.contains(Clave(familia, grupo));
+  }
+  void Anota(const QString& familia, const QString& grupo) { pares_.insert(Clave(familia, grupo)); }
+
+ private:
+  static QString Clave(const QString& familia, const QString& grupo) {
+    return familia + QChar(0x1F) + grupo;  // a separator no code holds
+  }
+  QSet<QString> pares_;
+};
+
 // ImportaReferencias: reads an article reference file ("DET" lines, log word
 // "ARTICULO") and applies each line with ActualizaArticulo. Writes the removals log
 // <carpetaLogs>/BAJAS_<nombreFicheroImportado>.LOG, closed on every path. Throws
@@ -36,8 +55,10 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
 // family, group and subgroup "00" when missing (none when the family or the group is
 // empty: logged) and the link to supplier "1" in ARTICULOS_PROV. Throws ErrorDatos when
 // the link is to be created and the file's date is missing or invalid; DbError.
+// `vistas`, when given, holds the classifications this run has made sure of already.
 void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro& ide,
-                       const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx);
+                       const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx,
+                       ClasificacionesVistas* vistas = nullptr);
 
 // Lookups that open the row into `rd` and answer whether it exists.
 bool ExisteFamilia(store::Database& bdd, store::Recordset& rd, const QString& codigo);

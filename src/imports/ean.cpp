@@ -1,6 +1,5 @@
 #include "imports/ean.h"
 
-#include "store/articles/busquedas.h"
 #include "store/db/recordset.h"
 
 namespace relvano::imports {
@@ -27,8 +26,9 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
   const QString accion = det.Campo(2);
   const QString sufijo = QStringLiteral("Artículo: ") + articulo + QStringLiteral(" Ean: ") + ean;
 
-  store::Recordset rsArticulo;
-  if (!store::ExisteArticulo(ctx.bdd, rsArticulo, articulo)) {
+  // Only whether the article exists matters here: one column, not the whole row.
+  if (ctx.bdd.Escalar(QStringLiteral("SELECT 1 FROM ARTICULOS WHERE CODIGO = ?"), {Valor(articulo)})
+          .esNull()) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - ") + sufijo);
     return;
   }

@@ -7,8 +7,12 @@ namespace {
 const QString kSavepoint = QStringLiteral("RELVANO_LINEA");
 }  // namespace
 
-UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo)
-    : db_(db), simular_(simular), lineasPorGrupo_(std::max(1, lineasPorGrupo)) {}
+UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo,
+                             qint64 duracionGrupoMs)
+    : db_(db),
+      simular_(simular),
+      lineasPorGrupo_(std::max(1, lineasPorGrupo)),
+      duracionGrupoMs_(duracionGrupoMs) {}
 
 UnidadTrabajo::~UnidadTrabajo() {
   try {
@@ -19,7 +23,10 @@ UnidadTrabajo::~UnidadTrabajo() {
 }
 
 void UnidadTrabajo::Abre() {
-  if (!db_.EnTransaccion()) db_.Begin();
+  if (!db_.EnTransaccion()) {
+    db_.Begin();
+    grupo_.start();
+  }
 }
 
 void UnidadTrabajo::EmpiezaLinea() {
@@ -31,7 +38,10 @@ void UnidadTrabajo::EmpiezaLinea() {
 void UnidadTrabajo::TerminaLinea() {
   db_.ReleaseSavepoint(kSavepoint);
   enLinea_ = false;
-  if (++pendientes_ >= lineasPorGrupo_) Confirma();
+  ++pendientes_;
+  if (pendientes_ >= lineasPorGrupo_ ||
+      (duracionGrupoMs_ > 0 && grupo_.isValid() && grupo_.elapsed() >= duracionGrupoMs_))
+    Confirma();
 }
 
 void UnidadTrabajo::DeshaceLinea() noexcept {

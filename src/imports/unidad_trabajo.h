@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <utility>
 
@@ -13,12 +14,19 @@ namespace relvano::imports {
 // - every detail line is applied whole or not at all (a savepoint per line);
 // - applied lines are committed in groups, for speed, and always before the operator
 //   is shown anything (see OperadorConfirmado) and at the end of the run, so that no
-//   lock is held while someone reads a message;
+//   lock is held while someone reads a message. A group ends after a number of lines or,
+//   when a duration is given, once it has been open that long: every commit waits for
+//   the disk, so a fixed small group would cost a run most of its time on a slow disk,
+//   while a bound in time keeps the other programs' wait for the lock short whatever
+//   the speed of the lines;
 // - a simulation works inside one transaction that is rolled back at the end.
 class UnidadTrabajo {
  public:
-  // `lineasPorGrupo`: applied lines committed together (at least 1).
-  UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo = 500);
+  // `lineasPorGrupo`: applied lines committed together at most (at least 1).
+  // `duracionGrupoMs`: when above 0, a group is also committed after the line that
+  // ends this long after the group's transaction began.
+  UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo = 500,
+                qint64 duracionGrupoMs = 0);
   // Rolls back whatever Termina did not settle (an unexpected exit). Never throws.
   ~UnidadTrabajo();
   UnidadTrabajo(const UnidadTrabajo&) = delete;
@@ -60,6 +68,8 @@ class UnidadTrabajo {
   store::Database& db_;
   bool simular_;
   int lineasPorGrupo_;
+  qint64 duracionGrupoMs_;
+  QElapsedTimer grupo_;  // since the group's transaction began
   int pendientes_ = 0;   // lines applied since the last commit
   bool enLinea_ = false;
 };

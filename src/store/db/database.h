@@ -44,7 +44,11 @@ struct InfoTabla {
 struct FormaResultado {
   QStringList nombres;
   QHash<QString, int> indices;
-  int Indice(const QString& nombre) const { return indices.value(nombre.toUpper(), -1); }
+  // Callers name columns in upper case almost always: that lookup needs no copy.
+  int Indice(const QString& nombre) const {
+    if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
+    return indices.value(nombre.toUpper(), -1);
+  }
 };
 
 // One open database file. Every handle the program keeps to the same file shares

@@ -49,7 +49,10 @@ void Recordset::NuevoRegistro() {
   buffer_.assign(n, QVariant());
   asignado_.assign(n, 0);
   for (int i = 0; i < n; ++i) {
-    const int c = info_->Indice(forma_->nombres[i]);
+    // "SELECT *" returns the table's columns in the table's order: try that first.
+    const int c = i < info_->columnas.size() && info_->columnas[i] == forma_->nombres[i]
+                      ? i
+                      : info_->Indice(forma_->nombres[i]);
     if (c >= 0) buffer_[i] = Database::AParametro(info_->defectos[c]);
   }
   modo_ = Modo::Nuevo;
