@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -27,6 +28,7 @@
 
 #include "gui/acciones_ventana.h"
 #include "gui/dibujos.h"
+#include "gui/frm_informa.h"
 #include "gui/gui_operador.h"
 
 namespace relvano::gui {
@@ -49,6 +51,19 @@ QString Nombre(const char* control, int indice) {
 
 QString TextoLineas(int lineas) { return QStringLiteral("Líneas leídas: %1").arg(lineas); }
 
+void MuestraLogEnVentana(QWidget* padre, const QString& ruta) {
+  QFile f(ruta);
+  if (!f.open(QIODevice::ReadOnly)) return;
+  auto* visor = new FrmInforma(padre);
+  visor->setAttribute(Qt::WA_DeleteOnClose);
+  visor->setModal(false);
+  visor->setWindowTitle(QDir::toNativeSeparators(ruta));
+  visor->setTexto(QString::fromUtf8(f.readAll()));
+  // Log lines are longer than the report's.
+  visor->resize(visor->width() * 2, visor->height());
+  visor->show();
+}
+
 }  // namespace
 
 class FrmRelvano::ProgresoVentana final : public Progreso {
@@ -60,6 +75,29 @@ class FrmRelvano::ProgresoVentana final : public Progreso {
 
  private:
   FrmRelvano& ventana_;
+};
+
+// The run's operator: brings the progress shown up to date before each box, so that a
+// box raised at the trailer line is read beside the count it speaks of.
+class FrmRelvano::OperadorEjecucion final : public Operador {
+ public:
+  OperadorEjecucion(FrmRelvano& ventana, Operador& operador) : ventana_(ventana), operador_(operador) {}
+  void Mensaje(const QString& texto, Icono icono) override {
+    ventana_.MuestraUltimoAvance();
+    operador_.Mensaje(texto, icono);
+  }
+  bool Pregunta(const QString& texto) override {
+    ventana_.MuestraUltimoAvance();
+    return operador_.Pregunta(texto);
+  }
+  void Informe(const QString& texto) override {
+    ventana_.MuestraUltimoAvance();
+    operador_.Informe(texto);
+  }
+
+ private:
+  FrmRelvano& ventana_;
+  Operador& operador_;
 };
 
 FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& ajustes,
@@ -75,12 +113,14 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
     };
   }
   if (!servicios_.verLog) {
-    servicios_.verLog = [](const QString& ruta) {
+    servicios_.verLog = [this](const QString& ruta) {
 #ifdef Q_OS_WIN
-      QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(ruta)});
+      if (QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(ruta)})) return;
 #else
-      QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
+      if (QDesktopServices::openUrl(QUrl::fromLocalFile(ruta))) return;
 #endif
+      // A machine without a text viewer still shows the summary the operator asked for.
+      MuestraLogEnVentana(this, ruta);
     };
   }
   if (!servicios_.terminaPrograma) {
@@ -361,9 +401,10 @@ void FrmRelvano::ImportaFichero(bool simular) {
   QApplication::setOverrideCursor(Qt::BusyCursor);
   reloj_.start();
   ProgresoVentana progreso(*this);
+  OperadorEjecucion operador(*this, operador_);
   const ResultadoImportacion resultado =
-      relvano::ImportaFichero(programa_.Empresa(), opciones, operador_, &progreso);
-  if (ultimo_.lineas > 0) MuestraAvance(ultimo_.leidos, ultimo_.total, ultimo_.lineas);
+      relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+  MuestraUltimoAvance();
   ultimo_ = {};
   QApplication::restoreOverrideCursor();
   ejecutando_ = false;
@@ -381,6 +422,10 @@ bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {
     QCoreApplication::processEvents();
   }
   return !cancelar_;
+}
+
+void FrmRelvano::MuestraUltimoAvance() {
+  if (ultimo_.lineas > 0) MuestraAvance(ultimo_.leidos, ultimo_.total, ultimo_.lineas);
 }
 
 void FrmRelvano::MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {

@@ -31,7 +31,8 @@ struct ServiciosVentana {
   // Default: QFileDialog::getOpenFileName over the window.
   std::function<QString(const QString& filtro, const QString& carpeta)> eligeFichero;
   // Shows a run log without waiting for the viewer. Default: Notepad on Windows, the
-  // desktop's viewer for text files elsewhere.
+  // desktop's viewer for text files elsewhere, and when neither starts, a window of
+  // this program with the log's text.
   std::function<void(const QString& ruta)> verLog;
   // Ends the program with `codigo` after a fatal start-up message. Default:
   // QCoreApplication::exit.
@@ -72,6 +73,7 @@ class FrmRelvano : public QWidget {
 
  private:
   class ProgresoVentana;
+  class OperadorEjecucion;
 
   void Construye();
   void LlenaEmpresas();
@@ -89,6 +91,7 @@ class FrmRelvano : public QWidget {
   void ImportaFichero(bool simular);
   bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
   void MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+  void MuestraUltimoAvance();
   // Enables what the window's state allows: everything when idle with a company open,
   // only "Cancelar" during a run, only the exit when the start-up stopped.
   void ActualizaControles();

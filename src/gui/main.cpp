@@ -1,9 +1,12 @@
 // relvano: the main window.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
 #include <QTextStream>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/arranque.h"
 #include "app/carpetas.h"
@@ -40,6 +43,11 @@ int Uso(const QString& error) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("relvano"));
+  // The shops work in Spanish: the file dialog and Qt's own texts too, whatever the machine.
+  QTranslator traduccionQt;
+  if (traduccionQt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&traduccionQt);
 
   OpcionesVentana opciones;
   const QStringList args = QCoreApplication::arguments().mid(1);

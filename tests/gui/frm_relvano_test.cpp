@@ -345,8 +345,11 @@ TEST_F(MainWindow, ImportAppliesTheFileAndShowsTheLogOnYes) {
   Abre();
   const QString fichero = ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE ENTERA"),
                                                            Alta(2, "PAN"), "CHK|000004|"});
-  QStringList durante;
-  ins.operador.alMostrar = [&] { durante << Habilitados(); };
+  QStringList durante, lineasDurante;
+  ins.operador.alMostrar = [&] {
+    durante << Habilitados();
+    lineasDurante << W<QLabel>("lbLineas")->text();
+  };
   Opcion(0);
   eleccion = fichero;
   Pulsa("BotonBuscar");
@@ -369,6 +372,8 @@ TEST_F(MainWindow, ImportAppliesTheFileAndShowsTheLogOnYes) {
       "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar Text1(off) "
       "txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)";
   EXPECT_EQ(QStringList({enCurso, enCurso, enCurso}), durante);
+  // Each box is read beside the count of the lines finished before it.
+  EXPECT_EQ(QStringList({"", "Líneas leídas: 3", "Líneas leídas: 4"}), lineasDurante);
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QString("Líneas leídas: 4"), W<QLabel>("lbLineas")->text());
   EXPECT_EQ(1000, W<QProgressBar>("barraProgreso")->value());
