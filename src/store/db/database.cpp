@@ -235,6 +235,20 @@ Valor Database::Escalar(const QString& sql, const std::vector<Valor>& parametros
 
 void Database::EjecutaScript(const QString& script) {
   const QStringList sentencias = script.split(QRegularExpression(QStringLiteral(";\\s*\\n")));
+  // One transaction for the whole script: a schema is created in one write.
+  const bool propia = !enTransaccion_;
+  if (propia) Begin();
+  try {
+    EjecutaSentencias(sentencias);
+  } catch (...) {
+    if (propia) Rollback();
+    throw;
+  }
+  if (propia) Commit();
+  OlvidaEsquema();
+}
+
+void Database::EjecutaSentencias(const QStringList& sentencias) {
   for (QString s : sentencias) {
     // Drop comment lines so that a trailing comment is not taken for a statement.
     QStringList lineas;
@@ -246,7 +260,6 @@ void Database::EjecutaScript(const QString& script) {
     QSqlQuery q(db_);
     if (!q.exec(s)) Falla(q.lastError(), s);
   }
-  OlvidaEsquema();
 }
 
 void Database::OlvidaEsquema() {

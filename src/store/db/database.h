@@ -44,6 +44,11 @@ struct InfoTabla {
 struct FormaResultado {
   QStringList nombres;
   QHash<QString, int> indices;
+  // The INSERT and UPDATE texts of rows stored through recordsets of this result, by the
+  // set of columns assigned (one byte per column): the same line of a file stores the
+  // same columns every time, and building the text cost as much as running it.
+  mutable QHash<QByteArray, QString> sqlAlta;
+  mutable QHash<QByteArray, QString> sqlEdicion;
   // Callers name columns in upper case almost always: that lookup needs no copy.
   int Indice(const QString& nombre) const {
     if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
@@ -122,6 +127,7 @@ class Database : public std::enable_shared_from_this<Database> {
  private:
   Database() = default;
   [[noreturn]] void Falla(const QSqlError& e, const QString& sql) const;
+  void EjecutaSentencias(const QStringList& sentencias);
   [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
 
   QString ruta_;
