@@ -450,6 +450,8 @@ void FrmRelvano::cmbEmpresa_Click(int indice) {
 void FrmRelvano::cmdSalir_Click() {
   programa_.Salir();
   close();
+  // The exit ends the program, also when a log window of it is still open.
+  servicios_.terminaPrograma(0);
 }
 
 void FrmRelvano::closeEvent(QCloseEvent* evento) {

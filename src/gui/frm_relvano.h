@@ -34,8 +34,8 @@ struct ServiciosVentana {
   // desktop's viewer for text files elsewhere, and when neither starts, a window of
   // this program with the log's text.
   std::function<void(const QString& ruta)> verLog;
-  // Ends the program with `codigo` after a fatal start-up message. Default:
-  // QCoreApplication::exit.
+  // Ends the program with `codigo`: 0 after "&Salir", 2 after a fatal message of a
+  // company opening. Default: QCoreApplication::exit.
   std::function<void(int codigo)> terminaPrograma;
   // Folder of the run logs.
   QString carpetaLogs;

@@ -596,6 +596,7 @@ TEST_F(MainWindow, ExitWritesTheSettingsAndCloses) {
   ins.ajustes.escritos.clear();
   Pulsa("cmdSalir");
   EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}), ins.ajustes.escritos);
+  EXPECT_EQ(QList<int>({0, 0, 0}), finales);
 }
 
 TEST_F(MainWindow, ExitAfterAStoppedStartUpStillWritesTheSettings) {
@@ -615,6 +616,7 @@ TEST_F(MainWindow, CloseBoxWritesNothing) {
   EXPECT_TRUE(ventana->close());
   EXPECT_EQ(QStringList(), ins.ajustes.escritos);
   EXPECT_FALSE(ventana->isVisible());
+  EXPECT_EQ(QList<int>(), finales);
 }
 
 TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
