@@ -10,6 +10,21 @@
 
 namespace relvano::gui {
 
+namespace {
+
+// The report lines up its amounts in columns: the font must be fixed-pitch on every machine.
+QFont FuenteFija() {
+  QFont fuente(QStringLiteral("Courier New"));
+  fuente.setStyleHint(QFont::TypeWriter);
+  fuente.setFixedPitch(true);
+  // Measured, not asked: some fixed-pitch fonts do not declare themselves as such.
+  const QFontMetrics m(fuente);
+  if (m.horizontalAdvance(QLatin1Char('i')) == m.horizontalAdvance(QLatin1Char('M'))) return fuente;
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+}  // namespace
+
 FrmInforma::FrmInforma(QWidget* padre) : QDialog(padre) {
   setObjectName(QStringLiteral("frm_Informa"));
   setWindowTitle(QString::fromUtf8(kTituloPrograma));
@@ -18,7 +33,7 @@ FrmInforma::FrmInforma(QWidget* padre) : QDialog(padre) {
   LbTexto_->setObjectName(QStringLiteral("LbTexto"));
   LbTexto_->setReadOnly(true);
   LbTexto_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  LbTexto_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  LbTexto_->setFont(FuenteFija());
   SSCommand1_ = new QPushButton(QStringLiteral("Cerrar"), this);
   SSCommand1_->setObjectName(QStringLiteral("SSCommand1"));
   SSCommand1_->setDefault(true);
