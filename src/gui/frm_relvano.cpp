@@ -1,5 +1,6 @@
 #include "gui/frm_relvano.h"
 
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,6 +25,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <exception>
 #include <algorithm>
 
 #include "gui/acciones_ventana.h"
@@ -402,8 +404,16 @@ void FrmRelvano::ImportaFichero(bool simular) {
   reloj_.start();
   ProgresoVentana progreso(*this);
   OperadorEjecucion operador(*this, operador_);
-  const ResultadoImportacion resultado =
-      relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+  ResultadoImportacion resultado;
+  try {
+    resultado = relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+  } catch (const std::exception& e) {
+    // The run reports its own failures; anything that still escapes it must not leave
+    // the window stuck in its running state.
+    QApplication::restoreOverrideCursor();
+    operador_.Mensaje(QStringLiteral("ERROR: ") + QString::fromUtf8(e.what()), Operador::Icono::Stop);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  }
   MuestraUltimoAvance();
   ultimo_ = {};
   QApplication::restoreOverrideCursor();
