@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -109,6 +110,8 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
                     "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
                     "ES_DESC_IGUAL, COSTE, FECHA_INI, DEFECTO_PROV) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6, ?4)");
   int colIva = -1;
+  // Family/group pairs already made sure of in this run, as the import keeps them.
+  std::set<std::string> vistas;
 
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
@@ -140,7 +143,7 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
     } else if (op == "B" && encontrado) {
       baja.Entero(1, 1).Texto(2, hoy).Texto(3, codigo).Ejecuta();
     }
-    if (!familia.empty() && !grupo.empty()) {
+    if (!familia.empty() && !grupo.empty() && vistas.insert(familia + '\x1f' + grupo).second) {
       if (!selFam.Texto(1, familia).Paso()) {
         insFam.Texto(1, familia).Texto(2, "FAMILIA " + familia).Ejecuta();
       } else {
@@ -169,7 +172,7 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
 }
 
 std::int64_t Ean(sqlite3* db, const std::string& fichero) {
-  Sentencia selArt(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selArt(db, "SELECT 1 FROM ARTICULOS WHERE CODIGO = ?");
   Sentencia sel(db, "SELECT * FROM ARTICULOS_EAN WHERE IDARTICULO = ? AND EAN = ?");
   Sentencia ins(db, "INSERT INTO ARTICULOS_EAN (IDARTICULO, EAN) VALUES (?, ?)");
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
@@ -188,7 +191,7 @@ std::int64_t Ean(sqlite3* db, const std::string& fichero) {
 }
 
 std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
-  Sentencia selArt(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selArt(db, "SELECT \"CODIGO\", COSTE, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET COSTE = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   Sentencia selProv(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
   Sentencia updProv(db,
@@ -217,7 +220,7 @@ std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
 }
 
 std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
-  Sentencia selArt(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selArt(db, "SELECT \"CODIGO\", VENTA, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET VENTA = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   int colVenta = -1, colModif = -1;
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {

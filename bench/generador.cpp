@@ -481,7 +481,7 @@ bool GeneraBaseDatos(const std::string& ruta, std::int64_t articulos, std::uint6
     Sentencia pago(db.get(),
                    "INSERT INTO PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, PORCENTAJE) "
                    "VALUES (?, ?, ?, ?)");
-    pago.Texto(1, "1").Texto(2, "1").Texto(3, "1").Real(4, 100).Ejecuta();
+    pago.Texto(1, "1").Texto(2, "TR").Texto(3, "30").Real(4, 100).Ejecuta();
     Sentencia serie(db.get(),
                     "INSERT INTO SERIES (TIPO_SERIE, CODIGO, DESCRIPCION, RECARGO, IVA_PERSONAL) "
                     "VALUES (?, ?, ?, ?, ?)");
@@ -513,6 +513,28 @@ bool GeneraBaseDatos(const std::string& ruta, std::int64_t articulos, std::uint6
           .Texto(6, f.recargoV).Texto(7, f.ivaC).Texto(8, f.recargoC).Ejecuta();
     Exec(db.get(), "COMMIT");
     Exec(db.get(), "ANALYZE");
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+bool GeneraBaseContable(const std::string& ruta, std::string* error) {
+  try {
+    if (std::filesystem::exists(ruta)) throw std::runtime_error(ruta + " ya existe");
+    const std::string esquema = store::TextoEsquema(QStringLiteral("contable")).toStdString();
+    if (esquema.empty()) throw std::runtime_error("no se encuentra el esquema contable");
+    BaseSqlite db = AbreSqlite(ruta, true);
+    Exec(db.get(), esquema);
+    Sentencia conf(db.get(),
+                   "INSERT INTO CONFIGURACION (ID, NOMBRE_EMPRESA, NIF, EJERCICIO, DIVISA, RECARGO_EQ) "
+                   "VALUES (?, ?, ?, ?, ?, ?)");
+    conf.Entero(1, 1).Texto(2, "Supermercado Norvia Plaza").Texto(3, "B50999888").Texto(4, "2012")
+        .Texto(5, "EURO").Entero(6, 0).Ejecuta();
+    Sentencia forma(db.get(), "INSERT INTO FORMA_PAGCOB (CODIGO, DESCRIPCION, SUMA_DIAS) VALUES (?, ?, ?)");
+    forma.Texto(1, "01").Texto(2, "Contado").Entero(3, 0).Ejecuta();
+    forma.Texto(1, "30").Texto(2, "Transferencia a 30 días").Entero(3, 30).Ejecuta();
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();

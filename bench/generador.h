@@ -35,6 +35,10 @@ bool TieneProveedor(std::int64_t i);
 bool GeneraBaseDatos(const std::string& ruta, std::int64_t articulos, std::uint64_t semilla,
                      std::string* error);
 
+// Writes the accounting database of the company at `ruta` (which must not exist): its
+// configuration row and the payment methods that supplier "1"'s terms name.
+bool GeneraBaseContable(const std::string& ruta, std::string* error);
+
 // Writes a chain file of `tipo` with `lineas` detail lines (IDE and CHK come on top)
 // referring mostly to the articles of a store database of `articulos` articles:
 // Windows-1252 text, CR LF line ends, the IDE header dated kFechaFichero, a CHK trailer

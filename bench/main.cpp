@@ -49,7 +49,7 @@ struct Opciones {
   bool soloGenerar = false;         // write the database and the files, measure nothing
   // Hidden: the child side of one measured run.
   std::string hijo;                 // "import" or "manual"
-  std::string bd, fichero, logs;
+  std::string bd, contable, fichero, logs;
 };
 
 const char* const kUso =
@@ -87,6 +87,8 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
       o.hijo = valor();
     } else if (a == "--db") {
       o.bd = valor();
+    } else if (a == "--accounting-db") {
+      o.contable = valor();
     } else if (a == "--file") {
       o.fichero = valor();
     } else if (a == "--logs") {
@@ -139,7 +141,17 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
     std::cout << "ERROR " << error.toStdString() << std::endl;
     return 1;
   }
+  std::shared_ptr<store::Database> contable;
+  if (!o.contable.empty()) {
+    contable = store::Database::Abrir(QString::fromStdString(o.contable), store::OpcionesConexion{}, &error);
+    if (!contable) {
+      std::cout << "ERROR " << error.toStdString() << std::endl;
+      return 1;
+    }
+  }
   store::Empresa empresa;
+  empresa.RutaContable = QString::fromStdString(o.contable);
+  empresa.BddContable = contable;
   empresa.IdEmpresa = QStringLiteral("001");
   empresa.AnyoActual = QStringLiteral("2012");
   empresa.Divisa = QStringLiteral("EURO");
@@ -312,6 +324,12 @@ int Principal(int argc, char** argv) {
     std::cerr << "ERROR al generar la base de datos: " << error << "\n";
     return 1;
   }
+  const fs::path contable = dir / "CNT00112.db";
+  fs::remove(contable);
+  if (!GeneraBaseContable(contable.string(), &error)) {
+    std::cerr << "ERROR al generar la base de datos contable: " << error << "\n";
+    return 1;
+  }
   std::cerr << "Base de datos de " << o.articulos << " artículos: " << maestra.string() << " ("
             << Formato(Segundos(inicio), 1) << " s)\n";
 
@@ -342,6 +360,8 @@ int Principal(int argc, char** argv) {
     fs::copy_file(maestra, bdImport, fs::copy_options::overwrite_existing);
     fs::copy_file(maestra, bdManual, fs::copy_options::overwrite_existing);
 
+    const fs::path contableImport = dir / (nombre + "_import_contable.db");
+    fs::copy_file(contable, contableImport, fs::copy_options::overwrite_existing);
     const std::vector<std::string> comunes{"--kind", nombre, "--file", fichero.string(), "--logs",
                                            logs.string()};
     auto args = [&](const char* hijo, const fs::path& bd) {
@@ -349,7 +369,10 @@ int Principal(int argc, char** argv) {
       a.insert(a.end(), comunes.begin(), comunes.end());
       return a;
     };
-    const Medida imp = EnHijo(yo, args("import", bdImport));
+    std::vector<std::string> argsImport = args("import", bdImport);
+    argsImport.insert(argsImport.end(), {"--accounting-db", contableImport.string()});
+    const Medida imp = EnHijo(yo, argsImport);
+    fs::remove(contableImport);
     std::string notas;
     if (!imp.disponible) {
       std::printf("%-12s %9lld %9lld %14s %14s %7s %9s %12s %s\n", nombre.c_str(),

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <initializer_list>
 #include <stdexcept>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "chainfile/registro.h"
 #include "imports/unidad_trabajo.h"
 #include "store/db/database.h"
+#include "store/db/recordset.h"
 
 namespace relvano::imports {
 
@@ -40,6 +42,15 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
                                             const std::vector<chainfile::TipoDetalle>& tipos,
                                             const chainfile::AplicaDetalle& aplica,
                                             ContextoImportacion& ctx);
+
+// ExisteArticulo for an import that reads and edits only `columnas` of the article:
+// opens the ARTICULOS row of `codigo` (trimmed) into `rs` with those columns and the
+// table's key, and answers whether it exists. A SELECT * of the article costs most of a
+// price line through the driver, which converts every column of the row. A table
+// without a key falls back to the whole row, which it then edits by row identity.
+// Throws DbError.
+bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
+                  std::initializer_list<const char*> columnas);
 
 // The file's date (field 6 of the header). Throws ErrorDatos when the file had no
 // IDE line or the field is not a real date: a date is never invented.

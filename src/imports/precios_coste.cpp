@@ -1,7 +1,6 @@
 #include "imports/precios_coste.h"
 
 #include "app/helpers.h"
-#include "store/articles/busquedas.h"
 
 namespace relvano::imports {
 namespace {
@@ -37,7 +36,7 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   const QString accion = det.Campo(2);
 
   store::Recordset rsArticulo;
-  if (!store::ExisteArticulo(ctx.bdd, rsArticulo, articulo)) {
+  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo, {"COSTE", "ULTIMA_MODIFICACION"})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     return;
   }

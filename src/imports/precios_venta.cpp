@@ -2,7 +2,6 @@
 
 #include "app/helpers.h"
 #include "imports/precios_coste.h"
-#include "store/articles/busquedas.h"
 
 namespace relvano::imports {
 
@@ -26,7 +25,7 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
                           ContextoImportacion& ctx) {
   const QString articulo = det.Texto(2);
   store::Recordset rs;
-  if (!store::ExisteArticulo(ctx.bdd, rs, articulo)) {
+  if (!AbreArticulo(ctx.bdd, rs, articulo, {"VENTA", "ULTIMA_MODIFICACION"})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ctx.log.Escribe(QString());
     return;

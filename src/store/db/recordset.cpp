@@ -87,9 +87,6 @@ void Recordset::GrabarRegistro() {
   }
   const int n = static_cast<int>(buffer_.size());
   auto quoted = [](const QString& c) { return QLatin1Char('"') + c + QLatin1Char('"'); };
-  QStringList cols;
-  for (int i = 0; i < n; ++i)
-    if (asignado_[i]) cols << quoted(forma_->nombres[i]);
   // Values go back to the engine exactly as they were read or assigned: the raw
   // variants are bound, so that no conversion slips in between.
   auto bind = [&](QSqlQuery& q, const std::vector<QVariant>& valores) {
@@ -98,16 +95,26 @@ void Recordset::GrabarRegistro() {
   std::vector<QVariant> crudos;
   for (int i = 0; i < n; ++i)
     if (asignado_[i]) crudos.push_back(buffer_[i]);
+  const QByteArray mascara(asignado_.data(), static_cast<qsizetype>(asignado_.size()));
+  const auto columnas = [&] {
+    QStringList cols;
+    for (int i = 0; i < n; ++i)
+      if (asignado_[i]) cols << quoted(forma_->nombres[i]);
+    return cols;
+  };
 
   if (modo_ == Modo::Nuevo) {
-    QString sql;
-    if (cols.isEmpty()) {
-      sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tabla_));
-    } else {
-      QStringList marcas;
-      for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
-      sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(quoted(tabla_), cols.join(QLatin1Char(',')), marcas.join(QLatin1Char(',')));
+    QString& sql = forma_->sqlAlta[mascara];
+    if (sql.isEmpty()) {
+      const QStringList cols = columnas();
+      if (cols.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tabla_));
+      } else {
+        QStringList marcas;
+        for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoted(tabla_), cols.join(QLatin1Char(',')), marcas.join(QLatin1Char(',')));
+      }
     }
     QSqlQuery& q = db_->Prepara(sql);
     bind(q, crudos);
@@ -128,12 +135,10 @@ void Recordset::GrabarRegistro() {
     filas_.push_back(buffer_);
     pos_ = static_cast<int>(filas_.size()) - 1;
   } else {
-    if (!cols.isEmpty()) {
-      QStringList sets;
-      for (const QString& c : cols) sets << c + QStringLiteral(" = ?");
-      QStringList donde;
+    if (!crudos.empty()) {
       std::vector<QVariant> clave;
       const std::vector<QVariant>& original = filas_[pos_];
+      QStringList donde;
       if (!info_->clave.isEmpty()) {
         for (const QString& k : info_->clave) {
           const int i = Indice(k);
@@ -152,9 +157,13 @@ void Recordset::GrabarRegistro() {
         throw DbError(QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
                       db_->Ruta(), sql_);
       }
-      const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                              .arg(quoted(tabla_), sets.join(QLatin1Char(',')),
-                                   donde.join(QStringLiteral(" AND ")));
+      QString& sql = forma_->sqlEdicion[mascara];
+      if (sql.isEmpty()) {
+        QStringList sets;
+        for (const QString& c : columnas()) sets << c + QStringLiteral(" = ?");
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                  .arg(quoted(tabla_), sets.join(QLatin1Char(',')), donde.join(QStringLiteral(" AND ")));
+      }
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
       for (int i = 0; i < static_cast<int>(clave.size()); ++i)
