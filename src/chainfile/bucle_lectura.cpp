@@ -35,6 +35,11 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
         0, QStringLiteral("No se puede abrir el fichero ") + ruta + QStringLiteral(": ") + error);
 
   ResultadoLectura resultado;
+  // One record per kind of detail line, refilled by every line of that kind: Llena
+  // stores every field, so nothing of the line before remains.
+  std::vector<Registro> registros;
+  registros.reserve(tipos.size());
+  for (const TipoDetalle& t : tipos) registros.emplace_back(t.anchos);
   Registro ide = RegistroIDE();
   Registro chk = RegistroCHK();
 
@@ -70,7 +75,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
       const TipoDetalle& detalle = tipos[static_cast<size_t>(indice)];
       contexto.log.Escribe(QStringLiteral("  Leyendo línea ") + detalle.palabra +
                            QStringLiteral(": ") + QString::number(cuenta) + kCrLf);
-      Registro det(detalle.anchos);
+      Registro& det = registros[static_cast<size_t>(indice)];
       det.Llena(linea);
       try {
         aplica(indice, det, ide, cuenta);

@@ -17,7 +17,12 @@ QString AjustaAncho(const QString& valor, int ancho) {
     unidades += par ? 2 : 1;
     ++caracteres;
   }
-  QString ajustado = valor.left(unidades);
+  // Most fields already have their width or only need blanks: share the text, or
+  // build the padded one in a single allocation.
+  if (unidades == valor.size() && caracteres == ancho) return valor;
+  QString ajustado;
+  ajustado.reserve(unidades + (ancho - caracteres));
+  ajustado.append(QStringView(valor).left(unidades));
   if (caracteres < ancho) ajustado.append(QString(ancho - caracteres, QLatin1Char(' ')));
   return ajustado;
 }
