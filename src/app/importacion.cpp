@@ -9,6 +9,7 @@
 #include "imports/articulos.h"
 #include "imports/contexto.h"
 #include "imports/ean.h"
+#include "imports/facturas.h"
 #include "imports/ofertas.h"
 #include "imports/precios_coste.h"
 #include "imports/precios_venta.h"
@@ -23,7 +24,7 @@ using Importa = chainfile::ResultadoLectura (*)(const QString&, imports::Context
 
 struct Opcion {
   const char* log;
-  Importa importa;  // null: the kind cannot be imported by this version
+  Importa importa;  // null: the purchase invoice import, which needs the company
 };
 
 Opcion DeOpcion(OpcionImportacion opcion) {
@@ -60,12 +61,6 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   }
 
   const Opcion opcion = DeOpcion(*opciones.opcion);
-  if (!opcion.importa) {
-    resultado.estado = ResultadoImportacion::Estado::Error;
-    resultado.error = QStringLiteral("La importación de facturas todavía no está disponible.");
-    operador.Mensaje(resultado.error, Operador::Icono::Stop);
-    return resultado;
-  }
   const QString rutaLog =
       QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(opcion.log));
   RunLog log;
@@ -100,14 +95,23 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
                                      opciones.nombreFicheroImportado,
                                      opciones.noActualizarBajas};
     try {
-      const auto lectura = opcion.importa(opciones.fichero, ctx);
+      bool sinFactura = false;
+      chainfile::ResultadoLectura lectura;
+      if (opcion.importa) {
+        lectura = opcion.importa(opciones.fichero, ctx);
+      } else {
+        const auto factura = imports::ImportaFacturas(opciones.fichero, empresa, ctx);
+        lectura = factura.lectura;
+        sinFactura = !factura.facturaCreada;
+      }
       unidad.Termina();
       if (lectura.cancelado) {
         resultado.estado = ResultadoImportacion::Estado::Cancelada;
         log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
                     QString::number(lectura.lineas) + QStringLiteral("."));
       } else {
-        resultado.estado = ResultadoImportacion::Estado::Completa;
+        resultado.estado = sinFactura ? ResultadoImportacion::Estado::FacturaNoCreada
+                                      : ResultadoImportacion::Estado::Completa;
       }
     } catch (const chainfile::ErrorEnLinea& e) {
       error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +

@@ -200,14 +200,6 @@ TEST_F(ImportRun, CancelledRunKeepsTheLinesBefore) {
             Cuerpo(QStringLiteral("EAN.LOG")));
 }
 
-TEST_F(ImportRun, InvoicesAreNotYetAvailable) {
-  const auto r = Importa(OpcionImportacion::Facturas, QStringLiteral("envfradis01.txt"), {kIde});
-  EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
-  EXPECT_EQ(QStringLiteral("La importación de facturas todavía no está disponible."), r.error);
-  EXPECT_EQ(QStringLiteral("Mensaje[stop]: La importación de facturas todavía no está disponible.\n"),
-            operador_.Transcripcion());
-}
-
 TEST_F(ImportRun, SecondRunOfAnOptionReplacesItsLog) {
   Importa(OpcionImportacion::Ean, QStringLiteral("a.txt"), {kIde, DetEan("A", "1", "0000001")});
   Importa(OpcionImportacion::Ean, QStringLiteral("b.txt"), {kIde, DetEan("B", "1", "0000001")});

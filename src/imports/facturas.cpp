@@ -1,0 +1,444 @@
+#include "imports/facturas.h"
+
+#include <deque>
+#include <exception>
+#include <utility>
+
+#include "app/helpers.h"
+#include "chainfile/conversion.h"
+#include "chainfile/lector.h"
+#include "store/articles/busquedas.h"
+#include "store/articles/stock.h"
+#include "store/db/recordset.h"
+#include "store/documents/albaranes.h"
+#include "store/documents/facturas_proveedor.h"
+#include "store/vat/iva.h"
+
+namespace relvano::imports {
+namespace {
+
+constexpr QLatin1String kCrLf("\r\n");
+// The chain is supplier "1" of the store; its documents use series "1", warehouse "1".
+const QString kProveedor = QStringLiteral("1");
+const QString kSerie = QStringLiteral("1");
+const QString kAlmacen = QStringLiteral("1");
+const QString kDivisa = QStringLiteral("EURO");
+const QString kTablaLineas = QStringLiteral("LIN_COMPRAS");
+
+// Holds the messages of a unit of work until the unit is stored: showing them at once
+// would either keep the store database locked while the operator reads, or store half
+// a document.
+class OperadorDiferido final : public Operador {
+ public:
+  explicit OperadorDiferido(Operador& destino) : destino_(destino) {}
+  void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override {
+    pendientes_.push_back({texto, icono});
+  }
+  // Nothing in an invoice unit asks; a question cannot wait for its answer.
+  bool Pregunta(const QString& texto) override { return destino_.Pregunta(texto); }
+  void Informe(const QString& texto) override { destino_.Informe(texto); }
+
+  // Shows the queued messages in the order they were raised.
+  void Muestra() {
+    while (!pendientes_.empty()) {
+      auto [texto, icono] = std::move(pendientes_.front());
+      pendientes_.pop_front();
+      destino_.Mensaje(texto, icono);
+    }
+  }
+  // The unit they belong to was undone: what they say did not happen.
+  void Descarta() { pendientes_.clear(); }
+
+ private:
+  Operador& destino_;
+  std::deque<std::pair<QString, Icono>> pendientes_;
+};
+
+// Ends a unit of work without an error: nothing of it is kept.
+struct UnidadAbandonada {
+  enum class Motivo { Cancelada, SinControl } motivo;
+};
+
+// Runs `aplica` as one all-or-nothing unit, stores it and then shows its messages. A
+// failure undoes it, drops its messages and goes on as ErrorEnLinea of `linea()`.
+template <typename F, typename L>
+void Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, L&& linea, F&& aplica) {
+  try {
+    ctx.unidad.Linea(std::forward<F>(aplica));
+    ctx.unidad.Confirma();
+  } catch (const chainfile::ErrorEnLinea&) {
+    diferido.Descarta();
+    throw;
+  } catch (const UnidadAbandonada&) {
+    diferido.Descarta();
+    throw;
+  } catch (const std::exception& e) {
+    diferido.Descarta();
+    throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()));
+  }
+  diferido.Muestra();
+}
+
+double Importe(const chainfile::Registro& r, int campo) { return NumeroPuntoDec(r.Campo(campo)); }
+
+QString Cantidad(double valor, const QString& divisa) {
+  Valor v(valor);
+  const QString texto = FormateaMoneda(v, divisa);
+  return RellenaTexto(texto, 12 - static_cast<int>(texto.size()), QStringLiteral(" "),
+                      QStringLiteral("I"));
+}
+
+struct FilaInforme {
+  const char* etiqueta;
+  int fila;       // footer row index; -1: the CAB total
+  int campo;      // field of the footer row
+  const char* columna;  // ALB_PROV column
+};
+
+constexpr FilaInforme kFilasInforme[] = {
+    {"Base 4%:      ", 2, 5, "BASE3_NETA"}, {"Iva 4%:       ", 2, 6, "IVA3"},
+    {"Recargo 0.5%: ", 2, 7, "RECARGO3"},   {"Base 7%:      ", 1, 5, "BASE2_NETA"},
+    {"Iva 7%:       ", 1, 6, "IVA2"},       {"Recargo 1%:   ", 1, 7, "RECARGO2"},
+    {"Base 16%:     ", 0, 5, "BASE1_NETA"}, {"Iva 16%:      ", 0, 6, "IVA1"},
+    {"Recargo 4%:   ", 0, 7, "RECARGO1"},   {"Total:        ", -1, 15, "TOTAL"},
+};
+
+bool AbreAlbaran(ContextoFactura& f, store::Recordset& rs) {
+  rs = f.ctx.bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? "
+                     "AND CODIGO = ?"),
+      {Valor(f.ejercicio), Valor(kSerie), Valor(f.numero), Valor(kProveedor)});
+  return rs.HayRegistros();
+}
+
+// The year back in AnyoActual whatever way the invoice creation ends.
+class AnyoDelEjercicio {
+ public:
+  AnyoDelEjercicio(store::Empresa& empresa, const QString& ejercicio) : empresa_(empresa) {
+    empresa_.AnyoActual = ejercicio;
+  }
+  ~AnyoDelEjercicio() { empresa_.AnyoActual = QString::number(empresa_.Hoy().year()); }
+  AnyoDelEjercicio(const AnyoDelEjercicio&) = delete;
+  AnyoDelEjercicio& operator=(const AnyoDelEjercicio&) = delete;
+
+ private:
+  store::Empresa& empresa_;
+};
+
+}  // namespace
+
+chainfile::Registro CabeceraFactura() {
+  return chainfile::Registro{3, 11, 10, 5, 1, 1, 1, 10, 6, 5, 6, 5, 30, 8, 12, 10};
+}
+
+chainfile::Registro LineaFactura() {
+  return chainfile::Registro{3, 7, 7, 1, 1, 7, 7, 1, 9, 9, 4, 4, 4, 4, 2, 8, 8, 8, 8, 8, 1, 10};
+}
+
+chainfile::Registro FilaPieFactura() { return chainfile::Registro{3, 1, 4, 4, 11, 11, 11}; }
+
+chainfile::Registro ControlFichero() { return chainfile::RegistroCHK(); }
+
+QString NumeroAlbaran(const QString& campoNumero) {
+  return regional::TextoNumero(ValorNumerico(Valor(chainfile::QuitaBlancos(campoNumero).right(8))));
+}
+
+bool CreaAlbaranProveedor(ContextoFactura& f) {
+  store::Recordset rs;
+  if (AbreAlbaran(f, rs)) {
+    f.operador.Mensaje(QStringLiteral("El albarán ") + f.numero + QStringLiteral(" ya existe."));
+    return false;
+  }
+  store::Recordset proveedor;
+  if (!store::ExisteProveedor(f.ctx.bdd, proveedor, kProveedor))
+    throw ErrorDatos(QStringLiteral("el proveedor ") + kProveedor +
+                     QStringLiteral(" (la cadena) no existe en la tabla de proveedores; no se ha "
+                                    "creado el albarán ") +
+                     f.numero + QStringLiteral(". Dé de alta el proveedor ") + kProveedor +
+                     QStringLiteral(" y vuelva a importar el fichero."));
+  rs.NuevoRegistro();
+  rs.Asigna(QStringLiteral("EJERCICIO"), Valor(f.ejercicio));
+  rs.Asigna(QStringLiteral("SERIE"), Valor(kSerie));
+  rs.Asigna(QStringLiteral("NUMERO"), Valor(f.numero));
+  rs.Asigna(QStringLiteral("DIVISA"), Valor(kDivisa));
+  rs.Asigna(QStringLiteral("CAMBIO_DIVISA"), Valor(1));
+  rs.Asigna(QStringLiteral("COMPRADOR"), Valor(QString()));
+  rs.Asigna(QStringLiteral("FECHA"), Valor(f.fecha));
+  rs.Asigna(QStringLiteral("CODIGO"), Valor(kProveedor));
+  rs.Asigna(QStringLiteral("NOMBRE"), proveedor[QStringLiteral("NOMBRE")]);
+  rs.Asigna(QStringLiteral("NIF"), Valor(ValorTexto(proveedor[QStringLiteral("NIF")])));
+  rs.Asigna(QStringLiteral("DIRECCION_ALB"),
+            Valor(ValorTexto(proveedor[QStringLiteral("DIRECCION")])));
+  rs.Asigna(QStringLiteral("CODPOST_ALB"), Valor(ValorTexto(proveedor[QStringLiteral("CODPOST")])));
+  rs.Asigna(QStringLiteral("POBLACION_ALB"),
+            Valor(ValorTexto(proveedor[QStringLiteral("POBLACION")])));
+  rs.Asigna(QStringLiteral("PROVINCIA_ALB"),
+            Valor(ValorTexto(proveedor[QStringLiteral("PROVINCIA")])));
+  rs.Asigna(QStringLiteral("PAIS_ALB"), Valor(ValorTexto(proveedor[QStringLiteral("PAIS")])));
+  rs.Asigna(QStringLiteral("DTO_COM"), Valor(0));
+  rs.Asigna(QStringLiteral("ESPORCENTAJE_DTOCOM"), Valor(true));
+  rs.Asigna(QStringLiteral("ALMACEN_ENT"), Valor(kAlmacen));
+  rs.Asigna(QStringLiteral("CON_RECARGO"), Valor(f.empresa.RecargoEquivalencia));
+  rs.GrabarRegistro();
+  return true;
+}
+
+void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
+  auto rs = f.ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
+
+  const QString ref = regional::TextoNumero(ValorNumerico(Valor(lin.Campo(2))));
+  QString idArticulo = QStringLiteral("0");
+  {
+    auto prov = f.ctx.bdd.AbrirRecordset(
+        QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"),
+        {Valor(kProveedor), Valor(ref)});
+    if (prov.HayRegistros()) idArticulo = ValorTexto(prov[QStringLiteral("IDARTICULO")]);
+  }
+
+  rs.NuevoRegistro();
+  rs.Asigna(QStringLiteral("EJER_ALB"), Valor(f.ejercicio));
+  rs.Asigna(QStringLiteral("SERIE_ALB"), Valor(kSerie));
+  rs.Asigna(QStringLiteral("NUM_ALB"), Valor(f.numero));
+  rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor(kProveedor));
+  rs.Asigna(QStringLiteral("ENTREGADO"), Valor(true));
+  rs.Asigna(QStringLiteral("FECHA_REAL"), Valor(f.fecha));
+  rs.Asigna(QStringLiteral("DIVISA"), Valor(kDivisa));
+  rs.Asigna(QStringLiteral("CAMBIO_DIVISA"), Valor(1));
+
+  const QString clase = lin.Texto(4);
+  if (clase == QLatin1String("A")) {
+    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("1"));
+  } else if (clase == QLatin1String("M")) {
+    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("2"));
+  } else if (clase == QLatin1String("B")) {
+    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("3"));
+  } else if (clase == QLatin1String("D")) {
+    f.operador.Mensaje(QStringLiteral("EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"));
+  }
+
+  store::Recordset articulo;
+  const bool existe =
+      idArticulo != QLatin1String("0") && store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo);
+  rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(idArticulo));
+  rs.Asigna(QStringLiteral("DESCRIPCION_ART"),
+            existe ? articulo[QStringLiteral("DESCRIPCION")]
+                   : Valor(QStringLiteral("ARTICULO DEL PROVEEDOR ") + ref +
+                           QStringLiteral(" NO CREADO ")));
+  rs.Asigna(QStringLiteral("UNI"), Valor(QStringLiteral("UNI")));
+  rs.Asigna(QStringLiteral("TIPO"), Valor(QString()));
+  rs.Asigna(QStringLiteral("CANTIDAD_ALB"), Valor(Importe(lin, 9)));
+  rs.Asigna(QStringLiteral("PRECIO_ALB"), Valor(Importe(lin, 18)));
+  rs.Asigna(QStringLiteral("BASE_ALB"), Valor(Importe(lin, 22)));
+  rs.Asigna(QStringLiteral("DTO_ART"), Valor(0));
+  if (!f.porcDtoCom)
+    f.porcDtoCom = f.ctx.bdd.ExisteCampoTabla(kTablaLineas, QStringLiteral("PORC_DTO_COM"));
+  if (*f.porcDtoCom) {
+    rs.Asigna(QStringLiteral("PORC_DTO_COM"), Valor(0));
+    rs.Asigna(QStringLiteral("PRECIO_SIVA_NETO"), rs[QStringLiteral("PRECIO_ALB")]);
+  }
+  const double cantidad = ValorNumerico(rs[QStringLiteral("CANTIDAD_ALB")]);
+  rs.GrabarRegistro();
+
+  store::ActualizaStockLinea(f.empresa, f.operador, {idArticulo, cantidad, kAlmacen});
+  store::ActualizaCostesArticulo(f.empresa, f.columnas, QString(), idArticulo);
+  if (store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo)) {
+    articulo.EditarRegistro();
+    articulo.Asigna(QStringLiteral("ULTIMA_COMPRA"), Valor(f.fecha));
+    articulo.GrabarRegistro();
+  }
+}
+
+QString InformeCuadre(const chainfile::Registro& cab, const PieFactura& pie,
+                      const store::Recordset& albaran, const QString& divisa) {
+  QString texto = QStringLiteral("DATOS LEIDOS") + kCrLf + QStringLiteral("------------") + kCrLf;
+  for (const FilaInforme& fila : kFilasInforme) {
+    const double valor = fila.fila < 0 ? Importe(cab, fila.campo)
+                                       : Importe(pie[static_cast<size_t>(fila.fila)], fila.campo);
+    texto += QString::fromUtf8(fila.etiqueta) + Cantidad(valor, divisa) + kCrLf;
+  }
+  texto += kCrLf + QStringLiteral("DATOS DEL ALBARAN CREADO") + kCrLf +
+           QStringLiteral("------------------------") + kCrLf;
+  for (const FilaInforme& fila : kFilasInforme) {
+    texto += QString::fromUtf8(fila.etiqueta) +
+             Cantidad(ValorNumerico(albaran[QString::fromUtf8(fila.columna)]), divisa) + kCrLf;
+  }
+  const bool cuadra =
+      TotalesCuadran(Importe(cab, 15), ValorNumerico(albaran[QStringLiteral("TOTAL")]));
+  texto += kCrLf + (cuadra ? QStringLiteral(" CORRECTO") : QStringLiteral(" DESCUADRE")) + kCrLf;
+  return texto;
+}
+
+bool TotalesCuadran(double totalFichero, double totalAlbaran) {
+  return regional::TextoNumero(totalFichero) == regional::TextoNumero(totalAlbaran);
+}
+
+bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const PieFactura& pie,
+                   int linea) {
+  store::Recordset albaran;
+  if (!AbreAlbaran(f, albaran))
+    throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
+                                             QStringLiteral(" no está en la base de datos."));
+  f.ctx.operador.Informe(InformeCuadre(cab, pie, albaran, f.empresa.Divisa));
+  if (!TotalesCuadran(Importe(cab, 15), ValorNumerico(albaran[QStringLiteral("TOTAL")]))) {
+    f.ctx.operador.Mensaje(QStringLiteral("No se ha podido crear la factura: ") + f.numero +
+                           QStringLiteral(" porque está descuadrada."));
+    return false;
+  }
+
+  OperadorDiferido diferido(f.ctx.operador);
+  Unidad(f.ctx, diferido, [linea] { return linea; }, [&] {
+    {
+      AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
+      store::NuevaFacturaProveedor nueva;
+      nueva.serie = kSerie;
+      nueva.numero = f.numero;
+      nueva.codigo = kProveedor;
+      nueva.fecha = f.fecha;
+      nueva.divisa = kDivisa;
+      nueva.cambio = 1;
+      nueva.idEmpresa = f.empresa.IdEmpresa;
+      store::CreaFacturaProveedor(f.empresa, nueva);
+    }
+    store::Recordset alb;
+    if (!AbreAlbaran(f, alb))
+      throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
+                                               QStringLiteral(" no está en la base de datos."));
+    store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
+    store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                     kProveedor, f.empresa.IdEmpresa);
+  });
+  return true;
+}
+
+ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
+                                 ContextoImportacion& ctx) {
+  ResultadoFactura resultado;
+  chainfile::LectorFichero lector;
+  QString errorApertura;
+  if (!lector.Abre(ruta, &errorApertura))
+    throw chainfile::ErrorEnLinea(0, QStringLiteral("No se puede abrir el fichero ") + ruta +
+                                         QStringLiteral(": ") + errorApertura);
+
+  chainfile::Registro ide = chainfile::RegistroIDE();
+  QString linea = lector.LeeLinea();
+  int cuenta = 1;
+  if (linea.startsWith(QLatin1String("IDE"))) ide.Llena(linea);
+
+  linea = lector.LeeLinea();
+  if (linea.isEmpty()) linea = lector.LeeLinea();
+  ++cuenta;
+  const auto avanza = [&] {
+    return !ctx.progreso ||
+           ctx.progreso->Avance(lector.BytesLeidos(), lector.BytesTotales(), cuenta);
+  };
+
+  if (!linea.startsWith(QLatin1String("CAB")))
+    throw chainfile::ErrorEnLinea(
+        cuenta, QStringLiteral("la línea siguiente a la cabecera del fichero no es la cabecera "
+                               "de la factura (CAB); no se ha importado nada. Compruebe que "
+                               "el fichero es una factura de la cadena."));
+  chainfile::Registro cab = CabeceraFactura();
+  cab.Llena(linea);
+  cab.Asigna(2, NumeroAlbaran(cab.Campo(2)));
+  const auto fecha = chainfile::DimeFechaCorrecta(cab.Campo(3));
+  if (!fecha)
+    throw chainfile::ErrorEnLinea(cuenta, QStringLiteral("la fecha de la factura (\"") +
+                                              cab.Texto(3) +
+                                              QStringLiteral("\") no es una fecha válida; no se "
+                                                             "ha importado nada."));
+
+  OperadorDiferido diferido(ctx.operador);
+  ContextoFactura f{empresa, ctx, diferido, cab.Campo(3).left(4), cab.Texto(2), *fecha, {}, {}};
+  PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
+  bool creado = false;
+
+  try {
+    Unidad(ctx, diferido, [&] { return cuenta; }, [&] {
+      if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
+      creado = CreaAlbaranProveedor(f);
+      if (!creado) return;
+      while (!lector.Eof()) {
+        linea = lector.LeeLinea();
+        ++cuenta;
+        const QString tipo = linea.left(3);
+        if (tipo == QLatin1String("LIN")) {
+          ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") + QString::number(cuenta) +
+                          kCrLf);
+          chainfile::Registro lin = LineaFactura();
+          lin.Llena(linea);
+          CreaLineaAlbaran(f, lin);
+        } else if (tipo == QLatin1String("IMP")) {
+          ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
+                          kCrLf);
+          const QString clase = linea.mid(4, 1);
+          const int fila = clase == QLatin1String("A")   ? 0
+                           : clase == QLatin1String("M") ? 1
+                           : clase == QLatin1String("B") ? 2
+                                                         : -1;
+          if (fila < 0) {
+            ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
+                            QStringLiteral("): línea ") + QString::number(cuenta) + kCrLf);
+          } else {
+            pie[static_cast<size_t>(fila)].Llena(linea);
+          }
+        } else if (tipo == QLatin1String("CHK")) {
+          store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                           kProveedor, empresa.IdEmpresa);
+          return;
+        }
+        if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
+      }
+      // A cut file must not leave a delivery note that would make the whole file, sent
+      // again, be refused as already booked.
+      throw UnidadAbandonada{UnidadAbandonada::Motivo::SinControl};
+    });
+  } catch (const UnidadAbandonada& fin) {
+    resultado.lectura.lineas = cuenta;
+    if (fin.motivo == UnidadAbandonada::Motivo::Cancelada) {
+      resultado.lectura.cancelado = true;
+    } else {
+      const QString texto = QStringLiteral("El fichero termina sin su línea de control (CHK): "
+                                           "no se ha guardado el albarán ") +
+                            f.numero + QStringLiteral(" ni se ha creado la factura.");
+      ctx.log.Escribe(texto);
+      ctx.operador.Mensaje(texto, Operador::Icono::Stop);
+    }
+    return resultado;
+  }
+  if (!creado) {
+    resultado.lectura.lineas = cuenta;
+    return resultado;
+  }
+
+  // The CHK line in hand: the delivery note is stored with its totals.
+  resultado.lectura.vioTrailer = true;
+  resultado.facturaCreada = CuadraFactura(f, cab, pie, cuenta);
+  chainfile::Registro chk = ControlFichero();
+  chk.Llena(linea);
+  ctx.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
+  ctx.operador.Mensaje(chainfile::MensajeCuenta(cuenta, chk) + kCrLf + kCrLf +
+                           (resultado.facturaCreada
+                                ? QStringLiteral("Se ha creado la factura: ") + cab.Campo(2)
+                                : QStringLiteral("No se ha creado la factura: ") + f.numero),
+                       Operador::Icono::Informacion);
+
+  // The delivery note is checked (and maybe invoiced): what follows may not change it.
+  while (!lector.Eof()) {
+    linea = lector.LeeLinea();
+    ++cuenta;
+    const QString tipo = linea.left(3);
+    if (tipo == QLatin1String("LIN") || tipo == QLatin1String("IMP") ||
+        tipo == QLatin1String("CHK"))
+      ctx.log.Escribe(QStringLiteral("  Línea ") + tipo +
+                      QStringLiteral(" rechazada tras la línea de control de la factura: línea ") +
+                      QString::number(cuenta) + kCrLf);
+    if (!avanza()) {
+      resultado.lectura.cancelado = true;
+      break;
+    }
+  }
+  resultado.lectura.lineas = cuenta;
+  return resultado;
+}
+
+}  // namespace relvano::imports

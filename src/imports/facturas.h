@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "app/operador.h"
+#include "chainfile/bucle_lectura.h"
+#include "chainfile/registro.h"
+#include "imports/contexto.h"
+#include "store/articles/costes.h"
+#include "store/empresa.h"
+
+namespace relvano::imports {
+
+// The purchase invoice file of the chain (envfradis*): one invoice of supplier "1",
+// booked as a received delivery note (ALB_PROV, LIN_COMPRAS) and, when the totals the
+// file declares agree with those the store computes, invoiced (FACT_PROV).
+//
+// Lines: IDE, CAB (the next line; one empty line before it is tolerated), LIN lines,
+// ACU lines (ignored), up to three IMP lines, CHK.
+
+// CAB line, 16 fields: 2 the invoice number (the delivery note's NUMERO once
+// rewritten, see NumeroAlbaran), 3 the date (year first), 15 the invoice total.
+chainfile::Registro CabeceraFactura();
+// LIN line, 22 fields: 2 the supplier's reference, 4 the VAT class ("A", "M", "B",
+// "D"), 9 the quantity, 18 the unit price, 22 the line amount.
+chainfile::Registro LineaFactura();
+// IMP line (one footer row), 7 fields: 2 the class, 5 base, 6 VAT, 7 surcharge.
+chainfile::Registro FilaPieFactura();
+// CHK line: type and the number of lines the chain counted.
+chainfile::Registro ControlFichero();
+
+// The three footer rows: index 0 class "A", 1 class "M", 2 class "B"; blank until an
+// IMP line of the class is read.
+using PieFactura = std::array<chainfile::Registro, 3>;
+
+// The delivery note's number from the CAB number field: its last 8 characters (of
+// the value without blanks: a number shorter than the field is taken whole) read as
+// a number and written in its shortest form. "ABC00001234" gives "1234".
+QString NumeroAlbaran(const QString& campoNumero);
+
+// What the steps of one invoice file share. Built by ImportaFacturas.
+struct ContextoFactura {
+  store::Empresa& empresa;
+  ContextoImportacion& ctx;  // log, store database, the run's unit of work
+  // Messages raised while the database is being written: queued by ImportaFacturas and
+  // shown once what was written is stored, so that no lock is held while the operator reads.
+  Operador& operador;
+  // The key of the delivery note (and of the invoice): EJERCICIO the date field's first
+  // four characters, SERIE "1", NUMERO NumeroAlbaran, CODIGO "1".
+  QString ejercicio;
+  QString numero;
+  QDate fecha;  // the invoice date
+  store::CacheColumnasCompras columnas;
+  std::optional<bool> porcDtoCom;  // LIN_COMPRAS has PORC_DTO_COM; asked once per run
+};
+
+// CreaAlbaranProveedor: adds the ALB_PROV header of the file's delivery note for
+// supplier "1" (its name and address copied from PROVEEDORES), series "1", currency
+// "EURO" at 1, warehouse "1", CON_RECARGO the company's RecargoEquivalencia; totals
+// are left to RecalculaAlbaranProveedor. False, after the message "El albarán <n> ya
+// existe." and writing nothing, when a delivery note with the same key exists.
+// Throws ErrorDatos naming the supplier when supplier "1" is not in PROVEEDORES
+// (nothing written), DbError on the database.
+bool CreaAlbaranProveedor(ContextoFactura& f);
+
+// CreaLineaAlbaran: adds one LIN_COMPRAS row of the delivery note for the LIN record
+// `lin` (the article found through ARTICULOS_PROV.REF_PROV of supplier "1", "0" when
+// not listed; VAT of class A/M/B as VAT codes "1"/"2"/"3" on the invoice date; class
+// "D" only tells the operator "EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"), then
+// adds the quantity to the stock of warehouse "1", updates the article's costs and
+// sets its ULTIMA_COMPRA to the invoice date. Throws DbError.
+void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin);
+
+// InformeCuadre: the report of the totals check: the totals declared by the file
+// (footer rows and the CAB total) beside those of the ALB_PROV row open in `albaran`,
+// each amount formatted for `divisa` and right-aligned to 12 characters, ending in
+// " CORRECTO" when the grand totals agree and " DESCUADRE" otherwise.
+QString InformeCuadre(const chainfile::Registro& cab, const PieFactura& pie,
+                      const store::Recordset& albaran, const QString& divisa);
+
+// TotalesCuadran: the file's total and the computed TOTAL agree when their general
+// text forms (15 significant digits) are identical.
+bool TotalesCuadran(double totalFichero, double totalAlbaran);
+
+// CuadraFactura: the totals check of the delivery note whose totals are already
+// computed and stored. Shows the report (Operador::Informe) and then:
+// - totals agree: creates the invoice with the delivery note's key in its exercise
+//   (AnyoActual set to it during the creation and set back to the current year after,
+//   also on failure), invoices the delivery note and its lines and computes the
+//   invoice's totals and instalments, all as one unit (nothing of it stays after a
+//   failure); true;
+// - they differ: "No se ha podido crear la factura: <n> porque está descuadrada.";
+//   false, nothing changed.
+// Messages raised while the invoice is written are shown after it is stored.
+// Throws ErrorEnLinea(`linea`) when the invoice cannot be created.
+bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const PieFactura& pie,
+                   int linea);
+
+struct ResultadoFactura {
+  chainfile::ResultadoLectura lectura;
+  bool facturaCreada = false;
+};
+
+// ImportaFacturas: imports one purchase invoice file into the store database of
+// `empresa` (the handle of `ctx`), writing the run log as it goes.
+// - The delivery note (header, lines, stock, costs, last purchase dates and its totals)
+//   is stored as one unit when the CHK line is reached; the invoice as another.
+// - A delivery note already present: its message, nothing written, facturaCreada false.
+// - A file without a CHK line: nothing is kept (a cut file can be sent again whole).
+// - Lines after the first CHK that would change the checked delivery note (LIN, IMP, a
+//   second CHK) are refused in the log.
+// - IMP lines of a class other than "A", "M", "B" are refused in the log.
+// - The operator may cancel (ctx.progreso) before the delivery note is stored: nothing
+//   is kept then.
+// Throws chainfile::ErrorEnLinea (the unit in hand left no trace): the file cannot be
+// read (line 0); the line after IDE is not a CAB line or its date is not a date;
+// supplier "1" is missing; a database failure.
+ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
+                                 ContextoImportacion& ctx);
+
+}  // namespace relvano::imports
