@@ -156,7 +156,9 @@ Programa::Resultado Programa::AbreEmpresa() {
 }
 
 void Programa::Salir() {
-  if (TextoEmpresa_ != empresa_.IdEmpresa)
+  // Every choice in the box opens its company, so the box and IdEmpresa agree in use;
+  // writing the box's text every time is what makes the choice outlive the program.
+  if (!TextoEmpresa_.isEmpty())
     ajustes_.SaveSetting(kRelvano, kImportar, QStringLiteral("IDEMPRESA"), TextoEmpresa_);
   ajustes_.SaveSetting(kRelvano, kImportar, QStringLiteral("ACTUALIZAR_BAJAS"),
                        NoActualizarBajas_ ? QStringLiteral("No") : QStringLiteral("Si"));

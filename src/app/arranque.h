@@ -65,8 +65,9 @@ class Programa {
   // filled (Cargando), it becomes IdEmpresa and the company is opened.
   Resultado EligeEmpresa(const QString& codigo);
 
-  // cmdSalir_Click's settings: RELVANO/IMPORTAR/IDEMPRESA when the company box's text
-  // differs from IdEmpresa, and ACTUALIZAR_BAJAS "No" (box ticked) or "Si".
+  // cmdSalir_Click's settings: RELVANO/IMPORTAR/IDEMPRESA = the company box's text (when
+  // the box shows one), so the next start opens the company the operator left with, and
+  // ACTUALIZAR_BAJAS "No" (box ticked) or "Si".
   void Salir();
 
   // ---- State ----

@@ -270,7 +270,7 @@ TEST(Startup, BrokenVatTableIsReportedAndLeavesTheCompanyClosed) {
   EXPECT_FALSE(p.EmpresaAbierta());
 }
 
-TEST(Startup, ExitWritesTheRemovalsBoxAlwaysAndTheCompanyOnlyWhenItDiffers) {
+TEST(Startup, ExitRemembersTheChosenCompanyAndTheRemovalsBox) {
   Instalacion ins;
   ins.Empresa("001");
   ins.Empresa("002");
@@ -278,13 +278,15 @@ TEST(Startup, ExitWritesTheRemovalsBoxAlwaysAndTheCompanyOnlyWhenItDiffers) {
   Programa p(ins.ajustes, ins.operador, &ins.reloj);
   ASSERT_EQ(Resultado::Hecho, p.CargaEmpresas());
   p.Salir();
-  EXPECT_EQ(QStringList{"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}, ins.ajustes.escritos);
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}),
+            ins.ajustes.escritos);
 
   ins.ajustes.escritos.clear();
   ASSERT_EQ(Resultado::Hecho, p.EligeEmpresa("001"));
   p.SetNoActualizarBajas(true);
   p.Salir();
-  EXPECT_EQ(QStringList{"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}, ins.ajustes.escritos);
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=001", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
+            ins.ajustes.escritos);
 }
 
 TEST(Startup, ExitRemembersTheShownCompanyWhenItWasNotOpened) {

@@ -580,22 +580,25 @@ TEST_F(MainWindow, ExitWritesTheSettingsAndCloses) {
   cmb->setCurrentIndex(cmb->findText("002"));
   W<QCheckBox>("SSCheck1")->click();
   Pulsa("cmdSalir");
-  // Every choice in the box opens the company, so the remembered one is only rewritten
-  // when the shown company could not be made the open one.
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}), ins.ajustes.escritos);
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
+            ins.ajustes.escritos);
   EXPECT_FALSE(ventana->isVisible());
 
-  // The next start restores the box; untouched, it is written as it stands.
+  // The next start opens the company left with and restores the box; untouched, both
+  // are written as they stand.
   ins.ajustes.escritos.clear();
   Abre();
+  EXPECT_EQ(QString("002"), W<QComboBox>("cmbEmpresa")->currentText());
   EXPECT_TRUE(W<QCheckBox>("SSCheck1")->isChecked());
   ventana->show();
   Pulsa("cmdSalir");
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}), ins.ajustes.escritos);
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
+            ins.ajustes.escritos);
   W<QCheckBox>("SSCheck1")->click();
   ins.ajustes.escritos.clear();
   Pulsa("cmdSalir");
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}), ins.ajustes.escritos);
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}),
+            ins.ajustes.escritos);
   EXPECT_EQ(QList<int>({0, 0, 0}), finales);
 }
 
