@@ -90,8 +90,8 @@ QString Cantidad(double valor, const QString& divisa) {
 
 struct FilaInforme {
   const char* etiqueta;
-  int fila;       // footer row index; -1: the CAB total
-  int campo;      // field of the footer row
+  int fila;             // footer row index; -1: the CAB total
+  int campo;            // field of the footer row
   const char* columna;  // ALB_PROV column
 };
 
@@ -286,27 +286,29 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
   }
 
   OperadorDiferido diferido(f.ctx.operador);
-  Unidad(f.ctx, diferido, [linea] { return linea; }, [&] {
-    {
-      AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
-      store::NuevaFacturaProveedor nueva;
-      nueva.serie = kSerie;
-      nueva.numero = f.numero;
-      nueva.codigo = kProveedor;
-      nueva.fecha = f.fecha;
-      nueva.divisa = kDivisa;
-      nueva.cambio = 1;
-      nueva.idEmpresa = f.empresa.IdEmpresa;
-      store::CreaFacturaProveedor(f.empresa, nueva);
-    }
-    store::Recordset alb;
-    if (!AbreAlbaran(f, alb))
-      throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
-                                               QStringLiteral(" no está en la base de datos."));
-    store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
-    store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                     kProveedor, f.empresa.IdEmpresa);
-  });
+  Unidad(
+      f.ctx, diferido, [linea] { return linea; },
+      [&] {
+        {
+          AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
+          store::NuevaFacturaProveedor nueva;
+          nueva.serie = kSerie;
+          nueva.numero = f.numero;
+          nueva.codigo = kProveedor;
+          nueva.fecha = f.fecha;
+          nueva.divisa = kDivisa;
+          nueva.cambio = 1;
+          nueva.idEmpresa = f.empresa.IdEmpresa;
+          store::CreaFacturaProveedor(f.empresa, nueva);
+        }
+        store::Recordset alb;
+        if (!AbreAlbaran(f, alb))
+          throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
+                                                   QStringLiteral(" no está en la base de datos."));
+        store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
+        store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                         kProveedor, f.empresa.IdEmpresa);
+      });
   return true;
 }
 
@@ -353,52 +355,55 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   bool creado = false;
 
   try {
-    Unidad(ctx, diferido, [&] { return cuenta; }, [&] {
-      if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-      creado = CreaAlbaranProveedor(f);
-      if (!creado) return;
-      while (!lector.Eof()) {
-        linea = lector.LeeLinea();
-        ++cuenta;
-        const QString tipo = linea.left(3);
-        if (tipo == QLatin1String("LIN")) {
-          ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") + QString::number(cuenta) +
-                          kCrLf);
-          chainfile::Registro lin = LineaFactura();
-          lin.Llena(linea);
-          CreaLineaAlbaran(f, lin);
-        } else if (tipo == QLatin1String("IMP")) {
-          ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
-                          kCrLf);
-          const QString clase = linea.mid(4, 1);
-          const int fila = clase == QLatin1String("A")   ? 0
-                           : clase == QLatin1String("M") ? 1
-                           : clase == QLatin1String("B") ? 2
-                                                         : -1;
-          if (fila < 0) {
-            ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
-                            QStringLiteral("): línea ") + QString::number(cuenta) + kCrLf);
-          } else {
-            pie[static_cast<size_t>(fila)].Llena(linea);
+    Unidad(
+        ctx, diferido, [&] { return cuenta; },
+        [&] {
+          if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
+          creado = CreaAlbaranProveedor(f);
+          if (!creado) return;
+          while (!lector.Eof()) {
+            linea = lector.LeeLinea();
+            ++cuenta;
+            const QString tipo = linea.left(3);
+            if (tipo == QLatin1String("LIN")) {
+              ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
+                              QString::number(cuenta) + kCrLf);
+              chainfile::Registro lin = LineaFactura();
+              lin.Llena(linea);
+              CreaLineaAlbaran(f, lin);
+            } else if (tipo == QLatin1String("IMP")) {
+              ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
+                              kCrLf);
+              const QString clase = linea.mid(4, 1);
+              const int fila = clase == QLatin1String("A")   ? 0
+                               : clase == QLatin1String("M") ? 1
+                               : clase == QLatin1String("B") ? 2
+                                                             : -1;
+              if (fila < 0) {
+                ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
+                                QStringLiteral("): línea ") + QString::number(cuenta) + kCrLf);
+              } else {
+                pie[static_cast<size_t>(fila)].Llena(linea);
+              }
+            } else if (tipo == QLatin1String("CHK")) {
+              store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                               kProveedor, empresa.IdEmpresa);
+              return;
+            }
+            if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
           }
-        } else if (tipo == QLatin1String("CHK")) {
-          store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                           kProveedor, empresa.IdEmpresa);
-          return;
-        }
-        if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-      }
-      // A cut file must not leave a delivery note that would make the whole file, sent
-      // again, be refused as already booked.
-      throw UnidadAbandonada{UnidadAbandonada::Motivo::SinControl};
-    });
+          // A cut file must not leave a delivery note that would make the whole file, sent
+          // again, be refused as already booked.
+          throw UnidadAbandonada{UnidadAbandonada::Motivo::SinControl};
+        });
   } catch (const UnidadAbandonada& fin) {
     resultado.lectura.lineas = cuenta;
     if (fin.motivo == UnidadAbandonada::Motivo::Cancelada) {
       resultado.lectura.cancelado = true;
     } else {
-      const QString texto = QStringLiteral("El fichero termina sin su línea de control (CHK): "
-                                           "no se ha guardado el albarán ") +
+      const QString texto = QStringLiteral(
+                                "El fichero termina sin su línea de control (CHK): "
+                                "no se ha guardado el albarán ") +
                             f.numero + QStringLiteral(" ni se ha creado la factura.");
       ctx.log.Escribe(texto);
       ctx.operador.Mensaje(texto, Operador::Icono::Stop);
@@ -416,11 +421,11 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   chainfile::Registro chk = ControlFichero();
   chk.Llena(linea);
   ctx.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
-  ctx.operador.Mensaje(chainfile::MensajeCuenta(cuenta, chk) + kCrLf + kCrLf +
-                           (resultado.facturaCreada
-                                ? QStringLiteral("Se ha creado la factura: ") + cab.Campo(2)
-                                : QStringLiteral("No se ha creado la factura: ") + f.numero),
-                       Operador::Icono::Informacion);
+  ctx.operador.Mensaje(
+      chainfile::MensajeCuenta(cuenta, chk) + kCrLf + kCrLf +
+          (resultado.facturaCreada ? QStringLiteral("Se ha creado la factura: ") + cab.Campo(2)
+                                   : QStringLiteral("No se ha creado la factura: ") + f.numero),
+      Operador::Icono::Informacion);
 
   // The delivery note is checked (and maybe invoiced): what follows may not change it.
   while (!lector.Eof()) {

@@ -32,8 +32,8 @@ class RelojFijo : public Reloj {
 
 QString Linea(const QStringList& campos) { return campos.join(u'|') + u'|'; }
 
-const QString kIde = Linea({"IDE", "NORVIA001", "FRADIS", "001", "FACTURA", "2026-11-30", "08301215",
-                            "000001", "000001"});
+const QString kIde = Linea(
+    {"IDE", "NORVIA001", "FRADIS", "001", "FACTURA", "2026-11-30", "08301215", "000001", "000001"});
 
 QString Cab(const QString& total, const QString& fecha = QStringLiteral("2026-11-30"),
             const QString& numero = QStringLiteral("ABC00001234")) {
@@ -43,16 +43,19 @@ QString Cab(const QString& total, const QString& fecha = QStringLiteral("2026-11
 
 QString Lin(const QString& ref, const QString& clase, const QString& cantidad,
             const QString& precio, const QString& base) {
-  return Linea({"LIN", ref, ref, clase, "N", "0000000", "0000000", "N", cantidad, "000000000",
-                "0000", "0000", "0000", "0000", "00", "00000000", "00000000", precio, "00000000",
-                "00000000", "N", base});
+  return Linea({"LIN",      ref,        ref,      clase,       "N",        "0000000",
+                "0000000",  "N",        cantidad, "000000000", "0000",     "0000",
+                "0000",     "0000",     "00",     "00000000",  "00000000", precio,
+                "00000000", "00000000", "N",      base});
 }
 
 QString Imp(const QString& clase, const QString& base, const QString& iva) {
   return Linea({"IMP", clase, "1800", "0000", base, iva, "0.00"});
 }
 
-QString Chk(int lineas) { return Linea({"CHK", QStringLiteral("%1").arg(lineas, 6, 10, QChar(u'0'))}); }
+QString Chk(int lineas) {
+  return Linea({"CHK", QStringLiteral("%1").arg(lineas, 6, 10, QChar(u'0'))});
+}
 
 // Two lines of the general class (18 % on a date that is not today) and the
 // super-reduced one (4 %): 11.44 + 2.06 + 6.90 + 0.28 = 20.68.
@@ -144,8 +147,8 @@ class FacturasImport : public ::testing::Test {
   // Every row of every table of the store database, sorted: compares databases whole.
   QString Volcado() {
     QString texto;
-    auto tablas = db().AbrirRecordset(
-        "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+    auto tablas =
+        db().AbrirRecordset("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
     for (; !tablas.Eof(); tablas.MoveNext()) {
       const QString tabla = tablas[QStringLiteral("name")].texto();
       auto rs = db().AbrirRecordset(QStringLiteral("SELECT * FROM ") + tabla);
@@ -193,9 +196,7 @@ TEST(FacturasNumero, DeliveryNoteNumberFromTheInvoiceNumber) {
     const char* campo;
     const char* numero;
   } casos[] = {
-      {"ABC00001234", "1234"},
-      {"FRA00012345", "12345"},
-      {"ABC12345678", "12345678"},
+      {"ABC00001234", "1234"},  {"FRA00012345", "12345"}, {"ABC12345678", "12345678"},
       {"12345      ", "12345"},  // shorter than the field: taken whole, not its last blanks
       {"ABC00000000", "0"},
   };
@@ -233,15 +234,14 @@ TEST_F(FacturasImport, AgreeingTotalsBookTheDeliveryNoteAndCreateTheInvoice) {
             Filas("SELECT * FROM FACPR_DESGPAGCOB WHERE EJERCICIO = '2026' AND NUMERO = '1234' "
                   "ORDER BY NUM_PAGCOBFACT",
                   {"NUM_PAGCOBFACT", "VENCIMIENTO", "PORCENTAJE", "IMPORTE"}));
-  EXPECT_EQ(
-      QStringLiteral(
-          "CODIGO_ART=\"3000015\" TIPO_IVA=\"1\" VALOR_IVA=18 CANTIDAD_ALB=2 PRECIO_ALB=5.72 "
-          "BASE_ALB=11.44 PRECIO_SIVA_NETO=5.72 ENTREGADO=1 FACTURADO=1 NUM_FACT=\"1234\"\n"
-          "CODIGO_ART=\"4000012\" TIPO_IVA=\"3\" VALOR_IVA=4 CANTIDAD_ALB=10 PRECIO_ALB=0.69 "
-          "BASE_ALB=6.9 PRECIO_SIVA_NETO=0.69 ENTREGADO=1 FACTURADO=1 NUM_FACT=\"1234\""),
-      Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
-            {"CODIGO_ART", "TIPO_IVA", "VALOR_IVA", "CANTIDAD_ALB", "PRECIO_ALB", "BASE_ALB",
-             "PRECIO_SIVA_NETO", "ENTREGADO", "FACTURADO", "NUM_FACT"}));
+  EXPECT_EQ(QStringLiteral(
+                "CODIGO_ART=\"3000015\" TIPO_IVA=\"1\" VALOR_IVA=18 CANTIDAD_ALB=2 PRECIO_ALB=5.72 "
+                "BASE_ALB=11.44 PRECIO_SIVA_NETO=5.72 ENTREGADO=1 FACTURADO=1 NUM_FACT=\"1234\"\n"
+                "CODIGO_ART=\"4000012\" TIPO_IVA=\"3\" VALOR_IVA=4 CANTIDAD_ALB=10 PRECIO_ALB=0.69 "
+                "BASE_ALB=6.9 PRECIO_SIVA_NETO=0.69 ENTREGADO=1 FACTURADO=1 NUM_FACT=\"1234\""),
+            Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
+                  {"CODIGO_ART", "TIPO_IVA", "VALOR_IVA", "CANTIDAD_ALB", "PRECIO_ALB", "BASE_ALB",
+                   "PRECIO_SIVA_NETO", "ENTREGADO", "FACTURADO", "NUM_FACT"}));
   EXPECT_EQ(QStringLiteral("CODIGO=\"3000015\" STOCKACTUAL=26 ULTIMA_COMPRA=2026-11-30\n"
                            "CODIGO=\"4000012\" STOCKACTUAL=34 ULTIMA_COMPRA=2026-11-30"),
             Filas("SELECT * FROM ARTICULOS WHERE CODIGO IN ('3000015', '4000012') ORDER BY CODIGO",
@@ -286,9 +286,9 @@ TEST_F(FacturasImport, FailureInsideTheLinesLeavesNoTraceAndTheFileCanBeImported
   EXPECT_EQ(Estado::Error, r.estado);
   EXPECT_TRUE(r.error.startsWith("ERROR en la línea 4: ")) << r.error.toStdString();
   EXPECT_TRUE(r.error.contains("disco lleno")) << r.error.toStdString();
-  EXPECT_EQ("  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n" + r.error +
-                kCrLf,
-            Cuerpo());
+  EXPECT_EQ(
+      "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n" + r.error + kCrLf,
+      Cuerpo());
   EXPECT_EQ("Mensaje[stop]: " + r.error + u'\n', operador_.Transcripcion());
   EXPECT_EQ(antes, Volcado());
 
@@ -338,8 +338,9 @@ class OperadorQueMira : public RecordingOperator {
 };
 
 TEST_F(FacturasImport, MessagesOfTheDeliveryNoteAreShownOnceItIsStored) {
-  db().Ejecuta("INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV) VALUES "
-               "('1', '7777777', '7777777')");
+  db().Ejecuta(
+      "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV) VALUES "
+      "('1', '7777777', '7777777')");
   OperadorQueMira operador(db().Ruta());
   const auto r = Importa({kIde, Cab("20.00"), Lin("3000015", "D", "1.000", "5.72", "5.72"),
                           Lin("7777777", "A", "1.000", "2.00", "2.00"),
@@ -348,18 +349,102 @@ TEST_F(FacturasImport, MessagesOfTheDeliveryNoteAreShownOnceItIsStored) {
   EXPECT_EQ(Estado::FacturaNoCreada, r.estado);
   const QStringList mensajes = operador.Mensajes();
   ASSERT_GE(mensajes.size(), 3) << operador.Transcripcion().toStdString();
-  EXPECT_EQ(QStringLiteral("(3 líneas) EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"), mensajes[0]);
+  EXPECT_EQ(QStringLiteral("(3 líneas) EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"),
+            mensajes[0]);
   EXPECT_EQ(QStringLiteral("(3 líneas) El artículo 7777777 no existe para actualizar su stock"),
             mensajes[1]);
   EXPECT_EQ(QStringLiteral("(3 líneas) Tipo de iva no encontrado."), mensajes[2]);
-  EXPECT_EQ(QStringLiteral(
-                "CODIGO_ART=\"3000015\" TIPO_IVA=Null DESCRIPCION_ART=\"DETERGENTE LÍQUIDO 40 LAVADOS\"\n"
-                "CODIGO_ART=\"7777777\" TIPO_IVA=\"1\" DESCRIPCION_ART=\"ARTICULO DEL PROVEEDOR "
-                "7777777 NO CREADO \"\n"
-                "CODIGO_ART=\"0\" TIPO_IVA=\"1\" DESCRIPCION_ART=\"ARTICULO DEL PROVEEDOR 12 NO "
-                "CREADO \""),
-            Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
-                  {"CODIGO_ART", "TIPO_IVA", "DESCRIPCION_ART"}));
+  EXPECT_EQ(
+      QStringLiteral(
+          "CODIGO_ART=\"3000015\" TIPO_IVA=Null DESCRIPCION_ART=\"DETERGENTE LÍQUIDO 40 LAVADOS\"\n"
+          "CODIGO_ART=\"7777777\" TIPO_IVA=\"1\" DESCRIPCION_ART=\"ARTICULO DEL PROVEEDOR "
+          "7777777 NO CREADO \"\n"
+          "CODIGO_ART=\"0\" TIPO_IVA=\"1\" DESCRIPCION_ART=\"ARTICULO DEL PROVEEDOR 12 NO "
+          "CREADO \""),
+      Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
+            {"CODIGO_ART", "TIPO_IVA", "DESCRIPCION_ART"}));
+}
+
+// Records what another connection sees of the documents when the report is shown and
+// when the count message closes the file.
+class OperadorDelInforme : public RecordingOperator {
+ public:
+  explicit OperadorDelInforme(const QString& ruta) {
+    store::OpcionesConexion o;
+    o.esperaBloqueoMs = 200;
+    QString error;
+    otra_ = store::Database::Abrir(ruta, o, &error);
+  }
+  void Informe(const QString& texto) override {
+    RecordingOperator::Informe(texto);
+    vistos_ << Visto();
+  }
+  void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override {
+    RecordingOperator::Mensaje(texto, icono);
+    vistos_ << Visto();
+  }
+  QStringList vistos_;
+
+ private:
+  QString Visto() {
+    try {
+      return "albarán " + otra_->Escalar("SELECT TOTAL FROM ALB_PROV").describe() + ", facturas " +
+             otra_->Escalar("SELECT COUNT(*) FROM FACT_PROV").describe();
+    } catch (const std::exception&) {
+      return QStringLiteral("bloqueada");
+    }
+  }
+  std::shared_ptr<store::Database> otra_;
+};
+
+TEST_F(FacturasImport, ReportIsShownWithTheDeliveryNoteStoredAndBeforeTheInvoice) {
+  OperadorDelInforme operador(db().Ruta());
+  EXPECT_EQ(Estado::Completa, Importa(Factura(), operador).estado);
+  EXPECT_EQ(QStringList({"albarán 20.68, facturas 0", "albarán 20.68, facturas 1"}),
+            operador.vistos_);
+}
+
+// Asks to stop once the file's line `linea` has been read.
+class ParaEn : public Progreso {
+ public:
+  explicit ParaEn(int linea) : linea_(linea) {}
+  bool Avance(qint64, qint64, int lineas) override { return lineas < linea_; }
+
+ private:
+  int linea_;
+};
+
+TEST_F(FacturasImport, CancellingBeforeTheControlLineKeepsNothing) {
+  const QString antes = Volcado();
+  const QString ruta = dir_.filePath("In/envfradis0098.txt");
+  QFile f(ruta);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write((Factura().join(kCrLf) + kCrLf).toUtf8());
+  f.close();
+  OpcionesImportacion o;
+  o.opcion = OpcionImportacion::Facturas;
+  o.fichero = ruta;
+  o.carpetaLogs = logs_.path();
+  o.preguntar = false;
+  ParaEn para(4);
+  const auto r = ImportaFichero(empresa(), o, operador_, &para);
+  EXPECT_EQ(Estado::Cancelada, r.estado);
+  EXPECT_EQ(QStringLiteral("  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
+                           "Importación cancelada por el usuario tras la línea 4.\r\n"),
+            Cuerpo());
+  EXPECT_EQ(antes, Volcado());
+}
+
+TEST_F(FacturasImport, EmptyLineBeforeTheHeaderIsNotCountedLaterOnesAre) {
+  QStringList lineas = Factura();
+  lineas.insert(1, QString());
+  lineas.insert(4, QString());
+  const auto r = Importa(lineas);
+  EXPECT_EQ(Estado::Completa, r.estado);
+  ASSERT_FALSE(operador_.Mensajes().isEmpty());
+  EXPECT_EQ(QStringLiteral("Se han leido: 9 lineas.\r\n\r\nEl fichero contiene 8 lineas.\r\n\r\n"
+                           "Se ha creado la factura: 1234       "),
+            operador_.Mensajes().last());
 }
 
 TEST_F(FacturasImport, FooterLinesOfAnUnknownClassAreRefused) {
@@ -386,11 +471,11 @@ TEST_F(FacturasImport, LinesAfterTheControlLineAreRefused) {
   lineas << Lin("3000015", "A", "5.000", "5.72", "28.60") << Imp("A", "1.00", "0.18") << Chk(10);
   const auto r = Importa(lineas);
   EXPECT_EQ(Estado::Completa, r.estado);
-  EXPECT_TRUE(Cuerpo().endsWith(
-      QStringLiteral("Fin Actualización\r\n\r\n"
-                     "  Línea LIN rechazada tras la línea de control de la factura: línea 9\r\n\r\n"
-                     "  Línea IMP rechazada tras la línea de control de la factura: línea 10\r\n\r\n"
-                     "  Línea CHK rechazada tras la línea de control de la factura: línea 11\r\n\r\n")))
+  EXPECT_TRUE(Cuerpo().endsWith(QStringLiteral(
+      "Fin Actualización\r\n\r\n"
+      "  Línea LIN rechazada tras la línea de control de la factura: línea 9\r\n\r\n"
+      "  Línea IMP rechazada tras la línea de control de la factura: línea 10\r\n\r\n"
+      "  Línea CHK rechazada tras la línea de control de la factura: línea 11\r\n\r\n")))
       << Cuerpo().toStdString();
   EXPECT_EQ(1, operador_.Informes().size());
   EXPECT_EQ(Valor(2.0), db().Escalar("SELECT COUNT(*) FROM LIN_COMPRAS"));
@@ -435,20 +520,14 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        "fecha válida; no se ha importado nada.\n",
        "ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una fecha válida; no "
        "se ha importado nada.\r\n"},
-      {"no CHK line",
-       Factura().mid(0, 7),
-       false,
-       Estado::FacturaNoCreada,
+      {"no CHK line", Factura().mid(0, 7), false, Estado::FacturaNoCreada,
        "Mensaje[stop]: El fichero termina sin su línea de control (CHK): no se ha guardado el "
        "albarán 1234 ni se ha creado la factura.\n",
        "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
        "  Leyendo Pie Factura: 6\r\n\r\n  Leyendo Pie Factura: 7\r\n\r\n"
        "El fichero termina sin su línea de control (CHK): no se ha guardado el albarán 1234 ni se "
        "ha creado la factura.\r\n"},
-      {"supplier missing (last: the supplier stays deleted)",
-       Factura(),
-       true,
-       Estado::Error,
+      {"supplier missing (last: the supplier stays deleted)", Factura(), true, Estado::Error,
        "Mensaje[stop]: ERROR en la línea 2: el proveedor 1 (la cadena) no existe en la tabla de "
        "proveedores; no se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a "
        "importar el fichero.\n",
@@ -485,8 +564,12 @@ Salida Cli(const QStringList& args) {
 TEST(FacturasCli, DemoInvoiceIsCreatedOnceThenRefusedWithStatus3) {
   QTemporaryDir dir;
   ASSERT_EQ(0, Cli({"demo", dir.path()}).codigo);
-  const QStringList import{"--settings-dir", dir.filePath("settings"), "--log-dir",
-                           dir.filePath("logs"), "import", "facturas",
+  const QStringList import{"--settings-dir",
+                           dir.filePath("settings"),
+                           "--log-dir",
+                           dir.filePath("logs"),
+                           "import",
+                           "facturas",
                            dir.filePath("In/envfradis0001.txt")};
   QDir().mkpath(dir.filePath("logs"));
 
