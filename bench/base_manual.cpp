@@ -85,7 +85,12 @@ std::string UltimaModificacion(const std::string& actual, const std::string& fec
 }
 
 std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::string& hoy) {
-  Sentencia sel(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
+  // A change or removal reads only the columns it uses; a new row opens the whole row.
+  Sentencia sel(db,
+                "SELECT \"CODIGO\", DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, ULTIMA_MODIFICACION, IVA, "
+                "FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA, FECHA_BAJA, UNI_VENTA, UNI_COMPRA, "
+                "UNI_ESTOC, IVA_VENTA, IVA_COMPRA FROM ARTICULOS WHERE [CODIGO] = ?");
+  Sentencia selTodo(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
   Sentencia ins(db,
                 "INSERT INTO ARTICULOS (CODIGO, FECHA_ALTA, COSTE, VENTA, COSTEMEDIO, STOCKINICIAL, "
                 "FECHA_STOCKINICIAL, STOCKMAXIMO, STOCKMINIMO, STOCKACTUAL, ULTIMA_VENTA, ULTIMA_COMPRA, "
@@ -105,6 +110,7 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
   Sentencia insGru(db, "INSERT INTO GRUPOS (CODIGO, DESCRIPCION, FAMILIA) VALUES (?, ?, ?)");
   Sentencia selSub(db, "SELECT * FROM SUBGRUPOS WHERE CODIGO = ? AND FAMILIA = ? AND GRUPO = ?");
   Sentencia insSub(db, "INSERT INTO SUBGRUPOS (CODIGO, DESCRIPCION, FAMILIA, GRUPO) VALUES (?, ?, ?, ?)");
+  Sentencia hayProv(db, "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
   Sentencia selProv(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
   Sentencia insProv(db,
                     "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
@@ -131,6 +137,7 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
     const double iva = letra == "A" ? 1 : letra == "M" ? 2 : letra == "B" ? 3 : ivaActual;
     const bool nuevo = (op == "A" && !encontrado) || (op == "M" && !encontrado);
     if (nuevo) {
+      if (selTodo.Texto(1, codigo).Paso()) selTodo.Reinicia();
       ins.Texto(1, codigo).Texto(2, hoy).Real(3, 0).Nulo(4).Texto(5, descripcion).Texto(6, ticket)
           .Texto(7, unidad).Real(8, iva).Texto(9, familia).Texto(10, grupo).Texto(11, "00")
           .Real(12, Numero(c(25)))
@@ -162,7 +169,9 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
         selSub.Reinicia();
       }
     }
-    if (!selProv.Texto(1, "1").Texto(2, codigo).Paso()) {
+    if (hayProv.Texto(1, "1").Texto(2, codigo).Paso()) {
+      hayProv.Reinicia();
+    } else if (!selProv.Texto(1, "1").Texto(2, codigo).Paso()) {
       insProv.Texto(1, "1").Texto(2, codigo).Texto(3, "").Entero(4, 1).Real(5, 0).Texto(6, fechaIde)
           .Ejecuta();
     } else {

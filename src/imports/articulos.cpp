@@ -110,6 +110,13 @@ void AseguraClasificacion(const QString& codigo, const QString& familia, const Q
 
 void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
                       ContextoImportacion& ctx) {
+  // Nearly every article has its link already: test with one column, and open the
+  // whole row only to add it.
+  if (!ctx.bdd
+           .Escalar(QStringLiteral("SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
+                    {Valor("1"), Valor(codigo)})
+           .esNull())
+    return;
   auto rs = ctx.bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
       {Valor("1"), Valor(codigo)});
@@ -143,8 +150,19 @@ const std::vector<int>& AnchosArticulo() {
 }
 
 ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
-  return {bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("UNI_VENTA")),
-          bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("IVA_VENTA"))};
+  ColumnasArticulos c;
+  c.uniVenta = bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("UNI_VENTA"));
+  c.ivaVenta = bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("IVA_VENTA"));
+  c.edicion = QStringList{QStringLiteral("DESCRIPCION"), QStringLiteral("DESCRIPCIONTICKET"),
+                          QStringLiteral("UNIDAD"), QStringLiteral("ULTIMA_MODIFICACION"),
+                          QStringLiteral("IVA"), QStringLiteral("FAMILIA"), QStringLiteral("GRUPO"),
+                          QStringLiteral("SUBGRUPO"), QStringLiteral("UNI_CAJA"),
+                          QStringLiteral("UNI_FRACCION"), QStringLiteral("BAJA"),
+                          QStringLiteral("FECHA_BAJA")};
+  if (c.uniVenta)
+    c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA") << QStringLiteral("UNI_ESTOC");
+  if (c.ivaVenta) c.edicion << QStringLiteral("IVA_VENTA") << QStringLiteral("IVA_COMPRA");
+  return c;
 }
 
 bool ExisteFamilia(store::Database& bdd, store::Recordset& rd, const QString& codigo) {
@@ -204,9 +222,10 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
   const QString operacion = det.Campo(kOperacion);
   const QString articulo = codigo + QStringLiteral(" - ") + descripcion;
 
-  auto rs = ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ARTICULOS WHERE CODIGO = ?"),
-                                   {Valor(codigo)});
-  const bool encontrado = rs.HayRegistros();
+  // Most lines change an article: read only what a change or a removal uses, and the
+  // whole row (for its defaults) only when one is added.
+  store::Recordset rs;
+  const bool encontrado = AbreArticulo(ctx.bdd, rs, codigo, columnas.edicion);
   bool nuevo = false;
   bool editado = false;
 
@@ -249,6 +268,8 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
 
   if (nuevo || editado) {
     if (nuevo) {
+      rs = ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ARTICULOS WHERE CODIGO = ?"),
+                                  {Valor(codigo)});
       rs.NuevoRegistro();
       AsignaAlta(rs, codigo, ctx.hoy);
     } else {

@@ -21,6 +21,8 @@ const std::vector<int>& AnchosArticulo();
 struct ColumnasArticulos {
   bool uniVenta = false;  // UNI_VENTA, UNI_COMPRA, UNI_ESTOC
   bool ivaVenta = false;  // IVA_VENTA, IVA_COMPRA
+  // The columns that a change or a removal reads and writes (a new row needs them all).
+  QStringList edicion;
   static ColumnasArticulos De(store::Database& bdd);
 };
 

@@ -19,17 +19,15 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
 }
 
 bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
-                  std::initializer_list<const char*> columnas) {
+                  const QStringList& columnas) {
   const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   if (!tabla || tabla->clave.isEmpty()) return store::ExisteArticulo(bdd, rs, codigo);
   // Identifiers only (the key as the database names it, the program's own column
   // names); the code travels as a parameter.
   QStringList lista;
   for (const QString& k : tabla->clave) lista << QLatin1Char('"') + k + QLatin1Char('"');
-  for (const char* c : columnas) {
-    const QString columna = QString::fromLatin1(c);
+  for (const QString& columna : columnas)
     if (!tabla->clave.contains(columna, Qt::CaseInsensitive)) lista << columna;
-  }
   rs = bdd.AbrirRecordset(QStringLiteral("SELECT ") + lista.join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM ARTICULOS WHERE [CODIGO] = ?"),
                           {Valor(codigo.trimmed())});

@@ -2,7 +2,7 @@
 
 #include <QDate>
 #include <QString>
-#include <initializer_list>
+#include <QStringList>
 #include <stdexcept>
 #include <vector>
 
@@ -50,7 +50,7 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
 // without a key falls back to the whole row, which it then edits by row identity.
 // Throws DbError.
 bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
-                  std::initializer_list<const char*> columnas);
+                  const QStringList& columnas);
 
 // The file's date (field 6 of the header). Throws ErrorDatos when the file had no
 // IDE line or the field is not a real date: a date is never invented.

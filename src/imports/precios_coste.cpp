@@ -36,7 +36,7 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   const QString accion = det.Campo(2);
 
   store::Recordset rsArticulo;
-  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo, {"COSTE", "ULTIMA_MODIFICACION"})) {
+  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo, {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     return;
   }

@@ -25,7 +25,7 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
                           ContextoImportacion& ctx) {
   const QString articulo = det.Texto(2);
   store::Recordset rs;
-  if (!AbreArticulo(ctx.bdd, rs, articulo, {"VENTA", "ULTIMA_MODIFICACION"})) {
+  if (!AbreArticulo(ctx.bdd, rs, articulo, {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ctx.log.Escribe(QString());
     return;
