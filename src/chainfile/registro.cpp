@@ -57,7 +57,28 @@ void Registro::Limpia() {
 }
 
 void Registro::Llena(QString& linea) {
-  for (int n = 1; n <= NumCampos(); ++n) Asigna(n, ExtraeCampo(linea));
+  // The fields ExtraeCampo would take off the line one by one, found by position
+  // instead: taking each off the front copied the rest of a 61-field line once per field.
+  const QStringView texto(linea);
+  qsizetype desde = 0;
+  bool agotada = false;  // a field without a separator after it took all that was left
+  for (int n = 1; n <= NumCampos(); ++n) {
+    if (agotada) {
+      Asigna(n, QString());
+      continue;
+    }
+    const qsizetype p = texto.indexOf(u'|', desde);
+    QStringView campo = p < 0 ? texto.mid(desde) : texto.mid(desde, p - desde);
+    if (p < 0) {
+      agotada = true;
+    } else {
+      desde = p + 1;
+    }
+    while (!campo.isEmpty() && campo.front() == u' ') campo = campo.mid(1);
+    while (!campo.isEmpty() && campo.back() == u' ') campo.chop(1);
+    Asigna(n, campo.toString());
+  }
+  linea = agotada ? QString() : linea.mid(desde);
 }
 
 Registro RegistroIDE() { return Registro{3, 9, 6, 3, 50, 10, 8, 6, 6}; }
