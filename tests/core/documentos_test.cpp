@@ -6,6 +6,9 @@
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
 #include "support/temp_db.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 namespace relvano {
@@ -31,11 +34,6 @@ using relvano::testing::TempDb;
 
 namespace {
 
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2013, 1, 10); }
-};
-
 // The columns `cols` of every row of `sql`, one line per row.
 QString Filas(Database& db, const QString& sql, const QStringList& cols) {
   auto rs = db.AbrirRecordset(sql);
@@ -51,7 +49,7 @@ QString Filas(Database& db, const QString& sql, const QStringList& cols) {
 // A company whose store and accounting tables share one file.
 struct Tienda {
   TempDb t{{"tienda", "contable"}};
-  RelojFijo reloj;
+  RelojFijo reloj{QDate(2013, 1, 10)};
   Empresa e;
 
   Tienda() {

@@ -14,6 +14,10 @@
 #include "store/db/database.h"
 #include "store/db/recordset.h"
 #include "support/recording_operator.h"
+#include "support/volcado.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -24,11 +28,6 @@ using testing::RecordingOperator;
 using Estado = ResultadoImportacion::Estado;
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2027, 1, 15); }
-};
 
 QString Linea(const QStringList& campos) { return campos.join(u'|') + u'|'; }
 
@@ -145,30 +144,7 @@ class FacturasImport : public ::testing::Test {
   }
 
   // Every row of every table of the store database, sorted: compares databases whole.
-  QString Volcado() {
-    QString texto;
-    auto tablas =
-        db().AbrirRecordset("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-    for (; !tablas.Eof(); tablas.MoveNext()) {
-      const QString tabla = tablas[QStringLiteral("name")].texto();
-      auto rs = db().AbrirRecordset(QStringLiteral("SELECT * FROM ") + tabla);
-      QStringList filas;
-      for (; !rs.Eof(); rs.MoveNext()) {
-        QStringList celdas;
-        for (int i = 0; i < 200; ++i) {
-          try {
-            celdas << rs.Campo(i).describe();
-          } catch (...) {
-            break;
-          }
-        }
-        filas << celdas.join(u';');
-      }
-      filas.sort();
-      texto += tabla + u'\n' + filas.join(u'\n') + u'\n';
-    }
-    return texto;
-  }
+  QString Volcado() { return relvano::testing::VolcadoBaseDatos(db()); }
 
   // The rows of `sql`, the columns `cols` of each on one line.
   QString Filas(const QString& sql, const QStringList& cols) {
@@ -184,7 +160,7 @@ class FacturasImport : public ::testing::Test {
 
   QTemporaryDir dir_;
   QTemporaryDir logs_;
-  RelojFijo reloj_;
+  RelojFijo reloj_{QDate(2027, 1, 15)};
   RecordingOperator arranque_;
   std::unique_ptr<IniSettingsStore> ajustes_;
   std::unique_ptr<Programa> programa_;

@@ -15,21 +15,14 @@
 #include "store/db/recordset.h"
 #include "store/empresa.h"
 #include "support/recording_operator.h"
+#include "support/volcado.h"
 #include "support/temp_db.h"
+#include "support/reloj_fijo.h"
 
 // Readable failures for QString comparisons.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace relvano::testing {
-
-class RelojFijo : public Reloj {
- public:
-  explicit RelojFijo(QDate hoy) : hoy_(hoy) {}
-  QDate Hoy() const override { return hoy_; }
-
- private:
-  QDate hoy_;
-};
 
 inline const QString kIde =
     QStringLiteral("IDE|000000001|000001|001|NORVIA TIENDAS|2012-07-15|10:00:00|000001|000001|");
@@ -93,32 +86,7 @@ class ImportFixture : public ::testing::Test {
   }
 
   // Every row of every table, in key order, as text: compares databases whole.
-  QString Volcado() {
-    QString texto;
-    auto tablas = db().AbrirRecordset(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name <> 'sqlite_sequence' "
-        "ORDER BY name"));
-    for (; !tablas.Eof(); tablas.MoveNext()) {
-      const QString tabla = tablas[QStringLiteral("name")].texto();
-      auto rs = db().AbrirRecordset(QStringLiteral("SELECT * FROM ") + tabla);
-      QStringList filas;
-      for (; !rs.Eof(); rs.MoveNext()) {
-        QStringList celdas;
-        for (int i = 0;; ++i) {
-          if (i >= 64) break;
-          try {
-            celdas << rs.Campo(i).describe();
-          } catch (...) {
-            break;
-          }
-        }
-        filas << celdas.join(u';');
-      }
-      filas.sort();
-      texto += tabla + u'\n' + filas.join(u'\n') + u'\n';
-    }
-    return texto;
-  }
+  QString Volcado() { return VolcadoBaseDatos(db()); }
 
   // The first row of a query as "COL=value ..." (values as Valor::describe), or "<none>".
   QString Fila(const QString& sql, const std::vector<Valor>& p, const QStringList& columnas) {

@@ -8,6 +8,9 @@
 #include "app/arranque.h"
 #include "store/db/esquema.h"
 #include "support/recording_operator.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 using relvano::Programa;
 using relvano::Reloj;
@@ -29,11 +32,6 @@ class AjustesEnMemoria : public SettingsStore {
   }
   QMap<QString, QString> valores;
   QStringList escritos;
-};
-
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2012, 5, 10); }
 };
 
 const char* NombreResultado(Resultado r) {
@@ -81,7 +79,7 @@ class Instalacion {
   QString bdd;
   AjustesEnMemoria ajustes;
   RecordingOperator operador;
-  RelojFijo reloj;
+  RelojFijo reloj{QDate(2012, 5, 10)};
 };
 
 TEST(Startup, FailureTableMessagesAndOutcomes) {

@@ -7,6 +7,9 @@
 #include "store/config/conf_programa.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 namespace relvano {
@@ -32,11 +35,6 @@ using relvano::testing::TempDb;
 
 namespace {
 
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2012, 7, 15); }
-};
-
 // The columns `cols` of the first row of `sql`, described and joined by blanks.
 QString Fila(Database& db, const QString& sql, const QStringList& cols) {
   auto rs = db.AbrirRecordset(sql);
@@ -48,7 +46,7 @@ QString Fila(Database& db, const QString& sql, const QStringList& cols) {
 
 struct Tienda {
   TempDb t;
-  RelojFijo reloj;
+  RelojFijo reloj{QDate(2012, 7, 15)};
   Empresa e;
   RecordingOperator op;
   CacheColumnasCompras columnas;

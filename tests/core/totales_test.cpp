@@ -9,6 +9,9 @@
 #include "store/vat/iva.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -25,11 +28,6 @@ using relvano::testing::TempDb;
 
 namespace {
 
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2013, 1, 10); }
-};
-
 // Discounts and settings of a document header.
 struct Cabecera {
   QString fecha = QStringLiteral("2012-07-15");
@@ -44,7 +42,7 @@ struct Cabecera {
 
 struct Documentos {
   TempDb t;
-  RelojFijo reloj;
+  RelojFijo reloj{QDate(2013, 1, 10)};
   Empresa e;
   RecordingOperator op;
 

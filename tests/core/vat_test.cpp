@@ -7,6 +7,9 @@
 #include "store/empresa.h"
 #include "store/vat/iva.h"
 #include "support/temp_db.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 using relvano::Reloj;
 using relvano::Valor;
@@ -20,15 +23,6 @@ using relvano::store::TiposIva;
 using relvano::testing::TempDb;
 
 namespace {
-
-class RelojFijo : public Reloj {
- public:
-  explicit RelojFijo(QDate d) : d_(d) {}
-  QDate Hoy() const override { return d_; }
-
- private:
-  QDate d_;
-};
 
 const QDate kHoy(2026, 3, 15);
 

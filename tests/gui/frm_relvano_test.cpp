@@ -24,6 +24,9 @@
 #include "store/db/database.h"
 #include "store/db/esquema.h"
 #include "support/recording_operator.h"
+#include "support/reloj_fijo.h"
+
+using relvano::testing::RelojFijo;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -43,11 +46,6 @@ class AjustesEnMemoria : public SettingsStore {
   }
   QMap<QString, QString> valores;
   QStringList escritos;
-};
-
-class RelojFijo : public Reloj {
- public:
-  QDate Hoy() const override { return QDate(2012, 8, 1); }
 };
 
 // Records as RecordingOperator does and lets a test look at the window while a box is up.
@@ -149,7 +147,7 @@ class Instalacion {
   std::shared_ptr<store::Database> general;
   AjustesEnMemoria ajustes;
   OperadorQueMira operador;
-  RelojFijo reloj;
+  RelojFijo reloj{QDate(2012, 8, 1)};
 };
 
 class MainWindow : public ::testing::Test {

@@ -37,6 +37,8 @@ class Recordset {
   // Throws DbError when the recordset has no such column or no current row.
   Valor Campo(const QString& nombre) const;
   Valor operator[](const QString& nombre) const { return Campo(nombre); }
+  // Number of columns of the result.
+  int NumCampos() const { return forma_ ? static_cast<int>(forma_->nombres.size()) - (rowidCol_ >= 0) : 0; }
   // Position of a column, for loops that read many rows; -1 when absent.
   int Indice(const QString& nombre) const;
   Valor Campo(int indice) const;
