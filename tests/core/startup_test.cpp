@@ -9,8 +9,10 @@
 #include "store/db/esquema.h"
 #include "support/recording_operator.h"
 #include "support/reloj_fijo.h"
+#include "support/ajustes_memoria.h"
 
 using relvano::testing::RelojFijo;
+using relvano::testing::AjustesEnMemoria;
 
 using relvano::Programa;
 using relvano::Reloj;
@@ -20,19 +22,6 @@ using relvano::testing::RecordingOperator;
 using Resultado = relvano::Programa::Resultado;
 
 namespace {
-
-class AjustesEnMemoria : public SettingsStore {
- public:
-  QString GetSetting(const QString& a, const QString& s, const QString& k) const override {
-    return valores.value(a + "/" + s + "/" + k);
-  }
-  void SaveSetting(const QString& a, const QString& s, const QString& k, const QString& v) override {
-    valores[a + "/" + s + "/" + k] = v;
-    escritos << a + "/" + s + "/" + k + "=" + v;
-  }
-  QMap<QString, QString> valores;
-  QStringList escritos;
-};
 
 const char* NombreResultado(Resultado r) {
   switch (r) {

@@ -25,8 +25,10 @@
 #include "store/db/esquema.h"
 #include "support/recording_operator.h"
 #include "support/reloj_fijo.h"
+#include "support/ajustes_memoria.h"
 
 using relvano::testing::RelojFijo;
+using relvano::testing::AjustesEnMemoria;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -34,19 +36,6 @@ namespace relvano::gui {
 namespace {
 
 using relvano::testing::RecordingOperator;
-
-class AjustesEnMemoria : public SettingsStore {
- public:
-  QString GetSetting(const QString& a, const QString& s, const QString& k) const override {
-    return valores.value(a + "/" + s + "/" + k);
-  }
-  void SaveSetting(const QString& a, const QString& s, const QString& k, const QString& v) override {
-    valores[a + "/" + s + "/" + k] = v;
-    escritos << a + "/" + s + "/" + k + "=" + v;
-  }
-  QMap<QString, QString> valores;
-  QStringList escritos;
-};
 
 // Records as RecordingOperator does and lets a test look at the window while a box is up.
 class OperadorQueMira : public RecordingOperator {
