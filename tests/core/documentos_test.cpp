@@ -53,14 +53,7 @@ struct Tienda {
   Empresa e;
 
   Tienda() {
-    e.IdEmpresa = QStringLiteral("001");
-    e.AnyoActual = QStringLiteral("2012");
-    e.Divisa = QStringLiteral("EURO");
-    e.RutaComercial = t.ruta();
-    e.BddComercial = t.compartida();
-    e.BddTienda = t.compartida();
-    e.BddContable = t.compartida();
-    e.reloj = &reloj;
+    relvano::testing::EmpresaSobre(e, t, &reloj);
     CargaTablaIva(e);
     db().Ejecuta(
         "insert into PROVEEDORES (CODIGO, NOMBRE, \"DIR-TIPO\", DIRECCION, CODPOST, POBLACION, "

@@ -52,10 +52,7 @@ struct Tienda {
   CacheColumnasCompras columnas;
 
   explicit Tienda(int pc = 1, int pcm = 1, const QString& opciones = QString()) {
-    e.IdEmpresa = QStringLiteral("001");
-    e.BddComercial = t.compartida();
-    e.BddTienda = t.compartida();
-    e.reloj = &reloj;
+    relvano::testing::EmpresaSobre(e, t, &reloj);
     t.db().Ejecuta(
         "INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM, "
         "ART_CONFIGURACION) VALUES ('001', ?, ?, ?)",

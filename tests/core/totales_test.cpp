@@ -47,13 +47,7 @@ struct Documentos {
   RecordingOperator op;
 
   Documentos() {
-    e.IdEmpresa = QStringLiteral("001");
-    e.AnyoActual = QStringLiteral("2012");
-    e.Divisa = QStringLiteral("EURO");
-    e.RutaComercial = t.ruta();
-    e.BddComercial = t.compartida();
-    e.BddTienda = t.compartida();
-    e.reloj = &reloj;
+    relvano::testing::EmpresaSobre(e, t, &reloj);
     CargaTablaIva(e);  // current rates 16/4, 7/1, 4/0.5
     db().Ejecuta("insert into PROVEEDORES (CODIGO, TIPO_IVA) values ('1', 0)");
   }

@@ -15,4 +15,15 @@ TempDb::TempDb(const QStringList& esquemas, const QString& nombre) {
   if (!db_) throw std::runtime_error(error.toStdString());
 }
 
+void EmpresaSobre(store::Empresa& e, TempDb& t, const Reloj* reloj) {
+  e.IdEmpresa = QStringLiteral("001");
+  e.AnyoActual = QStringLiteral("2012");
+  e.Divisa = QStringLiteral("EURO");
+  e.RutaComercial = t.ruta();
+  e.BddComercial = t.compartida();
+  e.BddTienda = t.compartida();
+  e.BddContable = t.compartida();
+  e.reloj = reloj;
+}
+
 }  // namespace relvano::testing

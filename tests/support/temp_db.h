@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/operador.h"
 #include "store/db/database.h"
+#include "store/empresa.h"
 
 namespace relvano::testing {
 
@@ -25,5 +27,9 @@ class TempDb {
   QString ruta_;
   std::shared_ptr<store::Database> db_;
 };
+
+// Makes `e` the company "001", working in euros in the year 2012, whose every database
+// handle is `t`'s database and whose today comes from `reloj`.
+void EmpresaSobre(store::Empresa& e, TempDb& t, const Reloj* reloj);
 
 }  // namespace relvano::testing
