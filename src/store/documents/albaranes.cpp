@@ -1,5 +1,7 @@
 #include "store/documents/albaranes.h"
 
+#include <vector>
+
 #include "app/helpers.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
@@ -40,12 +42,17 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
 
   const QString serieAlb = ValorTexto(albaran[QStringLiteral("SERIE")]);
   Database& bdd = *BaseDatosDeDocumento(empresa, serieAlb).bdd;
-  Recordset lineas = bdd.AbrirRecordset(
-      QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
-                     " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0"),
-      {albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
-       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]});
-  for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) {
+  const std::vector<Valor> clave{albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
+                                 albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
+  const QString filtro = QStringLiteral(
+      "SELECT * FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
+      " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0");
+  // A delivery note may have any number of lines: they are taken a block at a time, in
+  // the order of their identity, so that memory does not grow with the note.
+  constexpr int kBloque = 500;
+  const QString porBloques =
+      filtro + QStringLiteral(" AND ID > ? ORDER BY ID LIMIT %1").arg(kBloque);
+  const auto marca = [&](Recordset& lineas) {
     lineas.EditarRegistro();
     lineas.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
     lineas.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
@@ -59,6 +66,22 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
     if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != iva)
       AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
     lineas.GrabarRegistro();
+  };
+  if (bdd.EsSqlite() && bdd.ExisteCampoTabla(QStringLiteral("LIN_COMPRAS"), QStringLiteral("ID"))) {
+    std::vector<Valor> parametros = clave;
+    parametros.emplace_back(0);
+    for (;;) {
+      Recordset lineas = bdd.AbrirRecordset(porBloques, parametros);
+      if (!lineas.HayRegistros()) break;
+      for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) {
+        parametros.back() = lineas[QStringLiteral("ID")];
+        marca(lineas);
+      }
+      if (lineas.RecordCount() < kBloque) break;
+    }
+  } else {
+    Recordset lineas = bdd.AbrirRecordset(filtro, clave);
+    for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) marca(lineas);
   }
 
   factura.EditarRegistro();
