@@ -283,6 +283,30 @@ TEST(Documentos, InvoicingMarksLinesAndRewritesRatesOfInvoiceDate) {
                    "ESPORCENTAJE_DTOCOM", "DTO_COM", "CON_RECARGO"}));
 }
 
+TEST(Documentos, InvoicingMarksEveryLineOfALongDeliveryNote) {
+  Facturacion s;
+  s.Albaran("", 0, 0);
+  // Far more lines than are read at a time, mixed with lines of another note.
+  s.db().Ejecuta(
+      "with recursive n(i) as (select 0 union all select i + 1 from n where i + 1 < ?) "
+      "insert into LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, TIPO_IVA, VALOR_IVA, "
+      "FACTURADO) select '2010', '1', case when i % 3 = 0 then '8' else '7' end, '1', '1', 16, 0 "
+      "from n order by i",
+      {Valor(1200)});
+  s.Factura(QString());
+  s.Factura();
+  EXPECT_EQ(QStringLiteral("802 0"),
+            Filas(s.db(),
+                  "select count(*) AS N, coalesce(sum(TIPO_IVA = '1' and VALOR_IVA <> 18), 0) AS M from LIN_COMPRAS "
+                  "where NUM_ALB = '7' and NUM_FACT = '7' and FACTURADO = 1 and EJER_FACT = '2010'",
+                  {"N", "M"}));
+  EXPECT_EQ(QStringLiteral("401"),
+            Filas(s.db(),
+                  "select count(*) AS N from LIN_COMPRAS where NUM_ALB = '8' and FACTURADO = 0 "
+                  "and NUM_FACT is null",
+                  {"N"}));
+}
+
 TEST(Documentos, InvoiceKeepsItsOwnObservationsAndDiscount) {
   Facturacion s;
   s.Albaran("del albarán", 0, 0);
