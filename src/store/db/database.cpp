@@ -88,6 +88,18 @@ std::optional<QDate> FechaAlmacenada(const QString& s) {
 
 }  // namespace
 
+void Database::Enlaza(QSqlQuery& q, int indice, const QVariant& valor) {
+  // A prepared statement keeps its bound values from one run to the next; binding
+  // costs far more than this comparison, and most statements of a file repeat many
+  // of their values (same day, same constants). Same type, same nullness and same
+  // value: the engine would receive exactly what it already holds.
+  const QVariant antes = q.boundValue(indice);
+  if (antes.isValid() && antes.metaType() == valor.metaType() && antes.isNull() == valor.isNull() &&
+      antes == valor)
+    return;
+  q.bindValue(indice, valor);
+}
+
 int InfoTabla::Indice(const QString& columna) const {
   for (int i = 0; i < columnas.size(); ++i)
     if (columnas[i].compare(columna, Qt::CaseInsensitive) == 0) return i;
@@ -209,7 +221,7 @@ QSqlQuery& Database::Prepara(const QString& sql) {
 QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& parametros) {
   QSqlQuery& q = Prepara(sql);
   for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
-    q.bindValue(i, AParametro(parametros[i]));
+    Enlaza(q, i, AParametro(parametros[i]));
   if (!q.exec()) {
     const QSqlError e = q.lastError();
     q.finish();
@@ -266,6 +278,7 @@ void Database::OlvidaEsquema() {
   tablas_.clear();
   existeTabla_.clear();
   formas_.clear();
+  analisis_.clear();
 }
 
 bool Database::ExisteTabla(QString tabla) {
@@ -374,29 +387,44 @@ void Database::RollbackToSavepoint(const QString& nombre) {
   Ejecuta(QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre);
 }
 
-Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros) {
+Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {
   static const QRegularExpression reTabla(
       QStringLiteral(R"(\bfrom\s+\[?([A-Za-z_][A-Za-z0-9_\-]*)\]?)"),
       QRegularExpression::CaseInsensitiveOption);
   static const QRegularExpression reSelectTodo(QStringLiteral(R"(^\s*select\s+\*\s+from\b)"),
                                                QRegularExpression::CaseInsensitiveOption);
+  // The same texts come back on every line of a file: their reading is kept.
+  auto it = analisis_.constFind(sql);
+  if (it == analisis_.constEnd()) {
+    AnalisisConsulta a;
+    const auto m = reTabla.match(sql);
+    if (m.hasMatch()) a.tabla = m.captured(1);
+    const auto s = reSelectTodo.match(sql);
+    if (s.hasMatch()) a.finSelectTodo = static_cast<int>(s.capturedEnd());
+    it = analisis_.insert(sql, a);
+  }
   Recordset rs;
   rs.db_ = shared_from_this();
   rs.sql_ = sql;
-  const auto m = reTabla.match(sql);
-  if (m.hasMatch()) {
-    rs.tabla_ = m.captured(1);
+  if (!it->tabla.isEmpty()) {
+    rs.tabla_ = it->tabla;
     rs.info_ = Tabla(rs.tabla_);
   }
   // A table without a primary key is edited through its row identity, which the
   // query then also has to return.
-  QString ejecutada = sql;
+  *ejecutada = sql;
   const bool conRowid = rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid &&
-                        reSelectTodo.match(sql).hasMatch();
-  if (conRowid) {
-    const auto s = reSelectTodo.match(sql);
-    ejecutada = QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(s.capturedEnd());
-  }
+                        it->finSelectTodo >= 0;
+  if (conRowid)
+    *ejecutada = QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
+  rs.rowidCol_ = conRowid ? 0 : -1;  // its position is known once the shape is
+  return rs;
+}
+
+Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros) {
+  QString ejecutada;
+  Recordset rs = PreparaRecordset(sql, &ejecutada);
+  const bool conRowid = rs.rowidCol_ >= 0;
   QSqlQuery& q = Corre(ejecutada, parametros);
   auto& forma = formas_[ejecutada];
   if (!forma) {
@@ -410,13 +438,23 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
   }
   rs.forma_ = forma;
   const int n = forma->nombres.size();
-  if (conRowid) rs.rowidCol_ = n - 1;
+  rs.rowidCol_ = conRowid ? n - 1 : -1;
   while (q.next()) {
     std::vector<QVariant> fila(n);
     for (int i = 0; i < n; ++i) fila[i] = q.value(i);
     rs.filas_.push_back(std::move(fila));
   }
   q.finish();
+  return rs;
+}
+
+Recordset Database::AbrirRecordsetVacio(const QString& sql, const std::vector<Valor>& parametros) {
+  QString ejecutada;
+  Recordset rs = PreparaRecordset(sql, &ejecutada);
+  const auto it = formas_.constFind(ejecutada);
+  if (it == formas_.constEnd() || !*it) return AbrirRecordset(sql, parametros);
+  rs.forma_ = *it;
+  rs.rowidCol_ = rs.rowidCol_ >= 0 ? static_cast<int>(rs.forma_->nombres.size()) - 1 : -1;
   return rs;
 }
 

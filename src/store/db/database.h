@@ -82,6 +82,9 @@ class Database : public std::enable_shared_from_this<Database> {
   // Runs a SELECT and loads its rows into a recordset that can add and edit rows of
   // the statement's table (the table after FROM). Throws DbError.
   Recordset AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros = {});
+  // The same, for a query the caller knows returns no rows (to add one): once the
+  // shape of its result is known the statement is not run again.
+  Recordset AbrirRecordsetVacio(const QString& sql, const std::vector<Valor>& parametros = {});
 
   // Runs a statement that returns no rows; returns the number of rows changed.
   int Ejecuta(const QString& sql, const std::vector<Valor>& parametros = {});
@@ -119,6 +122,8 @@ class Database : public std::enable_shared_from_this<Database> {
   // Conversions between Valor and what the engine stores: dates as 'YYYY-MM-DD'
   // text, booleans as 1/0, whole numbers as integers.
   static QVariant AParametro(const Valor& v);
+  // Binds `valor` at `indice` of a prepared statement, unless it already holds it.
+  static void Enlaza(QSqlQuery& q, int indice, const QVariant& valor);
   static Valor DesdeColumna(const QVariant& v);
 
   // Throws the DbError for a failed statement (a lock held too long gets its own message).
@@ -139,6 +144,15 @@ class Database : public std::enable_shared_from_this<Database> {
   QHash<QString, std::optional<InfoTabla>> tablas_;  // key: upper-case table name
   QHash<QString, bool> existeTabla_;
   QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
+  // What a recordset's SQL text says: the table after FROM, and where "SELECT * FROM"
+  // ends (-1 when it does not start so). By SQL text.
+  struct AnalisisConsulta {
+    QString tabla;
+    int finSelectTodo = -1;
+  };
+  QHash<QString, AnalisisConsulta> analisis_;
+  // A recordset of `sql` with no rows yet, and the text actually run in `ejecutada`.
+  Recordset PreparaRecordset(const QString& sql, QString* ejecutada);
 };
 
 // The shared connections: one Database per file, whatever the number of handles

@@ -90,7 +90,7 @@ void Recordset::GrabarRegistro() {
   // Values go back to the engine exactly as they were read or assigned: the raw
   // variants are bound, so that no conversion slips in between.
   auto bind = [&](QSqlQuery& q, const std::vector<QVariant>& valores) {
-    for (int i = 0; i < static_cast<int>(valores.size()); ++i) q.bindValue(i, valores[i]);
+    for (int i = 0; i < static_cast<int>(valores.size()); ++i) Database::Enlaza(q, i, valores[i]);
   };
   std::vector<QVariant> crudos;
   for (int i = 0; i < n; ++i)
@@ -167,7 +167,7 @@ void Recordset::GrabarRegistro() {
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
       for (int i = 0; i < static_cast<int>(clave.size()); ++i)
-        q.bindValue(static_cast<int>(crudos.size()) + i, clave[i]);
+        Database::Enlaza(q, static_cast<int>(crudos.size()) + i, clave[i]);
       if (!q.exec()) {
         const QSqlError e = q.lastError();
         q.finish();
