@@ -217,8 +217,11 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   }
 
   store::Recordset articulo;
-  const bool existe =
-      idArticulo != QLatin1String("0") && store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo);
+  if (idArticulo != QLatin1String("0"))
+    articulo = f.ctx.bdd.AbrirRecordset(
+        QStringLiteral("select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where [CODIGO] = ?"),
+        {Valor(idArticulo.trimmed())});
+  const bool existe = articulo.Abierto() && articulo.HayRegistros();
   rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(idArticulo));
   rs.Asigna(QStringLiteral("DESCRIPCION_ART"),
             existe ? articulo[QStringLiteral("DESCRIPCION")]
@@ -241,7 +244,9 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
 
   store::ActualizaStockLinea(f.empresa, f.operador, {idArticulo, cantidad, kAlmacen});
   store::ActualizaCostesArticulo(f.empresa, f.columnas, QString(), idArticulo);
-  if (store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo)) {
+  // The article read above is still there; only code "0" was not looked up.
+  if (existe || (idArticulo == QLatin1String("0") &&
+                 store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo))) {
     articulo.EditarRegistro();
     articulo.Asigna(QStringLiteral("ULTIMA_COMPRA"), Valor(f.fecha));
     articulo.GrabarRegistro();

@@ -86,8 +86,12 @@ void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, c
     throw DbError(QStringLiteral("La base de datos de la tienda no está abierta."),
                   empresa.RutaComercial);
   Database& bdd = *empresa.BddComercial;
-  Recordset art;
-  if (!ExisteArticulo(bdd, art, codigo)) return;
+  // One read gives the costs and the main warehouse's stock; nothing in between changes them.
+  Recordset art = bdd.AbrirRecordset(
+      QStringLiteral("select CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION from "
+                     "ARTICULOS where [CODIGO] = ?"),
+      {Valor(codigo.trimmed())});
+  if (!art.HayRegistros()) return;
   const double costeAntes = ValorNumerico(art[QStringLiteral("COSTE")]);
   const double medioAntes = ValorNumerico(art[QStringLiteral("COSTEMEDIO")]);
 
@@ -104,7 +108,10 @@ void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, c
   d.PrecioBruto = compra->bruto;
   d.PrecioNeto = compra->neto;
   d.CosteMedio = medioAntes;
-  d.StockTotal = DimeStockTotal(bdd, codigo);
+  d.StockTotal = ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) +
+                 ValorNumerico(bdd.Escalar(
+                     QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
+                     {Valor(codigo)}));
   const double medio = CalculaCosteMedio(empresa, modo, d);
 
   art.EditarRegistro();

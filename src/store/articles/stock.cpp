@@ -16,6 +16,24 @@ Database& Tienda(Empresa& empresa) {
 }  // namespace
 
 void ActualizaStockLinea(Empresa& empresa, Operador& operador, const LineaStock& linea) {
+  const QString alm = linea.Almacen.trimmed();
+  if ((alm.isEmpty() || alm == u"1") && linea.CodigoArticulo == linea.CodigoArticulo.trimmed()) {
+    // The main warehouse's stock is the article's own: one read finds the article and
+    // gives the stock to change.
+    Recordset art = Tienda(empresa).AbrirRecordset(
+        QStringLiteral("select CODIGO, STOCKACTUAL from ARTICULOS where [CODIGO] = ?"),
+        {Valor(linea.CodigoArticulo)});
+    if (art.HayRegistros()) {
+      art.EditarRegistro();
+      art.Asigna(QStringLiteral("STOCKACTUAL"),
+                 Valor(ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) + linea.Cantidad));
+      art.GrabarRegistro();
+    } else if (linea.CodigoArticulo != u"0") {
+      operador.Mensaje(QStringLiteral("El artículo ") + linea.CodigoArticulo +
+                       QStringLiteral(" no existe para actualizar su stock"));
+    }
+    return;
+  }
   Recordset rs;
   if (ExisteArticulo(Tienda(empresa), rs, linea.CodigoArticulo)) {
     ActualizaStock(empresa, operador, linea.CodigoArticulo, linea.Cantidad, linea.Almacen);
