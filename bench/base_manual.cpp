@@ -291,7 +291,11 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
                    "DTO_COM, ESPORCENTAJE_DTOCOM, ALMACEN_ENT, CON_RECARGO) "
                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   Sentencia selRef(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?");
-  Sentencia selArt(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selArt(db, "SELECT CODIGO, DESCRIPCION, ULTIMA_COMPRA FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selStock(db, "SELECT CODIGO, STOCKACTUAL FROM ARTICULOS WHERE CODIGO = ?");
+  Sentencia selCostes(db,
+                      "SELECT CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION FROM ARTICULOS "
+                      "WHERE CODIGO = ?");
   Sentencia insLin(db,
                    "INSERT INTO LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, ENTREGADO, FECHA_REAL, "
                    "DIVISA, CAMBIO_DIVISA, TIPO_IVA, VALOR_IVA, VALOR_RECARGO, CODIGO_ART, DESCRIPCION_ART, "
@@ -324,7 +328,7 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
                     "PORCENTAJE, IMPORTE, IMPORTE_RESTANTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   std::string ejercicio, numero, fecha;
   std::string nombreProv;
-  int colDesc = -1, colStock = -1, colCoste = -1, colMedio = -1, colIdArt = -1;
+  int colIdArt = -1;
 
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
     if (tipo == "CAB") {
@@ -354,13 +358,7 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
       }
       std::string descripcion = "ARTICULO DEL PROVEEDOR " + ref + " NO CREADO ";
       if (idArticulo != "0" && selArt.Texto(1, idArticulo).Paso()) {
-        if (colDesc < 0) {
-          colDesc = selArt.Columna("DESCRIPCION");
-          colStock = selArt.Columna("STOCKACTUAL");
-          colCoste = selArt.Columna("COSTE");
-          colMedio = selArt.Columna("COSTEMEDIO");
-        }
-        descripcion = selArt.ColTexto(colDesc);
+        descripcion = selArt.ColTexto(1);
         selArt.Reinicia();
       }
       const std::string clase = c(4);
@@ -371,21 +369,19 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
           .Texto(7, "EURO").Texto(8, std::to_string(slot)).Real(9, iva).Real(10, 0).Texto(11, idArticulo)
           .Texto(12, descripcion).Texto(13, "UNI").Texto(14, "").Real(15, cantidad).Real(16, precio)
           .Real(17, Numero(c(22))).Real(18, 0).Ejecuta();
-      if (idArticulo == "0" || !selArt.Texto(1, idArticulo).Paso()) return;
+      if (idArticulo == "0" || !selStock.Texto(1, idArticulo).Paso()) return;
       // Stock, then costs from the latest delivered line and the stock total.
-      const double stock = selArt.ColReal(colStock) + cantidad;
-      selArt.Reinicia();
+      const double stock = selStock.ColReal(1) + cantidad;
+      selStock.Reinicia();
       updStock.Real(1, stock).Texto(2, idArticulo).Ejecuta();
-      selArt.Texto(1, idArticulo).Paso();
-      const double coste = selArt.ColReal(colCoste), medio = selArt.ColReal(colMedio);
-      selArt.Reinicia();
+      selCostes.Texto(1, idArticulo).Paso();
+      const double coste = selCostes.ColReal(1), medio = selCostes.ColReal(2);
+      double total = selCostes.ColReal(3);
+      selCostes.Reinicia();
       if (selUltima.Texto(1, idArticulo).Paso()) {
         const double q = selUltima.ColReal(0), pb = selUltima.ColReal(1);
         const double pn = selUltima.ColReal(3) != 0 ? selUltima.ColReal(3) : pb;
         selUltima.Reinicia();
-        selArt.Texto(1, idArticulo).Paso();
-        double total = selArt.ColReal(colStock);
-        selArt.Reinicia();
         if (selOtros.Texto(1, idArticulo).Paso()) {
           total += selOtros.ColReal(0);
           selOtros.Reinicia();
@@ -395,8 +391,6 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
         const double nuevoCoste = pb != 0 ? pb : coste;
         updCostes.Real(1, nuevoCoste).Real(2, nuevo).Texto(3, hoy).Texto(4, idArticulo).Ejecuta();
       }
-      selArt.Texto(1, idArticulo).Paso();
-      selArt.Reinicia();
       updCompra.Texto(1, fecha).Texto(2, idArticulo).Ejecuta();
     } else if (tipo == "CHK") {
       double base = 0, cuota = 0;
