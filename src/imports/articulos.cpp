@@ -35,7 +35,34 @@ void AsignaAlta(store::Recordset& rs, const QString& codigo, QDate hoy) {
   rs.Asigna(QStringLiteral("ULTIMA_COMPRA"), Valor::Null());
 }
 
-void AsignaDatos(store::Recordset& rs, const chainfile::Registro& det,
+// The columns a change or a removal writes, stored together by the article's key; the
+// row read is consulted only for a column not assigned.
+class Cambios {
+ public:
+  explicit Cambios(const store::Recordset& fila) : fila_(fila) {}
+  void Asigna(const QString& columna, const Valor& valor) {
+    for (auto& c : columnas_)
+      if (c.first == columna) {
+        c.second = valor;
+        return;
+      }
+    columnas_.emplace_back(columna, valor);
+  }
+  // As a recordset reads back what was assigned: through what the engine is given.
+  Valor operator[](const QString& columna) const {
+    for (const auto& c : columnas_)
+      if (c.first == columna) return store::Database::DesdeColumna(store::Database::AParametro(c.second));
+    return fila_[columna];
+  }
+  const std::vector<std::pair<QString, Valor>>& Columnas() const { return columnas_; }
+
+ private:
+  const store::Recordset& fila_;
+  std::vector<std::pair<QString, Valor>> columnas_;
+};
+
+template <typename Destino>
+void AsignaDatos(Destino& rs, const chainfile::Registro& det,
                  const ColumnasArticulos& columnas, QDate hoy) {
   const QString descripcion = det.Texto(kDescripcion);
   const Valor unidad(det.Texto(kUnidad));
@@ -162,6 +189,9 @@ ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
   if (c.uniVenta)
     c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA") << QStringLiteral("UNI_ESTOC");
   if (c.ivaVenta) c.edicion << QStringLiteral("IVA_VENTA") << QStringLiteral("IVA_COMPRA");
+  const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
+  c.porClave = tabla && !tabla->clave.isEmpty();
+  c.lectura = QStringList{QStringLiteral("IVA")};
   return c;
 }
 
@@ -225,7 +255,8 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
   // Most lines change an article: read only what a change or a removal uses, and the
   // whole row (for its defaults) only when one is added.
   store::Recordset rs;
-  const bool encontrado = AbreArticulo(ctx.bdd, rs, codigo, columnas.edicion);
+  const bool encontrado =
+      AbreArticulo(ctx.bdd, rs, codigo, columnas.porClave ? columnas.lectura : columnas.edicion);
   bool nuevo = false;
   bool editado = false;
 
@@ -259,22 +290,32 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
     } else {
       ctx.log.Escribe(QStringLiteral("BAJA : Se ha dado de baja el artículo ") + articulo + kCrLf);
       bajas.Escribe(QStringLiteral("BAJA : ") + articulo);
-      rs.EditarRegistro();
-      rs.Asigna(QStringLiteral("BAJA"), Valor(true));
-      rs.Asigna(QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy));
-      rs.GrabarRegistro();
+      if (columnas.porClave) {
+        rs.GrabaColumnas({{QStringLiteral("BAJA"), Valor(true)},
+                          {QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy)}});
+      } else {
+        rs.EditarRegistro();
+        rs.Asigna(QStringLiteral("BAJA"), Valor(true));
+        rs.Asigna(QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy));
+        rs.GrabarRegistro();
+      }
     }
   }
 
-  if (nuevo || editado) {
-    if (nuevo) {
-      rs = ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ARTICULOS WHERE CODIGO = ?"),
-                                  {Valor(codigo)});
-      rs.NuevoRegistro();
-      AsignaAlta(rs, codigo, ctx.hoy);
-    } else {
-      rs.EditarRegistro();
-    }
+  if (nuevo) {
+    // The article was just looked for and is not there: the query gives the columns only.
+    rs = ctx.bdd.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM ARTICULOS WHERE CODIGO = ?"),
+                                     {Valor(codigo)});
+    rs.NuevoRegistro();
+    AsignaAlta(rs, codigo, ctx.hoy);
+    AsignaDatos(rs, det, columnas, ctx.hoy);
+    rs.GrabarRegistro();
+  } else if (editado && columnas.porClave) {
+    Cambios cambios(rs);
+    AsignaDatos(cambios, det, columnas, ctx.hoy);
+    rs.GrabaColumnas(cambios.Columnas());
+  } else if (editado) {
+    rs.EditarRegistro();
     AsignaDatos(rs, det, columnas, ctx.hoy);
     rs.GrabarRegistro();
   }

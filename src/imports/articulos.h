@@ -23,6 +23,10 @@ struct ColumnasArticulos {
   bool ivaVenta = false;  // IVA_VENTA, IVA_COMPRA
   // The columns that a change or a removal reads and writes (a new row needs them all).
   QStringList edicion;
+  // When the table has a key, a change or a removal reads only these and writes the
+  // others by that key.
+  QStringList lectura;
+  bool porClave = false;
   static ColumnasArticulos De(store::Database& bdd);
 };
 

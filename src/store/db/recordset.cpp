@@ -182,6 +182,51 @@ void Recordset::GrabarRegistro() {
   asignado_.clear();
 }
 
+void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
+  if (!db_ || !info_ || Eof()) {
+    throw DbError(QStringLiteral("No hay registro que modificar en la consulta: %1").arg(sql_),
+                  db_ ? db_->Ruta() : QString(), sql_);
+  }
+  if (info_->clave.isEmpty()) {
+    throw DbError(QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+                  db_->Ruta(), sql_);
+  }
+  if (columnas.empty()) return;
+  std::vector<QVariant>& fila = filas_[pos_];
+  std::vector<int> posClave;
+  for (const QString& k : info_->clave) {
+    const int i = Indice(k);
+    if (i < 0) {
+      throw DbError(QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
+                    db_->Ruta(), sql_);
+    }
+    posClave.push_back(i);
+  }
+  QString sql = QStringLiteral("UPDATE \"") + tabla_ + QStringLiteral("\" SET ");
+  for (size_t c = 0; c < columnas.size(); ++c) {
+    if (c > 0) sql += QLatin1Char(',');
+    sql += QLatin1Char('"') + columnas[c].first + QStringLiteral("\" = ?");
+  }
+  sql += QStringLiteral(" WHERE ");
+  for (int c = 0; c < info_->clave.size(); ++c) {
+    if (c > 0) sql += QStringLiteral(" AND ");
+    sql += QLatin1Char('"') + info_->clave[c] + QStringLiteral("\" = ?");
+  }
+  QSqlQuery& q = db_->Prepara(sql);
+  int n = 0;
+  for (const auto& [nombre, valor] : columnas) Database::Enlaza(q, n++, Database::AParametro(valor));
+  // The key goes back exactly as it was read.
+  for (int i : posClave) Database::Enlaza(q, n++, fila[i]);
+  if (!q.exec()) {
+    const QSqlError e = q.lastError();
+    q.finish();
+    db_->FallaSentencia(e, sql);
+  }
+  q.finish();
+  for (const auto& [nombre, valor] : columnas)
+    if (const int i = Indice(nombre); i >= 0) fila[i] = Database::AParametro(valor);
+}
+
 void Recordset::Cerrar() {
   db_.reset();
   forma_.reset();

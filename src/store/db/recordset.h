@@ -52,6 +52,10 @@ class Recordset {
   // adding or editing, or when the column does not exist.
   void Asigna(const QString& nombre, const Valor& valor);
   void GrabarRegistro();
+  // Stores `columnas` into the current row of the table, found by its key; the
+  // columns need not be among those the query returns. Throws DbError when there is
+  // no current row or the table has no key.
+  void GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas);
   bool Editando() const { return modo_ != Modo::Ninguno; }
 
   // CerrarRecordset: releases the rows; safe on a closed recordset.
