@@ -49,6 +49,9 @@ struct FormaResultado {
   // same columns every time, and building the text cost as much as running it.
   mutable QHash<QByteArray, QString> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
+  // The UPDATE texts of rows stored by key (Recordset::GrabaColumnas), with the columns
+  // each one writes, in order: a file's lines write one or two such lists.
+  mutable std::vector<std::pair<QStringList, QString>> sqlPorClave;
   // Callers name columns in upper case almost always: that lookup needs no copy.
   int Indice(const QString& nombre) const {
     if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;

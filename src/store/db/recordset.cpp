@@ -202,16 +202,33 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     }
     posClave.push_back(i);
   }
-  QString sql = QStringLiteral("UPDATE \"") + tabla_ + QStringLiteral("\" SET ");
-  for (size_t c = 0; c < columnas.size(); ++c) {
-    if (c > 0) sql += QLatin1Char(',');
-    sql += QLatin1Char('"') + columnas[c].first + QStringLiteral("\" = ?");
+  const auto mismas = [&](const QStringList& nombres) {
+    if (nombres.size() != static_cast<qsizetype>(columnas.size())) return false;
+    for (size_t c = 0; c < columnas.size(); ++c)
+      if (nombres[static_cast<qsizetype>(c)] != columnas[c].first) return false;
+    return true;
+  };
+  const QString* texto = nullptr;
+  for (const auto& [nombres, sqlGuardada] : forma_->sqlPorClave)
+    if (mismas(nombres)) texto = &sqlGuardada;
+  if (!texto) {
+    QStringList nombres;
+    QString nuevo = QStringLiteral("UPDATE \"") + tabla_ + QStringLiteral("\" SET ");
+    for (size_t c = 0; c < columnas.size(); ++c) {
+      if (c > 0) nuevo += QLatin1Char(',');
+      nuevo += QLatin1Char('"') + columnas[c].first + QStringLiteral("\" = ?");
+      nombres << columnas[c].first;
+    }
+    nuevo += QStringLiteral(" WHERE ");
+    for (int c = 0; c < info_->clave.size(); ++c) {
+      if (c > 0) nuevo += QStringLiteral(" AND ");
+      nuevo += QLatin1Char('"') + info_->clave[c] + QStringLiteral("\" = ?");
+    }
+    if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
+    forma_->sqlPorClave.emplace_back(nombres, nuevo);
+    texto = &forma_->sqlPorClave.back().second;
   }
-  sql += QStringLiteral(" WHERE ");
-  for (int c = 0; c < info_->clave.size(); ++c) {
-    if (c > 0) sql += QStringLiteral(" AND ");
-    sql += QLatin1Char('"') + info_->clave[c] + QStringLiteral("\" = ?");
-  }
+  const QString sql = *texto;
   QSqlQuery& q = db_->Prepara(sql);
   int n = 0;
   for (const auto& [nombre, valor] : columnas) Database::Enlaza(q, n++, Database::AParametro(valor));
