@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "generador.h"
 #include "sqlite_raii.h"
 
 namespace relvano::bench {
@@ -33,21 +34,6 @@ class Campos {
   }
   std::vector<std::string_view> campos_;
 };
-
-// Windows-1252 text to UTF-8 (the Latin-1 range, which is what the chain writes).
-std::string Utf8(const std::string& s) {
-  std::string out;
-  out.reserve(s.size() + 8);
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 double Numero(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
 

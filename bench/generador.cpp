@@ -87,20 +87,6 @@ std::string Descripcion(Azar& azar) {
   return d;
 }
 
-// Windows-1252 to UTF-8 for the letters the generator uses (all in the Latin-1 range).
-std::string Utf8(const std::string& s1252) {
-  std::string out;
-  out.reserve(s1252.size() + 8);
-  for (unsigned char c : s1252) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // A valid EAN-13 from a 12-digit body: the check digit weighs odd positions 1, even 3.
 std::string Ean13(std::int64_t cuerpo) {
@@ -346,6 +332,20 @@ void EscribeFactura(Escritor& w, Azar& azar, std::int64_t n, std::int64_t m, std
 }
 
 }  // namespace
+
+std::string Utf8(const std::string& s1252) {
+  std::string out;
+  out.reserve(s1252.size() + 8);
+  for (unsigned char c : s1252) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
 
 const char* Nombre(Tipo tipo) {
   switch (tipo) {

@@ -46,4 +46,7 @@ bool GeneraBaseContable(const std::string& ruta, std::string* error);
 bool GeneraFichero(Tipo tipo, const std::string& ruta, std::int64_t lineas,
                    std::int64_t articulos, std::uint64_t semilla, std::string* error);
 
+// Windows-1252 text to UTF-8, for the letters the generator writes (all in the Latin-1 range).
+std::string Utf8(const std::string& s1252);
+
 }  // namespace relvano::bench
