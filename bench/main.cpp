@@ -130,8 +130,7 @@ double Segundos(std::chrono::steady_clock::time_point desde) {
 }
 
 // Child: one import run through the program's own entry point, as the command line
-// runs it. Prints "OK <seconds> <messages>", "NA" when this version cannot import the
-// kind, or "ERROR <text>".
+// runs it. Prints "OK <seconds> <messages>" or "ERROR <text>".
 int HijoImporta(int argc, char** argv, const Opciones& o) {
   QCoreApplication app(argc, argv);
   const auto inicio = std::chrono::steady_clock::now();
@@ -174,11 +173,6 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   opciones.preguntar = false;
   const ResultadoImportacion r = ImportaFichero(empresa, opciones, operador);
   const double segundos = Segundos(inicio);
-  if (r.estado == ResultadoImportacion::Estado::Error &&
-      r.error.contains(QStringLiteral("todavía no está disponible"))) {
-    std::cout << "NA" << std::endl;
-    return 0;
-  }
   if (r.estado != ResultadoImportacion::Estado::Completa &&
       r.estado != ResultadoImportacion::Estado::FacturaNoCreada) {
     std::cout << "ERROR " << (r.error.isEmpty() ? "la importación no terminó" : r.error.toStdString())
@@ -205,7 +199,6 @@ int HijoManual(const Opciones& o) {
 
 struct Medida {
   bool hecha = false;
-  bool disponible = true;  // false: this version cannot import the kind
   double segundos = 0;
   long picoKb = 0;         // peak resident memory of the run's process
   double cpu = 0;          // processor seconds of the run's process (user and system)
@@ -250,8 +243,6 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
   if (clave == "OK") {
     in >> m.segundos >> m.mensajes;
     m.hecha = true;
-  } else if (clave == "NA") {
-    m.disponible = false;
   } else {
     std::getline(in, m.error);
     if (m.error.empty()) m.error = "el proceso terminó sin respuesta (estado " + std::to_string(estado) + ")";
@@ -374,17 +365,6 @@ int Principal(int argc, char** argv) {
     const Medida imp = EnHijo(yo, argsImport);
     fs::remove(contableImport);
     std::string notas;
-    if (!imp.disponible) {
-      std::printf("%-12s %9lld %9lld %14s %14s %7s %9s %12s %s\n", nombre.c_str(),
-                  static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), "n/a", "n/a",
-                  "n/a", "n/a", "n/a", "import not available in this build");
-      std::printf("BENCH kind=%s lines=%lld articles=%lld lines_per_s=n/a baseline_lines_per_s=n/a "
-                  "ratio=n/a peak_rss_kb=n/a\n",
-                  nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos));
-      fs::remove(bdImport);
-      fs::remove(bdManual);
-      continue;
-    }
     const Medida man = EnHijo(yo, args("manual", bdManual));
     if (!imp.hecha || !man.hecha) {
       std::printf("%-12s ERROR import: %s baseline: %s\n", nombre.c_str(), imp.error.c_str(),
