@@ -119,6 +119,9 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // A prepared statement for `sql`, prepared once per connection.
   QSqlQuery& Prepara(const QString& sql);
+  // The SQL texts prepared on this connection so far (to check the plans the engine
+  // chose for them).
+  QStringList SentenciasPreparadas() const { return sentencias_.keys(); }
   // Runs a prepared statement with `parametros` bound; throws DbError on failure.
   QSqlQuery& Corre(const QString& sql, const std::vector<Valor>& parametros);
 
