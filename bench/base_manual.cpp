@@ -237,12 +237,12 @@ std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
 
 std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
   Sentencia selCom(db,
-                   "SELECT * FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? AND FECHA_INI = ? "
+                   "SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? AND FECHA_INI = ? "
                    "AND FECHA_FIN = ?");
   Sentencia insCom(db,
                    "INSERT INTO PROM_ART_COMPRA (IDPROVEEDOR, COD_ART, UNI_LOTE, DTO, PRECIO_NETO, "
                    "FECHA_INI, FECHA_FIN) VALUES (?, ?, ?, ?, ?, ?, ?)");
-  Sentencia selVta(db, "SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
+  Sentencia selVta(db, "SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
   Sentencia insVta(db,
                    "INSERT INTO PROM_ART_VENTA (COD_ART, UNI_LOTE, DTO, PRECIO_NETO, FECHA_INI, FECHA_FIN) "
                    "VALUES (?, ?, ?, ?, ?, ?)");

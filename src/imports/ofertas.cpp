@@ -35,9 +35,14 @@ void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QSt
   rs.GrabarRegistro();
 }
 
-void YaEnOferta(const QString& etiqueta, const Oferta& o, ContextoImportacion& ctx) {
+// True, and logged, when the offer is already there. Only whether a row exists is
+// asked: a query of every column costs the driver a description of each one per run.
+bool YaEnOferta(const QString& sql, const std::vector<Valor>& clave, const QString& etiqueta,
+                const Oferta& o, ContextoImportacion& ctx) {
+  if (ctx.bdd.Escalar(sql, clave).esNull()) return false;
   ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
                   QStringLiteral(" ya está en oferta.") + kCrLf);
+  return true;
 }
 
 }  // namespace
@@ -73,14 +78,15 @@ void AltaOfertaCompra(const chainfile::Registro& com, const chainfile::Registro&
                       ContextoImportacion& ctx) {
   const Oferta o = LeeOferta(com);
   const QString etiqueta = QStringLiteral("ALTA OFERTA COMPRA");
-  auto rs = ctx.bdd.AbrirRecordset(
+  const std::vector<Valor> clave{Valor("1"), Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
+  if (YaEnOferta(QStringLiteral("SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
+                                "AND FECHA_INI = ? AND FECHA_FIN = ?"),
+                 clave, etiqueta, o, ctx))
+    return;
+  auto rs = ctx.bdd.AbrirRecordsetVacio(
       QStringLiteral("SELECT * FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
                      "AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      {Valor("1"), Valor(o.articulo), Valor(o.inicio), Valor(o.fin)});
-  if (rs.HayRegistros()) {
-    YaEnOferta(etiqueta, o, ctx);
-    return;
-  }
+      clave);
   rs.NuevoRegistro();
   rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
   GrabaOferta(rs, o, NumeroPuntoDec(com.Campo(8)), etiqueta, ctx);
@@ -90,14 +96,15 @@ void AltaOfertaVenta(const chainfile::Registro& vta, const chainfile::Registro&,
                      ContextoImportacion& ctx) {
   const Oferta o = LeeOferta(vta);
   const QString etiqueta = QStringLiteral("ALTA OFERTA VENTA");
-  auto rs = ctx.bdd.AbrirRecordset(
+  const std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
+  if (YaEnOferta(QStringLiteral("SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? "
+                                "AND FECHA_FIN = ?"),
+                 clave, etiqueta, o, ctx))
+    return;
+  auto rs = ctx.bdd.AbrirRecordsetVacio(
       QStringLiteral("SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? "
                      "AND FECHA_FIN = ?"),
-      {Valor(o.articulo), Valor(o.inicio), Valor(o.fin)});
-  if (rs.HayRegistros()) {
-    YaEnOferta(etiqueta, o, ctx);
-    return;
-  }
+      clave);
   rs.NuevoRegistro();
   GrabaOferta(rs, o, NumeroPuntoDec(vta.Campo(9)), etiqueta, ctx);
 }
