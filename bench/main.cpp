@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -125,12 +126,23 @@ OpcionImportacion OpcionDe(Tipo t) {
   return OpcionImportacion::Referencias;
 }
 
+// Bytes this process has had written to the disk so far (the kernel's own count, which
+// includes what the engine's commits wrote: journal and pages). -1 when unknown.
+long long BytesEscritosDisco() {
+  std::ifstream io("/proc/self/io");
+  std::string clave;
+  long long valor = 0;
+  while (io >> clave >> valor)
+    if (clave == "write_bytes:") return valor;
+  return -1;
+}
+
 double Segundos(std::chrono::steady_clock::time_point desde) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - desde).count();
 }
 
 // Child: one import run through the program's own entry point, as the command line
-// runs it. Prints "OK <seconds> <messages>" or "ERROR <text>".
+// runs it. Prints "OK <seconds> <messages> <bytes written to disk>" or "ERROR <text>".
 int HijoImporta(int argc, char** argv, const Opciones& o) {
   QCoreApplication app(argc, argv);
   const auto inicio = std::chrono::steady_clock::now();
@@ -179,11 +191,11 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
               << std::endl;
     return 1;
   }
-  std::cout << "OK " << segundos << ' ' << operador.mensajes << std::endl;
+  std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco() << std::endl;
   return 0;
 }
 
-// Child: the hand-written run. Prints "OK <seconds> 0" or "ERROR <text>".
+// Child: the hand-written run. Prints "OK <seconds> 0 <bytes written to disk>" or "ERROR <text>".
 int HijoManual(const Opciones& o) {
   const auto inicio = std::chrono::steady_clock::now();
   try {
@@ -193,7 +205,8 @@ int HijoManual(const Opciones& o) {
     std::cout << "ERROR " << e.what() << std::endl;
     return 1;
   }
-  std::cout << "OK " << Segundos(inicio) << " 0" << std::endl;
+  const double segundos = Segundos(inicio);
+  std::cout << "OK " << segundos << " 0 " << BytesEscritosDisco() << std::endl;
   return 0;
 }
 
@@ -203,6 +216,7 @@ struct Medida {
   long picoKb = 0;         // peak resident memory of the run's process
   double cpu = 0;          // processor seconds of the run's process (user and system)
   int mensajes = 0;
+  long long bytesDisco = -1;  // written to the disk by the run's process
   std::string error;
 };
 
@@ -241,7 +255,7 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
   std::string clave;
   in >> clave;
   if (clave == "OK") {
-    in >> m.segundos >> m.mensajes;
+    in >> m.segundos >> m.mensajes >> m.bytesDisco;
     m.hecha = true;
   } else {
     std::getline(in, m.error);
@@ -333,8 +347,12 @@ int Principal(int argc, char** argv) {
 
   // cpu ratio: processor time of the two processes (start-up included), a second view
   // that other work on the machine disturbs less than the clock.
-  std::printf("%-12s %9s %9s %14s %14s %7s %9s %12s %s\n", "kind", "lines", "articles", "lines/s",
-              "baseline l/s", "ratio", "cpu ratio", "peak_rss_kb", "notes");
+  // disk KB/line: what each run had written to the disk per line of the file, import /
+  // baseline. The engine's commits write every changed page twice (journal, then file):
+  // this is what grows with the size of the store database when a file's lines fall on
+  // pages far apart.
+  std::printf("%-12s %9s %9s %14s %14s %7s %9s %12s %15s %s\n", "kind", "lines", "articles", "lines/s",
+              "baseline l/s", "ratio", "cpu ratio", "peak_rss_kb", "disk KB/line", "notes");
   int fallos = 0;
   for (Tipo t : tipos) {
     const std::string nombre = Nombre(t);
@@ -387,9 +405,13 @@ int Principal(int argc, char** argv) {
     const double lineas = static_cast<double>(o.lineas);
     const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
     const double ratio = imp.segundos / man.segundos;
-    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %9.2f %12ld %s\n", nombre.c_str(),
+    auto porLinea = [&](long long bytes) {
+      return bytes < 0 || o.lineas == 0 ? std::string("?") : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
+    };
+    const std::string disco = porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
+    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %9.2f %12ld %15s %s\n", nombre.c_str(),
                 static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps, lpsMan, ratio,
-                man.cpu > 0 ? imp.cpu / man.cpu : 0.0, imp.picoKb, notas.c_str());
+                man.cpu > 0 ? imp.cpu / man.cpu : 0.0, imp.picoKb, disco.c_str(), notas.c_str());
     std::printf("BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
                 "ratio=%.2f peak_rss_kb=%ld\n",
                 nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
