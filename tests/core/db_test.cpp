@@ -107,6 +107,17 @@ TEST(Database, TextsWithQuotesAndSqlAreStoredLiterally) {
   EXPECT_EQ(Valor(raro), otra["DESCRIPCION"]);
 }
 
+// Only the marks outside quotes are parameters: a question mark inside a text, a quoted
+// name or brackets is part of the statement, and the parameters after it keep their order.
+TEST(Database, QuestionMarksInsideQuotesAreNotParameters) {
+  TempDb t;
+  EXPECT_EQ(Valor("¿sí?x-y"), t.db().Escalar("select '¿sí?' || ? || '-' || ?", {Valor("x"), Valor("y")}));
+  EXPECT_EQ(Valor("it's?ab"), t.db().Escalar("select 'it''s?' || ? || ?", {Valor("a"), Valor("b")}));
+  t.db().Ejecuta("create table \"RARA?\" ([COL?] text, OTRA text)");
+  t.db().Ejecuta("insert into \"RARA?\" ([COL?], OTRA) values (?, ?)", {Valor("uno"), Valor("dos")});
+  EXPECT_EQ(Valor("dos"), t.db().Escalar("select OTRA from \"RARA?\" where [COL?] = ?", {Valor("uno")}));
+}
+
 TEST(Database, ValuesFollowTheStorageConventionsBothWays) {
   TempDb t;
   t.db().EjecutaScript("CREATE TABLE T (K INTEGER PRIMARY KEY, F TEXT, B INTEGER, N REAL, S TEXT);\n");
