@@ -26,8 +26,8 @@ using testing::RecordingOperator;
 // Tables that hold the installation's settings and never grow with the shop's trade:
 // reading them whole is fine.
 // The schema itself is read when the program asks whether a table exists.
-const std::set<QString> kTablasDeConfiguracion = {"IVA",      "IVA_FECHAS",   "OPCIONES",      "SERIES",
-                                                  "EMPRESAS", "FORMA_PAGCOB", "CONFIGURACION", "SQLITE_MASTER"};
+const std::set<QString> kTablasDeConfiguracion = {"IVA",          "IVA_FECHAS",    "SERIES",       "EMPRESAS",
+                                                  "FORMA_PAGCOB", "CONFIGURACION", "SQLITE_MASTER"};
 
 struct Plan {
   QString sql;
