@@ -35,14 +35,32 @@ void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QSt
   rs.GrabarRegistro();
 }
 
-// True, and logged, when the offer is already there. Only whether a row exists is
+// Where one kind of offer lives: the query that tells whether an article already has an
+// offer for the same days, the same condition for the new row's columns, and whether the
+// offer is the supplier's (purchase offers, supplier "1").
+struct TablaOfertas {
+  QString existe;
+  QString columnas;
+  bool deProveedor;
+};
+
+// Adds the offer of `r` (its price in field `campoPrecio`) unless the article already
+// has one for the same days; logs either case. Only whether such a row exists is
 // asked: a query of every column costs the driver a description of each one per run.
-bool YaEnOferta(const QString& sql, const std::vector<Valor>& clave, const QString& etiqueta,
-                const Oferta& o, ContextoImportacion& ctx) {
-  if (ctx.bdd.Escalar(sql, clave).esNull()) return false;
-  ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
-                  QStringLiteral(" ya está en oferta.") + kCrLf);
-  return true;
+void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainfile::Registro& r,
+                int campoPrecio, ContextoImportacion& ctx) {
+  const Oferta o = LeeOferta(r);
+  std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
+  if (tabla.deProveedor) clave.insert(clave.begin(), Valor("1"));
+  if (!ctx.bdd.Escalar(tabla.existe, clave).esNull()) {
+    ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
+                    QStringLiteral(" ya está en oferta.") + kCrLf);
+    return;
+  }
+  auto rs = ctx.bdd.AbrirRecordsetVacio(tabla.columnas, clave);
+  rs.NuevoRegistro();
+  if (tabla.deProveedor) rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
+  GrabaOferta(rs, o, NumeroPuntoDec(r.Campo(campoPrecio)), etiqueta, ctx);
 }
 
 }  // namespace
@@ -76,37 +94,22 @@ chainfile::ResultadoLectura ImportaOfertas(const QString& ruta, ContextoImportac
 
 void AltaOfertaCompra(const chainfile::Registro& com, const chainfile::Registro&,
                       ContextoImportacion& ctx) {
-  const Oferta o = LeeOferta(com);
-  const QString etiqueta = QStringLiteral("ALTA OFERTA COMPRA");
-  const std::vector<Valor> clave{Valor("1"), Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
-  if (YaEnOferta(QStringLiteral("SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
-                                "AND FECHA_INI = ? AND FECHA_FIN = ?"),
-                 clave, etiqueta, o, ctx))
-    return;
-  auto rs = ctx.bdd.AbrirRecordsetVacio(
+  static const TablaOfertas compra{
+      QStringLiteral("SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
+                     "AND FECHA_INI = ? AND FECHA_FIN = ?"),
       QStringLiteral("SELECT * FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
                      "AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      clave);
-  rs.NuevoRegistro();
-  rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
-  GrabaOferta(rs, o, NumeroPuntoDec(com.Campo(8)), etiqueta, ctx);
+      true};
+  AltaOferta(compra, QStringLiteral("ALTA OFERTA COMPRA"), com, 8, ctx);
 }
 
 void AltaOfertaVenta(const chainfile::Registro& vta, const chainfile::Registro&,
                      ContextoImportacion& ctx) {
-  const Oferta o = LeeOferta(vta);
-  const QString etiqueta = QStringLiteral("ALTA OFERTA VENTA");
-  const std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
-  if (YaEnOferta(QStringLiteral("SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? "
-                                "AND FECHA_FIN = ?"),
-                 clave, etiqueta, o, ctx))
-    return;
-  auto rs = ctx.bdd.AbrirRecordsetVacio(
-      QStringLiteral("SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? "
-                     "AND FECHA_FIN = ?"),
-      clave);
-  rs.NuevoRegistro();
-  GrabaOferta(rs, o, NumeroPuntoDec(vta.Campo(9)), etiqueta, ctx);
+  static const TablaOfertas venta{
+      QStringLiteral("SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?"),
+      QStringLiteral("SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?"),
+      false};
+  AltaOferta(venta, QStringLiteral("ALTA OFERTA VENTA"), vta, 9, ctx);
 }
 
 }  // namespace relvano::imports
