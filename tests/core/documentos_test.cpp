@@ -5,15 +5,12 @@
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
+#include "support/impresion.h"
 #include "support/temp_db.h"
 #include "support/reloj_fijo.h"
 
 using relvano::testing::RelojFijo;
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-namespace relvano {
-static void PrintTo(const Valor& v, std::ostream* os) { *os << v.describe().toStdString(); }
-}  // namespace relvano
 
 using relvano::Reloj;
 using relvano::Valor;

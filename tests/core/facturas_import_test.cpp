@@ -13,13 +13,13 @@
 #include "imports/facturas.h"
 #include "store/db/database.h"
 #include "store/db/recordset.h"
+#include "support/impresion.h"
 #include "support/recording_operator.h"
 #include "support/volcado.h"
 #include "support/reloj_fijo.h"
 
 using relvano::testing::RelojFijo;
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace relvano {
 namespace {

@@ -5,16 +5,13 @@
 #include "store/articles/costes.h"
 #include "store/articles/stock.h"
 #include "store/config/conf_programa.h"
+#include "support/impresion.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
 #include "support/reloj_fijo.h"
 
 using relvano::testing::RelojFijo;
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-namespace relvano {
-static void PrintTo(const Valor& v, std::ostream* os) { *os << v.describe().toStdString(); }
-}  // namespace relvano
 
 using relvano::Reloj;
 using relvano::Valor;

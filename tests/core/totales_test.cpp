@@ -7,13 +7,13 @@
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
+#include "support/impresion.h"
 #include "support/recording_operator.h"
 #include "support/temp_db.h"
 #include "support/reloj_fijo.h"
 
 using relvano::testing::RelojFijo;
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using relvano::Operador;
 using relvano::Reloj;
