@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <cmath>
@@ -11,13 +10,16 @@
 #include "app/demo.h"
 #include "app/ini_settings.h"
 #include "store/vat/iva.h"
+#include "support/cli.h"
 #include "support/recording_operator.h"
 
 using relvano::CreaDemo;
 using relvano::IniSettingsStore;
 using relvano::Programa;
 using relvano::Valor;
+using relvano::testing::Cli;
 using relvano::testing::RecordingOperator;
+using relvano::testing::SalidaCli;
 
 namespace {
 
@@ -31,18 +33,6 @@ QStringList Campos(const QString& linea) {
   c.removeLast();  // every field is followed by "|"
   for (QString& s : c) s = s.trimmed();
   return c;
-}
-
-struct Salida {
-  int codigo;
-  QString out, err;
-};
-
-Salida Cli(const QStringList& args) {
-  QProcess p;
-  p.start(RELVANO_CLI_PATH, args);
-  EXPECT_TRUE(p.waitForFinished(60000));
-  return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 TEST(Demo, CreatesAnInstallationThatStartsUpAndRefusesASecondTime) {
@@ -159,20 +149,20 @@ TEST(Demo, InvoiceDeclaresTheTotalsTheProgramComputes) {
 
 TEST(Demo, CommandLineCompaniesAndDemo) {
   QTemporaryDir dir;
-  Salida demo = Cli({"demo", dir.filePath("inst")});
+  SalidaCli demo = Cli({"demo", dir.filePath("inst")});
   EXPECT_EQ(0, demo.codigo) << demo.err.toStdString();
 
-  Salida lista = Cli({"--settings-dir", dir.filePath("inst/settings"), "companies"});
+  SalidaCli lista = Cli({"--settings-dir", dir.filePath("inst/settings"), "companies"});
   EXPECT_EQ(0, lista.codigo) << lista.err.toStdString();
   EXPECT_EQ("001\n", lista.out);
   EXPECT_EQ("", lista.err);
 
-  Salida otra = Cli({"demo", dir.filePath("inst")});
+  SalidaCli otra = Cli({"demo", dir.filePath("inst")});
   EXPECT_EQ(2, otra.codigo);
   EXPECT_TRUE(otra.err.contains("ya contiene")) << otra.err.toStdString();
 
   QDir().mkpath(dir.filePath("vacia"));
-  Salida sinAjustes = Cli({"companies", "--settings-dir", dir.filePath("vacia")});
+  SalidaCli sinAjustes = Cli({"companies", "--settings-dir", dir.filePath("vacia")});
   EXPECT_EQ(2, sinAjustes.codigo);
   EXPECT_EQ("", sinAjustes.out);
   EXPECT_EQ("No se ha encontrado la información del programa VANTEL\n", sinAjustes.err);

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -13,12 +12,15 @@
 #include "imports/facturas.h"
 #include "store/db/database.h"
 #include "store/db/recordset.h"
+#include "support/cli.h"
 #include "support/impresion.h"
 #include "support/recording_operator.h"
 #include "support/volcado.h"
 #include "support/reloj_fijo.h"
 
+using relvano::testing::Cli;
 using relvano::testing::RelojFijo;
+using relvano::testing::SalidaCli;
 
 
 namespace relvano {
@@ -524,19 +526,6 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
   }
 }
 
-struct Salida {
-  int codigo;
-  QString out, err;
-};
-
-Salida Cli(const QStringList& args) {
-  QProcess p;
-  p.start(RELVANO_CLI_PATH, args);
-  EXPECT_TRUE(p.waitForFinished(120000));
-  return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-          QString::fromUtf8(p.readAllStandardError())};
-}
-
 TEST(FacturasCli, DemoInvoiceIsCreatedOnceThenRefusedWithStatus3) {
   QTemporaryDir dir;
   ASSERT_EQ(0, Cli({"demo", dir.path()}).codigo);
@@ -549,13 +538,13 @@ TEST(FacturasCli, DemoInvoiceIsCreatedOnceThenRefusedWithStatus3) {
                            dir.filePath("In/envfradis0001.txt")};
   QDir().mkpath(dir.filePath("logs"));
 
-  const Salida primera = Cli(import);
+  const SalidaCli primera = Cli(import);
   EXPECT_EQ(0, primera.codigo) << primera.err.toStdString();
   EXPECT_TRUE(primera.out.contains("DATOS DEL ALBARAN CREADO")) << primera.out.toStdString();
   EXPECT_TRUE(primera.out.contains("\n CORRECTO\n")) << primera.out.toStdString();
   EXPECT_TRUE(primera.err.contains("Se ha creado la factura: 12345")) << primera.err.toStdString();
 
-  const Salida segunda = Cli(import);
+  const SalidaCli segunda = Cli(import);
   EXPECT_EQ(3, segunda.codigo) << segunda.err.toStdString();
   EXPECT_TRUE(segunda.err.contains("El albarán 12345 ya existe.")) << segunda.err.toStdString();
 }
