@@ -365,7 +365,7 @@ int Principal(int argc, char** argv) {
   // cpu ratio: processor time of the two processes (start-up included), a second view
   // that other work on the machine disturbs less than the clock.
   // disk KB/line: what each run had written to the disk per line of the file, import /
-  // baseline. The engine's commits write every changed page twice (journal, then file):
+  // baseline. The engine's commits write the changed pages out (journal, then file):
   // this is what grows with the size of the store database when a file's lines fall on
   // pages far apart.
   // added us/line: the import's time less the hand-written run's, per line: what the

@@ -35,10 +35,17 @@ void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QSt
   rs.GrabarRegistro();
 }
 
-// Where one kind of offer lives: the query that tells whether an article already has an
-// offer for the same days, the same condition for the new row's columns, and whether the
-// offer is the supplier's (purchase offers, supplier "1").
+// Where one kind of offer lives and whether it is the supplier's (purchase offers,
+// supplier "1"). `existe` tells whether an article already has an offer for the same
+// days; `columnas` is the same condition, for the new row's columns.
 struct TablaOfertas {
+  TablaOfertas(const QString& tabla, bool proveedor) : deProveedor(proveedor) {
+    const QString donde = QStringLiteral(" FROM ") + tabla + QStringLiteral(" WHERE ") +
+                          (proveedor ? QStringLiteral("IDPROVEEDOR = ? AND ") : QString()) +
+                          QStringLiteral("COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
+    existe = QStringLiteral("SELECT 1") + donde;
+    columnas = QStringLiteral("SELECT *") + donde;
+  }
   QString existe;
   QString columnas;
   bool deProveedor;
@@ -71,8 +78,7 @@ const std::vector<int>& AnchosOfertaCompra() {
 }
 
 const std::vector<int>& AnchosOfertaVenta() {
-  static const std::vector<int> anchos{3,  10, 50, 1, 7, chainfile::kLibre, chainfile::kLibre,
-                                       7,  7};
+  static const std::vector<int> anchos{3, 10, 50, 1, 7, chainfile::kLibre, chainfile::kLibre, 7, 7};
   return anchos;
 }
 
@@ -94,21 +100,13 @@ chainfile::ResultadoLectura ImportaOfertas(const QString& ruta, ContextoImportac
 
 void AltaOfertaCompra(const chainfile::Registro& com, const chainfile::Registro&,
                       ContextoImportacion& ctx) {
-  static const TablaOfertas compra{
-      QStringLiteral("SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
-                     "AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      QStringLiteral("SELECT * FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? "
-                     "AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      true};
+  static const TablaOfertas compra(QStringLiteral("PROM_ART_COMPRA"), true);
   AltaOferta(compra, QStringLiteral("ALTA OFERTA COMPRA"), com, 8, ctx);
 }
 
 void AltaOfertaVenta(const chainfile::Registro& vta, const chainfile::Registro&,
                      ContextoImportacion& ctx) {
-  static const TablaOfertas venta{
-      QStringLiteral("SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      QStringLiteral("SELECT * FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?"),
-      false};
+  static const TablaOfertas venta(QStringLiteral("PROM_ART_VENTA"), false);
   AltaOferta(venta, QStringLiteral("ALTA OFERTA VENTA"), vta, 9, ctx);
 }
 
