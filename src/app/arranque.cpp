@@ -2,7 +2,8 @@
 
 #include <QDir>
 
-#include "app/helpers.h"
+#include "base/conversion.h"
+#include "base/ficheros.h"
 #include "store/articles/busquedas.h"
 #include "store/config/conf_programa.h"
 #include "store/vat/iva.h"

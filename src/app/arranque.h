@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/ajustes.h"
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/database.h"
 #include "store/empresa.h"
 

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <exception>
 
-#include "app/helpers.h"
-#include "app/run_log.h"
+#include "base/ficheros.h"
+#include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "imports/articulos.h"
 #include "imports/contexto.h"

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/empresa.h"
 
 namespace relvano {

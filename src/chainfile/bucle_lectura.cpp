@@ -2,9 +2,10 @@
 
 #include <exception>
 
-#include "app/helpers.h"
-#include "app/operador.h"
-#include "app/run_log.h"
+#include "base/regional.h"
+#include "base/conversion.h"
+#include "base/operador.h"
+#include "base/run_log.h"
 #include "chainfile/lector.h"
 
 namespace relvano::chainfile {

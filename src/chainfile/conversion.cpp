@@ -1,6 +1,6 @@
 #include "chainfile/conversion.h"
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 
 namespace relvano::chainfile {
 namespace {

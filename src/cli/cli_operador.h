@@ -2,7 +2,7 @@
 
 #include <QTextStream>
 
-#include "app/operador.h"
+#include "base/operador.h"
 
 namespace relvano::cli {
 

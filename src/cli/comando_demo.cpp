@@ -1,7 +1,7 @@
 #include <QDir>
 #include <QTextStream>
 
-#include "app/demo.h"
+#include "demo/demo.h"
 #include "cli/opciones_cli.h"
 
 namespace relvano::cli {

@@ -7,7 +7,7 @@
 
 #include "app/ajustes.h"
 #include "app/importacion.h"
-#include "app/operador.h"
+#include "base/operador.h"
 
 namespace relvano::gui {
 

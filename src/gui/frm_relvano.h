@@ -10,7 +10,7 @@
 #include "app/ajustes.h"
 #include "app/arranque.h"
 #include "app/importacion.h"
-#include "app/operador.h"
+#include "base/operador.h"
 
 class QButtonGroup;
 class QCheckBox;

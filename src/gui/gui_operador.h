@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/operador.h"
+#include "base/operador.h"
 
 namespace relvano::gui {
 

@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 
 namespace relvano::imports {
 namespace {

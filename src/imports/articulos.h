@@ -4,7 +4,7 @@
 #include <QSet>
 #include <QString>
 
-#include "app/run_log.h"
+#include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "chainfile/registro.h"
 #include "imports/contexto.h"

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/operador.h"
-#include "app/run_log.h"
+#include "base/operador.h"
+#include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "chainfile/registro.h"
 #include "imports/unidad_trabajo.h"

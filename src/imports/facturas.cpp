@@ -4,7 +4,9 @@
 #include <exception>
 #include <utility>
 
-#include "app/helpers.h"
+#include "base/regional.h"
+#include "base/conversion.h"
+#include "base/moneda.h"
 #include "chainfile/conversion.h"
 #include "chainfile/lector.h"
 #include "store/articles/busquedas.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "chainfile/bucle_lectura.h"
 #include "chainfile/registro.h"
 #include "imports/contexto.h"

@@ -1,6 +1,7 @@
 #include "imports/ofertas.h"
 
-#include "app/helpers.h"
+#include "base/regional.h"
+#include "base/conversion.h"
 #include "store/db/recordset.h"
 
 namespace relvano::imports {

@@ -1,6 +1,6 @@
 #include "imports/precios_coste.h"
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 
 namespace relvano::imports {
 namespace {

@@ -1,6 +1,7 @@
 #include "imports/precios_venta.h"
 
-#include "app/helpers.h"
+#include "base/regional.h"
+#include "base/conversion.h"
 #include "imports/precios_coste.h"
 
 namespace relvano::imports {

@@ -4,7 +4,7 @@
 #include <QString>
 #include <utility>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/database.h"
 
 namespace relvano::imports {

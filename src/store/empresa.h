@@ -5,7 +5,7 @@
 #include <array>
 #include <memory>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/database.h"
 #include "store/db/recordset.h"
 

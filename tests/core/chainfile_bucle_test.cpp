@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <random>
 
-#include "app/operador.h"
-#include "app/run_log.h"
+#include "base/operador.h"
+#include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "support/recording_operator.h"
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "app/arranque.h"
-#include "app/demo.h"
+#include "demo/demo.h"
 #include "app/ini_settings.h"
 #include "store/vat/iva.h"
 #include "support/cli.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/arranque.h"
-#include "app/demo.h"
+#include "demo/demo.h"
 #include "app/importacion.h"
 #include "app/ini_settings.h"
 #include "imports/facturas.h"

@@ -1,5 +1,3 @@
-#include "app/helpers.h"
-
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +7,10 @@
 #include <limits>
 #include <vector>
 
+#include "base/conversion.h"
+#include "base/ficheros.h"
+#include "base/moneda.h"
+#include "base/regional.h"
 #include "support/recording_operator.h"
 
 namespace relvano {
@@ -148,23 +150,7 @@ TEST(ValorEntero, WholePartTowardMinusInfinityIn16Bits) {
   }
 }
 
-TEST(TextoDeValor, NullIsAnErrorAndEverythingElseIsTrimmedText) {
-  EXPECT_EQ(std::nullopt, TextoDeValor(Valor()));
-  EXPECT_EQ(QStringLiteral("a b"), TextoDeValor(Valor("  a b ")));
-  EXPECT_EQ(QString(), TextoDeValor(Valor("")));
-  EXPECT_EQ(QStringLiteral("0"), TextoDeValor(Valor(0)));
-}
-
-TEST(TextHelpers, MidMayusculasAndRellena) {
-  EXPECT_EQ("BCD", Texto(MidTexto("ABCDEF", 2, 3)));
-  EXPECT_EQ("EF", Texto(MidTexto("ABCDEF", 5)));
-  EXPECT_EQ("EF", Texto(MidTexto("ABCDEF", 5, 10)));
-  EXPECT_EQ("", Texto(MidTexto("ABC", 4)));
-  EXPECT_EQ("AB", Texto(MidTexto("ABC", 0, 2)));
-  EXPECT_EQ("", Texto(MidTexto("ABC", 1, -1)));
-
-  EXPECT_EQ(QStringLiteral("AÑO ÉXITO"), Mayusculas(QStringLiteral("año éxito")));
-
+TEST(RellenaTexto, PadsAtTheEndOnlyForD) {
   EXPECT_EQ("   12", Texto(RellenaTexto("12", 3, " ", "I")));
   EXPECT_EQ("1200", Texto(RellenaTexto("12", 2, "0", "D")));
   EXPECT_EQ("12abab", Texto(RellenaTexto("12", 2, "ab", "D")));
@@ -175,7 +161,8 @@ TEST(TextHelpers, MidMayusculasAndRellena) {
 
 // ---- Dates -----------------------------------------------------------------------
 
-TEST(EsFecha, DayMonthYearBetween1850And2150) {
+// SumaDias takes only day/month/year texts between the years 1850 and 2150.
+TEST(SumaDias, AcceptsDayMonthYearBetween1850And2150) {
   struct Caso {
     const char* texto;
     bool esperado;
@@ -204,10 +191,9 @@ TEST(EsFecha, DayMonthYearBetween1850And2150) {
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.texto);
-    EXPECT_EQ(c.esperado, EsFecha(c.texto, kHoy));
+    EXPECT_EQ(c.esperado, !SumaDias(c.texto, Valor(0), kHoy).isEmpty());
   }
   // Two-digit years follow today's century, whatever the year.
-  EXPECT_TRUE(EsFecha("1/1/12", QDate(1999, 6, 1)));
   EXPECT_EQ("01/01/1912", Texto(SumaDias("1/1/12", Valor(0), QDate(1999, 6, 1))));
 }
 
@@ -251,14 +237,6 @@ TEST(SumaDias, DateTextDaysLater) {
 }
 
 // ---- Money -----------------------------------------------------------------------
-
-TEST(FormatoMoneda, MaskByCurrency) {
-  EXPECT_EQ("###,###,###,##0", Texto(FormatoMoneda("PTA")));
-  EXPECT_EQ("###,###,###,##0", Texto(FormatoMoneda("pta")));
-  EXPECT_EQ("###,###,###,##0.00", Texto(FormatoMoneda("Euro")));
-  EXPECT_EQ("", Texto(FormatoMoneda("Bs")));
-  EXPECT_EQ("", Texto(FormatoMoneda("")));
-}
 
 TEST(RedondeaMoneda, ByCompanyCurrencyAndCode) {
   struct Caso {
@@ -450,36 +428,6 @@ TEST(BorraFichero, AFileThatCannotBeDeletedIsReported) {
 }
 
 // ---- Windows ---------------------------------------------------------------------
-
-TEST(CentraFormulario, CentresOnTheAssumedScreen) {
-  struct Caso {
-    int pantalla, tppX, tppY, ancho, alto;
-    bool marco;
-    PosicionVentana esperada;
-  };
-  const std::vector<Caso> casos = {
-      {1024, 15, 15, 6000, 4000, false, {4680, 2760}},
-      {1920, 15, 15, 6000, 4000, false, {4680, 2760}},  // a larger screen is taken as 1024x768
-      {800, 15, 15, 6000, 4000, false, {4680, 2760}},
-      {799, 15, 15, 6000, 4000, false, {3000, 1500}},  // below 800 pixels: 800x600
-      {640, 15, 15, 6000, 4000, false, {3000, 1500}},
-      {1024, 12, 12, 6000, 4000, false, {3144, 1608}},
-      {1024, 15, 12, 6000, 4000, false, {4680, 1608}},
-      {1024, 15, 15, 6001, 4001, false, {4679, 2759}},  // half twips dropped
-      {640, 15, 15, 13001, 4000, false, {-501, 1500}},
-      {1024, 15, 15, 6000, 10000, false, {4680, 100}},  // too high: kept 100 twips down
-      {1024, 15, 15, 6000, 10000, true, {4680, 0}},     // inside a frame: at the top
-      {1024, 15, 15, 6000, 9320, true, {4680, 100}},    // exactly 100 stays
-  };
-  for (const Caso& c : casos) {
-    SCOPED_TRACE(::testing::Message() << c.pantalla << "px " << c.tppX << "x" << c.tppY << " "
-                                      << c.ancho << "x" << c.alto << (c.marco ? " marco" : ""));
-    const PosicionVentana p =
-        CentraFormulario(c.pantalla, c.tppX, c.tppY, c.ancho, c.alto, c.marco);
-    EXPECT_EQ(c.esperada.left, p.left);
-    EXPECT_EQ(c.esperada.top, p.top);
-  }
-}
 
 }  // namespace
 }  // namespace relvano

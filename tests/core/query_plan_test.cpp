@@ -12,7 +12,7 @@
 #include <set>
 
 #include "app/arranque.h"
-#include "app/demo.h"
+#include "demo/demo.h"
 #include "app/importacion.h"
 #include "app/ini_settings.h"
 #include "store/db/database.h"

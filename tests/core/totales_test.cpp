@@ -1,4 +1,4 @@
-#include "store/vat/totales.h"
+#include "store/documents/totales.h"
 
 #include <gtest/gtest.h>
 

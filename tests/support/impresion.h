@@ -6,7 +6,7 @@
 #include <QString>
 #include <ostream>
 
-#include "app/valor.h"
+#include "base/valor.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/operador.h"
+#include "base/operador.h"
 
 namespace relvano::testing {
 

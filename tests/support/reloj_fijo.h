@@ -2,7 +2,7 @@
 
 #include <QDate>
 
-#include "app/operador.h"
+#include "base/operador.h"
 
 namespace relvano::testing {
 

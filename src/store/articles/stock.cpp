@@ -1,6 +1,6 @@
 #include "store/articles/stock.h"
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 #include "store/articles/busquedas.h"
 #include "store/db/recordset.h"
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/database.h"
 #include "store/empresa.h"
 

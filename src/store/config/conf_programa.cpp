@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 
 namespace relvano::store {
 

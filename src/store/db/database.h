@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/valor.h"
+#include "base/valor.h"
 #include "store/db/db_error.h"
 
 namespace relvano::store {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/valor.h"
+#include "base/valor.h"
 #include "store/db/database.h"
 
 namespace relvano::store {

@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "app/helpers.h"
+#include "base/conversion.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
-#include "store/vat/totales.h"
+#include "store/documents/totales.h"
 
 namespace relvano::store {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/articles/costes.h"
 #include "store/db/recordset.h"
 #include "store/documents/series.h"

@@ -2,11 +2,12 @@
 
 #include <cmath>
 
-#include "app/helpers.h"
+#include "base/regional.h"
+#include "base/conversion.h"
 #include "store/articles/busquedas.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/pagos.h"
-#include "store/vat/totales.h"
+#include "store/documents/totales.h"
 
 namespace relvano::store {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/recordset.h"
 #include "store/documents/series.h"
 #include "store/empresa.h"

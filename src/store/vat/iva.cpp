@@ -3,7 +3,8 @@
 #include <QRegularExpression>
 #include <stdexcept>
 
-#include "app/helpers.h"
+#include "base/regional.h"
+#include "base/conversion.h"
 
 namespace relvano::store {
 

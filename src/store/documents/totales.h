@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-#include "app/operador.h"
+#include "base/operador.h"
 #include "store/db/database.h"
 #include "store/db/recordset.h"
 #include "store/empresa.h"

@@ -1,4 +1,4 @@
-#include "app/valor.h"
+#include "base/valor.h"
 
 #include <QDateTime>
 

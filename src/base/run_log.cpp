@@ -1,4 +1,4 @@
-#include "app/run_log.h"
+#include "base/run_log.h"
 
 namespace relvano {
 

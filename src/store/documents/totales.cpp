@@ -1,10 +1,10 @@
-#include "store/vat/totales.h"
+#include "store/documents/totales.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/helpers.h"
-#include "app/moneda.h"
+#include "base/conversion.h"
+#include "base/moneda.h"
 #include "store/articles/busquedas.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"

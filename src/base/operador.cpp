@@ -1,4 +1,4 @@
-#include "app/operador.h"
+#include "base/operador.h"
 
 #include <QDate>
 

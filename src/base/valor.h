@@ -9,7 +9,7 @@ namespace relvano {
 
 // A loosely typed value as the suite's databases and the chain files hand it over:
 // the database Null, a text, a number, a date or a boolean. The value helpers
-// (helpers.h) take it and apply the shops' conversion rules; nothing here converts.
+// (conversion.h) take it and apply the shops' conversion rules; nothing here converts.
 class Valor {
  public:
   enum class Tipo { Null, Texto, Numero, Fecha, Booleano };

@@ -1,0 +1,120 @@
+#include "base/regional.h"
+
+#include <QStringList>
+#include <array>
+#include <charconv>
+#include <string>
+
+namespace relvano::regional {
+namespace {
+
+bool EsDigito(QChar c) { return c >= u'0' && c <= u'9'; }
+
+}  // namespace
+
+QString QuitaBlancos(const QString& s) {
+  qsizetype ini = 0;
+  qsizetype fin = s.size();
+  while (ini < fin && s.at(ini) == u' ') ++ini;
+  while (fin > ini && s.at(fin - 1) == u' ') --fin;
+  return s.mid(ini, fin - ini);
+}
+
+std::optional<double> LeeNumero(const QString& texto) {
+  const QString s = texto.trimmed();
+  qsizetype i = 0;
+  const qsizetype n = s.size();
+  std::string c;  // the number rewritten in the C notation from_chars reads
+  if (i < n && (s.at(i) == u'-' || s.at(i) == u'+')) {
+    if (s.at(i) == u'-') c += '-';
+    ++i;
+  }
+  int digitos = 0;
+  for (; i < n && (EsDigito(s.at(i)) || s.at(i) == kSeparadorMiles); ++i) {
+    if (s.at(i) == kSeparadorMiles) continue;  // thousands marks are ignored wherever they are
+    c += static_cast<char>(s.at(i).unicode());
+    ++digitos;
+  }
+  if (i < n && s.at(i) == kSeparadorDecimal) {
+    c += '.';
+    for (++i; i < n && EsDigito(s.at(i)); ++i) {
+      c += static_cast<char>(s.at(i).unicode());
+      ++digitos;
+    }
+  }
+  if (digitos == 0) return std::nullopt;
+  if (i < n && (s.at(i) == u'E' || s.at(i) == u'e')) {
+    c += 'e';
+    ++i;
+    if (i < n && (s.at(i) == u'-' || s.at(i) == u'+')) c += static_cast<char>(s.at(i++).unicode());
+    int exponente = 0;
+    for (; i < n && EsDigito(s.at(i)); ++i) {
+      c += static_cast<char>(s.at(i).unicode());
+      ++exponente;
+    }
+    if (exponente == 0) return std::nullopt;
+  }
+  if (i != n) return std::nullopt;
+  double x = 0.0;
+  const auto [fin, ec] = std::from_chars(c.data(), c.data() + c.size(), x);
+  if (ec != std::errc() || fin != c.data() + c.size()) return std::nullopt;
+  return x;
+}
+
+QString TextoNumero(double x) {
+  if (x == 0) return QStringLiteral("0");  // also -0
+  // The C form of 15 significant digits ("1234567.25", "1e-05", "1e+15"), written
+  // with the decimal comma and an upper-case exponent mark.
+  QString s = QString::number(x, 'g', 15);
+  s.replace(u'.', kSeparadorDecimal);
+  s.replace(u'e', u'E');
+  return s;
+}
+
+QString TextoFecha(QDate fecha) {
+  if (!fecha.isValid()) return {};
+  int anyo = 0, mes = 0, dia = 0;
+  fecha.getDate(&anyo, &mes, &dia);
+  // Written by hand: a log line per offer or price goes through here, and the
+  // formatting engine of QDate costs more than the rest of the line.
+  if (anyo < 1 || anyo > 9999) return fecha.toString(QStringLiteral("dd/MM/yyyy"));
+  const char16_t texto[10] = {char16_t(u'0' + dia / 10),
+                              char16_t(u'0' + dia % 10),
+                              u'/',
+                              char16_t(u'0' + mes / 10),
+                              char16_t(u'0' + mes % 10),
+                              u'/',
+                              char16_t(u'0' + anyo / 1000),
+                              char16_t(u'0' + anyo / 100 % 10),
+                              char16_t(u'0' + anyo / 10 % 10),
+                              char16_t(u'0' + anyo % 10)};
+  return QString(reinterpret_cast<const QChar*>(texto), 10);
+}
+
+std::optional<QDate> LeeFecha(const QString& texto, QDate hoy) {
+  const QString s = QuitaBlancos(texto);
+  QChar separador;
+  for (const QChar c : s) {
+    if (c == u'/' || c == u'-') {
+      separador = c;
+      break;
+    }
+  }
+  if (separador.isNull()) return std::nullopt;
+  const QStringList partes = s.split(separador);
+  if (partes.size() != 3) return std::nullopt;
+  std::array<int, 3> valores{};
+  for (int i = 0; i < 3; ++i) {
+    const QString p = QuitaBlancos(partes.at(i));
+    if (p.isEmpty() || p.size() > 4) return std::nullopt;
+    for (const QChar c : p)
+      if (!EsDigito(c)) return std::nullopt;
+    valores[i] = p.toInt();
+    if (i == 2 && p.size() <= 2) valores[i] += hoy.year() / 100 * 100;
+  }
+  const QDate fecha(valores[2], valores[1], valores[0]);
+  if (!fecha.isValid()) return std::nullopt;
+  return fecha;
+}
+
+}  // namespace relvano::regional
