@@ -16,16 +16,15 @@ mkdir -p "$demo/logs"
 echo "== Empresas"
 "${cli[@]}" companies
 
-for clase in articulos ean preciocoste precioventa ofertas facturas; do
-  fichero=$(ls "$demo/In" | grep -i -E "^$(case $clase in
-    articulos) echo vrcrefcto;; ean) echo vrceancto;; preciocoste) echo vrcmllcto;;
-    precioventa) echo vrcprccto;; ofertas) echo vrcofecto;; facturas) echo envfradis;; esac)" | head -n 1)
+# The kinds, their file prefixes and log names come from the program itself.
+build/relvano-cli kinds | while IFS=$'\t' read -r _ clase prefijo log _; do
+  fichero=$(ls "$demo/In" | grep -i -E "^$prefijo" | head -n 1)
   echo
   echo "== Importación $clase: $fichero"
   estado=0
-  "${cli[@]}" import "$clase" "$demo/In/$fichero" || estado=$?
+  "${cli[@]}" import "$clase" "$demo/In/$fichero" < /dev/null || estado=$?
   echo "(estado de salida: $estado)"
-  log="$demo/logs/$(echo "$clase" | tr a-z A-Z).LOG"
+  log="$demo/logs/$log"
   if [ -f "$log" ]; then
     echo "-- $log"
     tr -d '\r' < "$log"

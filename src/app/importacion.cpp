@@ -6,38 +6,13 @@
 #include "base/ficheros.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
-#include "imports/articulos.h"
 #include "imports/contexto.h"
-#include "imports/ean.h"
-#include "imports/facturas.h"
-#include "imports/ofertas.h"
-#include "imports/precios_coste.h"
-#include "imports/precios_venta.h"
 #include "imports/unidad_trabajo.h"
 
 namespace relvano {
 namespace {
 
 constexpr QLatin1String kCrLf("\r\n");
-
-using Importa = chainfile::ResultadoLectura (*)(const QString&, imports::ContextoImportacion&);
-
-struct Opcion {
-  const char* log;
-  Importa importa;  // null: the purchase invoice import, which needs the company
-};
-
-Opcion DeOpcion(OpcionImportacion opcion) {
-  switch (opcion) {
-    case OpcionImportacion::Referencias: return {"ARTICULOS.LOG", &imports::ImportaReferencias};
-    case OpcionImportacion::Ean: return {"EAN.LOG", &imports::ImportaEan};
-    case OpcionImportacion::PreciosCoste: return {"PRECIOCOSTE.LOG", &imports::ImportaPreciosCoste};
-    case OpcionImportacion::PreciosVenta: return {"PRECIOVENTA.LOG", &imports::ImportaPreciosVenta};
-    case OpcionImportacion::Ofertas: return {"OFERTAS.LOG", &imports::ImportaOfertas};
-    case OpcionImportacion::Facturas: return {"FACTURAS.LOG", nullptr};
-  }
-  return {"FACTURAS.LOG", nullptr};
-}
 
 }  // namespace
 
@@ -49,7 +24,8 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     return resultado;
   }
   if (!ExisteFichero(opciones.fichero, &operador)) {
-    operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero + QStringLiteral(" no existe."));
+    operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero +
+                     QStringLiteral(" no existe."));
     return resultado;
   }
   if (opciones.preguntar &&
@@ -60,15 +36,15 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     return resultado;
   }
 
-  const Opcion opcion = DeOpcion(*opciones.opcion);
+  const imports::ClaseFichero& clase = imports::Clase(*opciones.opcion);
   const QString rutaLog =
-      QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(opcion.log));
+      QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(clase.log));
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {
     resultado.estado = ResultadoImportacion::Estado::Error;
-    resultado.error = QStringLiteral("No se puede crear el fichero ") + rutaLog +
-                      QStringLiteral(": ") + errorLog;
+    resultado.error =
+        QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog;
     operador.Mensaje(resultado.error, Operador::Icono::Stop);
     return resultado;
   }
@@ -95,15 +71,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
                                      opciones.nombreFicheroImportado,
                                      opciones.noActualizarBajas};
     try {
-      bool sinFactura = false;
-      chainfile::ResultadoLectura lectura;
-      if (opcion.importa) {
-        lectura = opcion.importa(opciones.fichero, ctx);
-      } else {
-        const auto factura = imports::ImportaFacturas(opciones.fichero, empresa, ctx);
-        lectura = factura.lectura;
-        sinFactura = !factura.facturaCreada;
-      }
+      const imports::ResultadoClase importado = clase.importa(opciones.fichero, empresa, ctx);
+      const chainfile::ResultadoLectura& lectura = importado.lectura;
+      const bool sinFactura = importado.facturaNoCreada;
       unidad.Termina();
       if (lectura.cancelado) {
         resultado.estado = ResultadoImportacion::Estado::Cancelada;
@@ -139,9 +109,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
 
   if (opciones.preguntar)
-    resultado.verResumen = operador.Pregunta(QStringLiteral("Fichero resumen: ") + rutaLog + kCrLf +
-                                             kCrLf +
-                                             QStringLiteral("¿Desea ver el resumen de importación?"));
+    resultado.verResumen =
+        operador.Pregunta(QStringLiteral("Fichero resumen: ") + rutaLog + kCrLf + kCrLf +
+                          QStringLiteral("¿Desea ver el resumen de importación?"));
   return resultado;
 }
 

@@ -4,12 +4,13 @@
 #include <optional>
 
 #include "base/operador.h"
+#include "imports/clases.h"
 #include "store/empresa.h"
 
 namespace relvano {
 
-// The six kinds of update, in the order of the main window's option buttons.
-enum class OpcionImportacion { Referencias = 0, Ean, PreciosCoste, PreciosVenta, Ofertas, Facturas };
+// The six kinds of update (imports/clases.h holds what differs by kind).
+using imports::OpcionImportacion;
 
 struct OpcionesImportacion {
   // The chosen kind; unset means no option button is selected.
@@ -38,8 +39,8 @@ struct ResultadoImportacion {
     FacturaNoCreada,  // an invoice file ended without its invoice created
   };
   Estado estado = Estado::NoIniciada;
-  QString rutaLog;  // the run log's full name, once opened
-  QString error;    // what ended the run, for Estado::Error
+  QString rutaLog;          // the run log's full name, once opened
+  QString error;            // what ended the run, for Estado::Error
   bool verResumen = false;  // the operator asked to see the log (window only)
 };
 

@@ -1,8 +1,8 @@
 #include <QDir>
 #include <QTextStream>
 
-#include "demo/demo.h"
 #include "cli/opciones_cli.h"
+#include "demo/demo.h"
 
 namespace relvano::cli {
 
@@ -13,7 +13,8 @@ int ComandoDemo(const OpcionesCli& opciones) {
     QTextStream(stderr) << "relvano-cli: " << error << "\n";
     return kSalidaUso;
   }
-  const QString ajustes = QDir::toNativeSeparators(QDir(carpeta).absoluteFilePath(QStringLiteral("settings")));
+  const QString ajustes =
+      QDir::toNativeSeparators(QDir(carpeta).absoluteFilePath(QStringLiteral("settings")));
   QTextStream(stdout) << "Instalación de demostración creada en "
                       << QDir::toNativeSeparators(QDir(carpeta).absolutePath()) << "\n"
                       << "Use --settings-dir " << ajustes << " con las demás órdenes.\n";

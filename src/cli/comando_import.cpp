@@ -13,25 +13,17 @@
 namespace relvano::cli {
 namespace {
 
-// KIND: the name of the option's run log or the option number.
-std::optional<OpcionImportacion> ClaseImportacion(const QString& texto) {
-  static const char* const kNombres[] = {"articulos", "ean",     "preciocoste",
-                                         "precioventa", "ofertas", "facturas"};
-  const QString clase = texto.trimmed().toLower();
-  for (int i = 0; i < 6; ++i) {
-    if (clase == QLatin1String(kNombres[i]) || clase == QString::number(i))
-      return static_cast<OpcionImportacion>(i);
-  }
-  return std::nullopt;
-}
-
 int Salida(ResultadoImportacion::Estado estado) {
   switch (estado) {
-    case ResultadoImportacion::Estado::Completa: return kSalidaOk;
+    case ResultadoImportacion::Estado::Completa:
+      return kSalidaOk;
     case ResultadoImportacion::Estado::Error:
-    case ResultadoImportacion::Estado::Cancelada: return kSalidaError;
-    case ResultadoImportacion::Estado::FacturaNoCreada: return kSalidaFacturaNoCreada;
-    case ResultadoImportacion::Estado::NoIniciada: return kSalidaUso;
+    case ResultadoImportacion::Estado::Cancelada:
+      return kSalidaError;
+    case ResultadoImportacion::Estado::FacturaNoCreada:
+      return kSalidaFacturaNoCreada;
+    case ResultadoImportacion::Estado::NoIniciada:
+      return kSalidaUso;
   }
   return kSalidaError;
 }
@@ -40,10 +32,10 @@ int Salida(ResultadoImportacion::Estado estado) {
 
 int ComandoImport(const OpcionesCli& opciones) {
   QTextStream err(stderr);
-  const auto clase = ClaseImportacion(opciones.argumentos.value(0));
+  const auto clase = imports::ClasePorNombre(opciones.argumentos.value(0));
   if (!clase) {
-    err << "relvano-cli: clase de importación desconocida: " << opciones.argumentos.value(0)
-        << " (articulos, ean, preciocoste, precioventa, ofertas, facturas o 0-5)\n";
+    err << "relvano-cli: clase de importación desconocida: " << opciones.argumentos.value(0) << " ("
+        << NombresClases() << " o 0-5)\n";
     return kSalidaUso;
   }
 
@@ -66,8 +58,7 @@ int ComandoImport(const OpcionesCli& opciones) {
   importacion.opcion = clase;
   importacion.fichero = opciones.argumentos.value(1);
   importacion.nombreFicheroImportado = QFileInfo(importacion.fichero).fileName();
-  importacion.noActualizarBajas =
-      opciones.noActualizarBajas.value_or(programa.NoActualizarBajas());
+  importacion.noActualizarBajas = opciones.noActualizarBajas.value_or(programa.NoActualizarBajas());
   importacion.simular = opciones.simular;
   importacion.carpetaLogs =
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());

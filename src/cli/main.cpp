@@ -17,9 +17,12 @@ const char kAyuda[] =
     "Órdenes:\n"
     "  companies           lista las empresas, un código por línea\n"
     "  import CLASE FICHERO  importa un fichero de la cadena en la empresa abierta\n"
-    "                      CLASE: articulos, ean, preciocoste, precioventa, ofertas,\n"
-    "                      facturas, o el número de opción 0 a 5\n"
+    "                      CLASE: %1,\n"
+    "                      o el número de opción 0 a 5\n"
     "  demo CARPETA        crea una instalación de demostración en CARPETA\n"
+    "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
+    "                      prefijo de los ficheros, fichero de resumen y título,\n"
+    "                      separados por tabuladores\n"
     "\n"
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
@@ -36,7 +39,8 @@ const char kAyuda[] =
 
 int Uso(const QString& error) {
   QTextStream err(stderr);
-  err << "relvano-cli: " << error << "\n" << "Pruebe 'relvano-cli --help'.\n";
+  err << "relvano-cli: " << error << "\n"
+      << "Pruebe 'relvano-cli --help'.\n";
   return relvano::cli::kSalidaUso;
 }
 
@@ -58,15 +62,17 @@ int main(int argc, char** argv) {
       return true;
     };
     if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      QTextStream(stdout) << kAyuda;
+      QTextStream(stdout) << QString::fromUtf8(kAyuda).arg(relvano::cli::NombresClases());
       return relvano::cli::kSalidaOk;
     } else if (a == QLatin1String("--version")) {
       QTextStream(stdout) << "relvano-cli " << RELVANO_VERSION << "\n";
       return relvano::cli::kSalidaOk;
     } else if (a == QLatin1String("--settings-dir")) {
-      if (!valor(&opciones.carpetaAjustes)) return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
+      if (!valor(&opciones.carpetaAjustes))
+        return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
     } else if (a == QLatin1String("--log-dir")) {
-      if (!valor(&opciones.carpetaLogs)) return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
+      if (!valor(&opciones.carpetaLogs))
+        return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
     } else if (a == QLatin1String("--company")) {
       if (!valor(&opciones.empresa)) return Uso(QStringLiteral("falta el código tras --company"));
     } else if (a == QLatin1String("--no-bajas")) {
@@ -81,7 +87,8 @@ int main(int argc, char** argv) {
       posicionales << a;
     }
   }
-  if (posicionales.isEmpty()) return Uso(QStringLiteral("falta la orden (companies, import o demo)"));
+  if (posicionales.isEmpty())
+    return Uso(QStringLiteral("falta la orden (companies, import, demo o kinds)"));
   opciones.comando = posicionales.takeFirst();
   opciones.argumentos = posicionales;
 
@@ -92,6 +99,10 @@ int main(int argc, char** argv) {
   if (opciones.comando == QLatin1String("import")) {
     if (opciones.argumentos.size() != 2) return Uso(QStringLiteral("uso: import CLASE FICHERO"));
     return relvano::cli::ComandoImport(opciones);
+  }
+  if (opciones.comando == QLatin1String("kinds")) {
+    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("kinds no lleva argumentos"));
+    return relvano::cli::ComandoKinds();
   }
   if (opciones.comando == QLatin1String("demo")) {
     if (opciones.argumentos.size() != 1) return Uso(QStringLiteral("uso: demo CARPETA"));

@@ -7,24 +7,29 @@
 namespace relvano::cli {
 
 // Exit statuses of relvano-cli.
-inline constexpr int kSalidaOk = 0;             // the run reached the end of the file
-inline constexpr int kSalidaError = 1;          // an error stopped the run
-inline constexpr int kSalidaUso = 2;            // usage or set-up error
+inline constexpr int kSalidaOk = 0;               // the run reached the end of the file
+inline constexpr int kSalidaError = 1;            // an error stopped the run
+inline constexpr int kSalidaUso = 2;              // usage or set-up error
 inline constexpr int kSalidaFacturaNoCreada = 3;  // an invoice file ended without its invoice
 
 // The command line, parsed.
 struct OpcionesCli {
-  QString comando;            // "companies", "import", "demo"
-  QStringList argumentos;     // the command's own arguments
-  QString carpetaAjustes;     // --settings-dir; empty: RELVANO_SETTINGS_DIR, then the XDG folder
-  QString carpetaLogs;        // --log-dir; empty: RELVANO_LOG_DIR, then the default folder
-  QString empresa;            // --company; empty: the one start-up restores
-  std::optional<bool> noActualizarBajas;  // --no-bajas (true) / --bajas (false); unset: as start-up leaves it
-  bool simular = false;       // --simulate
+  QString comando;         // "companies", "import", "demo"
+  QStringList argumentos;  // the command's own arguments
+  QString carpetaAjustes;  // --settings-dir; empty: RELVANO_SETTINGS_DIR, then the XDG folder
+  QString carpetaLogs;     // --log-dir; empty: RELVANO_LOG_DIR, then the default folder
+  QString empresa;         // --company; empty: the one start-up restores
+  std::optional<bool>
+      noActualizarBajas;  // --no-bajas (true) / --bajas (false); unset: as start-up leaves it
+  bool simular = false;   // --simulate
 };
 
 int ComandoCompanies(const OpcionesCli& opciones);
 int ComandoImport(const OpcionesCli& opciones);
 int ComandoDemo(const OpcionesCli& opciones);
+int ComandoKinds();
+
+// The command-line names of the six kinds, separated by ", ".
+QString NombresClases();
 
 }  // namespace relvano::cli

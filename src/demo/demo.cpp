@@ -5,9 +5,12 @@
 #include <QStringConverter>
 #include <QStringEncoder>
 #include <QStringList>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "app/ini_settings.h"
+#include "imports/clases.h"
 #include "store/db/database.h"
 #include "store/db/esquema.h"
 
@@ -75,15 +78,23 @@ struct Clasificacion {
 };
 
 const Clasificacion kClasificacion[] = {
-    {"01", nullptr, "ALIMENTACIÓN"},  {"01", "001", "CONSERVAS"},
-    {"01", "002", "ACEITES"},         {"01", "003", "PASTA Y ARROZ"},
-    {"01", "004", "DESAYUNO Y DULCES"}, {"01", "005", "PANADERÍA Y HUEVOS"},
-    {"02", nullptr, "BEBIDAS"},       {"02", "001", "AGUAS"},
-    {"02", "002", "REFRESCOS Y ZUMOS"}, {"02", "003", "CERVEZAS Y VINOS"},
-    {"03", nullptr, "DROGUERÍA"},     {"03", "001", "LIMPIEZA DEL HOGAR"},
+    {"01", nullptr, "ALIMENTACIÓN"},
+    {"01", "001", "CONSERVAS"},
+    {"01", "002", "ACEITES"},
+    {"01", "003", "PASTA Y ARROZ"},
+    {"01", "004", "DESAYUNO Y DULCES"},
+    {"01", "005", "PANADERÍA Y HUEVOS"},
+    {"02", nullptr, "BEBIDAS"},
+    {"02", "001", "AGUAS"},
+    {"02", "002", "REFRESCOS Y ZUMOS"},
+    {"02", "003", "CERVEZAS Y VINOS"},
+    {"03", nullptr, "DROGUERÍA"},
+    {"03", "001", "LIMPIEZA DEL HOGAR"},
     {"03", "002", "HIGIENE PERSONAL"},
-    {"04", nullptr, "LÁCTEOS"},       {"04", "001", "LECHE"},
-    {"04", "002", "YOGURES Y POSTRES"}, {"04", "003", "QUESOS Y MANTEQUILLAS"},
+    {"04", nullptr, "LÁCTEOS"},
+    {"04", "001", "LECHE"},
+    {"04", "002", "YOGURES Y POSTRES"},
+    {"04", "003", "QUESOS Y MANTEQUILLAS"},
 };
 
 const char* const kLetraIva[] = {"", "A", "M", "B"};
@@ -97,10 +108,13 @@ qint64 PorcentajeCentimos(qint64 baseCentimos, int porcentaje) {
   return (baseCentimos * porcentaje + 50) / 100;
 }
 
-QString Linea(const QStringList& campos) { return campos.join(QLatin1Char('|')) + QLatin1Char('|'); }
+QString Linea(const QStringList& campos) {
+  return campos.join(QLatin1Char('|')) + QLatin1Char('|');
+}
 
 // A chain file: the header, the detail lines and the trailer with the chain's line count.
-QString FicheroCadena(const QString& tipo, const QString& titulo, QDate fecha, const QStringList& detalle) {
+QString FicheroCadena(const QString& tipo, const QString& titulo, QDate fecha,
+                      const QStringList& detalle) {
   QStringList lineas;
   lineas << Linea({"IDE", "NORVIA001", tipo, "001", titulo, fecha.toString(Qt::ISODate), "08301215",
                    "000001", "000001"});
@@ -119,7 +133,8 @@ bool EscribeAnsi(const QString& ruta, const QString& texto, QString* error) {
   }
   QFile f(ruta);
   if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-    *error = QStringLiteral("No se ha podido escribir el fichero %1: %2").arg(ruta, f.errorString());
+    *error =
+        QStringLiteral("No se ha podido escribir el fichero %1: %2").arg(ruta, f.errorString());
     return false;
   }
   return true;
@@ -171,7 +186,8 @@ QStringList FicheroEan() {
 
 QStringList FicheroCostes() {
   const char* costes[][2] = {
-      {"1000011", "4.42"}, {"1000110", "3.25"}, {"2000070", "4.15"}, {"3000015", "5.72"}, {"4000012", "0.69"},
+      {"1000011", "4.42"}, {"1000110", "3.25"}, {"2000070", "4.15"},
+      {"3000015", "5.72"}, {"4000012", "0.69"},
   };
   QStringList lineas;
   for (const auto& c : costes)
@@ -181,7 +197,10 @@ QStringList FicheroCostes() {
 
 QStringList FicheroVentas() {
   const char* ventas[][2] = {
-      {"1000110", "4.49"}, {"1000158", "3.25"}, {"2000087", "4.79"}, {"3000077", "3.15"},
+      {"1000110", "4.49"},
+      {"1000158", "3.25"},
+      {"2000087", "4.79"},
+      {"3000077", "3.15"},
   };
   QStringList lineas;
   for (const auto& v : ventas) lineas << Linea({"DET", v[0], "0000000000", "0000000", v[1]});
@@ -194,8 +213,10 @@ QStringList FicheroOfertas(QDate fecha) {
   return {
       Linea({"COM", "0000000001", "OFERTA ACEITES DICIEMBRE", "N", "1000011", ini, fin, "3.95"}),
       Linea({"COM", "0000000002", "OFERTA LIMPIEZA DICIEMBRE", "N", "3000015", ini, fin, "5.10"}),
-      Linea({"VTA", "0000000001", "OFERTA ACEITES DICIEMBRE", "N", "1000011", ini, fin, "0000000", "5.45"}),
-      Linea({"VTA", "0000000003", "OFERTA CAVA NAVIDAD", "N", "2000094", ini, fin, "0000000", "4.75"}),
+      Linea({"VTA", "0000000001", "OFERTA ACEITES DICIEMBRE", "N", "1000011", ini, fin, "0000000",
+             "5.45"}),
+      Linea({"VTA", "0000000003", "OFERTA CAVA NAVIDAD", "N", "2000094", ini, fin, "0000000",
+             "4.75"}),
   };
 }
 
@@ -217,17 +238,22 @@ QStringList FicheroFactura(QDate fecha) {
   for (const LineaFactura& l : lineas) {
     const qint64 base = l.cantidad * l.precioCentimos;
     (QLatin1String(l.clase) == QLatin1String("A") ? baseA : baseB) += base;
-    lin << Linea({"LIN", l.codigo, l.codigo, l.clase, "N", "0000000", "0000000", "N",
-                  QStringLiteral("%1.000").arg(l.cantidad), "000000000", "0000", "0000", "0000", "0000", "00",
-                  "00000000", "00000000", Dinero(l.precioCentimos), "00000000", "00000000", "N", Dinero(base)});
+    lin << Linea({"LIN",       l.codigo,   l.codigo,
+                  l.clase,     "N",        "0000000",
+                  "0000000",   "N",        QStringLiteral("%1.000").arg(l.cantidad),
+                  "000000000", "0000",     "0000",
+                  "0000",      "0000",     "00",
+                  "00000000",  "00000000", Dinero(l.precioCentimos),
+                  "00000000",  "00000000", "N",
+                  Dinero(base)});
   }
   const qint64 ivaA = PorcentajeCentimos(baseA, 18);
   const qint64 ivaB = PorcentajeCentimos(baseB, 4);
   const qint64 total = baseA + baseB + ivaA + ivaB;
   QStringList todas;
-  todas << Linea({"CAB", "FRA00012345", fecha.toString(Qt::ISODate), "00001", "N", "N", "N", "0000000000",
-                  "000001", "00000", "000000", "00000", "NORVIA DISTRIBUCION S.A.", "00000000", Dinero(total),
-                  "0000000000"});
+  todas << Linea({"CAB", "FRA00012345", fecha.toString(Qt::ISODate), "00001", "N", "N", "N",
+                  "0000000000", "000001", "00000", "000000", "00000", "NORVIA DISTRIBUCION S.A.",
+                  "00000000", Dinero(total), "0000000000"});
   todas << lin;
   todas << Linea({"ACU", "000000", Dinero(baseA + baseB)});
   todas << Linea({"IMP", "A", "1800", "0000", Dinero(baseA), Dinero(ivaA), "0.00"});
@@ -237,7 +263,8 @@ QStringList FicheroFactura(QDate fecha) {
 
 class Creador {
  public:
-  Creador(const QString& carpeta, QString* error) : bdd_(QDir(carpeta).filePath("BDD")), error_(error) {}
+  Creador(const QString& carpeta, QString* error)
+      : bdd_(QDir(carpeta).filePath("BDD")), error_(error) {}
 
   std::shared_ptr<store::Database> Crea(const QString& nombre, const QStringList& esquemas) {
     const QString ruta = QDir(bdd_).filePath(nombre);
@@ -253,21 +280,23 @@ class Creador {
 
 void LlenaGeneral(store::Database& db) {
   const char* sql =
-      "INSERT INTO EMPRESAS (ID_EMPRESA, NOMBRE, NIF, DIRECCION, CODPOST, POBLACION, PROVINCIA, PAIS, "
+      "INSERT INTO EMPRESAS (ID_EMPRESA, NOMBRE, NIF, DIRECCION, CODPOST, POBLACION, PROVINCIA, "
+      "PAIS, "
       "TELEFONO, DIVISA) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-  db.Ejecuta(sql, {Valor("DEM"), Valor("Empresa de demostración"), Valor("B00000000"), Valor("Calle Mayor, 1"),
-                   Valor("28001"), Valor("Madrid"), Valor("Madrid"), Valor("España"), Valor("910000000"),
-                   Valor("EURO")});
+  db.Ejecuta(sql, {Valor("DEM"), Valor("Empresa de demostración"), Valor("B00000000"),
+                   Valor("Calle Mayor, 1"), Valor("28001"), Valor("Madrid"), Valor("Madrid"),
+                   Valor("España"), Valor("910000000"), Valor("EURO")});
   db.Ejecuta(sql, {Valor("001"), Valor("Supermercado Norvia Centro"), Valor("B47123456"),
                    Valor("Avenida de la Constitución, 24"), Valor("47001"), Valor("Valladolid"),
                    Valor("Valladolid"), Valor("España"), Valor("983456789"), Valor("EURO")});
 }
 
 void LlenaContable(store::Database& db) {
-  db.Ejecuta("INSERT INTO CONFIGURACION (ID, NOMBRE_EMPRESA, NIF, EJERCICIO, DIVISA, RECARGO_EQ) "
-             "VALUES (?, ?, ?, ?, ?, ?)",
-             {Valor(1), Valor("Supermercado Norvia Centro"), Valor("B47123456"), Valor("2026"), Valor("EURO"),
-              Valor(false)});
+  db.Ejecuta(
+      "INSERT INTO CONFIGURACION (ID, NOMBRE_EMPRESA, NIF, EJERCICIO, DIVISA, RECARGO_EQ) "
+      "VALUES (?, ?, ?, ?, ?, ?)",
+      {Valor(1), Valor("Supermercado Norvia Centro"), Valor("B47123456"), Valor("2026"),
+       Valor("EURO"), Valor(false)});
   const char* sql = "INSERT INTO FORMA_PAGCOB (CODIGO, DESCRIPCION, SUMA_DIAS) VALUES (?, ?, ?)";
   db.Ejecuta(sql, {Valor("01"), Valor("Contado"), Valor(0)});
   db.Ejecuta(sql, {Valor("30"), Valor("Transferencia a 30 días"), Valor(30)});
@@ -277,7 +306,8 @@ void LlenaContable(store::Database& db) {
 void LlenaTienda(store::Database& db, QDate fecha) {
   for (const Clasificacion& c : kClasificacion) {
     if (!c.grupo) {
-      db.Ejecuta("INSERT INTO FAMILIAS (CODIGO, DESCRIPCION) VALUES (?, ?)", {Valor(c.familia), Valor(c.descripcion)});
+      db.Ejecuta("INSERT INTO FAMILIAS (CODIGO, DESCRIPCION) VALUES (?, ?)",
+                 {Valor(c.familia), Valor(c.descripcion)});
     } else {
       db.Ejecuta("INSERT INTO GRUPOS (FAMILIA, CODIGO, DESCRIPCION) VALUES (?, ?, ?)",
                  {Valor(c.familia), Valor(c.grupo), Valor(c.descripcion)});
@@ -289,35 +319,54 @@ void LlenaTienda(store::Database& db, QDate fecha) {
   for (const ArticuloDemo& a : kArticulos) {
     const QString descripcion = QString::fromUtf8(a.descripcion);
     db.Ejecuta(
-        "INSERT INTO ARTICULOS (CODIGO, DESCRIPCION, DESCRIPCIONTICKET, FECHA_ALTA, ULTIMA_MODIFICACION, COSTE, "
-        "VENTA, COSTEMEDIO, STOCKINICIAL, FECHA_STOCKINICIAL, STOCKACTUAL, UNIDAD, UNI_VENTA, UNI_COMPRA, "
-        "UNI_ESTOC, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA) "
+        "INSERT INTO ARTICULOS (CODIGO, DESCRIPCION, DESCRIPCIONTICKET, FECHA_ALTA, "
+        "ULTIMA_MODIFICACION, COSTE, "
+        "VENTA, COSTEMEDIO, STOCKINICIAL, FECHA_STOCKINICIAL, STOCKACTUAL, UNIDAD, UNI_VENTA, "
+        "UNI_COMPRA, "
+        "UNI_ESTOC, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, "
+        "BAJA) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {Valor(a.codigo), Valor(descripcion), Valor(descripcion.left(30)), Valor(alta), Valor(alta), Valor(a.coste),
-         Valor(a.venta), Valor(a.coste), Valor(24), Valor(alta), Valor(24), Valor("U"), Valor("U"), Valor("U"),
-         Valor("U"), Valor(a.iva), Valor(a.iva), Valor(a.iva), Valor(a.familia), Valor(a.grupo), Valor("00"),
-         Valor(12), Valor(0), Valor(false)});
-    db.Ejecuta("INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, ES_DESC_IGUAL, COSTE, "
-               "FECHA_INI, DEFECTO_PROV) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-               {Valor("1"), Valor(a.codigo), Valor(a.codigo), Valor(""), Valor(true), Valor(a.coste), Valor(alta),
-                Valor(true)});
+        {Valor(a.codigo),  Valor(descripcion), Valor(descripcion.left(30)),
+         Valor(alta),      Valor(alta),        Valor(a.coste),
+         Valor(a.venta),   Valor(a.coste),     Valor(24),
+         Valor(alta),      Valor(24),          Valor("U"),
+         Valor("U"),       Valor("U"),         Valor("U"),
+         Valor(a.iva),     Valor(a.iva),       Valor(a.iva),
+         Valor(a.familia), Valor(a.grupo),     Valor("00"),
+         Valor(12),        Valor(0),           Valor(false)});
+    db.Ejecuta(
+        "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, ES_DESC_IGUAL, "
+        "COSTE, "
+        "FECHA_INI, DEFECTO_PROV) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+        {Valor("1"), Valor(a.codigo), Valor(a.codigo), Valor(""), Valor(true), Valor(a.coste),
+         Valor(alta), Valor(true)});
   }
-  db.Ejecuta("INSERT INTO PROVEEDORES (CODIGO, NOMBRE, \"DIR-TIPO\", DIRECCION, CODPOST, POBLACION, PROVINCIA, "
-             "PAIS, NIF, CUENTA_PROVEEDOR, CUENTA_GASTOS, DTO_COM, DTO_PP, TIPO_IVA) "
-             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-             {Valor("1"), Valor("NORVIA DISTRIBUCIÓN S.A."), Valor("CL"), Valor("Polígono Industrial Las Arenas, nave 7"),
-              Valor("47012"), Valor("Valladolid"), Valor("Valladolid"), Valor("España"), Valor("A47000001"),
-              Valor("40000001"), Valor("60000001"), Valor(0), Valor(0), Valor(0)});
-  const char* pagos = "INSERT INTO PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, PORCENTAJE) "
-                      "VALUES (?, ?, ?, ?)";
+  db.Ejecuta(
+      "INSERT INTO PROVEEDORES (CODIGO, NOMBRE, \"DIR-TIPO\", DIRECCION, CODPOST, POBLACION, "
+      "PROVINCIA, "
+      "PAIS, NIF, CUENTA_PROVEEDOR, CUENTA_GASTOS, DTO_COM, DTO_PP, TIPO_IVA) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      {Valor("1"), Valor("NORVIA DISTRIBUCIÓN S.A."), Valor("CL"),
+       Valor("Polígono Industrial Las Arenas, nave 7"), Valor("47012"), Valor("Valladolid"),
+       Valor("Valladolid"), Valor("España"), Valor("A47000001"), Valor("40000001"),
+       Valor("60000001"), Valor(0), Valor(0), Valor(0)});
+  const char* pagos =
+      "INSERT INTO PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, PORCENTAJE) "
+      "VALUES (?, ?, ?, ?)";
   db.Ejecuta(pagos, {Valor("1"), Valor("TR"), Valor("30"), Valor(50)});
   db.Ejecuta(pagos, {Valor("1"), Valor("TR"), Valor("60"), Valor(50)});
-  const char* series = "INSERT INTO SERIES (TIPO_SERIE, CODIGO, DESCRIPCION, RECARGO, IVA_PERSONAL) VALUES (?, ?, ?, ?, ?)";
-  db.Ejecuta(series, {Valor("ALBPR"), Valor("1"), Valor("Albaranes de proveedor"), Valor(false), Valor(false)});
-  db.Ejecuta(series, {Valor("FACPR"), Valor("1"), Valor("Facturas de proveedor"), Valor(false), Valor(false)});
-  db.Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM, ART_CONFIGURACION) "
-             "VALUES (?, ?, ?, ?)",
-             {Valor("001"), Valor(1), Valor(1), Valor("100000000000")});
+  const char* series =
+      "INSERT INTO SERIES (TIPO_SERIE, CODIGO, DESCRIPCION, RECARGO, IVA_PERSONAL) VALUES (?, ?, "
+      "?, ?, ?)";
+  db.Ejecuta(series, {Valor("ALBPR"), Valor("1"), Valor("Albaranes de proveedor"), Valor(false),
+                      Valor(false)});
+  db.Ejecuta(series, {Valor("FACPR"), Valor("1"), Valor("Facturas de proveedor"), Valor(false),
+                      Valor(false)});
+  db.Ejecuta(
+      "INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM, "
+      "ART_CONFIGURACION) "
+      "VALUES (?, ?, ?, ?)",
+      {Valor("001"), Valor(1), Valor(1), Valor("100000000000")});
 }
 
 }  // namespace
@@ -330,14 +379,16 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
   const QStringList existentes = QDir(bdd).entryList({"*.MDB", "*.mdb"}, QDir::Files);
   if (!existentes.isEmpty() || QFile::exists(QDir(ajustes).filePath("VANTEL.ini")) ||
       QFile::exists(QDir(ajustes).filePath("RELVANO.ini"))) {
-    *error = QStringLiteral("La carpeta %1 ya contiene una instalación (bases de datos o ajustes); "
-                            "elija una carpeta nueva o vacía.")
+    *error = QStringLiteral(
+                 "La carpeta %1 ya contiene una instalación (bases de datos o ajustes); "
+                 "elija una carpeta nueva o vacía.")
                  .arg(QDir::toNativeSeparators(raiz.absolutePath()));
     return false;
   }
   for (const QString& sub : {bdd, entrada, ajustes}) {
     if (!QDir().mkpath(sub)) {
-      *error = QStringLiteral("No se ha podido crear la carpeta %1").arg(QDir::toNativeSeparators(sub));
+      *error =
+          QStringLiteral("No se ha podido crear la carpeta %1").arg(QDir::toNativeSeparators(sub));
       return false;
     }
   }
@@ -354,38 +405,47 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
     if (!tienda) return false;
     LlenaTienda(*tienda, fechaFicheros);
   } catch (const store::DbError& e) {
-    *error = QStringLiteral("No se ha podido crear la base de datos de demostración: ") + e.Mensaje();
+    *error =
+        QStringLiteral("No se ha podido crear la base de datos de demostración: ") + e.Mensaje();
     return false;
   }
 
   const QDir in(entrada);
+  // The demo file of each kind, in the order of the kinds.
   struct Fichero {
-    const char* nombre;
     const char* tipo;
     const char* titulo;
     QStringList detalle;
   } ficheros[] = {
-      {"vrcrefcto0001.txt", "REFCTO", "ACTUALIZACIÓN DE REFERENCIAS", FicheroReferencias()},
-      {"vrceancto0001.txt", "EANCTO", "ACTUALIZACIÓN DE CÓDIGOS EAN", FicheroEan()},
-      {"vrcmllcto0001.txt", "MLLCTO", "ACTUALIZACIÓN DE PRECIOS DE COSTE", FicheroCostes()},
-      {"vrcprccto0001.txt", "PRCCTO", "PRECIOS DE VENTA RECOMENDADOS", FicheroVentas()},
-      {"vrcofecto0001.txt", "OFECTO", "OFERTAS DE COMPRA Y VENTA", FicheroOfertas(fechaFicheros)},
-      {"envfradis0001.txt", "FRADIS", "FACTURA DE DISTRIBUCIÓN", FicheroFactura(fechaFicheros)},
+      {"REFCTO", "ACTUALIZACIÓN DE REFERENCIAS", FicheroReferencias()},
+      {"EANCTO", "ACTUALIZACIÓN DE CÓDIGOS EAN", FicheroEan()},
+      {"MLLCTO", "ACTUALIZACIÓN DE PRECIOS DE COSTE", FicheroCostes()},
+      {"PRCCTO", "PRECIOS DE VENTA RECOMENDADOS", FicheroVentas()},
+      {"OFECTO", "OFERTAS DE COMPRA Y VENTA", FicheroOfertas(fechaFicheros)},
+      {"FRADIS", "FACTURA DE DISTRIBUCIÓN", FicheroFactura(fechaFicheros)},
   };
-  for (const Fichero& f : ficheros) {
-    const QString texto = FicheroCadena(f.tipo, QString::fromUtf8(f.titulo), fechaFicheros, f.detalle);
-    if (!EscribeAnsi(in.filePath(f.nombre), texto, error)) return false;
+  static_assert(std::extent_v<decltype(ficheros)> ==
+                std::tuple_size_v<std::remove_cvref_t<decltype(imports::ClasesFichero())>>);
+  for (const imports::ClaseFichero& clase : imports::ClasesFichero()) {
+    const Fichero& f = ficheros[static_cast<size_t>(clase.opcion)];
+    const QString texto =
+        FicheroCadena(f.tipo, QString::fromUtf8(f.titulo), fechaFicheros, f.detalle);
+    const QString nombre = QString::fromLatin1(clase.prefijo) + QStringLiteral("0001.txt");
+    if (!EscribeAnsi(in.filePath(nombre), texto, error)) return false;
   }
 
   IniSettingsStore store(ajustes);
   const QString rutaBdd = QDir::toNativeSeparators(QDir(bdd).absolutePath());
-  for (const char* clave : {"RUTABDDEMPRESA", "RUTABDDCONTABLE", "RUTABDDCOMERCIAL", "RUTALISTADOS", "RUTABDDAUX"})
+  for (const char* clave :
+       {"RUTABDDEMPRESA", "RUTABDDCONTABLE", "RUTABDDCOMERCIAL", "RUTALISTADOS", "RUTABDDAUX"})
     store.SaveSetting("VANTEL", "BDD", clave, rutaBdd);
   store.SaveSetting("RELVANO", "IMPORTAR", "IDEMPRESA", "001");
   store.SaveSetting("RELVANO", "IMPORTAR", "ACTUALIZAR_BAJAS", "Si");
-  store.SaveSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA", QDir::toNativeSeparators(in.absolutePath()));
+  store.SaveSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA",
+                    QDir::toNativeSeparators(in.absolutePath()));
   if (store.GetSetting("VANTEL", "BDD", "RUTABDDEMPRESA") != rutaBdd) {
-    *error = QStringLiteral("No se han podido escribir los ajustes en %1").arg(QDir::toNativeSeparators(ajustes));
+    *error = QStringLiteral("No se han podido escribir los ajustes en %1")
+                 .arg(QDir::toNativeSeparators(ajustes));
     return false;
   }
   return true;

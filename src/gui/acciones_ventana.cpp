@@ -7,16 +7,8 @@
 namespace relvano::gui {
 
 QString FiltroOpcion(OpcionImportacion opcion) {
-  const char* patron = "vrcrefcto*.*";
-  switch (opcion) {
-    case OpcionImportacion::Referencias: patron = "vrcrefcto*.*"; break;
-    case OpcionImportacion::Ean: patron = "vrceancto*.*"; break;
-    case OpcionImportacion::PreciosCoste: patron = "vrcmllcto*.*"; break;
-    case OpcionImportacion::PreciosVenta: patron = "vrcprccto*.*"; break;
-    case OpcionImportacion::Ofertas: patron = "vrcofecto*.*"; break;
-    case OpcionImportacion::Facturas: patron = "envfradis*.*"; break;
-  }
-  return QStringLiteral("Ficheros Cadena (%1)").arg(QLatin1String(patron));
+  return QStringLiteral("Ficheros Cadena (%1*.*)")
+      .arg(QLatin1String(imports::Clase(opcion).prefijo));
 }
 
 QString CarpetaEntrada(const SettingsStore& ajustes) {
@@ -32,7 +24,8 @@ QString CarpetaEntrada(const SettingsStore& ajustes) {
 }
 
 QString NombreSinCarpeta(const QString& ruta) {
-  const qsizetype barra = std::max(ruta.lastIndexOf(QLatin1Char('/')), ruta.lastIndexOf(QLatin1Char('\\')));
+  const qsizetype barra =
+      std::max(ruta.lastIndexOf(QLatin1Char('/')), ruta.lastIndexOf(QLatin1Char('\\')));
   return ruta.mid(barra + 1);
 }
 

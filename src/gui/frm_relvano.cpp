@@ -1,6 +1,5 @@
 #include "gui/frm_relvano.h"
 
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -25,8 +24,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <exception>
 #include <algorithm>
+#include <exception>
 
 #include "gui/acciones_ventana.h"
 #include "gui/dibujos.h"
@@ -40,12 +39,6 @@ namespace {
 // How often a run lets the window repaint and take the "Cancelar" click. Every line
 // would spend more time painting than importing on a long file.
 constexpr qint64 kRefrescoMs = 40;
-
-const char* const kOpciones[6] = {
-    "Variaciones de referencias",      "Variaciones de EANs",
-    "Variaciones de Precios de Coste", "Variaciones de Precios de Venta",
-    "Variaciones de oferta (compra/venta)", "Facturas de compra",
-};
 
 QString Nombre(const char* control, int indice) {
   return QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(indice);
@@ -83,7 +76,8 @@ class FrmRelvano::ProgresoVentana final : public Progreso {
 // box raised at the trailer line is read beside the count it speaks of.
 class FrmRelvano::OperadorEjecucion final : public Operador {
  public:
-  OperadorEjecucion(FrmRelvano& ventana, Operador& operador) : ventana_(ventana), operador_(operador) {}
+  OperadorEjecucion(FrmRelvano& ventana, Operador& operador)
+      : ventana_(ventana), operador_(operador) {}
   void Mensaje(const QString& texto, Icono icono) override {
     ventana_.MuestraUltimoAvance();
     operador_.Mensaje(texto, icono);
@@ -117,7 +111,8 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
   if (!servicios_.verLog) {
     servicios_.verLog = [this](const QString& ruta) {
 #ifdef Q_OS_WIN
-      if (QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(ruta)})) return;
+      if (QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(ruta)}))
+        return;
 #else
       if (QDesktopServices::openUrl(QUrl::fromLocalFile(ruta))) return;
 #endif
@@ -141,13 +136,15 @@ void FrmRelvano::Construye() {
   setWindowIcon(IconoPrograma(devicePixelRatioF()));
 
   // ---- Operation, options and company ----
-  auto* SSFrame3 = new QGroupBox(QStringLiteral("Seleccione la operación que desea realizar"), this);
+  auto* SSFrame3 =
+      new QGroupBox(QStringLiteral("Seleccione la operación que desea realizar"), this);
   SSFrame3->setObjectName(QStringLiteral("SSFrame3"));
   opciones_ = new QButtonGroup(this);
   opciones_->setExclusive(true);
   auto* columnaOpciones = new QVBoxLayout();
   for (int i = 0; i < 6; ++i) {
-    SSOption1_[i] = new QRadioButton(QString::fromUtf8(kOpciones[i]), SSFrame3);
+    SSOption1_[i] = new QRadioButton(
+        QString::fromUtf8(imports::ClasesFichero()[static_cast<size_t>(i)].titulo), SSFrame3);
     SSOption1_[i]->setObjectName(Nombre("SSOption1", i));
     opciones_->addButton(SSOption1_[i], i);
     columnaOpciones->addWidget(SSOption1_[i]);
@@ -205,8 +202,8 @@ void FrmRelvano::Construye() {
   cmdOpcion_[0]->setObjectName(Nombre("cmdOpcion", 0));
   cmdSimular_ = new QPushButton(QStringLiteral("Simular"), SSFrame1_0);
   cmdSimular_->setObjectName(QStringLiteral("cmdSimular"));
-  cmdSimular_->setToolTip(
-      QStringLiteral("Hace la importación completa con su fichero resumen y deja la base de datos como estaba"));
+  cmdSimular_->setToolTip(QStringLiteral(
+      "Hace la importación completa con su fichero resumen y deja la base de datos como estaba"));
   barraProgreso_ = new QProgressBar(SSFrame1_0);
   barraProgreso_->setObjectName(QStringLiteral("barraProgreso"));
   barraProgreso_->setRange(0, 1000);
@@ -296,8 +293,8 @@ void FrmRelvano::Construye() {
   capa->addLayout(pie);
 
   // The tab order follows the work: kind, company, file, run, order, exit.
-  QWidget* orden[] = {SSOption1_[0], SSCheck1_, cmbEmpresa_, txtFichero_, BotonBuscar_,
-                      cmdBorrar_, cmdOpcion_[0], cmdSimular_, cmdCancelar_, Text1_,
+  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_, txtFichero_,  BotonBuscar_,
+                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_, cmdCancelar_, Text1_,
                       txtNumPedido_, cmdOpcion_[1], cmdSalir_};
   for (size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
 
@@ -334,8 +331,9 @@ void FrmRelvano::ActualizaControles() {
   const bool libre = !ejecutando_;
   const bool arrancado = libre && !programa_.Empresas().isEmpty();
   for (QRadioButton* b : SSOption1_) b->setEnabled(arrancado);
-  for (QWidget* w : std::initializer_list<QWidget*>{SSCheck1_, cmbEmpresa_, txtFichero_, BotonBuscar_,
-                                                    cmdBorrar_, Text1_, txtNumPedido_, cmdOpcion_[1]})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{SSCheck1_, cmbEmpresa_, txtFichero_, BotonBuscar_,
+                                       cmdBorrar_, Text1_, txtNumPedido_, cmdOpcion_[1]})
     w->setEnabled(arrancado);
   // Importing while the shown company did not open would write into another company.
   const bool importable = arrancado && programa_.EmpresaAbierta();
@@ -411,7 +409,8 @@ void FrmRelvano::ImportaFichero(bool simular) {
     // The run reports its own failures; anything that still escapes it must not leave
     // the window stuck in its running state.
     QApplication::restoreOverrideCursor();
-    operador_.Mensaje(QStringLiteral("ERROR: ") + QString::fromUtf8(e.what()), Operador::Icono::Stop);
+    operador_.Mensaje(QStringLiteral("ERROR: ") + QString::fromUtf8(e.what()),
+                      Operador::Icono::Stop);
     QApplication::setOverrideCursor(Qt::BusyCursor);
   }
   MuestraUltimoAvance();

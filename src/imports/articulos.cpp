@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "base/conversion.h"
+#include "imports/cadena.h"
 
 namespace relvano::imports {
 namespace {
@@ -51,7 +52,8 @@ class Cambios {
   // As a recordset reads back what was assigned: through what the engine is given.
   Valor operator[](const QString& columna) const {
     for (const auto& c : columnas_)
-      if (c.first == columna) return store::Database::DesdeColumna(store::Database::AParametro(c.second));
+      if (c.first == columna)
+        return store::Database::DesdeColumna(store::Database::AParametro(c.second));
     return fila_[columna];
   }
   const std::vector<std::pair<QString, Valor>>& Columnas() const { return columnas_; }
@@ -62,8 +64,8 @@ class Cambios {
 };
 
 template <typename Destino>
-void AsignaDatos(Destino& rs, const chainfile::Registro& det,
-                 const ColumnasArticulos& columnas, QDate hoy) {
+void AsignaDatos(Destino& rs, const chainfile::Registro& det, const ColumnasArticulos& columnas,
+                 QDate hoy) {
   const QString descripcion = det.Texto(kDescripcion);
   const Valor unidad(det.Texto(kUnidad));
   rs.Asigna(QStringLiteral("DESCRIPCION"), Valor(descripcion));
@@ -99,10 +101,10 @@ void AsignaDatos(Destino& rs, const chainfile::Registro& det,
 void AseguraClasificacion(const QString& codigo, const QString& familia, const QString& grupo,
                           ContextoImportacion& ctx, ClasificacionesVistas* vistas) {
   if (familia.isEmpty() || grupo.isEmpty()) {
-    ctx.log.Escribe(QStringLiteral(
-                        "FAMILIA/GRUPO VACÍO: no se crean la familia, el grupo ni el subgrupo "
-                        "del artículo ") +
-                    codigo + kCrLf);
+    ctx.log.Escribe(
+        QStringLiteral("FAMILIA/GRUPO VACÍO: no se crean la familia, el grupo ni el subgrupo "
+                       "del artículo ") +
+        codigo + kCrLf);
     return;
   }
   if (vistas && vistas->Contiene(familia, grupo)) return;
@@ -116,8 +118,8 @@ void AseguraClasificacion(const QString& codigo, const QString& familia, const Q
   if (!ExisteGrupo(ctx.bdd, rd, familia, grupo)) {
     rd.NuevoRegistro();
     rd.Asigna(QStringLiteral("CODIGO"), Valor(grupo));
-    rd.Asigna(QStringLiteral("DESCRIPCION"),
-              Valor(QStringLiteral("GRUPO ") + grupo + QStringLiteral(" DE LA FAMILIA ") + familia));
+    rd.Asigna(QStringLiteral("DESCRIPCION"), Valor(QStringLiteral("GRUPO ") + grupo +
+                                                   QStringLiteral(" DE LA FAMILIA ") + familia));
     rd.Asigna(QStringLiteral("FAMILIA"), Valor(familia));
     rd.GrabarRegistro();
   }
@@ -125,9 +127,8 @@ void AseguraClasificacion(const QString& codigo, const QString& familia, const Q
   if (!ExisteSubGrupo(ctx.bdd, rd, familia, grupo, subgrupo)) {
     rd.NuevoRegistro();
     rd.Asigna(QStringLiteral("CODIGO"), Valor(subgrupo));
-    rd.Asigna(QStringLiteral("DESCRIPCION"),
-              Valor(QStringLiteral("SUBGRUPO 00 - FAMILIA ") + familia +
-                    QStringLiteral(" - GRUPO ") + grupo));
+    rd.Asigna(QStringLiteral("DESCRIPCION"), Valor(QStringLiteral("SUBGRUPO 00 - FAMILIA ") +
+                                                   familia + QStringLiteral(" - GRUPO ") + grupo));
     rd.Asigna(QStringLiteral("FAMILIA"), Valor(familia));
     rd.Asigna(QStringLiteral("GRUPO"), Valor(grupo));
     rd.GrabarRegistro();
@@ -140,17 +141,18 @@ void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
   // Nearly every article has its link already: test with one column, and open the
   // whole row only to add it.
   if (!ctx.bdd
-           .Escalar(QStringLiteral("SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
-                    {Valor("1"), Valor(codigo)})
+           .Escalar(QStringLiteral(
+                        "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
+                    {Valor(cadena::kProveedor), Valor(codigo)})
            .esNull())
     return;
   auto rs = ctx.bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
-      {Valor("1"), Valor(codigo)});
+      {Valor(cadena::kProveedor), Valor(codigo)});
   if (rs.HayRegistros()) return;
   const QDate fechaFichero = FechaCabecera(ide);
   rs.NuevoRegistro();
-  rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
+  rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor(cadena::kProveedor));
   rs.Asigna(QStringLiteral("IDARTICULO"), Valor(codigo));
   rs.Asigna(QStringLiteral("REF_PROV"), Valor(codigo));
   rs.Asigna(QStringLiteral("DESC_PROV"), Valor(QStringLiteral("")));
@@ -166,13 +168,13 @@ void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
 const std::vector<int>& AnchosArticulo() {
   using chainfile::kLibre;
   static const std::vector<int> anchos{
-      3, 1, 7, 50, 1, kLibre, 1, kLibre, 4, 5,                       // 1-10
-      7, 7, 7, 5, 5, 5, 5, 5, 1, 1,                                  // 11-20
-      1, 7, 7, 7, 7, kLibre, 5, 7, 7, 7,                             // 21-30
-      9, 9, 9, 4, 4, 5, 11, 5, 7, 2,                                 // 31-40
-      2, 1, 10, 50, 30, 6, kLibre, 5, 5, 5,                          // 41-50
-      9, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre,  // 51-60
-      kLibre};                                                       // 61
+      3,     1,      7,      50,     1,      kLibre, 1,      kLibre, 4,      5,       // 1-10
+      7,     7,      7,      5,      5,      5,      5,      5,      1,      1,       // 11-20
+      1,     7,      7,      7,      7,      kLibre, 5,      7,      7,      7,       // 21-30
+      9,     9,      9,      4,      4,      5,      11,     5,      7,      2,       // 31-40
+      2,     1,      10,     50,     30,     6,      kLibre, 5,      5,      5,       // 41-50
+      9,     kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre, kLibre,  // 51-60
+      kLibre};                                                                        // 61
   return anchos;
 }
 
@@ -181,13 +183,14 @@ ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
   c.uniVenta = bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("UNI_VENTA"));
   c.ivaVenta = bdd.ExisteCampoTabla(QStringLiteral("ARTICULOS"), QStringLiteral("IVA_VENTA"));
   c.edicion = QStringList{QStringLiteral("DESCRIPCION"), QStringLiteral("DESCRIPCIONTICKET"),
-                          QStringLiteral("UNIDAD"), QStringLiteral("ULTIMA_MODIFICACION"),
-                          QStringLiteral("IVA"), QStringLiteral("FAMILIA"), QStringLiteral("GRUPO"),
-                          QStringLiteral("SUBGRUPO"), QStringLiteral("UNI_CAJA"),
-                          QStringLiteral("UNI_FRACCION"), QStringLiteral("BAJA"),
-                          QStringLiteral("FECHA_BAJA")};
+                          QStringLiteral("UNIDAD"),      QStringLiteral("ULTIMA_MODIFICACION"),
+                          QStringLiteral("IVA"),         QStringLiteral("FAMILIA"),
+                          QStringLiteral("GRUPO"),       QStringLiteral("SUBGRUPO"),
+                          QStringLiteral("UNI_CAJA"),    QStringLiteral("UNI_FRACCION"),
+                          QStringLiteral("BAJA"),        QStringLiteral("FECHA_BAJA")};
   if (c.uniVenta)
-    c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA") << QStringLiteral("UNI_ESTOC");
+    c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA")
+              << QStringLiteral("UNI_ESTOC");
   if (c.ivaVenta) c.edicion << QStringLiteral("IVA_VENTA") << QStringLiteral("IVA_COMPRA");
   const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   c.porClave = tabla && !tabla->clave.isEmpty();
@@ -219,13 +222,13 @@ bool ExisteSubGrupo(store::Database& bdd, store::Recordset& rd, const QString& f
 chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImportacion& ctx) {
   RunLog bajas;
   QString error;
-  const QString rutaBajas = QDir(ctx.carpetaLogs)
-                                .filePath(QStringLiteral("BAJAS_") + ctx.nombreFicheroImportado +
-                                          QStringLiteral(".LOG"));
+  const QString rutaBajas =
+      QDir(ctx.carpetaLogs)
+          .filePath(QStringLiteral("BAJAS_") + ctx.nombreFicheroImportado + QStringLiteral(".LOG"));
   if (!bajas.Abre(rutaBajas, &error))
-    throw std::runtime_error((QStringLiteral("No se puede crear el fichero ") + rutaBajas +
-                              QStringLiteral(": ") + error)
-                                 .toStdString());
+    throw std::runtime_error(
+        (QStringLiteral("No se puede crear el fichero ") + rutaBajas + QStringLiteral(": ") + error)
+            .toStdString());
   bajas.Escribe(QStringLiteral("BAJAS REALIZADAS CON EL FICHERO ") + ctx.nombreFicheroImportado);
   bajas.Escribe(QString());
 
@@ -245,8 +248,8 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
 }
 
 void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro& ide,
-                       const ColumnasArticulos& columnas, RunLog& bajas,
-                       ContextoImportacion& ctx, ClasificacionesVistas* vistas) {
+                       const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx,
+                       ClasificacionesVistas* vistas) {
   const QString codigo = det.Texto(kCodigo);
   const QString descripcion = det.Texto(kDescripcion);
   const QString operacion = det.Campo(kOperacion);

@@ -4,11 +4,12 @@
 #include <exception>
 #include <utility>
 
-#include "base/regional.h"
 #include "base/conversion.h"
 #include "base/moneda.h"
+#include "base/regional.h"
 #include "chainfile/conversion.h"
 #include "chainfile/lector.h"
+#include "imports/cadena.h"
 #include "store/articles/busquedas.h"
 #include "store/articles/stock.h"
 #include "store/db/recordset.h"
@@ -20,11 +21,10 @@ namespace relvano::imports {
 namespace {
 
 constexpr QLatin1String kCrLf("\r\n");
-// The chain is supplier "1" of the store; its documents use series "1", warehouse "1".
-const QString kProveedor = QStringLiteral("1");
-const QString kSerie = QStringLiteral("1");
-const QString kAlmacen = QStringLiteral("1");
-const QString kDivisa = QStringLiteral("EURO");
+using cadena::kAlmacen;
+using cadena::kDivisa;
+using cadena::kProveedor;
+using cadena::kSerie;
 const QString kTablaLineas = QStringLiteral("LIN_COMPRAS");
 
 // Holds the messages of a unit of work until the unit is stored: showing them at once
@@ -221,7 +221,8 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   store::Recordset articulo;
   if (idArticulo != QLatin1String("0"))
     articulo = f.ctx.bdd.AbrirRecordset(
-        QStringLiteral("select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where [CODIGO] = ?"),
+        QStringLiteral(
+            "select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where [CODIGO] = ?"),
         {Valor(idArticulo.trimmed())});
   const bool existe = articulo.Abierto() && articulo.HayRegistros();
   rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(idArticulo));

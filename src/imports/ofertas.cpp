@@ -1,7 +1,8 @@
 #include "imports/ofertas.h"
 
-#include "base/regional.h"
 #include "base/conversion.h"
+#include "base/regional.h"
+#include "imports/cadena.h"
 #include "store/db/recordset.h"
 
 namespace relvano::imports {
@@ -59,7 +60,7 @@ void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainf
                 int campoPrecio, ContextoImportacion& ctx) {
   const Oferta o = LeeOferta(r);
   std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
-  if (tabla.deProveedor) clave.insert(clave.begin(), Valor("1"));
+  if (tabla.deProveedor) clave.insert(clave.begin(), Valor(cadena::kProveedor));
   if (!ctx.bdd.Escalar(tabla.existe, clave).esNull()) {
     ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
                     QStringLiteral(" ya está en oferta.") + kCrLf);
@@ -67,7 +68,7 @@ void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainf
   }
   auto rs = ctx.bdd.AbrirRecordsetVacio(tabla.columnas, clave);
   rs.NuevoRegistro();
-  if (tabla.deProveedor) rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
+  if (tabla.deProveedor) rs.Asigna(QStringLiteral("IDPROVEEDOR"), Valor(cadena::kProveedor));
   GrabaOferta(rs, o, NumeroPuntoDec(r.Campo(campoPrecio)), etiqueta, ctx);
 }
 

@@ -1,6 +1,7 @@
 #include "imports/precios_coste.h"
 
 #include "base/conversion.h"
+#include "imports/cadena.h"
 
 namespace relvano::imports {
 namespace {
@@ -36,7 +37,8 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   const QString accion = det.Campo(2);
 
   store::Recordset rsArticulo;
-  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo, {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")})) {
+  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo,
+                    {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     return;
   }
@@ -68,14 +70,14 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
 
   auto rsProv = ctx.bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
-      {Valor("1"), Valor(articulo)});
+      {Valor(cadena::kProveedor), Valor(articulo)});
   if (rsProv.HayRegistros()) {
     rsProv.EditarRegistro();
   } else {
     rsProv.NuevoRegistro();
     rsProv.Asigna(QStringLiteral("DEFECTO_PROV"), Valor(true));
   }
-  rsProv.Asigna(QStringLiteral("IDPROVEEDOR"), Valor("1"));
+  rsProv.Asigna(QStringLiteral("IDPROVEEDOR"), Valor(cadena::kProveedor));
   rsProv.Asigna(QStringLiteral("IDARTICULO"), Valor(articulo));
   rsProv.Asigna(QStringLiteral("REF_PROV"), Valor(articulo));
   rsProv.Asigna(QStringLiteral("DESC_PROV"), Valor(QStringLiteral("")));

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "chainfile/bucle_lectura.h"
+#include "imports/contexto.h"
+#include "store/empresa.h"
+
+namespace relvano::imports {
+
+// The six kinds of chain file, in the order of the main window's option buttons (the
+// option number is the position).
+enum class OpcionImportacion {
+  Referencias = 0,
+  Ean,
+  PreciosCoste,
+  PreciosVenta,
+  Ofertas,
+  Facturas
+};
+
+// How an import of one kind ended when it read its file.
+struct ResultadoClase {
+  chainfile::ResultadoLectura lectura;
+  bool facturaNoCreada = false;  // an invoice file ended without its invoice created
+};
+
+// Imports one file of the kind into the store database of `empresa` (the handle of
+// `ctx`). Throws chainfile::ErrorEnLinea as the kind's import does.
+using ImportaClase = ResultadoClase (*)(const QString& ruta, store::Empresa& empresa,
+                                        ContextoImportacion& ctx);
+
+// One kind of chain file: everything the program says or does differently by kind.
+// The window, the command line, the demo and the scripts all read this table.
+struct ClaseFichero {
+  OpcionImportacion opcion;
+  const char* nombre;   // on the command line: "articulos"
+  const char* titulo;   // the option button's caption: "Variaciones de referencias"
+  const char* log;      // the run log's name: "ARTICULOS.LOG"
+  const char* prefijo;  // the chain's file names begin with it: "vrcrefcto"
+  ImportaClase importa;
+};
+
+// The six kinds, by option number.
+const std::array<ClaseFichero, 6>& ClasesFichero();
+const ClaseFichero& Clase(OpcionImportacion opcion);
+
+// The kind named on the command line: its name (any case, blanks around) or its option
+// number; nullopt for anything else.
+std::optional<OpcionImportacion> ClasePorNombre(const QString& texto);
+
+}  // namespace relvano::imports
