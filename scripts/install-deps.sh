@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the window need, when missing.
+# Installs the Debian packages the build, the tests, the window and the sanitizer build
+# need, when missing.
 # Safe to run again: it installs nothing when everything is there.
 set -euo pipefail
 
@@ -8,6 +9,7 @@ paquetes=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc
   libgtest-dev libsqlite3-dev
   xvfb xauth
+  clang libclang-rt-dev clang-format  # the sanitizer and fuzzing build, the format check
 )
 
 faltan=()
