@@ -189,7 +189,7 @@ ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
   if (c.uniVenta)
     c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA") << QStringLiteral("UNI_ESTOC");
   if (c.ivaVenta) c.edicion << QStringLiteral("IVA_VENTA") << QStringLiteral("IVA_COMPRA");
-  const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
+  const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   c.porClave = tabla && !tabla->clave.isEmpty();
   c.lectura = QStringList{QStringLiteral("IVA")};
   return c;

@@ -20,7 +20,7 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
 
 bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
                   const QStringList& columnas) {
-  const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
+  const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   if (!tabla || tabla->clave.isEmpty()) return store::ExisteArticulo(bdd, rs, codigo);
   // Identifiers only (the key as the database names it, the program's own column
   // names); the code travels as a parameter.
