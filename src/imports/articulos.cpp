@@ -232,7 +232,7 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
   const ColumnasArticulos columnas = ColumnasArticulos::De(ctx.bdd);
   ClasificacionesVistas vistas;
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("DET"), QStringLiteral("ARTICULO"), AnchosArticulo()}};
+      {QStringLiteral("DET"), QStringLiteral("ARTICULO"), AnchosArticulo(), 3}};
   const auto resultado = ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {

@@ -13,7 +13,18 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
   return chainfile::BucleLectura(
       ruta, tipos,
       [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int linea) {
-        ctx.unidad.Linea([&] { aplica(indice, det, ide, linea); });
+        ctx.unidad.Linea([&] {
+          // Every row a line writes is keyed by its article: without one nothing is written.
+          const int campo = tipos[static_cast<size_t>(indice)].campoArticulo;
+          if (campo > 0 && det.Texto(campo).isEmpty()) {
+            ctx.log.Escribe(QStringLiteral("LÍNEA NO APLICADA: la línea ") +
+                            QString::number(linea) +
+                            QStringLiteral(" no tiene código de artículo (campo ") +
+                            QString::number(campo) + QStringLiteral(")."));
+            return;
+          }
+          aplica(indice, det, ide, linea);
+        });
       },
       lectura);
 }
