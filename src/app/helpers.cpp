@@ -242,8 +242,25 @@ std::optional<QDate> FechaValida(const QString& texto, QDate hoy) {
 
 enum class Existencia { Existe, NoExiste, ErrorAcceso };
 
+// Paths cross to the standard library in its native form: wide text on Windows, the
+// file system's bytes (as Qt encodes them) elsewhere; overloads pick the platform's.
+[[maybe_unused]] void ANativo(const QString& ruta, std::wstring& nativo) {
+  nativo = ruta.toStdWString();
+}
+void ANativo(const QString& ruta, std::string& nativo) {
+  nativo = QFile::encodeName(ruta).toStdString();
+}
+[[maybe_unused]] QString DesdeNativo(const std::wstring& nativo) {
+  return QString::fromStdWString(nativo);
+}
+QString DesdeNativo(const std::string& nativo) {
+  return QFile::decodeName(QByteArray::fromStdString(nativo));
+}
+
 fs::path RutaSistema(const QString& ruta) {
-  return fs::path(QFile::encodeName(ruta).toStdString());
+  fs::path::string_type nativo;
+  ANativo(ruta, nativo);
+  return fs::path(std::move(nativo));
 }
 
 bool EsComodin(const QString& ruta) { return ruta.contains(u'*') || ruta.contains(u'?'); }
@@ -298,7 +315,7 @@ std::vector<fs::path> FicherosDeRuta(const QString& ruta, std::error_code& ec) {
     return ficheros;
   }
   for (; it != fs::directory_iterator(); it.increment(ec)) {
-    const QString nombre = QFile::decodeName(it->path().filename().c_str());
+    const QString nombre = DesdeNativo(it->path().filename().native());
     std::error_code ecTipo;
     if (CoincideComodin(patron, nombre) && it->is_regular_file(ecTipo))
       ficheros.push_back(it->path());
