@@ -174,6 +174,7 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   empresa.Divisa = QStringLiteral("EURO");
   empresa.RutaComercial = QString::fromStdString(o.bd);
   empresa.BddTienda = bdd;
+  empresa.Abierta = true;
   empresa.BddComercial = bdd;
   OperadorMudo operador;
   try {

@@ -1,6 +1,8 @@
 #include "fuzz/conversiones.h"
 
-#include "app/helpers.h"
+#include "base/conversion.h"
+#include "base/moneda.h"
+#include "base/regional.h"
 #include "chainfile/conversion.h"
 #include "imports/contexto.h"
 #include "imports/facturas.h"

@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/operador.h"
-#include "app/run_log.h"
+#include "base/operador.h"
+#include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "chainfile/lector.h"
 #include "chainfile/registro.h"

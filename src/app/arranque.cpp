@@ -112,7 +112,7 @@ Programa::Resultado Programa::EligeEmpresa(const QString& codigo) {
 }
 
 Programa::Resultado Programa::AbreEmpresa() {
-  empresaAbierta_ = false;
+  empresa_.Abierta = false;
   store::Empresa& e = empresa_;
 
   e.RutaContable = Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + e.AnyoActual.right(2) +
@@ -152,7 +152,7 @@ Programa::Resultado Programa::AbreEmpresa() {
                       QStringLiteral("\r\n\r\n") + error.Mensaje() + QStringLiteral("\r\n") + error.BaseDatos());
     return Resultado::NoAbierta;
   }
-  empresaAbierta_ = true;
+  e.Abierta = true;
   return Resultado::Hecho;
 }
 

@@ -88,7 +88,7 @@ class Programa {
   // True after the last opening of a company reached its end; false before the first one
   // and after one that was not completed, when the handles may belong to another company
   // than IdEmpresa and nothing must be imported.
-  bool EmpresaAbierta() const { return empresaAbierta_; }
+  bool EmpresaAbierta() const { return empresa_.Abierta; }
 
   store::Empresa& Empresa() { return empresa_; }
   const store::Empresa& Empresa() const { return empresa_; }
@@ -115,7 +115,6 @@ class Programa {
   QStringList Empresas_;
   QString TextoEmpresa_;
   bool NoActualizarBajas_ = false;
-  bool empresaAbierta_ = false;
 };
 
 }  // namespace relvano

@@ -28,6 +28,14 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
                      QStringLiteral(" no existe."));
     return resultado;
   }
+  if (!empresa.Abierta || !empresa.BddTienda) {
+    // The store handles may be those of the company opened before: never write there.
+    operador.Mensaje(QStringLiteral("La empresa ") + empresa.IdEmpresa +
+                         QStringLiteral(" no está abierta: no se ha importado el fichero. "
+                                        "Elija una empresa que se pueda abrir."),
+                     Operador::Icono::Stop);
+    return resultado;
+  }
   if (opciones.preguntar &&
       !operador.Pregunta(QStringLiteral("¿Desea importar el fichero seleccionado?")))
     return resultado;

@@ -45,7 +45,8 @@ struct ResultadoImportacion {
 };
 
 // ImportaFichero: the import run, from the checks to the closed log. Shows its
-// messages through `operador`; `progreso` may be null.
+// messages through `operador`; `progreso` may be null. A company that is not open
+// (store::Empresa::Abierta) is refused before anything is asked or written (NoIniciada).
 ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
                                     Operador& operador, Progreso* progreso = nullptr);
 

@@ -1,5 +1,6 @@
 #include "base/ficheros.h"
 
+#include <QFile>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -70,7 +71,7 @@ std::vector<fs::path> FicherosDeRuta(const QString& ruta, std::error_code& ec) {
     return ficheros;
   }
   for (; it != fs::directory_iterator(); it.increment(ec)) {
-    const QString nombre = QString::fromStdU16String(it->path().filename().u16string());
+    const QString nombre = DesdeNativo(it->path().filename().native());
     std::error_code ecTipo;
     if (CoincideComodin(patron, nombre) && it->is_regular_file(ecTipo))
       ficheros.push_back(it->path());

@@ -46,7 +46,15 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
 
   QString resto = lector.LeeLinea();
   int cuenta = 1;
-  if (resto.startsWith(QLatin1String("IDE"))) ide.Llena(resto);
+  // A line with a field that cannot be stored ends the run at that line.
+  const auto llena = [&cuenta](Registro& registro, QString& linea) {
+    try {
+      registro.Llena(linea);
+    } catch (const CampoNoValido& e) {
+      throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+    }
+  };
+  if (resto.startsWith(QLatin1String("IDE"))) llena(ide, resto);
 
   const auto avanza = [&] {
     return !contexto.progreso ||
@@ -77,7 +85,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
       contexto.log.Escribe(QStringLiteral("  Leyendo línea ") + detalle.palabra +
                            QStringLiteral(": ") + QString::number(cuenta) + kCrLf);
       Registro& det = registros[static_cast<size_t>(indice)];
-      det.Llena(linea);
+      llena(det, linea);
       try {
         aplica(indice, det, ide, cuenta);
       } catch (const ErrorEnLinea&) {
@@ -86,7 +94,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
         throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
       }
     } else if (tipo == QLatin1String("CHK")) {
-      chk.Llena(linea);
+      llena(chk, linea);
       contexto.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
       resultado.vioTrailer = true;
       contexto.operador.Mensaje(MensajeCuenta(cuenta, chk), Operador::Icono::Informacion);

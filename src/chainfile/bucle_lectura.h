@@ -20,6 +20,7 @@ struct TipoDetalle {
   QString tipo;             // first three characters of the line: "DET", "COM", "VTA"
   QString palabra;          // the word of the "  Leyendo línea <palabra>: N" log line
   std::vector<int> anchos;  // widths of the detail record (kLibre for free fields)
+  int campoArticulo = 0;    // field of the article code (0: none); for the imports' use
 };
 
 // Applies one detail line. `indiceTipo` is the index of its TipoDetalle; `ide` is the
@@ -62,7 +63,9 @@ struct ContextoLectura {
 // other line is skipped. Reading goes on to the end of the file, also after a CHK.
 // A record joined by LF to the last line of the file is still processed.
 // `contexto.progreso`, when given, is asked after every line, the first included.
-// Throws ErrorEnLinea when the file cannot be opened (line 0) or `aplica` throws.
+// Throws ErrorEnLinea when the file cannot be opened (line 0), when a line to be split
+// (IDE, a detail line, CHK) has a field that cannot be stored (Registro::Llena; the line
+// is not applied) or when `aplica` throws.
 ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
                               const AplicaDetalle& aplica, ContextoLectura& contexto);
 

@@ -27,12 +27,24 @@ QString AjustaAncho(const QString& valor, int ancho) {
   return ajustado;
 }
 
+// C0 and C1 controls and DEL; tab is a character of the chain's texts.
+bool EsControl(char16_t c) { return (c < 0x20 && c != u'\t') || (c >= 0x7F && c <= 0x9F); }
+
 const QString& Vacio() {
   static const QString vacio;
   return vacio;
 }
 
 }  // namespace
+
+CampoNoValido::CampoNoValido(int campo, char16_t caracter)
+    : std::runtime_error(QStringLiteral("el campo %1 contiene un carácter de control (código %2), "
+                                        "que no se puede guardar; la línea no se ha aplicado. "
+                                        "Corrija el fichero y vuelva a importarlo.")
+                             .arg(campo)
+                             .arg(static_cast<int>(caracter))
+                             .toStdString()),
+      campo_(campo) {}
 
 Registro::Registro(std::vector<int> anchos) : anchos_(std::move(anchos)) {
   campos_.resize(anchos_.size());
@@ -76,6 +88,8 @@ void Registro::Llena(QString& linea) {
     }
     while (!campo.isEmpty() && campo.front() == u' ') campo = campo.mid(1);
     while (!campo.isEmpty() && campo.back() == u' ') campo.chop(1);
+    for (const QChar c : campo)
+      if (EsControl(c.unicode())) throw CampoNoValido(n, c.unicode());
     Asigna(n, campo.toString());
   }
   linea = agotada ? QString() : linea.mid(desde);

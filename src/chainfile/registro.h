@@ -2,9 +2,22 @@
 
 #include <QString>
 #include <initializer_list>
+#include <stdexcept>
 #include <vector>
 
 namespace relvano::chainfile {
+
+// A field of a line holds a control character other than tab (a NUL byte, a line
+// break, ...): no consumer of the stores can keep such a value as written, so the line
+// is never applied. what() names the field and the character, in Spanish.
+class CampoNoValido : public std::runtime_error {
+ public:
+  CampoNoValido(int campo, char16_t caracter);
+  int Campo() const { return campo_; }
+
+ private:
+  int campo_;
+};
 
 // Width of a variable-length field of a record.
 inline constexpr int kLibre = 0;
@@ -34,6 +47,8 @@ class Registro {
   // Splits `linea` into the fields, one ExtraeCampo per field taken off the line
   // itself; fields beyond the separators present are stored empty (padded).
   // On return `linea` holds what is left after the last field taken.
+  // Throws CampoNoValido when a field holds a control character other than tab; the
+  // record is then not to be used.
   void Llena(QString& linea);
 
  private:

@@ -7,6 +7,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
+#include <optional>
 
 #include "app/arranque.h"
 #include "app/carpetas.h"
@@ -38,9 +39,48 @@ int Uso(const QString& error) {
   return kSalidaUso;
 }
 
+// Reads the command line. --help, --version and usage errors are answered here, with
+// the exit status returned: they need no window, nor a display to draw one on.
+std::optional<int> LeeOpciones(const QStringList& args, OpcionesVentana& opciones) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    QString* destino = nullptr;
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      QTextStream(stdout) << kAyuda;
+      return 0;
+    } else if (a == QLatin1String("--version")) {
+      QTextStream(stdout) << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
+      return 0;
+    } else if (a == QLatin1String("--settings-dir")) {
+      destino = &opciones.carpetaAjustes;
+    } else if (a == QLatin1String("--log-dir")) {
+      destino = &opciones.carpetaLogs;
+    } else if (a == QLatin1String("--screenshot")) {
+      destino = &opciones.captura;
+    } else {
+      return Uso(QStringLiteral("opción desconocida: %1").arg(a));
+    }
+    if (i + 1 >= args.size())
+      return Uso(QStringLiteral("falta %1 tras %2")
+                     .arg(a == QLatin1String("--screenshot") ? QStringLiteral("el fichero")
+                                                             : QStringLiteral("la carpeta"),
+                          a));
+    *destino = args[++i];
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpcionesVentana opciones;
+  {
+    // The arguments as the platform gives them (wide on Windows), before any window exists.
+    QCoreApplication lectura(argc, argv);
+    if (const auto salida = LeeOpciones(QCoreApplication::arguments().mid(1), opciones))
+      return *salida;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("relvano"));
   // The shops work in Spanish: the file dialog and Qt's own texts too, whatever the machine.
@@ -49,34 +89,9 @@ int main(int argc, char** argv) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&traduccionQt);
 
-  OpcionesVentana opciones;
-  const QStringList args = QCoreApplication::arguments().mid(1);
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    auto valor = [&](QString* destino) {
-      if (i + 1 >= args.size()) return false;
-      *destino = args[++i];
-      return true;
-    };
-    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      QTextStream(stdout) << kAyuda;
-      return 0;
-    } else if (a == QLatin1String("--version")) {
-      QTextStream(stdout) << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
-      return 0;
-    } else if (a == QLatin1String("--settings-dir")) {
-      if (!valor(&opciones.carpetaAjustes)) return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
-    } else if (a == QLatin1String("--log-dir")) {
-      if (!valor(&opciones.carpetaLogs)) return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
-    } else if (a == QLatin1String("--screenshot")) {
-      if (!valor(&opciones.captura)) return Uso(QStringLiteral("falta el fichero tras --screenshot"));
-    } else {
-      return Uso(QStringLiteral("opción desconocida: %1").arg(a));
-    }
-  }
-
   const auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);
-  const QString carpetaLogs = relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
+  const QString carpetaLogs =
+      relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   relvano::gui::GuiOperador operador;
   relvano::RelojSistema reloj;
   relvano::Programa programa(*ajustes, operador, &reloj);

@@ -192,7 +192,7 @@ ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
     c.edicion << QStringLiteral("UNI_VENTA") << QStringLiteral("UNI_COMPRA")
               << QStringLiteral("UNI_ESTOC");
   if (c.ivaVenta) c.edicion << QStringLiteral("IVA_VENTA") << QStringLiteral("IVA_COMPRA");
-  const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
+  const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   c.porClave = tabla && !tabla->clave.isEmpty();
   c.lectura = QStringList{QStringLiteral("IVA")};
   return c;
@@ -235,7 +235,7 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
   const ColumnasArticulos columnas = ColumnasArticulos::De(ctx.bdd);
   ClasificacionesVistas vistas;
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("DET"), QStringLiteral("ARTICULO"), AnchosArticulo()}};
+      {QStringLiteral("DET"), QStringLiteral("ARTICULO"), AnchosArticulo(), 3}};
   const auto resultado = ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {

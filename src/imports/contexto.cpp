@@ -13,14 +13,25 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
   return chainfile::BucleLectura(
       ruta, tipos,
       [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int linea) {
-        ctx.unidad.Linea([&] { aplica(indice, det, ide, linea); });
+        ctx.unidad.Linea([&] {
+          // Every row a line writes is keyed by its article: without one nothing is written.
+          const int campo = tipos[static_cast<size_t>(indice)].campoArticulo;
+          if (campo > 0 && det.Texto(campo).isEmpty()) {
+            ctx.log.Escribe(QStringLiteral("LÍNEA NO APLICADA: la línea ") +
+                            QString::number(linea) +
+                            QStringLiteral(" no tiene código de artículo (campo ") +
+                            QString::number(campo) + QStringLiteral(")."));
+            return;
+          }
+          aplica(indice, det, ide, linea);
+        });
       },
       lectura);
 }
 
 bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
                   const QStringList& columnas) {
-  const store::InfoTabla* tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
+  const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   if (!tabla || tabla->clave.isEmpty()) return store::ExisteArticulo(bdd, rs, codigo);
   // Identifiers only (the key as the database names it, the program's own column
   // names); the code travels as a parameter.

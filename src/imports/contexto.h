@@ -36,8 +36,9 @@ class ErrorDatos : public std::runtime_error {
 };
 
 // The read loop of a catalogue import with every detail line applied as one unit of
-// work. Throws chainfile::ErrorEnLinea when the file cannot be read or a line fails;
-// that line has then left nothing in the database.
+// work. A line whose article code (TipoDetalle::campoArticulo) is empty is not applied:
+// one log line says so and the run goes on. Throws chainfile::ErrorEnLinea when the file cannot be
+// read or a line fails; that line has then left nothing in the database.
 chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
                                             const std::vector<chainfile::TipoDetalle>& tipos,
                                             const chainfile::AplicaDetalle& aplica,

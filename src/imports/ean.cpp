@@ -11,7 +11,7 @@ const std::vector<int>& AnchosEan() {
 
 chainfile::ResultadoLectura ImportaEan(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("DET"), QStringLiteral("EAN"), AnchosEan()}};
+      {QStringLiteral("DET"), QStringLiteral("EAN"), AnchosEan(), 4}};
   return ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro&, int) {

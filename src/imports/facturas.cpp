@@ -142,7 +142,7 @@ chainfile::Registro FilaPieFactura() { return chainfile::Registro{3, 1, 4, 4, 11
 chainfile::Registro ControlFichero() { return chainfile::RegistroCHK(); }
 
 QString NumeroAlbaran(const QString& campoNumero) {
-  return regional::TextoNumero(ValorNumerico(Valor(chainfile::QuitaBlancos(campoNumero).right(8))));
+  return regional::TextoNumero(ValorNumerico(Valor(campoNumero.right(8))));
 }
 
 bool CreaAlbaranProveedor(ContextoFactura& f) {
@@ -332,7 +332,16 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   chainfile::Registro ide = chainfile::RegistroIDE();
   QString linea = lector.LeeLinea();
   int cuenta = 1;
-  if (linea.startsWith(QLatin1String("IDE"))) ide.Llena(linea);
+  // A line with a field that cannot be stored ends the run at that line; inside a unit
+  // the unit is undone with it.
+  const auto llena = [&cuenta](chainfile::Registro& registro, QString& texto) {
+    try {
+      registro.Llena(texto);
+    } catch (const chainfile::CampoNoValido& e) {
+      throw chainfile::ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+    }
+  };
+  if (linea.startsWith(QLatin1String("IDE"))) llena(ide, linea);
 
   linea = lector.LeeLinea();
   if (linea.isEmpty()) linea = lector.LeeLinea();
@@ -348,8 +357,15 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                "de la factura (CAB); no se ha importado nada. Compruebe que "
                                "el fichero es una factura de la cadena."));
   chainfile::Registro cab = CabeceraFactura();
-  cab.Llena(linea);
+  llena(cab, linea);
+  const QString numeroFactura = cab.Texto(2);
   cab.Asigna(2, NumeroAlbaran(cab.Campo(2)));
+  if (cab.Texto(2) == QLatin1String("0"))
+    throw chainfile::ErrorEnLinea(
+        cuenta, QStringLiteral("el número de factura (\"") + numeroFactura +
+                    QStringLiteral("\") no termina en un número de albarán (sus 8 últimos "
+                                   "caracteres, con los blancos de la derecha); no se ha "
+                                   "importado nada."));
   const auto fecha = chainfile::DimeFechaCorrecta(cab.Campo(3));
   if (!fecha)
     throw chainfile::ErrorEnLinea(cuenta, QStringLiteral("la fecha de la factura (\"") +
@@ -360,6 +376,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   OperadorDiferido diferido(ctx.operador);
   ContextoFactura f{empresa, ctx, diferido, cab.Campo(3).left(4), cab.Texto(2), *fecha, {}, {}};
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
+  chainfile::Registro chk = ControlFichero();
   bool creado = false;
 
   try {
@@ -377,7 +394,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
               ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
                               QString::number(cuenta) + kCrLf);
               chainfile::Registro lin = LineaFactura();
-              lin.Llena(linea);
+              llena(lin, linea);
               CreaLineaAlbaran(f, lin);
             } else if (tipo == QLatin1String("IMP")) {
               ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
@@ -391,9 +408,11 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                 ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
                                 QStringLiteral("): línea ") + QString::number(cuenta) + kCrLf);
               } else {
-                pie[static_cast<size_t>(fila)].Llena(linea);
+                llena(pie[static_cast<size_t>(fila)], linea);
               }
             } else if (tipo == QLatin1String("CHK")) {
+              QString control = linea;
+              llena(chk, control);
               store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
                                                kProveedor, empresa.IdEmpresa);
               return;
@@ -426,8 +445,6 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   // The CHK line in hand: the delivery note is stored with its totals.
   resultado.lectura.vioTrailer = true;
   resultado.facturaCreada = CuadraFactura(f, cab, pie, cuenta);
-  chainfile::Registro chk = ControlFichero();
-  chk.Llena(linea);
   ctx.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
   ctx.operador.Mensaje(
       chainfile::MensajeCuenta(cuenta, chk) + kCrLf + kCrLf +

@@ -36,9 +36,11 @@ chainfile::Registro ControlFichero();
 // IMP line of the class is read.
 using PieFactura = std::array<chainfile::Registro, 3>;
 
-// The delivery note's number from the CAB number field: its last 8 characters (of
-// the value without blanks: a number shorter than the field is taken whole) read as
-// a number and written in its shortest form. "ABC00001234" gives "1234".
+// The delivery note's number from the CAB number field as stored (11 characters,
+// blanks on the right): its last 8 characters, blanks included, read as a number and
+// written in its shortest form. "ABC00001234" gives "1234", "FRA1234    " "1234",
+// "123456789  " "456789"; characters that are not a number give "0", which
+// ImportaFacturas refuses.
 QString NumeroAlbaran(const QString& campoNumero);
 
 // What the steps of one invoice file share. Built by ImportaFacturas.
@@ -116,7 +118,9 @@ struct ResultadoFactura {
 // - The operator may cancel (ctx.progreso) before the delivery note is stored: nothing
 //   is kept then.
 // Throws chainfile::ErrorEnLinea (the unit in hand left no trace): the file cannot be
-// read (line 0); the line after IDE is not a CAB line or its date is not a date;
+// read (line 0); the line after IDE is not a CAB line, its number gives delivery note
+// "0" (every invoice so numbered would be the same note) or its date is not a date; a
+// line up to the CHK has a field that cannot be stored (chainfile::CampoNoValido);
 // supplier "1" is missing; a database failure.
 ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                  ContextoImportacion& ctx);

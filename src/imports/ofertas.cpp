@@ -39,12 +39,16 @@ void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QSt
 
 // Where one kind of offer lives and whether it is the supplier's (purchase offers,
 // supplier "1"). `existe` tells whether an article already has an offer for the same
-// days; `columnas` is the same condition, for the new row's columns.
+// days; `columnas` is the same condition, for the new row's columns. A stored date may
+// carry a time of day: each day is matched as the range [day, next day), which every
+// engine compares as dates and which still uses an index on the column.
 struct TablaOfertas {
   TablaOfertas(const QString& tabla, bool proveedor) : deProveedor(proveedor) {
     const QString donde = QStringLiteral(" FROM ") + tabla + QStringLiteral(" WHERE ") +
                           (proveedor ? QStringLiteral("IDPROVEEDOR = ? AND ") : QString()) +
-                          QStringLiteral("COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
+                          QStringLiteral(
+                              "COD_ART = ? AND FECHA_INI >= ? AND FECHA_INI < ? "
+                              "AND FECHA_FIN >= ? AND FECHA_FIN < ?");
     existe = QStringLiteral("SELECT 1") + donde;
     columnas = QStringLiteral("SELECT *") + donde;
   }
@@ -59,7 +63,8 @@ struct TablaOfertas {
 void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainfile::Registro& r,
                 int campoPrecio, ContextoImportacion& ctx) {
   const Oferta o = LeeOferta(r);
-  std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.fin)};
+  std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.inicio.addDays(1)),
+                           Valor(o.fin), Valor(o.fin.addDays(1))};
   if (tabla.deProveedor) clave.insert(clave.begin(), Valor(cadena::kProveedor));
   if (!ctx.bdd.Escalar(tabla.existe, clave).esNull()) {
     ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
@@ -86,8 +91,8 @@ const std::vector<int>& AnchosOfertaVenta() {
 
 chainfile::ResultadoLectura ImportaOfertas(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("COM"), QStringLiteral("OFERTA COMPRA"), AnchosOfertaCompra()},
-      {QStringLiteral("VTA"), QStringLiteral("OFERTA VENTA"), AnchosOfertaVenta()}};
+      {QStringLiteral("COM"), QStringLiteral("OFERTA COMPRA"), AnchosOfertaCompra(), 5},
+      {QStringLiteral("VTA"), QStringLiteral("OFERTA VENTA"), AnchosOfertaVenta(), 5}};
   return ImportaCatalogo(
       ruta, tipos,
       [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int) {

@@ -15,7 +15,7 @@ const std::vector<int>& AnchosPrecioCoste() {
 
 chainfile::ResultadoLectura ImportaPreciosCoste(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioCoste()}};
+      {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioCoste(), 3}};
   return ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {

@@ -13,7 +13,7 @@ const std::vector<int>& AnchosPrecioVenta() {
 
 chainfile::ResultadoLectura ImportaPreciosVenta(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
-      {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioVenta()}};
+      {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioVenta(), 2}};
   return ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {

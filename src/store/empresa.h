@@ -31,13 +31,17 @@ struct ConfPrograma {
 // The store handles (BddTienda, BddComercial) share one connection to the store file.
 struct Empresa {
   QString IdEmpresa;
-  QString AnyoActual;                       // working year, four digits
+  // The last opening of IdEmpresa reached its end: the handles and rows below are this
+  // company's. False before the first opening and after one that failed, when the store
+  // handles may still be another company's; nothing is imported then.
+  bool Abierta = false;
+  QString AnyoActual;  // working year, four digits
   QString CodigoPrograma = QStringLiteral("VANTEL");
   QString RutaContable;
   QString RutaComercial;
-  std::shared_ptr<Database> BddContable;    // also serves the payment methods
-  std::shared_ptr<Database> BddComercial;   // the shared services' handle to the store
-  std::shared_ptr<Database> BddTienda;      // the imports' handle to the store
+  std::shared_ptr<Database> BddContable;   // also serves the payment methods
+  std::shared_ptr<Database> BddComercial;  // the shared services' handle to the store
+  std::shared_ptr<Database> BddTienda;     // the imports' handle to the store
   Recordset RsEmpresa;
   Recordset RsConfiguracion;
   QString Divisa;

@@ -35,6 +35,57 @@ TEST(Recordset, NewRowStartsWithTableDefaultsReadableBeforeStored) {
   EXPECT_EQ(Valor(7.0), t.db().Escalar("select N from T where K = 'a'"));
 }
 
+TEST(Recordset, NewRowDefaultIsTheValueTheEngineStores) {
+  TempDb t;
+  t.db().EjecutaScript(
+      "CREATE TABLE T (K TEXT PRIMARY KEY, R REAL DEFAULT '2.5', I INTEGER DEFAULT ' 7 ', "
+      "N NUMERIC DEFAULT '1e3', D DECIMAL(10,2) DEFAULT (-1.25), S TEXT DEFAULT '2.5', "
+      "B DEFAULT '2.5', F DATE DEFAULT '2012-08-01');\n");
+  auto rs = t.db().AbrirRecordset("select * from T where K = ?", {Valor("a")});
+  rs.NuevoRegistro();
+  rs.Asigna("K", Valor("a"));
+  rs.GrabarRegistro();
+  auto guardada = t.db().AbrirRecordset("select * from T where K = ?", {Valor("a")});
+  for (const char* c : {"R", "I", "N", "D", "S", "B", "F"})
+    EXPECT_EQ(guardada[c], rs[c]) << c;  // the new row reads as the engine stored it
+  EXPECT_EQ(Valor(2.5), rs["R"]);
+  EXPECT_EQ(Valor("2.5"), rs["S"]);
+}
+
+TEST(Database, TableInfoOutlivesLaterTablesAndAForgottenSchema) {
+  TempDb t;
+  QString script;
+  for (int i = 0; i < 100; ++i)
+    script += QStringLiteral("CREATE TABLE T%1 (K TEXT PRIMARY KEY, V REAL DEFAULT 3);\n").arg(i);
+  t.db().EjecutaScript(script);
+  auto rs = t.db().AbrirRecordset("select * from T0 where K = ?", {Valor("a")});
+  for (int i = 1; i < 100; ++i) {
+    auto otro = t.db().AbrirRecordset(QStringLiteral("select * from T%1").arg(i));
+    EXPECT_TRUE(t.db().ExisteCampoTabla(QStringLiteral("T%1").arg(i), "V"));
+  }
+  t.db().OlvidaEsquema();
+  rs.NuevoRegistro();
+  rs.Asigna("K", Valor("a"));
+  rs.GrabarRegistro();
+  EXPECT_EQ(Valor(3.0), t.db().Escalar("select V from T0 where K = 'a'"));
+}
+
+TEST(Database, NumbersBoundAsIntegersOnlyWhenExact) {
+  const struct {
+    double numero;
+    QVariant enlazado;
+  } casos[] = {{3.0, QVariant(qlonglong(3))},
+               {-2.5, QVariant(-2.5)},
+               {1e300, QVariant(1e300)},
+               {-1e300, QVariant(-1e300)},
+               {9.5e18, QVariant(9.5e18)}};
+  for (const auto& c : casos) {
+    const QVariant v = Database::AParametro(Valor(c.numero));
+    EXPECT_EQ(c.enlazado.metaType(), v.metaType()) << c.numero;
+    EXPECT_EQ(c.enlazado, v) << c.numero;
+  }
+}
+
 TEST(Recordset, EditChangesOnlyAssignedColumns) {
   TempDb t;
   t.db().EjecutaScript("CREATE TABLE T (K TEXT PRIMARY KEY, A TEXT, B TEXT);\n"

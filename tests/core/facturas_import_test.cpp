@@ -174,8 +174,14 @@ TEST(FacturasNumero, DeliveryNoteNumberFromTheInvoiceNumber) {
     const char* campo;
     const char* numero;
   } casos[] = {
-      {"ABC00001234", "1234"},  {"FRA00012345", "12345"}, {"ABC12345678", "12345678"},
-      {"12345      ", "12345"},  // shorter than the field: taken whole, not its last blanks
+      {"ABC00001234", "1234"},
+      {"FRA00012345", "12345"},
+      {"ABC12345678", "12345678"},
+      // Shorter than the field: the last 8 characters of the field as stored, blanks included.
+      {"123456789  ", "456789"},
+      {"12345      ", "45"},
+      {"FRA1234    ", "1234"},
+      {"FACTURA-A  ", "0"},
       {"ABC00000000", "0"},
   };
   for (const auto& c : casos)
@@ -498,6 +504,28 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        "fecha válida; no se ha importado nada.\n",
        "ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una fecha válida; no "
        "se ha importado nada.\r\n"},
+      {"number without a delivery note number",
+       {kIde, Cab("5.72", "2026-11-30", "FACTURA-A"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
+        Chk(4)},
+       false,
+       Estado::Error,
+       "Mensaje[stop]: ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un "
+       "número de albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha "
+       "importado nada.\n",
+       "ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un número de "
+       "albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha importado "
+       "nada.\r\n"},
+      {"control character in a detail line",
+       {kIde, Cab("5.72"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
+        Lin(QStringLiteral("30") + QChar(0) + "15", "A", "1.000", "5.72", "5.72"), Chk(5)},
+       false,
+       Estado::Error,
+       "Mensaje[stop]: ERROR en la línea 4: el campo 2 contiene un carácter de control (código "
+       "0), que no se puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a "
+       "importarlo.\n",
+       "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
+       "ERROR en la línea 4: el campo 2 contiene un carácter de control (código 0), que no se "
+       "puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a importarlo.\r\n"},
       {"no CHK line", Factura().mid(0, 7), false, Estado::FacturaNoCreada,
        "Mensaje[stop]: El fichero termina sin su línea de control (CHK): no se ha guardado el "
        "albarán 1234 ni se ha creado la factura.\n",

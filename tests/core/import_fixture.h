@@ -36,6 +36,7 @@ class ImportFixture : public ::testing::Test {
   ImportFixture() : reloj_(QDate(2012, 8, 1)) {
     empresa_.IdEmpresa = QStringLiteral("001");
     empresa_.BddTienda = t_.compartida();
+    empresa_.Abierta = true;
     empresa_.BddComercial = t_.compartida();
     empresa_.reloj = &reloj_;
   }

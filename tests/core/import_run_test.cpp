@@ -107,6 +107,88 @@ TEST_F(ImportRun, LineFailingInTheMiddleKeepsEarlierLinesAndNothingAfter) {
   EXPECT_FALSE(db().EnTransaccion());
 }
 
+// An article reference line (61 fields) with only what an addition uses.
+QString DetArticulo(const QString& codigo, const QString& descripcion) {
+  QStringList campos(61);
+  campos[0] = "DET";
+  campos[1] = "A";
+  campos[2] = codigo;
+  campos[3] = descripcion;
+  campos[8] = "0001";
+  campos[9] = "00001";
+  return Linea(campos);
+}
+
+QString Com(const QString& articulo, const QString& coste) {
+  return Linea({"COM", "0000000001", "PROMO", "N", articulo, "2012-08-01", "2012-08-31", coste});
+}
+
+TEST_F(ImportRun, FieldWithAControlCharacterEndsTheRunAtItsLine) {
+  const QString aviso = QStringLiteral(
+      ", que no se puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a "
+      "importarlo.");
+  const struct {
+    OpcionImportacion opcion;
+    const char* log;
+    QString linea;
+    QString error;  // "" when the line is applied
+  } casos[] = {
+      {OpcionImportacion::Ean, "EAN.LOG",
+       DetEan("A", QStringLiteral("12") + QChar(0) + "3", "0000001"),
+       "el campo 3 contiene un carácter de control (código 0)"},
+      {OpcionImportacion::Referencias, "ARTICULOS.LOG", DetArticulo("0000009", "LECHE\nENTERA"),
+       "el campo 4 contiene un carácter de control (código 10)"},
+      {OpcionImportacion::Ofertas, "OFERTAS.LOG",
+       Com("0000001", QStringLiteral("1.5") + QChar(0x85)),
+       "el campo 8 contiene un carácter de control (código 133)"},
+      {OpcionImportacion::Ean, "EAN.LOG", DetEan("A", "\t4", "0000001"), ""},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.log);
+    const QString antes = Volcado();
+    const auto r =
+        Importa(c.opcion, QStringLiteral("fichero.txt"), {kIde, c.linea, Linea({"CHK", "000003"})});
+    if (c.error.isEmpty()) {
+      EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
+      EXPECT_EQ(Valor("\t4"), Escalar(QStringLiteral("SELECT EAN FROM ARTICULOS_EAN")));
+      continue;
+    }
+    EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
+    EXPECT_EQ(QStringLiteral("ERROR en la línea 2: ") + c.error + aviso, r.error);
+    EXPECT_TRUE(LeeLog(QString::fromLatin1(c.log)).endsWith(r.error + kCrLf));
+    EXPECT_EQ(antes, Volcado());
+  }
+}
+
+TEST_F(ImportRun, LineWithoutArticleCodeIsNotAppliedAndTheRunGoesOn) {
+  // A code left empty by a store that once took such a line: no other row may hang on it.
+  db().Ejecuta(QStringLiteral("INSERT INTO ARTICULOS (CODIGO) VALUES ('')"));
+  const struct {
+    OpcionImportacion opcion;
+    const char* log;
+    QString linea;
+    int campo;
+  } casos[] = {
+      {OpcionImportacion::Referencias, "ARTICULOS.LOG", DetArticulo("", "SIN CODIGO"), 3},
+      {OpcionImportacion::Ofertas, "OFERTAS.LOG", Com(" ", "1.5"), 5},
+      {OpcionImportacion::PreciosCoste, "PRECIOCOSTE.LOG",
+       Linea({"DET", "M", "", "x", "000000", "0", "", "0", "0", "1.00", "1.00"}), 3},
+      {OpcionImportacion::Ean, "EAN.LOG", DetEan("A", "5", ""), 4},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.log);
+    const QString antes = Volcado();
+    const auto r =
+        Importa(c.opcion, QStringLiteral("fichero.txt"), {kIde, c.linea, Linea({"CHK", "000003"})});
+    EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
+    EXPECT_TRUE(LeeLog(QString::fromLatin1(c.log))
+                    .contains(QStringLiteral("\r\nLÍNEA NO APLICADA: la línea 2 no tiene código de "
+                                             "artículo (campo %1).\r\n")
+                                  .arg(c.campo)));
+    EXPECT_EQ(antes, Volcado());
+  }
+}
+
 TEST_F(ImportRun, SimulationLeavesTheDatabaseAsItWas) {
   db().Ejecuta(QStringLiteral("INSERT INTO ARTICULOS_EAN (IDARTICULO, EAN) VALUES ('0000002', 'X')"));
   const QString antes = Volcado();

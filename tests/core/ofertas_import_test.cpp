@@ -61,6 +61,26 @@ TEST_F(OfferImport, DuplicatesOnArticleAndBothDaysOnly) {
             operador_.Mensajes());
 }
 
+TEST_F(OfferImport, StoredDaysWithATimeOfDayAreThoseDays) {
+  db().Ejecuta(
+      QStringLiteral("INSERT INTO PROM_ART_COMPRA (IDPROVEEDOR, COD_ART, FECHA_INI, FECHA_FIN) "
+                     "VALUES ('1', '0000001', '2012-08-01 00:00:00', '2012-08-31 00:00:00')"));
+  db().Ejecuta(
+      QStringLiteral("INSERT INTO PROM_ART_VENTA (COD_ART, FECHA_INI, FECHA_FIN) "
+                     "VALUES ('0000001', '2012-08-01 00:00:00', '2012-08-31T12:30')"));
+  const auto r =
+      Importa(OpcionImportacion::Ofertas, QStringLiteral("vrcofecto01.txt"),
+              {kIde, Com("0000001", "2012-08-01", "2012-08-31", "1"),
+               Vta("0000001", "2012-08-01", "2012-08-31", "1"),
+               Com("0000001", "2012-07-31", "2012-08-31", "1"), Linea({"CHK", "000005"})});
+  EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
+  const QString log = Cuerpo(QStringLiteral("OFERTAS.LOG"));
+  EXPECT_EQ(1, log.count(QStringLiteral("ALTA OFERTA COMPRA NO REALIZADA"))) << log.toStdString();
+  EXPECT_EQ(1, log.count(QStringLiteral("ALTA OFERTA VENTA NO REALIZADA"))) << log.toStdString();
+  EXPECT_EQ(Valor(2.0), Escalar(QStringLiteral("SELECT COUNT(*) FROM PROM_ART_COMPRA")));
+  EXPECT_EQ(Valor(1.0), Escalar(QStringLiteral("SELECT COUNT(*) FROM PROM_ART_VENTA")));
+}
+
 TEST_F(OfferImport, UnconvertibleDayEndsTheRunWithoutStoringTheOffer) {
   const auto r = Importa(OpcionImportacion::Ofertas, QStringLiteral("vrcofecto02.txt"),
                          {kIde, Com("0000001", "2012-07-16", "2012-07-31", "1"),

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "app/arranque.h"
+#include "app/importacion.h"
 #include "store/db/esquema.h"
 #include "support/recording_operator.h"
 #include "support/reloj_fijo.h"
@@ -238,8 +239,26 @@ TEST(Startup, MissingStoreDatabaseKeepsThePreviousHandles) {
   EXPECT_EQ("002", p.Empresa().IdEmpresa);
   EXPECT_EQ(tiendaAntes, p.Empresa().BddTienda);
   EXPECT_EQ(ins.Ruta("CMC00100.MDB"), p.Empresa().RutaComercial);
-  // The handles no longer belong to IdEmpresa: nothing may be imported.
+  // The handles no longer belong to IdEmpresa: nothing may be imported, by any caller.
   EXPECT_FALSE(p.EmpresaAbierta());
+  QTemporaryDir logs;
+  QFile oferta(logs.filePath("vrcofecto01.txt"));
+  ASSERT_TRUE(oferta.open(QIODevice::WriteOnly));
+  oferta.write("COM|1|PROMO|N|0000001|2012-08-01|2012-08-31|1.5|\r\n");
+  oferta.close();
+  relvano::OpcionesImportacion o;
+  o.opcion = relvano::OpcionImportacion::Ofertas;
+  o.fichero = oferta.fileName();
+  o.carpetaLogs = logs.path();
+  o.preguntar = false;
+  ins.operador.Limpia();
+  const auto r = relvano::ImportaFichero(p.Empresa(), o, ins.operador);
+  EXPECT_EQ(relvano::ResultadoImportacion::Estado::NoIniciada, r.estado);
+  EXPECT_EQ(QStringList{"La empresa 002 no está abierta: no se ha importado el fichero. Elija una "
+                        "empresa que se pueda abrir."},
+            ins.operador.Mensajes());
+  EXPECT_EQ(Valor(0.0), tiendaAntes->Escalar("select count(*) from PROM_ART_COMPRA"));
+  EXPECT_FALSE(QFile::exists(logs.filePath("OFERTAS.LOG")));
 }
 
 TEST(Startup, BrokenVatTableIsReportedAndLeavesTheCompanyClosed) {

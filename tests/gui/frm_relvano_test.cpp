@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -665,6 +666,26 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
   EXPECT_LT(W<QProgressBar>("barraProgreso")->value(), 1000);
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
+}
+
+// A shop's server or a script has no display: the answers that need no window come all the same.
+TEST(MainProgram, HelpAndVersionNeedNoDisplay) {
+  QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    entorno.remove(variable);
+  const struct {
+    const char* opcion;
+    const char* salida;
+  } casos[] = {{"--help", "Uso: relvano [opciones]\n"}, {"--version", "Actualizaciones NORVIA"}};
+  for (const auto& c : casos) {
+    QProcess p;
+    p.setProcessEnvironment(entorno);
+    p.start(RELVANO_GUI_PATH, {c.opcion});
+    ASSERT_TRUE(p.waitForFinished(60000)) << c.opcion;
+    EXPECT_EQ(QProcess::NormalExit, p.exitStatus()) << c.opcion;
+    EXPECT_EQ(0, p.exitCode()) << c.opcion;
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith(c.salida)) << c.opcion;
+  }
 }
 
 }  // namespace

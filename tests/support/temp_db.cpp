@@ -22,6 +22,7 @@ void EmpresaSobre(store::Empresa& e, TempDb& t, const Reloj* reloj) {
   e.RutaComercial = t.ruta();
   e.BddComercial = t.compartida();
   e.BddTienda = t.compartida();
+  e.Abierta = true;
   e.BddContable = t.compartida();
   e.reloj = reloj;
 }

@@ -29,19 +29,45 @@ bool EsBloqueo(const QSqlError& e) {
          texto.contains(QLatin1String("database table is locked"));
 }
 
-// SQLite reports column defaults as SQL text: 0, 1.5, 'EURO', NULL, CURRENT_DATE.
-Valor DefectoSqlite(const QVariant& texto) {
+// A number as the engine reads one from text: blanks around, a sign, digits with "."
+// as decimal point, an exponent.
+std::optional<double> NumeroSql(const QString& texto) {
+  static const QRegularExpression re(
+      QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
+  if (!re.match(texto).hasMatch()) return std::nullopt;
+  bool ok = false;
+  const double n = texto.trimmed().toDouble(&ok);  // QString::toDouble reads the C form
+  return ok ? std::optional<double>(n) : std::nullopt;
+}
+
+// The column takes numbers from text (INTEGER, REAL or NUMERIC affinity): its declared
+// type names no text or blob kind (the engine's rules, in their order).
+bool AfinidadNumerica(const QString& tipoDeclarado) {
+  const QString t = tipoDeclarado.toUpper();
+  if (t.contains(QLatin1String("INT"))) return true;
+  if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
+      t.contains(QLatin1String("TEXT")))
+    return false;
+  return !t.isEmpty() && !t.contains(QLatin1String("BLOB"));
+}
+
+// SQLite reports column defaults as SQL text: 0, 1.5, 'EURO', '2.5', NULL, CURRENT_DATE.
+// The value is the one the engine stores in a new row: a quoted number in a column of
+// numeric affinity (`REAL DEFAULT '2.5'`) is the number 2.5, never a text to be read
+// under the shops' regional settings.
+Valor DefectoSqlite(const QVariant& texto, const QString& tipoDeclarado) {
   if (texto.isNull()) return Valor();
   QString t = texto.toString().trimmed();
   while (t.startsWith(QLatin1Char('(')) && t.endsWith(QLatin1Char(')')))
     t = t.mid(1, t.size() - 2).trimmed();
   if (t.isEmpty() || t.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) return Valor();
   if (t.size() >= 2 && t.startsWith(QLatin1Char('\'')) && t.endsWith(QLatin1Char('\''))) {
-    return Database::DesdeColumna(t.mid(1, t.size() - 2).replace(QLatin1String("''"), QLatin1String("'")));
+    const QString literal = t.mid(1, t.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+    if (AfinidadNumerica(tipoDeclarado))
+      if (const auto n = NumeroSql(literal)) return Valor(*n);
+    return Database::DesdeColumna(literal);
   }
-  bool ok = false;
-  const double n = t.toDouble(&ok);
-  if (ok) return Valor(n);
+  if (const auto n = NumeroSql(t)) return Valor(*n);
   if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) return Valor(1.0);
   if (t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) return Valor(0.0);
   return Valor();  // an expression such as CURRENT_DATE: left to the engine
@@ -203,8 +229,9 @@ QVariant Database::AParametro(const Valor& v) {
       return t;
     }
     case Valor::Tipo::Numero: {
+      // Range first: converting a double outside qint64 (1E300 from a file) is undefined.
       const double n = v.numero();
-      if (n == static_cast<double>(static_cast<qint64>(n)) && std::abs(n) < 9.0e15)
+      if (std::abs(n) < 9.0e15 && n == static_cast<double>(static_cast<qint64>(n)))
         return static_cast<qlonglong>(n);
       return n;
     }
@@ -339,10 +366,10 @@ bool Database::ExisteTabla(QString tabla) {
   return existe;
 }
 
-const InfoTabla* Database::Tabla(const QString& tabla) {
+std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
   const QString clave = tabla.toUpper();
-  if (auto it = tablas_.find(clave); it != tablas_.end()) return it->has_value() ? &**it : nullptr;
-  std::optional<InfoTabla> info;
+  if (auto it = tablas_.constFind(clave); it != tablas_.constEnd()) return *it;
+  std::shared_ptr<const InfoTabla> info;
   if (ExisteTabla(tabla)) {
     InfoTabla t;
     t.nombre = tabla;
@@ -356,7 +383,7 @@ const InfoTabla* Database::Tabla(const QString& tabla) {
       std::vector<std::pair<int, QString>> clave;
       while (q.next()) {
         t.columnas << q.value(1).toString();
-        t.defectos.push_back(DefectoSqlite(q.value(4)));
+        t.defectos.push_back(DefectoSqlite(q.value(4), q.value(2).toString()));
         if (q.value(5).toInt() > 0) clave.emplace_back(q.value(5).toInt(), q.value(1).toString());
       }
       std::sort(clave.begin(), clave.end());
@@ -373,14 +400,14 @@ const InfoTabla* Database::Tabla(const QString& tabla) {
       const QSqlIndex pk = db_.primaryIndex(tabla);
       for (int i = 0; i < pk.count(); ++i) t.clave << pk.fieldName(i);
     }
-    info = std::move(t);
+    info = std::make_shared<const InfoTabla>(std::move(t));
   }
-  auto it = tablas_.insert(clave, std::move(info));
-  return it->has_value() ? &**it : nullptr;
+  tablas_.insert(clave, info);
+  return info;
 }
 
 bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
-  const InfoTabla* t = Tabla(tabla);
+  const auto t = Tabla(tabla);
   return t && t->Indice(campo) >= 0;
 }
 

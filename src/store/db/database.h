@@ -102,8 +102,9 @@ class Database : public std::enable_shared_from_this<Database> {
   bool ExisteTabla(QString tabla);
   // ExisteCampoTabla without a recordset: true when the table has the column.
   bool ExisteCampoTabla(const QString& tabla, const QString& campo);
-  // Columns, defaults and key of a table; nullptr when it does not exist.
-  const InfoTabla* Tabla(const QString& tabla);
+  // Columns, defaults and key of a table; nullptr when it does not exist. The object
+  // stays valid for as long as the caller holds it, whatever is learnt or forgotten later.
+  std::shared_ptr<const InfoTabla> Tabla(const QString& tabla);
   // Forgets what was learnt about tables (after the schema was changed).
   void OlvidaEsquema();
 
@@ -147,7 +148,7 @@ class Database : public std::enable_shared_from_this<Database> {
   bool enTransaccion_ = false;
   QSqlDatabase db_;
   QHash<QString, QSqlQuery*> sentencias_;
-  QHash<QString, std::optional<InfoTabla>> tablas_;  // key: upper-case table name
+  QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
   QHash<QString, bool> existeTabla_;
   QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
   // What a recordset's SQL text says: the table after FROM, and where "SELECT * FROM"

@@ -74,8 +74,8 @@ class Recordset {
 
   std::shared_ptr<Database> db_;
   QString sql_;
-  QString tabla_;                       // table that adds and edits go to
-  const InfoTabla* info_ = nullptr;     // its columns, defaults and key
+  QString tabla_;                                // table that adds and edits go to
+  std::shared_ptr<const InfoTabla> info_;        // its columns, defaults and key
   std::shared_ptr<const FormaResultado> forma_;  // columns of the result
   std::vector<std::vector<QVariant>> filas_;
   int pos_ = 0;

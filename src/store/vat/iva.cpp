@@ -107,14 +107,13 @@ void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha) {
 
   Database& bdd = BddComercial(empresa);
   if (bdd.ExisteTabla(QStringLiteral("IVA_FECHAS"))) {
-    // SQLite keeps dates as text that may carry a time after the day; compare the day only.
-    const QString sql =
-        bdd.EsSqlite()
-            ? QStringLiteral("SELECT * FROM IVA_FECHAS WHERE TIPO_IVA = ? AND substr(FECHA_INI, 1, 10) <= ? "
-                             "AND substr(FECHA_FIN, 1, 10) >= ?")
-            : QStringLiteral("SELECT * FROM IVA_FECHAS WHERE TIPO_IVA = ? AND FECHA_INI <= ? AND FECHA_FIN >= ?");
+    // A stored date may carry a time after the day (also through ODBC): a rate runs from
+    // the start of its first day to the end of its last, so compare with the next day.
+    const QString sql = QStringLiteral(
+        "SELECT * FROM IVA_FECHAS WHERE TIPO_IVA = ? AND FECHA_INI < ? AND FECHA_FIN >= ?");
     for (int slot = 1; slot <= 5; ++slot) {
-      Recordset rs = bdd.AbrirRecordset(sql, {Valor(QString::number(slot)), Valor(fecha), Valor(fecha)});
+      Recordset rs = bdd.AbrirRecordset(
+          sql, {Valor(QString::number(slot)), Valor(fecha.addDays(1)), Valor(fecha)});
       if (rs.HayRegistros()) {
         t.iva[slot - 1] = ValorNumerico(rs["VALOR_IVA"]);
         t.recargo[slot - 1] = ValorNumerico(rs["VALOR_RECARGO"]);
