@@ -17,7 +17,26 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 enum class Existencia { Existe, NoExiste, ErrorAcceso };
 
-fs::path RutaSistema(const QString& ruta) { return fs::path(ruta.toStdU16String()); }
+// Paths cross to the standard library in its native form: wide text on Windows, the
+// file system's bytes (as Qt encodes them) elsewhere; overloads pick the platform's.
+[[maybe_unused]] void ANativo(const QString& ruta, std::wstring& nativo) {
+  nativo = ruta.toStdWString();
+}
+void ANativo(const QString& ruta, std::string& nativo) {
+  nativo = QFile::encodeName(ruta).toStdString();
+}
+[[maybe_unused]] QString DesdeNativo(const std::wstring& nativo) {
+  return QString::fromStdWString(nativo);
+}
+QString DesdeNativo(const std::string& nativo) {
+  return QFile::decodeName(QByteArray::fromStdString(nativo));
+}
+
+fs::path RutaSistema(const QString& ruta) {
+  fs::path::string_type nativo;
+  ANativo(ruta, nativo);
+  return fs::path(std::move(nativo));
+}
 
 bool EsComodin(const QString& ruta) { return ruta.contains(u'*') || ruta.contains(u'?'); }
 

@@ -1,6 +1,7 @@
 #include "chainfile/conversion.h"
 
 #include "base/conversion.h"
+#include "base/regional.h"
 
 namespace relvano::chainfile {
 namespace {
@@ -19,34 +20,13 @@ std::optional<int> Digitos(const QString& s, qsizetype desde, qsizetype n) {
 
 }  // namespace
 
-QString QuitaBlancos(const QString& s) {
-  qsizetype inicio = 0;
-  qsizetype fin = s.size();
-  while (inicio < fin && s.at(inicio) == QLatin1Char(' ')) ++inicio;
-  while (fin > inicio && s.at(fin - 1) == QLatin1Char(' ')) --fin;
-  return s.mid(inicio, fin - inicio);
-}
-
-QString ExtraeCampo(QString& linea) {
-  const qsizetype p = linea.indexOf(QLatin1Char('|'));
-  QString campo;
-  if (p < 0) {
-    campo = std::move(linea);
-    linea = QString();
-  } else {
-    campo = linea.left(p);
-    linea.remove(0, p + 1);
-  }
-  return QuitaBlancos(campo);
-}
-
 double AsignaCurPuntoDec(QString& s) {
   s.replace(QLatin1Char('.'), QLatin1Char(','));
   return ValorNumerico(Valor(s));
 }
 
 std::optional<QDate> DimeFechaCorrecta(const QString& s) {
-  const QString t = QuitaBlancos(s);
+  const QString t = regional::QuitaBlancos(s);
   // Year from characters 1-4, month from 6-7, day from the last two: the separators
   // are whatever stands between them, so "2012-07-15" and "2012/07/15" read alike.
   // Any other length would make the parts overlap or leave characters unread.

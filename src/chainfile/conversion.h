@@ -6,15 +6,6 @@
 
 namespace relvano::chainfile {
 
-// `s` without blanks at either end. Only spaces are blanks in a chain file: a tab or
-// an LF at the edge of a field is part of its value.
-QString QuitaBlancos(const QString& s);
-
-// Takes the first field off `linea` and returns it without blanks (QuitaBlancos):
-// the text before the first "|"; `linea` keeps what follows that "|". With no "|"
-// left the whole rest is the field and `linea` becomes empty.
-QString ExtraeCampo(QString& linea);
-
 // A chain file number written with "." as decimal point: every "." of `s` becomes
 // "," (the argument itself is changed) and the result is read with ValorNumerico.
 // " 12.50 " gives 12.5 and leaves " 12,50 " in `s`.

@@ -1,5 +1,6 @@
 #include "chainfile/registro.h"
 
+#include "base/regional.h"
 #include "chainfile/conversion.h"
 
 namespace relvano::chainfile {
@@ -56,7 +57,7 @@ const QString& Registro::Campo(int n) const {
   return campos_[static_cast<size_t>(n - 1)];
 }
 
-QString Registro::Texto(int n) const { return QuitaBlancos(Campo(n)); }
+QString Registro::Texto(int n) const { return regional::QuitaBlancos(Campo(n)); }
 
 void Registro::Asigna(int n, const QString& valor) {
   if (n < 1 || n > NumCampos()) return;

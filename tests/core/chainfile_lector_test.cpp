@@ -139,27 +139,6 @@ TEST_F(ChainFileReader, OpenFailuresAndClosedReader) {
 
 // ---- Fields ---------------------------------------------------------------------
 
-TEST(ChainFileFields, ExtraeCampo) {
-  struct Caso {
-    QString linea, campo, resto;
-  };
-  const Caso casos[] = {
-      {"DET|a|", "DET", "a|"},
-      {"  a b  |rest", "a b", "rest"},
-      {"|x|", "", "x|"},
-      {"abc", "abc", ""},  // no separator left: the rest is the field
-      {"", "", ""},
-      {"\tx\t|", "\tx\t", ""},      // only spaces are blanks
-      {"\nDET|b|", "\nDET", "b|"},  // a joined record is not trimmed away
-  };
-  for (const auto& c : casos) {
-    SCOPED_TRACE(S(c.linea));
-    QString linea = c.linea;
-    EXPECT_EQ(c.campo, ExtraeCampo(linea));
-    EXPECT_EQ(c.resto, linea);
-  }
-}
-
 TEST(ChainFileFields, RecordCutsAndPadsByCharacters) {
   struct Caso {
     std::vector<int> anchos;

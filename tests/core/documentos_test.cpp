@@ -25,7 +25,6 @@ using relvano::store::DbError;
 using relvano::store::Empresa;
 using relvano::store::FacturaAlbaranProveedor;
 using relvano::store::NuevaFacturaProveedor;
-using relvano::store::PrecioNetoLinea;
 using relvano::store::Recordset;
 using relvano::testing::TempDb;
 
@@ -88,35 +87,6 @@ struct Tienda {
 };
 
 // ---- Net price of a line ---------------------------------------------------------------
-
-TEST(Documentos, NetPriceOfLine) {
-  TempDb t;
-  struct {
-    const char* nombre;
-    ColumnasLinCompras columnas;
-    double siva, dto, dto2, dto3, fijo;
-    double neto;
-  } casos[] = {
-      {"discounts cascade", {true, true, true, true}, 0, 10, 10, 0, 0, 81},
-      {"fixed discount last", {true, true, true, true}, 0, 10, 10, 0, 1, 80},
-      {"third discount", {true, true, true, true}, 0, 10, 10, 50, 0, 40.5},
-      {"stored net price kept", {true, true, true, true}, 55, 10, 10, 0, 1, 55},
-      {"older table ignores what it lacks", {false, false, false, true}, 55, 10, 10, 50, 1, 89},
-  };
-  for (const auto& c : casos) {
-    t.db().Ejecuta("delete from LIN_COMPRAS");
-    t.db().Ejecuta(
-        "insert into LIN_COMPRAS (PRECIO_ALB, PRECIO_SIVA_NETO, DTO_ART, DTO2_ART, DTO3_ART, "
-        "DTO_FIJO) values (100, ?, ?, ?, ?, ?)",
-        {Valor(c.siva), Valor(c.dto), Valor(c.dto2), Valor(c.dto3), Valor(c.fijo)});
-    auto rs = t.db().AbrirRecordset("select * from LIN_COMPRAS");
-    const auto p = PrecioNetoLinea(c.columnas, rs);
-    EXPECT_DOUBLE_EQ(100, p.precio) << c.nombre;
-    EXPECT_DOUBLE_EQ(c.neto, p.neto) << c.nombre;
-  }
-  CacheColumnasCompras cache;
-  EXPECT_TRUE(cache.De(t.db()).PrecioSivaNeto);
-}
 
 // ---- Invoice creation ----------------------------------------------------------------
 

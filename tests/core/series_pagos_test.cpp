@@ -88,16 +88,11 @@ TEST(Pagos, InstalmentsByDocumentType) {
       "insert into FACPR_DESGPAGCOB (EJERCICIO, SERIE, NUMERO, CODIGO, NUM_PAGCOBFACT) values "
       "('2012','1','7','1',2), ('2012','1','7','1',1), ('2012','1','7','2',1), "
       "('2012','2','7','1',1)");
-  t.db().Ejecuta(
-      "insert into FACCL_DESGPAGCOB (EJERCICIO, SERIE, NUMERO, NUM_PAGCOBFACT) values "
-      "('2012','1','7',1)");
   Recordset rs;
   AbreDesglosePagos(e, "FACPR", rs, "2012", "1", "7", "1", "001");
   ASSERT_EQ(2, rs.RecordCount());
   EXPECT_EQ(Valor(1), rs["NUM_PAGCOBFACT"]);  // in instalment order
   AbreDesglosePagos(e, "PR", rs, "2012", "1", "7", "2", "001");
-  EXPECT_EQ(1, rs.RecordCount());
-  AbreDesglosePagos(e, "FACCL", rs, "2012", "1", "7", "", "001");
   EXPECT_EQ(1, rs.RecordCount());
   AbreDesglosePagos(e, "FACPR", rs, "", "", "", "", "001");
   EXPECT_TRUE(rs.Abierto());

@@ -23,8 +23,6 @@ using relvano::store::CalculaCosteMedio;
 using relvano::store::CargaConfPrograma;
 using relvano::store::Database;
 using relvano::store::DatosCosteMedio;
-using relvano::store::DimeDtoComercial;
-using relvano::store::DimeStockTotal;
 using relvano::store::Empresa;
 using relvano::store::LineaStock;
 using relvano::testing::RecordingOperator;
@@ -126,27 +124,6 @@ TEST(Stock, DirectUpdateOfMissingArticleInMainWarehouseIsReported) {
   ActualizaStock(s.e, s.op, "ZZ", 1, "");
   EXPECT_EQ(QStringList{QStringLiteral("Error en Artículo: El artículo ZZ no existe.")},
             s.op.Mensajes());
-}
-
-TEST(Stock, TotalAddsEveryWarehouse) {
-  Tienda s;
-  s.Articulo("A1", 4);
-  s.Articulo("A2", 0);
-  s.db().Ejecuta("update ARTICULOS set STOCKACTUAL = NULL where CODIGO = 'A2'");
-  s.db().Ejecuta(
-      "insert into ARTICULOS_STOCK (CODIGO_ART, ALMACEN, STOCKACTUAL) values "
-      "('A1','2',3), ('A1','3',-1), ('A2','2',NULL)");
-  EXPECT_EQ(6, DimeStockTotal(s.db(), "A1"));
-  EXPECT_EQ(0, DimeStockTotal(s.db(), "A2"));
-  EXPECT_EQ(0, DimeStockTotal(s.db(), "NOPE"));
-}
-
-TEST(Stock, CommercialDiscountOfSupplier) {
-  Tienda s;
-  s.db().Ejecuta("insert into PROVEEDORES (CODIGO, DTO_COM) values ('1', 7.5), ('2', NULL)");
-  EXPECT_EQ(7.5, DimeDtoComercial(s.db(), "1"));
-  EXPECT_EQ(0, DimeDtoComercial(s.db(), "2"));
-  EXPECT_EQ(0, DimeDtoComercial(s.db(), "9"));
 }
 
 // ---- Average cost --------------------------------------------------------------------

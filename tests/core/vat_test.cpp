@@ -183,19 +183,6 @@ TEST(Vat, OtherTaxUsesCurrentRatesOnEveryDate) {
   EXPECT_EQ(5, iva);
 }
 
-TEST(Vat, DateTextsAreReadDayFirstOrIso) {
-  Tienda s;
-  CargaTablaIva(s.e);
-  TiposIva t;
-  CargaIvaFecha(s.e, t, QString("30/06/2010"));
-  EXPECT_EQ(16, t.iva[0]);
-  CargaIvaFecha(s.e, t, QString("2010-07-01"));
-  EXPECT_EQ(18, t.iva[0]);
-  CargaIvaFecha(s.e, t, QString(""));
-  EXPECT_EQ(16, t.iva[0]);
-  EXPECT_THROW(CargaIvaFecha(s.e, t, QString("31/02/2010")), std::invalid_argument);
-}
-
 TEST(Vat, AsignaIvaLineaWritesTheLineColumnsOfPurchaseAndSaleLinesOnly) {
   Tienda s;
   CargaTablaIva(s.e);

@@ -78,20 +78,4 @@ void ActualizaStock(Empresa& empresa, Operador& operador, const QString& codigo,
   rs.GrabarRegistro();
 }
 
-double DimeStockTotal(Database& bddTienda, const QString& codigo) {
-  Recordset rs;
-  if (!ExisteArticulo(bddTienda, rs, codigo)) return 0;
-  const double principal = ValorNumerico(rs[QStringLiteral("STOCKACTUAL")]);
-  const Valor otros = bddTienda.Escalar(
-      QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
-      {Valor(codigo)});
-  return principal + ValorNumerico(otros);
-}
-
-double DimeDtoComercial(Database& bddTienda, const QString& proveedor) {
-  Recordset rs;
-  if (!ExisteProveedor(bddTienda, rs, proveedor)) return 0;
-  return ValorNumerico(rs[QStringLiteral("DTO_COM")]);
-}
-
 }  // namespace relvano::store

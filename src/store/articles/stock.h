@@ -31,12 +31,4 @@ void ActualizaStockLinea(Empresa& empresa, Operador& operador, const LineaStock&
 void ActualizaStock(Empresa& empresa, Operador& operador, const QString& codigo, double cantidad,
                     const QString& almacen);
 
-// DimeStockTotal: the article's stock in every warehouse: ARTICULOS.STOCKACTUAL plus the
-// sum of its ARTICULOS_STOCK rows (Null as 0); 0 when the article does not exist.
-double DimeStockTotal(Database& bddTienda, const QString& codigo);
-
-// DimeDtoComercial: PROVEEDORES.DTO_COM of the supplier as a number; 0 when the
-// supplier does not exist or has none.
-double DimeDtoComercial(Database& bddTienda, const QString& proveedor);
-
 }  // namespace relvano::store

@@ -106,21 +106,6 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
   albaran.GrabarRegistro();
 }
 
-PrecioLinea PrecioNetoLinea(const ColumnasLinCompras& columnas, const Recordset& linea) {
-  PrecioLinea p;
-  p.precio = ValorNumerico(linea[QStringLiteral("PRECIO_ALB")]);
-  if (columnas.PrecioSivaNeto) {
-    p.neto = ValorNumerico(linea[QStringLiteral("PRECIO_SIVA_NETO")]);
-    if (p.neto != 0) return p;
-  }
-  p.neto = p.precio;
-  p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO_ART")]) / 100;
-  if (columnas.Dto2) p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO2_ART")]) / 100;
-  if (columnas.Dto3) p.neto -= p.neto * ValorNumerico(linea[QStringLiteral("DTO3_ART")]) / 100;
-  if (columnas.DtoFijo) p.neto -= ValorNumerico(linea[QStringLiteral("DTO_FIJO")]);
-  return p;
-}
-
 BaseDatosDocumento AbreBaseDatosAlbaran(const Empresa& empresa, const QString& /*ejercicio*/,
                                         const QString& serie, const QString& /*numero*/,
                                         const QString& /*codigo*/, const QString& idEmpresa) {

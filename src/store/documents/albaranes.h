@@ -36,19 +36,6 @@ bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& 
 void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString& ejercicio,
                              const QString& serie, const QString& numero, const QString& codigo);
 
-// Unit prices of one purchase line.
-struct PrecioLinea {
-  double precio = 0;  // PRECIO_ALB
-  double neto = 0;    // after the line's discounts
-};
-
-// PrecioNetoLinea: the gross and net unit price of the LIN_COMPRAS line current in
-// `linea`. A stored PRECIO_SIVA_NETO other than 0 is the net price as it stands;
-// otherwise the discounts apply one after another on the previous result: DTO_ART,
-// DTO2_ART and DTO3_ART (percent) and last DTO_FIJO (per unit), each only where
-// `columnas` says the table has it. Null values count 0.
-PrecioLinea PrecioNetoLinea(const ColumnasLinCompras& columnas, const Recordset& linea);
-
 // AbreBaseDatosAlbaran: the database that holds the delivery note, and its file name.
 BaseDatosDocumento AbreBaseDatosAlbaran(const Empresa& empresa, const QString& ejercicio,
                                         const QString& serie, const QString& numero,

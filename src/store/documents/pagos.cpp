@@ -28,12 +28,6 @@ void AbreDesglosePagos(const Empresa& empresa, const QString& tipoDocumento, Rec
         QStringLiteral("select * from FACPR_DESGPAGCOB WHERE [EJERCICIO] = ? AND [SERIE] = ?"
                        " AND NUMERO = ? AND CODIGO = ? ORDER BY NUM_PAGCOBFACT"),
         {Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)});
-  } else if (tipoDocumento == u"FACCL" || tipoDocumento == u"CL") {
-    Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
-    rs = bdd.AbrirRecordset(
-        QStringLiteral("select * from FACCL_DESGPAGCOB WHERE [EJERCICIO] = ? AND [SERIE] = ?"
-                       " AND NUMERO = ? ORDER BY NUM_PAGCOBFACT"),
-        {Valor(ejercicio), Valor(serie), Valor(numero)});
   } else {
     rs = Recordset();
   }

@@ -21,7 +21,6 @@ int NumeroFormasPagoProveedor(Database& bddTienda, Recordset& rs, const QString&
 // AbreDesglosePagos: opens the instalments of an invoice into `rs`, by number
 // (NUM_PAGCOBFACT) so that the last one is the one numbered last:
 // - "FACPR"/"PR": FACPR_DESGPAGCOB by EJERCICIO, SERIE, NUMERO and CODIGO (the supplier);
-// - "FACCL"/"CL": FACCL_DESGPAGCOB by EJERCICIO, SERIE, NUMERO;
 // - any other type: `rs` is left closed.
 // With empty key values the recordset is empty and serves for adding instalments.
 // The database is that of the document's series (BaseDatosDeDocumento).

@@ -1,6 +1,5 @@
 #include "store/vat/iva.h"
 
-#include <QRegularExpression>
 #include <stdexcept>
 
 #include "base/regional.h"
@@ -126,20 +125,6 @@ void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha) {
     t.iva[i] = nuevo ? kIvaDesdeJulio2010[i] : kIvaAntesJulio2010[i];
     t.recargo[i] = kRecargo2010[i];
   }
-}
-
-void CargaIvaFecha(const Empresa& empresa, TiposIva& t, const QString& fecha) {
-  const QString texto = fecha.trimmed();
-  if (texto.isEmpty()) return CargaIvaFecha(empresa, t, QDate());
-  static const QRegularExpression kIso(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})"));
-  QDate dia;
-  if (const auto m = kIso.match(texto); m.hasMatch()) {
-    dia = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-  } else if (const auto leida = regional::LeeFecha(texto, empresa.Hoy())) {
-    dia = *leida;
-  }
-  if (!dia.isValid()) throw std::invalid_argument("fecha no válida: " + texto.toStdString());
-  CargaIvaFecha(empresa, t, dia);
 }
 
 bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, double& iva,

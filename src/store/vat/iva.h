@@ -27,10 +27,6 @@ void CargaTablaIva(Empresa& empresa);
 // 1 to 3 (18/16, 8/7, 4/4 % VAT; surcharges 4, 1 and 0.5 whatever the date).
 void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha);
 
-// The same with the date as text: "" means today; "dd/mm/yyyy" (day first) or
-// "yyyy-mm-dd". Throws std::invalid_argument for a text that is not a date.
-void CargaIvaFecha(const Empresa& empresa, TiposIva& t, const QString& fecha);
-
 // DimeIvaFecha: the VAT and surcharge percentages of `codigo` on `fecha`; both 0 for
 // "0" and for any text other than "1" to "5". Always returns true.
 bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, double& iva,
