@@ -13,7 +13,7 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
   return chainfile::BucleLectura(
       ruta, tipos,
       [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int linea) {
-        ctx.unidad.Linea([&] { aplica(indice, det, ide, linea); });
+        ctx.unidad.Linea(linea, [&] { aplica(indice, det, ide, linea); });
       },
       lectura);
 }
