@@ -73,18 +73,29 @@ QStringList Articulos(const char* op, int n, int chkTras = 0, int desde = 1) {
   return l;
 }
 
-// An invoice of `n` lines of an article the store does not have; its total does not match.
-QStringList Factura(int n) {
+// An invoice line of `cantidad` x `precio` of supplier reference `ref`, VAT class `clase`.
+QString Lin(const char* ref, const char* clase, const char* cantidad, const char* precio,
+            const char* base) {
+  return Linea({"LIN",      ref,        ref,      clase,       "N",        "0000000",
+                "0000000",  "N",        cantidad, "000000000", "0000",     "0000",
+                "0000",     "0000",     "00",     "00000000",  "00000000", precio,
+                "00000000", "00000000", "N",      base});
+}
+
+// An invoice of total `total` whose lines are `lineas`, with its CHK line.
+QStringList Factura(const char* total, const QStringList& lineas) {
   QStringList l{kIdeFactura, Linea({"CAB", "ABC00001234", "2026-11-30", "00001", "N", "N", "N",
                                     "0000000000", "000001", "00000", "000000", "00000", "NORVIA",
-                                    "00000000", "1.00", "0000000000"})};
-  for (int i = 0; i < n; ++i)
-    l << Linea({"LIN",      "8000001",  "8000001", "A",         "N",        "0000000",
-                "0000000",  "N",        "1.000",   "000000000", "0000",     "0000",
-                "0000",     "0000",     "00",      "00000000",  "00000000", "1.00",
-                "00000000", "00000000", "N",       "1.00"});
-  l << Chk(l.size() + 1);
+                                    "00000000", total, "0000000000"})};
+  l << lineas << Chk(l.size() + lineas.size() + 1);
   return l;
+}
+
+// An invoice of `n` lines of an article the store does not have; its total does not match.
+QStringList Factura(int n) {
+  QStringList lineas;
+  for (int i = 0; i < n; ++i) lineas << Lin("8000001", "A", "1.000", "1.00", "1.00");
+  return Factura("1.00", lineas);
 }
 
 // Asked after every line; runs `alLlegar` once the run reaches line `linea` and sleeps
@@ -262,21 +273,11 @@ class OperadorQueAbreLector final : public RecordingOperator {
 
 TEST_F(Concurrencia, AReaderThatHoldsOnEndsTheRunAfterTheWaitWithNothingOfTheUnitKept) {
   // The demo's invoice, whose total matches: both units run.
-  const QStringList facturaQueCuadra{
-      kIdeFactura,
-      Linea({"CAB", "ABC00001234", "2026-11-30", "00001", "N", "N", "N", "0000000000", "000001",
-             "00000", "000000", "00000", "NORVIA", "00000000", "20.68", "0000000000"}),
-      Linea({"LIN",      "3000015",  "3000015", "A",         "N",        "0000000",
-             "0000000",  "N",        "2.000",   "000000000", "0000",     "0000",
-             "0000",     "0000",     "00",      "00000000",  "00000000", "5.72",
-             "00000000", "00000000", "N",       "11.44"}),
-      Linea({"LIN",      "4000012",  "4000012", "B",         "N",        "0000000",
-             "0000000",  "N",        "10.000",  "000000000", "0000",     "0000",
-             "0000",     "0000",     "00",      "00000000",  "00000000", "0.69",
-             "00000000", "00000000", "N",       "6.90"}),
-      Linea({"IMP", "A", "1800", "0000", "11.44", "2.06", "0.00"}),
-      Linea({"IMP", "B", "1800", "0000", "6.90", "0.28", "0.00"}),
-      Chk(7)};
+  const QStringList facturaQueCuadra =
+      Factura("20.68", {Lin("3000015", "A", "2.000", "5.72", "11.44"),
+                        Lin("4000012", "B", "10.000", "0.69", "6.90"),
+                        Linea({"IMP", "A", "1800", "0000", "11.44", "2.06", "0.00"}),
+                        Linea({"IMP", "B", "1800", "0000", "6.90", "0.28", "0.00"})});
   struct Caso {
     const char* nombre;
     OpcionImportacion opcion;

@@ -198,10 +198,17 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
     // busy timeout and, refused, is put off silently to the next, so that a long
     // transaction would wait as long as another program reads. Kept in memory, the
     // only waits are at BEGIN (for another writer) and at COMMIT (for the readers).
-    // A setting of this connection only; the file is not changed.
-    if (!q.exec(QStringLiteral("PRAGMA cache_spill = OFF"))) {
-      if (error) *error = q.lastError().text();
-      return nullptr;
+    // A setting of this connection only; the file is not changed. The threshold first:
+    // with only the switch off, the engine would still search its list of changed pages
+    // for one to write out at every page the cache grows by past its size.
+    // The cache is made room for those changes too (16 MB, the engine's default is 2 MB):
+    // else they would push the unchanged pages out of it, to be read again and again.
+    for (const char* pragma : {"PRAGMA cache_spill = 2147483647", "PRAGMA cache_spill = OFF",
+                               "PRAGMA cache_size = -16384"}) {
+      if (!q.exec(QString::fromLatin1(pragma))) {
+        if (error) *error = q.lastError().text();
+        return nullptr;
+      }
     }
     d->esperaBloqueoMs_ = opciones.esperaBloqueoMs;
   }
