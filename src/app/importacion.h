@@ -39,8 +39,12 @@ struct ResultadoImportacion {
     FacturaNoCreada,  // an invoice file ended without its invoice created
   };
   Estado estado = Estado::NoIniciada;
-  QString rutaLog;          // the run log's full name, once opened
-  QString error;            // what ended the run, for Estado::Error
+  QString rutaLog;  // the run log's full name, once opened
+  QString error;    // what ended the run, for Estado::Error
+  // The database holds the file applied up to this line (every line up to it handled and
+  // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in
+  // error can be taken up after it.
+  int lineaAplicada = 0;
   bool verResumen = false;  // the operator asked to see the log (window only)
 };
 

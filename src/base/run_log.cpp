@@ -1,33 +1,64 @@
 #include "base/run_log.h"
 
 namespace relvano {
+namespace {
+// Lines not held are written in blocks of about this size.
+constexpr qsizetype kBloque = 64 * 1024;
+}  // namespace
 
 RunLog::~RunLog() { Cierra(); }
 
 bool RunLog::Abre(const QString& ruta, QString* error) {
   Cierra();
   auto file = std::make_unique<QFile>(ruta);
-  if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
     if (error) *error = file->errorString();
     return false;
   }
   file_ = std::move(file);
   ruta_ = ruta;
+  pendiente_.clear();
+  retiene_ = false;
+  error_.clear();
   return true;
 }
 
 void RunLog::Escribe(const QString& texto) {
-  if (!file_) return;
-  QByteArray bytes = texto.toUtf8();
-  bytes.append("\r\n", 2);
-  file_->write(bytes);
+  if (!file_ || !error_.isEmpty()) return;
+  pendiente_.append(texto.toUtf8());
+  pendiente_.append("\r\n", 2);
+  if (!retiene_ && pendiente_.size() >= kBloque) Vacia();
 }
 
-void RunLog::Cierra() {
-  if (!file_) return;
-  file_->flush();
+void RunLog::Retiene() { retiene_ = true; }
+
+void RunLog::Libera() {
+  if (!Vacia()) throw ErrorLog(error_);
+}
+
+void RunLog::Descarta() { pendiente_.clear(); }
+
+bool RunLog::Vacia() {
+  if (!file_ || !error_.isEmpty()) return error_.isEmpty();
+  if (pendiente_.isEmpty()) return true;
+  const qint64 escritos = file_->write(pendiente_);
+  const bool completo = escritos == pendiente_.size();
+  pendiente_.clear();
+  if (!completo || !file_->flush() || file_->error() != QFileDevice::NoError) {
+    error_ = QStringLiteral("no se puede escribir en el fichero ") + ruta_ + QStringLiteral(" (") +
+             file_->errorString() + QStringLiteral(").");
+    return false;
+  }
+  return true;
+}
+
+bool RunLog::Cierra() {
+  if (!file_) return error_.isEmpty();
+  Vacia();
   file_->close();
   file_.reset();
+  retiene_ = false;
+  return error_.isEmpty();
 }
 
 }  // namespace relvano

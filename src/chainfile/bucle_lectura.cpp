@@ -97,7 +97,12 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
       llena(chk, linea);
       contexto.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
       resultado.vioTrailer = true;
-      contexto.operador.Mensaje(MensajeCuenta(cuenta, chk), Operador::Icono::Informacion);
+      // The message commits what was applied: a failure there is a failure at this line.
+      try {
+        contexto.operador.Mensaje(MensajeCuenta(cuenta, chk), Operador::Icono::Informacion);
+      } catch (const std::exception& e) {
+        throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+      }
     }
     resto = std::move(linea);
 

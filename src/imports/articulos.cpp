@@ -1,6 +1,7 @@
 #include "imports/articulos.h"
 
 #include <QDir>
+#include <memory>
 
 #include "base/conversion.h"
 #include "imports/cadena.h"
@@ -220,15 +221,19 @@ bool ExisteSubGrupo(store::Database& bdd, store::Recordset& rd, const QString& f
 }
 
 chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImportacion& ctx) {
-  RunLog bajas;
+  auto registro = std::make_unique<RunLog>();
   QString error;
-  const QString rutaBajas =
-      QDir(ctx.carpetaLogs)
-          .filePath(QStringLiteral("BAJAS_") + ctx.nombreFicheroImportado + QStringLiteral(".LOG"));
-  if (!bajas.Abre(rutaBajas, &error))
-    throw std::runtime_error(
-        (QStringLiteral("No se puede crear el fichero ") + rutaBajas + QStringLiteral(": ") + error)
-            .toStdString());
+  const QString rutaBajas = QDir(ctx.carpetaLogs)
+                                .filePath(QStringLiteral("BAJAS_") + ctx.nombreFicheroImportado +
+                                          QStringLiteral(".LOG"));
+  if (!registro->Abre(rutaBajas, &error))
+    throw std::runtime_error((QStringLiteral("No se puede crear el fichero ") + rutaBajas +
+                              QStringLiteral(": ") + error)
+                                 .toStdString());
+  // The removals are told as the run log tells them, once committed: the unit keeps the
+  // log until its last commit.
+  RunLog& bajas = *registro;
+  ctx.unidad.Adopta(std::move(registro));
   bajas.Escribe(QStringLiteral("BAJAS REALIZADAS CON EL FICHERO ") + ctx.nombreFicheroImportado);
   bajas.Escribe(QString());
 

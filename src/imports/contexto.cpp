@@ -13,7 +13,7 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
   return chainfile::BucleLectura(
       ruta, tipos,
       [&](int indice, const chainfile::Registro& det, const chainfile::Registro& ide, int linea) {
-        ctx.unidad.Linea([&] {
+        ctx.unidad.Linea(linea, [&] {
           // Every row a line writes is keyed by its article: without one nothing is written.
           const int campo = tipos[static_cast<size_t>(indice)].campoArticulo;
           if (campo > 0 && det.Texto(campo).isEmpty()) {

@@ -61,12 +61,15 @@ struct UnidadAbandonada {
   enum class Motivo { Cancelada, SinControl } motivo;
 };
 
-// Runs `aplica` as one all-or-nothing unit, stores it and then shows its messages. A
-// failure undoes it, drops its messages and goes on as ErrorEnLinea of `linea()`.
+// Runs `aplica` as one all-or-nothing unit that begins at line `primera` of the file,
+// stores it and then shows its messages. A failure undoes it, drops its messages and
+// goes on as ErrorEnLinea of `linea()`. Nothing in a unit waits for the operator: the
+// lock is held as long as the unit's own work takes.
 template <typename F, typename L>
-void Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, L&& linea, F&& aplica) {
+void Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L&& linea,
+            F&& aplica) {
   try {
-    ctx.unidad.Linea(std::forward<F>(aplica));
+    ctx.unidad.Linea(primera, std::forward<F>(aplica));
     ctx.unidad.Confirma();
   } catch (const chainfile::ErrorEnLinea&) {
     diferido.Descarta();
@@ -295,7 +298,7 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
 
   OperadorDiferido diferido(f.ctx.operador);
   Unidad(
-      f.ctx, diferido, [linea] { return linea; },
+      f.ctx, diferido, linea, [linea] { return linea; },
       [&] {
         {
           AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
@@ -381,7 +384,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
 
   try {
     Unidad(
-        ctx, diferido, [&] { return cuenta; },
+        ctx, diferido, cuenta, [&] { return cuenta; },
         [&] {
           if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
           creado = CreaAlbaranProveedor(f);
@@ -415,6 +418,8 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
               llena(chk, control);
               store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
                                                kProveedor, empresa.IdEmpresa);
+              // The CHK line is applied once its invoice is created as well.
+              ctx.unidad.Hecha(cuenta - 1);
               return;
             }
             if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};

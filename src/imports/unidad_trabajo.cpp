@@ -1,5 +1,6 @@
 #include "imports/unidad_trabajo.h"
 
+#include <QThread>
 #include <algorithm>
 
 namespace relvano::imports {
@@ -7,14 +8,14 @@ namespace {
 const QString kSavepoint = QStringLiteral("RELVANO_LINEA");
 }  // namespace
 
-UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo,
-                             qint64 duracionGrupoMs)
-    : db_(db),
-      simular_(simular),
-      lineasPorGrupo_(std::max(1, lineasPorGrupo)),
-      duracionGrupoMs_(duracionGrupoMs) {}
+UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, Opciones opciones)
+    : db_(db), simular_(simular), opciones_(opciones) {
+  opciones_.lineasPorGrupo = std::max(1, opciones_.lineasPorGrupo);
+}
 
 UnidadTrabajo::~UnidadTrabajo() {
+  if (db_.EnTransaccion())
+    for (RunLog* log : logs_) log->Descarta();
   try {
     db_.Rollback();
   } catch (...) {
@@ -22,14 +23,36 @@ UnidadTrabajo::~UnidadTrabajo() {
   }
 }
 
-void UnidadTrabajo::Abre() {
-  if (!db_.EnTransaccion()) {
-    db_.Begin();
-    grupo_.start();
-  }
+void UnidadTrabajo::RetieneLog(RunLog& log) {
+  if (simular_) return;
+  log.Retiene();
+  logs_.push_back(&log);
 }
 
-void UnidadTrabajo::EmpiezaLinea() {
+void UnidadTrabajo::Adopta(std::unique_ptr<RunLog> log) {
+  RetieneLog(*log);
+  propios_.push_back(std::move(log));
+}
+
+void UnidadTrabajo::Abre() {
+  if (db_.EnTransaccion()) return;
+  if (libre_.isValid() && opciones_.pausaMs > 0) {
+    const qint64 libre = libre_.elapsed();
+    if (libre < opciones_.pausaMs &&
+        retenido_.elapsed() - libre >= std::max<qint64>(opciones_.duracionGrupoMs, 1))
+      QThread::msleep(static_cast<unsigned long>(opciones_.pausaMs - libre));
+    if (libre_.elapsed() >= opciones_.pausaMs) retenido_.invalidate();
+  }
+  if (!retenido_.isValid()) retenido_.start();
+  db_.Begin();
+  grupo_.start();
+  inicioGrupo_ = numeroLinea_;
+}
+
+void UnidadTrabajo::EmpiezaLinea(int numero) {
+  numeroLinea_ = numero;
+  hechaEnLinea_ = numero;
+  deshechaDesde_ = 0;
   Abre();
   db_.Savepoint(kSavepoint);
   enLinea_ = true;
@@ -39,8 +62,10 @@ void UnidadTrabajo::TerminaLinea() {
   db_.ReleaseSavepoint(kSavepoint);
   enLinea_ = false;
   ++pendientes_;
-  if (pendientes_ >= lineasPorGrupo_ ||
-      (duracionGrupoMs_ > 0 && grupo_.isValid() && grupo_.elapsed() >= duracionGrupoMs_))
+  hecha_ = std::max(hecha_, hechaEnLinea_);
+  if (pendientes_ >= opciones_.lineasPorGrupo ||
+      (opciones_.duracionGrupoMs > 0 && grupo_.isValid() &&
+       grupo_.elapsed() >= opciones_.duracionGrupoMs))
     Confirma();
 }
 
@@ -49,28 +74,49 @@ void UnidadTrabajo::DeshaceLinea() noexcept {
   try {
     db_.RollbackToSavepoint(kSavepoint);
     db_.ReleaseSavepoint(kSavepoint);
+    deshechaDesde_ = numeroLinea_;
   } catch (...) {
     // The engine may already have dropped the whole transaction (some errors end it):
     // then there is nothing of the line left to undo, and the earlier lines of the
-    // group are gone with it, so start clean.
-    try {
-      db_.Rollback();
-    } catch (...) {
-    }
-    pendientes_ = 0;
+    // group are gone with it.
+    PierdeGrupo();
   }
+}
+
+void UnidadTrabajo::PierdeGrupo() noexcept {
+  deshechaDesde_ = inicioGrupo_;
+  try {
+    db_.Rollback();
+  } catch (...) {
+  }
+  pendientes_ = 0;
+  hecha_ = confirmada_;
+  for (RunLog* log : logs_) log->Descarta();
 }
 
 void UnidadTrabajo::Confirma() {
   if (simular_) return;
-  if (enLinea_ && db_.EnTransaccion()) db_.ReleaseSavepoint(kSavepoint);
-  db_.Commit();
+  if (db_.EnTransaccion()) {
+    try {
+      if (enLinea_) db_.ReleaseSavepoint(kSavepoint);
+      db_.Commit();
+    } catch (...) {
+      // A commit that failed is not tried again (it would wait for the other programs
+      // once more): the group is undone and the failure goes on.
+      enLinea_ = false;
+      PierdeGrupo();
+      throw;
+    }
+    libre_.start();
+  }
   pendientes_ = 0;
+  confirmada_ = std::max(confirmada_, hecha_);
+  for (RunLog* log : logs_) log->Libera();
 }
 
 void UnidadTrabajo::Reanuda() {
   if (simular_ || !enLinea_ || db_.EnTransaccion()) return;
-  db_.Begin();
+  Abre();
   db_.Savepoint(kSavepoint);
 }
 
@@ -78,7 +124,7 @@ void UnidadTrabajo::Termina() {
   if (simular_) {
     db_.Rollback();
   } else {
-    db_.Commit();
+    Confirma();
   }
   pendientes_ = 0;
 }

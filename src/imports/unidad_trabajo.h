@@ -2,9 +2,12 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/operador.h"
+#include "base/run_log.h"
 #include "store/db/database.h"
 
 namespace relvano::imports {
@@ -18,15 +21,29 @@ namespace relvano::imports {
 //   when a duration is given, once it has been open that long: every commit waits for
 //   the disk, so a fixed small group would cost a run most of its time on a slow disk,
 //   while a bound in time keeps the other programs' wait for the lock short whatever
-//   the speed of the lines;
+//   the speed of the lines. The number of lines bounds the memory of a group, whose
+//   changes stay in memory until it commits (see Database::Abrir);
+// - a program waiting for the lock only tries now and then (the engine's busy handler
+//   sleeps up to 100 ms between attempts), so a lock taken again at once after each
+//   commit would keep it out for the whole run. Once the lock has been held for a
+//   group's duration, the next group does not begin before a pause has passed since the
+//   commit; the pause is taken only when another group begins;
+// - the log's lines are held with the changes they tell of (RunLog::Retiene) and
+//   written when these are committed; undone, the changes take their lines with them;
 // - a simulation works inside one transaction that is rolled back at the end.
 class UnidadTrabajo {
  public:
-  // `lineasPorGrupo`: applied lines committed together at most (at least 1).
-  // `duracionGrupoMs`: when above 0, a group is also committed after the line that
-  // ends this long after the group's transaction began.
-  UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo = 500,
-                qint64 duracionGrupoMs = 0);
+  struct Opciones {
+    int lineasPorGrupo = 500;    // applied lines committed together at most (at least 1)
+    qint64 duracionGrupoMs = 0;  // above 0: a group also ends after the line that ends this
+                                 // long after its transaction began
+    qint64 pausaMs = 0;          // above 0: how long the database is left free after the
+                                 // lock has been held for duracionGrupoMs
+  };
+
+  UnidadTrabajo(store::Database& db, bool simular, Opciones opciones);
+  UnidadTrabajo(store::Database& db, bool simular, int lineasPorGrupo = 500)
+      : UnidadTrabajo(db, simular, Opciones{lineasPorGrupo, 0, 0}) {}
   // Rolls back whatever Termina did not settle (an unexpected exit). Never throws.
   ~UnidadTrabajo();
   UnidadTrabajo(const UnidadTrabajo&) = delete;
@@ -34,11 +51,19 @@ class UnidadTrabajo {
 
   bool Simulando() const { return simular_; }
 
-  // Runs `aplica` as one line. When it throws, what it wrote is undone and the
-  // exception goes on unchanged; lines applied before stay applied.
+  // Holds the lines of `log` with the changes not yet committed (not in a simulation,
+  // whose log says first that nothing is kept). `log` must outlive the unit.
+  void RetieneLog(RunLog& log);
+  // The same for a log the unit then owns and closes when it ends.
+  void Adopta(std::unique_ptr<RunLog> log);
+
+  // Runs `aplica` as one line (or one all-or-nothing unit) that begins at line `numero`
+  // of the file and, applied, leaves the file handled up to that line or to the one
+  // given to Hecha inside it. When it throws, what it wrote is undone and the exception
+  // goes on unchanged; lines applied before stay applied.
   template <typename F>
-  void Linea(F&& aplica) {
-    EmpiezaLinea();
+  void Linea(int numero, F&& aplica) {
+    EmpiezaLinea(numero);
     try {
       std::forward<F>(aplica)();
     } catch (...) {
@@ -47,31 +72,57 @@ class UnidadTrabajo {
     }
     TerminaLinea();
   }
+  template <typename F>
+  void Linea(F&& aplica) {
+    Linea(0, std::forward<F>(aplica));
+  }
+  // Inside Linea: once applied, the unit leaves the file handled up to `linea`.
+  void Hecha(int linea) { hechaEnLinea_ = linea; }
 
   // Commits what has been applied so far (nothing in a simulation) and leaves no
   // transaction open. Inside a line, what the line wrote before is committed with it
-  // and the line must be resumed (Reanuda) before it writes again. Throws DbError.
+  // and the line must be resumed (Reanuda) before it writes again. Throws DbError
+  // when the commit fails: the whole group is then undone (see DeshechaDesde). Throws
+  // ErrorLog when the log lines of the committed group cannot be written.
   void Confirma();
   // Inside a line interrupted by Confirma: opens its transaction and savepoint again.
   void Reanuda();
 
   // End of the run: commits everything applied, or rolls it all back in a
-  // simulation. Throws DbError when the commit fails (then nothing pending is kept).
+  // simulation. Throws as Confirma.
   void Termina();
+
+  // The database holds the file applied up to this line (every line up to it handled,
+  // its changes committed); 0 when none.
+  int LineaConfirmada() const { return confirmada_; }
+  // After a failure: the first line of the file whose changes were undone with the
+  // failing line's (a whole group lost, or a unit of several lines); the failing line
+  // itself when it alone was undone.
+  int DeshechaDesde() const { return deshechaDesde_; }
 
  private:
   void Abre();
-  void EmpiezaLinea();
+  void EmpiezaLinea(int numero);
   void TerminaLinea();
   void DeshaceLinea() noexcept;
+  void PierdeGrupo() noexcept;
 
   store::Database& db_;
   bool simular_;
-  int lineasPorGrupo_;
-  qint64 duracionGrupoMs_;
-  QElapsedTimer grupo_;  // since the group's transaction began
-  int pendientes_ = 0;   // lines applied since the last commit
+  Opciones opciones_;
+  std::vector<RunLog*> logs_;
+  std::vector<std::unique_ptr<RunLog>> propios_;  // closed after the final rollback
+  QElapsedTimer grupo_;                           // since the group's transaction began
+  QElapsedTimer retenido_;  // since the database was last left free for a pause
+  QElapsedTimer libre_;     // since the last commit
+  int pendientes_ = 0;      // lines applied since the last commit
   bool enLinea_ = false;
+  int numeroLinea_ = 0;   // first file line of the line in hand
+  int hechaEnLinea_ = 0;  // file line handled once the line in hand is applied
+  int hecha_ = 0;         // file handled up to here by the lines applied so far
+  int inicioGrupo_ = 0;   // first file line of the open group
+  int confirmada_ = 0;
+  int deshechaDesde_ = 0;
 };
 
 // The operator seen by an import: commits what has been applied before every message,

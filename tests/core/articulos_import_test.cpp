@@ -209,7 +209,7 @@ TEST_F(ArticleImport, MissingHeaderDateEndsTheRunInsteadOfInventingOne) {
   EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
   const QString error = QStringLiteral(
       "ERROR en la línea 2: el fichero no tiene línea de cabecera (IDE) y la línea necesita su "
-      "fecha.");
+      "fecha. La base de datos no tiene aplicada ninguna línea del fichero.");
   EXPECT_EQ(Lee(2) + error + "\r\n", Cuerpo(kLog));
   EXPECT_EQ(error, r.error);
   EXPECT_EQ(QStringLiteral("Mensaje[stop]: ") + error + "\n", operador_.Transcripcion());

@@ -270,8 +270,12 @@ TEST_F(FacturasImport, FailureInsideTheLinesLeavesNoTraceAndTheFileCanBeImported
   EXPECT_EQ(Estado::Error, r.estado);
   EXPECT_TRUE(r.error.startsWith("ERROR en la línea 4: ")) << r.error.toStdString();
   EXPECT_TRUE(r.error.contains("disco lleno")) << r.error.toStdString();
+  EXPECT_TRUE(r.error.endsWith("La base de datos no tiene aplicada ninguna línea del fichero."))
+      << r.error.toStdString();
   EXPECT_EQ(
-      "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n" + r.error + kCrLf,
+      "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
+      "Se han deshecho los cambios de las líneas 2 a 4 del fichero.\r\n" +
+          r.error + kCrLf,
       Cuerpo());
   EXPECT_EQ("Mensaje[stop]: " + r.error + u'\n', operador_.Transcripcion());
   EXPECT_EQ(antes, Volcado());
@@ -492,18 +496,19 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        Estado::Error,
        "Mensaje[stop]: ERROR en la línea 2: la línea siguiente a la cabecera del fichero no es la "
        "cabecera de la factura (CAB); no se ha importado nada. Compruebe que el fichero es una "
-       "factura de la cadena.\n",
+       "factura de la cadena. La base de datos no tiene aplicada ninguna línea del fichero.\n",
        "ERROR en la línea 2: la línea siguiente a la cabecera del fichero no es la cabecera de la "
        "factura (CAB); no se ha importado nada. Compruebe que el fichero es una factura de la "
-       "cadena.\r\n"},
+       "cadena. La base de datos no tiene aplicada ninguna línea del fichero.\r\n"},
       {"date that does not exist",
        {kIde, Cab("5.72", "2026-02-31"), Lin("3000015", "A", "1.000", "5.72", "5.72"), Chk(4)},
        false,
        Estado::Error,
        "Mensaje[stop]: ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una "
-       "fecha válida; no se ha importado nada.\n",
+       "fecha válida; no se ha importado nada. La base de datos no tiene aplicada ninguna línea "
+       "del fichero.\n",
        "ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una fecha válida; no "
-       "se ha importado nada.\r\n"},
+       "se ha importado nada. La base de datos no tiene aplicada ninguna línea del fichero.\r\n"},
       {"number without a delivery note number",
        {kIde, Cab("5.72", "2026-11-30", "FACTURA-A"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
         Chk(4)},
@@ -511,10 +516,10 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        Estado::Error,
        "Mensaje[stop]: ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un "
        "número de albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha "
-       "importado nada.\n",
+       "importado nada. La base de datos no tiene aplicada ninguna línea del fichero.\n",
        "ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un número de "
        "albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha importado "
-       "nada.\r\n"},
+       "nada. La base de datos no tiene aplicada ninguna línea del fichero.\r\n"},
       {"control character in a detail line",
        {kIde, Cab("5.72"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
         Lin(QStringLiteral("30") + QChar(0) + "15", "A", "1.000", "5.72", "5.72"), Chk(5)},
@@ -522,10 +527,12 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        Estado::Error,
        "Mensaje[stop]: ERROR en la línea 4: el campo 2 contiene un carácter de control (código "
        "0), que no se puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a "
-       "importarlo.\n",
+       "importarlo. La base de datos no tiene aplicada ninguna línea del fichero.\n",
        "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
+       "Se han deshecho los cambios de las líneas 2 a 4 del fichero.\r\n"
        "ERROR en la línea 4: el campo 2 contiene un carácter de control (código 0), que no se "
-       "puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a importarlo.\r\n"},
+       "puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a importarlo. La "
+       "base de datos no tiene aplicada ninguna línea del fichero.\r\n"},
       {"no CHK line", Factura().mid(0, 7), false, Estado::FacturaNoCreada,
        "Mensaje[stop]: El fichero termina sin su línea de control (CHK): no se ha guardado el "
        "albarán 1234 ni se ha creado la factura.\n",
@@ -536,10 +543,10 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
       {"supplier missing (last: the supplier stays deleted)", Factura(), true, Estado::Error,
        "Mensaje[stop]: ERROR en la línea 2: el proveedor 1 (la cadena) no existe en la tabla de "
        "proveedores; no se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a "
-       "importar el fichero.\n",
+       "importar el fichero. La base de datos no tiene aplicada ninguna línea del fichero.\n",
        "ERROR en la línea 2: el proveedor 1 (la cadena) no existe en la tabla de proveedores; no "
        "se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a importar el "
-       "fichero.\r\n"},
+       "fichero. La base de datos no tiene aplicada ninguna línea del fichero.\r\n"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);

@@ -126,7 +126,7 @@ QString Com(const QString& articulo, const QString& coste) {
 TEST_F(ImportRun, FieldWithAControlCharacterEndsTheRunAtItsLine) {
   const QString aviso = QStringLiteral(
       ", que no se puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a "
-      "importarlo.");
+      "importarlo. La base de datos no tiene aplicada ninguna línea del fichero.");
   const struct {
     OpcionImportacion opcion;
     const char* log;

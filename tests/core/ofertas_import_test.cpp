@@ -88,7 +88,8 @@ TEST_F(OfferImport, UnconvertibleDayEndsTheRunWithoutStoringTheOffer) {
                           Com("0000003", "2012-07-16", "2012-07-31", "1")});
   EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
   const QString error = QStringLiteral(
-      "ERROR en la línea 3: el último día de la oferta (\"2012-13-01\") no es una fecha válida.");
+      "ERROR en la línea 3: el último día de la oferta (\"2012-13-01\") no es una fecha válida. "
+      "La base de datos tiene aplicado el fichero hasta la línea 2.");
   EXPECT_TRUE(Cuerpo(QStringLiteral("OFERTAS.LOG"))
                   .endsWith(QStringLiteral("  Leyendo línea OFERTA VENTA: 3\r\n\r\n") + error + kCrLf));
   EXPECT_EQ(QStringLiteral("\"1\" \"0000001\" 1 0 1 2012-07-16 2012-07-31"),

@@ -123,15 +123,16 @@ TEST_F(PriceImport, InvalidHeaderDateEndsTheRunAtTheFirstLineThatNeedsIt) {
                           DetVenta("0000002", "1.5")});
   EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
   // The article with a price needs no date and is logged; the next line fails whole.
-  EXPECT_EQ(LeePrecio(2) +
-                "CAMBIO PRECIO VENTA NO REALIZADO - Artículo: 0000001\r\n"
-                "PVP Actual       : 2\r\n"
-                "PVP Recomendado  : 1,5\r\n"
-                "\r\n" +
-                LeePrecio(3) +
-                "ERROR en la línea 3: la fecha de la cabecera del fichero (\"2012-02-31\") no es "
-                "una fecha válida.\r\n",
-            Cuerpo(QStringLiteral("PRECIOVENTA.LOG")));
+  EXPECT_EQ(
+      LeePrecio(2) +
+          "CAMBIO PRECIO VENTA NO REALIZADO - Artículo: 0000001\r\n"
+          "PVP Actual       : 2\r\n"
+          "PVP Recomendado  : 1,5\r\n"
+          "\r\n" +
+          LeePrecio(3) +
+          "ERROR en la línea 3: la fecha de la cabecera del fichero (\"2012-02-31\") no es "
+          "una fecha válida. La base de datos tiene aplicado el fichero hasta la línea 2.\r\n",
+      Cuerpo(QStringLiteral("PRECIOVENTA.LOG")));
   EXPECT_EQ(QStringLiteral("COSTE=1 VENTA=0 ULTIMA_MODIFICACION=2012-01-01"), CosteYFecha("0000002"));
 }
 

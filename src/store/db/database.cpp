@@ -1,6 +1,7 @@
 #include "store/db/database.h"
 
 #include <QAtomicInteger>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -14,6 +15,9 @@
 namespace relvano::store {
 
 namespace {
+
+// A BEGIN that took this long has waited for another program.
+constexpr qint64 kEsperaApreciableMs = 20;
 
 QString NuevoNombreConexion() {
   // Qt keys connections by name; each Database needs its own. This counter only
@@ -214,6 +218,25 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
       if (error) *error = q.lastError().text();
       return nullptr;
     }
+    // A transaction's changes stay in memory until it commits. Written out earlier, when
+    // the page cache fills, they would need the database to themselves in the middle of
+    // the transaction: each such write waits for the other programs' reads up to the
+    // busy timeout and, refused, is put off silently to the next, so that a long
+    // transaction would wait as long as another program reads. Kept in memory, the
+    // only waits are at BEGIN (for another writer) and at COMMIT (for the readers).
+    // A setting of this connection only; the file is not changed. The threshold first:
+    // with only the switch off, the engine would still search its list of changed pages
+    // for one to write out at every page the cache grows by past its size.
+    // The cache is made room for those changes too (16 MB, the engine's default is 2 MB):
+    // else they would push the unchanged pages out of it, to be read again and again.
+    for (const char* pragma : {"PRAGMA cache_spill = 2147483647", "PRAGMA cache_spill = OFF",
+                               "PRAGMA cache_size = -16384"}) {
+      if (!q.exec(QString::fromLatin1(pragma))) {
+        if (error) *error = q.lastError().text();
+        return nullptr;
+      }
+    }
+    d->esperaBloqueoMs_ = opciones.esperaBloqueoMs;
   }
   return d;
 }
@@ -414,7 +437,10 @@ bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
 void Database::Begin() {
   if (enTransaccion_) return;
   if (sqlite_) {
+    QElapsedTimer espera;
+    espera.start();
     Ejecuta(QStringLiteral("BEGIN IMMEDIATE"));
+    esperaBegin_ = espera.elapsed();
   } else if (!db_.transaction()) {
     Falla(db_.lastError().text(), QStringLiteral("BEGIN"));
   }
@@ -424,11 +450,28 @@ void Database::Begin() {
 void Database::Commit() {
   if (!enTransaccion_) return;
   if (sqlite_) {
-    Ejecuta(QStringLiteral("COMMIT"));
+    // One wait for other programs per transaction: what BEGIN waited for another writer
+    // is taken off what COMMIT may wait for the readers.
+    const bool descuenta = esperaBegin_ >= kEsperaApreciableMs;
+    if (descuenta) FijaEspera(std::max<qint64>(0, esperaBloqueoMs_ - esperaBegin_));
+    try {
+      Ejecuta(QStringLiteral("COMMIT"));
+    } catch (...) {
+      if (descuenta) FijaEspera(esperaBloqueoMs_);
+      throw;
+    }
+    if (descuenta) FijaEspera(esperaBloqueoMs_);
   } else if (!db_.commit()) {
     Falla(db_.lastError().text(), QStringLiteral("COMMIT"));
   }
   enTransaccion_ = false;
+}
+
+void Database::FijaEspera(qint64 ms) {
+  // PRAGMA arguments cannot be bound; the value is a number the program computed.
+  QSqlQuery q(db_);
+  if (!q.exec(QStringLiteral("PRAGMA busy_timeout = ") + QString::number(ms)))
+    Falla(q.lastError(), QStringLiteral("PRAGMA busy_timeout"));
 }
 
 void Database::Rollback() {

@@ -110,6 +110,9 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // Transactions. Begin starts one (taking the write lock at once on SQLite, so that
   // a database held by another program is reported here, not halfway through a line).
+  // On SQLite a transaction waits for other programs at BEGIN and at COMMIT only, the
+  // two together at most OpcionesConexion::esperaBloqueoMs (and a little); a refused
+  // COMMIT leaves the transaction open for Rollback.
   void Begin();
   void Commit();
   void Rollback();
@@ -142,10 +145,15 @@ class Database : public std::enable_shared_from_this<Database> {
   void EjecutaSentencias(const QStringList& sentencias);
   [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
 
+  // Sets the engine's busy timeout of this connection (SQLite).
+  void FijaEspera(qint64 ms);
+
   QString ruta_;
   QString nombreConexion_;
   bool sqlite_ = true;
   bool enTransaccion_ = false;
+  qint64 esperaBloqueoMs_ = 0;  // the connection's busy timeout (SQLite)
+  qint64 esperaBegin_ = 0;      // how long the open transaction's BEGIN took
   QSqlDatabase db_;
   QHash<QString, QSqlQuery*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
