@@ -3,6 +3,7 @@
 #include <QDir>
 #include <exception>
 
+#include "app/verificacion.h"
 #include "base/ficheros.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
@@ -36,15 +37,27 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     return resultado;
   }
 
+  ControlEjecucion control(empresa, opciones, operador);
+  if (!control.Admitida()) {
+    resultado.estado = ResultadoImportacion::Estado::Rechazada;
+    resultado.forzable = control.Forzable();
+    return resultado;
+  }
+
   const imports::ClaseFichero& clase = imports::Clase(*opciones.opcion);
+  // A simulation never replaces the log of a real run.
   const QString rutaLog =
-      QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(clase.log));
+      QDir(opciones.carpetaLogs)
+          .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
+                            QString::fromLatin1(clase.log));
+  control.Inicia();
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {
     resultado.estado = ResultadoImportacion::Estado::Error;
     resultado.error =
         QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog;
+    control.Termina(resultado);
     operador.Mensaje(resultado.error, Operador::Icono::Stop);
     return resultado;
   }
@@ -61,20 +74,25 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     // waits for a held store database, or after 100 000 lines.
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, 100000, 1000);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
-    imports::ContextoImportacion ctx{*empresa.BddTienda,
-                                     empresa.Hoy(),
-                                     log,
-                                     operadorImportacion,
-                                     unidad,
-                                     progreso,
-                                     opciones.carpetaLogs,
-                                     opciones.nombreFicheroImportado,
-                                     opciones.noActualizarBajas};
+    imports::ContextoImportacion ctx{
+        *empresa.BddTienda,
+        empresa.Hoy(),
+        log,
+        operadorImportacion,
+        unidad,
+        progreso,
+        opciones.carpetaLogs,
+        opciones.nombreFicheroImportado,
+        opciones.noActualizarBajas,
+        {},
+        control.ReanudaFactura(),
+        [&control](const QString& numero) { control.AlbaranGrabado(numero); }};
     try {
       const imports::ResultadoClase importado = clase.importa(opciones.fichero, empresa, ctx);
       const chainfile::ResultadoLectura& lectura = importado.lectura;
       const bool sinFactura = importado.facturaNoCreada;
       unidad.Termina();
+      resultado.lineas = lectura.lineas;
       if (lectura.cancelado) {
         resultado.estado = ResultadoImportacion::Estado::Cancelada;
         log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
@@ -82,8 +100,10 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
       } else {
         resultado.estado = sinFactura ? ResultadoImportacion::Estado::FacturaNoCreada
                                       : ResultadoImportacion::Estado::Completa;
+        resultado.lineaAplicada = lectura.lineas;
       }
     } catch (const chainfile::ErrorEnLinea& e) {
+      resultado.lineas = e.Linea();
       error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
                                   QStringLiteral(": ") + e.Detalle()
                             : QStringLiteral("ERROR: ") + e.Detalle();
@@ -98,6 +118,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
         error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e.what());
       }
     }
+    resultado.recuento = ctx.recuento;
   }
 
   if (!error.isEmpty()) {
@@ -106,6 +127,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     log.Escribe(error);
   }
   log.Cierra();
+  control.Termina(resultado);
   if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
 
   if (opciones.preguntar)

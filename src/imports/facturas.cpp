@@ -127,6 +127,14 @@ class AnyoDelEjercicio {
   store::Empresa& empresa_;
 };
 
+// The file's delivery note is stored and not invoiced.
+bool AlbaranSinFactura(ContextoFactura& f) {
+  store::Recordset rs;
+  if (!AbreAlbaran(f, rs)) return false;
+  const Valor facturado = rs[QStringLiteral("FACTURADO")];
+  return facturado.esBooleano() ? !facturado.booleano() : ValorNumerico(facturado) == 0;
+}
+
 }  // namespace
 
 chainfile::Registro CabeceraFactura() {
@@ -361,13 +369,20 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   ContextoFactura f{empresa, ctx, diferido, cab.Campo(3).left(4), cab.Texto(2), *fecha, {}, {}};
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
   bool creado = false;
+  // Resumed: the lines are read for the footer only, the stored note is what is checked.
+  const bool reanuda = ctx.reanudaFactura && AlbaranSinFactura(f);
+  if (reanuda)
+    ctx.log.Escribe(QStringLiteral("El albarán ") + f.numero +
+                    QStringLiteral(" ya se grabó con este fichero en una importación que no llegó "
+                                   "a crear la factura: se comprueba y se crea la factura.") +
+                    kCrLf);
 
   try {
     Unidad(
         ctx, diferido, [&] { return cuenta; },
         [&] {
           if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-          creado = CreaAlbaranProveedor(f);
+          creado = reanuda || CreaAlbaranProveedor(f);
           if (!creado) return;
           while (!lector.Eof()) {
             linea = lector.LeeLinea();
@@ -378,7 +393,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                               QString::number(cuenta) + kCrLf);
               chainfile::Registro lin = LineaFactura();
               lin.Llena(linea);
-              CreaLineaAlbaran(f, lin);
+              if (!reanuda) CreaLineaAlbaran(f, lin);
             } else if (tipo == QLatin1String("IMP")) {
               ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
                               kCrLf);
@@ -394,6 +409,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                 pie[static_cast<size_t>(fila)].Llena(linea);
               }
             } else if (tipo == QLatin1String("CHK")) {
+              if (reanuda) return;
               store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
                                                kProveedor, empresa.IdEmpresa);
               return;
@@ -422,6 +438,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
     resultado.lectura.lineas = cuenta;
     return resultado;
   }
+  if (!reanuda && ctx.albaranGrabado) ctx.albaranGrabado(f.numero);
 
   // The CHK line in hand: the delivery note is stored with its totals.
   resultado.lectura.vioTrailer = true;
