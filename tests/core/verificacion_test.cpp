@@ -214,6 +214,16 @@ TEST_F(FileChecks, SameContentTwiceAndOlderFilesAreRefusedUnlessForcedOrAccepted
             resultados);
 }
 
+TEST_F(FileChecks, DamagedHistoryOnlyWarnsThatTheHistoryChecksWereNotMade) {
+  Escribe(Historial::RutaBaseDatos(Logs()), QByteArray(4096, 'x'));
+  const auto ean = imports::OpcionImportacion::Ean;
+  EXPECT_EQ(Estado::Completa, Importa(ean, Demo(imports::Clase(ean))).estado);
+  ASSERT_FALSE(operador_.Mensajes().isEmpty());
+  EXPECT_TRUE(operador_.Mensajes()[0].endsWith(
+      "No se ha comprobado si el fichero ya se importó ni si es anterior al último importado."))
+      << operador_.Mensajes()[0].toStdString();
+}
+
 // Stops the program while the totals check is shown, as a kill or a power cut would.
 struct Corte {};
 class OperadorCortado : public testing::RecordingOperator {
