@@ -101,7 +101,11 @@ void LeePorLineas(const QString& ruta) {
     const QString tipo = linea.left(3);
     for (Registro& r : RegistrosDe(tipo)) {
       QString resto = linea;
-      r.Llena(resto);
+      try {
+        r.Llena(resto);
+      } catch (const chainfile::CampoNoValido&) {
+        continue;  // a control character refuses the line; the imports end the run there
+      }
       Convierte(r);
       if (tipo == QLatin1String("CHK")) (void)chainfile::MensajeCuenta(lineas, r);
       if (tipo == QLatin1String("IDE")) ConvierteCabecera(r);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <exception>
 
+#include "app/verificacion.h"
 #include "base/ficheros.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
@@ -59,15 +60,27 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     return resultado;
   }
 
+  ControlEjecucion control(empresa, opciones, operador);
+  if (!control.Admitida()) {
+    resultado.estado = ResultadoImportacion::Estado::Rechazada;
+    resultado.forzable = control.Forzable();
+    return resultado;
+  }
+
   const imports::ClaseFichero& clase = imports::Clase(*opciones.opcion);
+  // A simulation never replaces the log of a real run.
   const QString rutaLog =
-      QDir(opciones.carpetaLogs).absoluteFilePath(QString::fromLatin1(clase.log));
+      QDir(opciones.carpetaLogs)
+          .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
+                            QString::fromLatin1(clase.log));
+  control.Inicia();
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {
     resultado.estado = ResultadoImportacion::Estado::Error;
     resultado.error =
         QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog;
+    control.Termina(resultado);
     operador.Mensaje(resultado.error, Operador::Icono::Stop);
     return resultado;
   }
@@ -83,15 +96,19 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, kGrupos);
     unidad.RetieneLog(log);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
-    imports::ContextoImportacion ctx{*empresa.BddTienda,
-                                     empresa.Hoy(),
-                                     log,
-                                     operadorImportacion,
-                                     unidad,
-                                     progreso,
-                                     opciones.carpetaLogs,
-                                     opciones.nombreFicheroImportado,
-                                     opciones.noActualizarBajas};
+    imports::ContextoImportacion ctx{
+        *empresa.BddTienda,
+        empresa.Hoy(),
+        log,
+        operadorImportacion,
+        unidad,
+        progreso,
+        opciones.carpetaLogs,
+        opciones.nombreFicheroImportado,
+        opciones.noActualizarBajas,
+        {},
+        control.ReanudaFactura(),
+        [&control](const QString& numero) { control.AlbaranGrabado(numero); }};
     chainfile::ResultadoLectura lectura;
     int lineaError = 0;
     try {
@@ -100,6 +117,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
       const bool sinFactura = importado.facturaNoCreada;
       unidad.Termina();
       if (!opciones.simular) resultado.lineaAplicada = lectura.lineas;
+      resultado.lineas = lectura.lineas;
       if (lectura.cancelado) {
         resultado.estado = ResultadoImportacion::Estado::Cancelada;
         log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
@@ -110,6 +128,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
       }
     } catch (const chainfile::ErrorEnLinea& e) {
       lineaError = e.Linea();
+      resultado.lineas = e.Linea();
       error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
                                   QStringLiteral(": ") + e.Detalle()
                             : QStringLiteral("ERROR: ") + e.Detalle();
@@ -136,6 +155,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
         error += LineaAplicada(resultado.lineaAplicada);
       }
     }
+    resultado.recuento = ctx.recuento;
   }
 
   if (!error.isEmpty()) {
@@ -150,6 +170,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     resultado.estado = ResultadoImportacion::Estado::Error;
     resultado.error = error;
   }
+  control.Termina(resultado);
   if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
 
   if (opciones.preguntar)

@@ -5,6 +5,7 @@
 
 #include "base/operador.h"
 #include "imports/clases.h"
+#include "imports/contexto.h"
 #include "store/empresa.h"
 
 namespace relvano {
@@ -28,6 +29,12 @@ struct OpcionesImportacion {
   // The window asks "¿Desea importar el fichero seleccionado?" before and offers the
   // summary after; the command line does neither.
   bool preguntar = true;
+  // Go on past the checks that ask (a name of another kind, a content already applied, a
+  // file older than the last one applied); never past a shape of another kind.
+  bool forzar = false;
+  // Folder of the run history (historial.sqlite and historial/); empty: no history is
+  // kept and the checks that read it are not made. The front ends give the log folder.
+  QString carpetaHistorial;
 };
 
 struct ResultadoImportacion {
@@ -37,15 +44,19 @@ struct ResultadoImportacion {
     Error,            // an error ended the run (in the log's last line and told to the operator)
     Cancelada,        // the operator cancelled after a line
     FacturaNoCreada,  // an invoice file ended without its invoice created
+    Rechazada,        // a check of the file refused it before the log was opened
   };
   Estado estado = Estado::NoIniciada;
-  QString rutaLog;  // the run log's full name, once opened
-  QString error;    // what ended the run, for Estado::Error
+  QString rutaLog;             // the run log's full name, once opened
+  QString error;               // what ended the run, for Estado::Error
+  bool verResumen = false;     // the operator asked to see the log (window only)
+  bool forzable = false;       // Rechazada by a check that OpcionesImportacion::forzar passes
+  int lineas = 0;              // the line count where reading stopped
   // The database holds the file applied up to this line (every line up to it handled and
   // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in
   // error can be taken up after it.
   int lineaAplicada = 0;
-  bool verResumen = false;  // the operator asked to see the log (window only)
+  imports::Recuento recuento;  // the log's lines by outcome, for the kinds that count them
 };
 
 // ImportaFichero: the import run, from the checks to the closed log. Shows its

@@ -21,6 +21,10 @@ class Operador {
   // A Yes/No question with the question icon. True for Yes.
   virtual bool Pregunta(const QString& texto) = 0;
 
+  // The same question with No as the default answer, for a question whose Yes does
+  // something the operator should not do by a quick Enter (a file applied twice).
+  virtual bool PreguntaNo(const QString& texto) { return Pregunta(texto); }
+
   // The report window (frm_Informa): `texto` in a fixed-pitch font until closed.
   virtual void Informe(const QString& texto) = 0;
 };

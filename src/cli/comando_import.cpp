@@ -23,6 +23,7 @@ int Salida(ResultadoImportacion::Estado estado) {
     case ResultadoImportacion::Estado::FacturaNoCreada:
       return kSalidaFacturaNoCreada;
     case ResultadoImportacion::Estado::NoIniciada:
+    case ResultadoImportacion::Estado::Rechazada:
       return kSalidaUso;
   }
   return kSalidaError;
@@ -63,8 +64,11 @@ int ComandoImport(const OpcionesCli& opciones) {
   importacion.carpetaLogs =
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   importacion.preguntar = false;
+  importacion.forzar = opciones.forzar;
+  importacion.carpetaHistorial = importacion.carpetaLogs;
 
   const auto resultado = ImportaFichero(programa.Empresa(), importacion, operador);
+  if (resultado.forzable) err << "Use --force para importarlo de todos modos.\n";
   err.flush();
   if (!resultado.rutaLog.isEmpty())
     QTextStream(stdout) << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath()

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "cli/opciones_cli.h"
@@ -23,19 +25,37 @@ const char kAyuda[] =
     "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
     "                      prefijo de los ficheros, fichero de resumen y título,\n"
     "                      separados por tabuladores\n"
+    "  history [--company C] [--kind K] [--limit N]\n"
+    "                      lista las importaciones del historial, la más reciente primero,\n"
+    "                      una por línea: número, inicio, empresa, clase, fichero, resultado,\n"
+    "                      líneas y segundos\n"
+    "  history --show N    muestra la importación N del historial y su resumen archivado\n"
     "\n"
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
     "  --log-dir DIR       carpeta de los ficheros de resumen (.LOG)\n"
-    "  --company CODIGO    empresa que se abre (por defecto, la última usada)\n"
+    "  --company CODIGO    empresa que se abre (por defecto, la última usada);\n"
+    "                      con history, solo las importaciones de esa empresa\n"
     "  --no-bajas          marca \"No actualizar las bajas\"\n"
     "  --bajas             desmarca \"No actualizar las bajas\"\n"
-    "  --simulate          con import: hace todo y deja las bases de datos como estaban\n"
+    "  --simulate          con import: hace todo y deja las bases de datos como estaban;\n"
+    "                      sus resúmenes son SIMULACION_<RESUMEN> y\n"
+    "                      SIMULACION_BAJAS_<fichero>.LOG\n"
+    "  --force             con import: importa aunque el nombre del fichero sea de otra\n"
+    "                      clase, el fichero ya se haya importado o sea anterior al último\n"
+    "                      importado de su clase (nunca si sus líneas son de otra clase)\n"
+    "  --kind CLASE        con history: solo las importaciones de esa clase\n"
+    "  --limit N           con history: como mucho las N importaciones más recientes\n"
+    "  --show N            con history: la importación N y su resumen archivado\n"
     "  --help              muestra esta ayuda\n"
     "  --version           muestra la versión\n"
     "\n"
     "Estado de salida: 0 fichero importado hasta el final; 1 un error detuvo la importación;\n"
-    "2 error de uso o de instalación; 3 factura de compra no creada.\n";
+    "2 error de uso o de instalación, o fichero rechazado por una comprobación (no se escribe\n"
+    "resumen); 3 factura de compra no creada.\n"
+    "\n"
+    "Ficheros: el historial es historial.sqlite en la carpeta de los resúmenes, y el resumen\n"
+    "de cada importación se guarda en historial/<AAAAMMDD-HHMMSS>-<RESUMEN> en esa carpeta.\n";
 
 int Uso(const QString& error) {
   QTextStream err(stderr);
@@ -81,6 +101,20 @@ int main(int argc, char** argv) {
       opciones.noActualizarBajas = false;
     } else if (a == QLatin1String("--simulate")) {
       opciones.simular = true;
+    } else if (a == QLatin1String("--force")) {
+      opciones.forzar = true;
+    } else if (a == QLatin1String("--kind")) {
+      if (!valor(&opciones.clase)) return Uso(QStringLiteral("falta la clase tras --kind"));
+    } else if (a == QLatin1String("--limit") || a == QLatin1String("--show")) {
+      QString texto;
+      bool ok = valor(&texto);
+      const qint64 n = texto.toLongLong(&ok);
+      if (!ok || n <= 0) return Uso(QStringLiteral("%1 necesita un número mayor que 0").arg(a));
+      if (a == QLatin1String("--limit")) {
+        opciones.limite = static_cast<int>(std::min<qint64>(n, INT_MAX));
+      } else {
+        opciones.mostrar = n;
+      }
     } else if (a.startsWith(QLatin1String("--"))) {
       return Uso(QStringLiteral("opción desconocida: %1").arg(a));
     } else {
@@ -88,7 +122,7 @@ int main(int argc, char** argv) {
     }
   }
   if (posicionales.isEmpty())
-    return Uso(QStringLiteral("falta la orden (companies, import, demo o kinds)"));
+    return Uso(QStringLiteral("falta la orden (companies, import, demo, kinds o history)"));
   opciones.comando = posicionales.takeFirst();
   opciones.argumentos = posicionales;
 
@@ -103,6 +137,10 @@ int main(int argc, char** argv) {
   if (opciones.comando == QLatin1String("kinds")) {
     if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("kinds no lleva argumentos"));
     return relvano::cli::ComandoKinds();
+  }
+  if (opciones.comando == QLatin1String("history")) {
+    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("history no lleva argumentos"));
+    return relvano::cli::ComandoHistory(opciones);
   }
   if (opciones.comando == QLatin1String("demo")) {
     if (opciones.argumentos.size() != 1) return Uso(QStringLiteral("uso: demo CARPETA"));

@@ -22,12 +22,17 @@ struct OpcionesCli {
   std::optional<bool>
       noActualizarBajas;  // --no-bajas (true) / --bajas (false); unset: as start-up leaves it
   bool simular = false;   // --simulate
+  bool forzar = false;    // --force: import past the name, duplicate and date checks
+  QString clase;          // history --kind
+  int limite = 0;         // history --limit; 0: every run
+  qint64 mostrar = 0;     // history --show ID; 0: list
 };
 
 int ComandoCompanies(const OpcionesCli& opciones);
 int ComandoImport(const OpcionesCli& opciones);
 int ComandoDemo(const OpcionesCli& opciones);
 int ComandoKinds();
+int ComandoHistory(const OpcionesCli& opciones);
 
 // The command-line names of the six kinds, separated by ", ".
 QString NombresClases();

@@ -86,6 +86,10 @@ class FrmRelvano::OperadorEjecucion final : public Operador {
     ventana_.MuestraUltimoAvance();
     return operador_.Pregunta(texto);
   }
+  bool PreguntaNo(const QString& texto) override {
+    ventana_.MuestraUltimoAvance();
+    return operador_.PreguntaNo(texto);
+  }
   void Informe(const QString& texto) override {
     ventana_.MuestraUltimoAvance();
     operador_.Informe(texto);
@@ -391,6 +395,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
   opciones.simular = simular;
   opciones.carpetaLogs = servicios_.carpetaLogs;
   opciones.preguntar = true;
+  opciones.carpetaHistorial = servicios_.carpetaLogs;
 
   ejecutando_ = true;
   cancelar_ = false;

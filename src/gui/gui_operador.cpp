@@ -50,14 +50,18 @@ void GuiOperador::Mensaje(const QString& texto, Icono icono) {
   caja.exec();
 }
 
-bool GuiOperador::Pregunta(const QString& texto) {
+bool GuiOperador::Pregunta(const QString& texto) { return Pregunta(texto, true); }
+
+bool GuiOperador::PreguntaNo(const QString& texto) { return Pregunta(texto, false); }
+
+bool GuiOperador::Pregunta(const QString& texto, bool siPorDefecto) {
   QMessageBox caja(padre_);
   caja.setWindowTitle(QString::fromUtf8(kTituloPrograma));
   caja.setText(TextoParaVentana(texto));
   caja.setIcon(QMessageBox::Question);
   QPushButton* si = caja.addButton(QStringLiteral("Sí"), QMessageBox::YesRole);
   QPushButton* no = caja.addButton(QStringLiteral("No"), QMessageBox::NoRole);
-  caja.setDefaultButton(si);
+  caja.setDefaultButton(siPorDefecto ? si : no);
   caja.setEscapeButton(no);
   const PunteroNormal puntero;
   caja.exec();

@@ -19,9 +19,11 @@ class GuiOperador : public Operador {
   void SetPadre(QWidget* padre) { padre_ = padre; }
   void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
   bool Pregunta(const QString& texto) override;
+  bool PreguntaNo(const QString& texto) override;
   void Informe(const QString& texto) override;
 
  private:
+  bool Pregunta(const QString& texto, bool siPorDefecto);
   QPointer<QWidget> padre_;
 };
 

@@ -223,9 +223,11 @@ bool ExisteSubGrupo(store::Database& bdd, store::Recordset& rd, const QString& f
 chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImportacion& ctx) {
   auto registro = std::make_unique<RunLog>();
   QString error;
-  const QString rutaBajas = QDir(ctx.carpetaLogs)
-                                .filePath(QStringLiteral("BAJAS_") + ctx.nombreFicheroImportado +
-                                          QStringLiteral(".LOG"));
+  // A simulation keeps its own removals log: a real run's stays as that run left it.
+  const QString rutaBajas =
+      QDir(ctx.carpetaLogs)
+          .filePath(QLatin1String(ctx.unidad.Simulando() ? "SIMULACION_BAJAS_" : "BAJAS_") +
+                    ctx.nombreFicheroImportado + QStringLiteral(".LOG"));
   if (!registro->Abre(rutaBajas, &error))
     throw std::runtime_error((QStringLiteral("No se puede crear el fichero ") + rutaBajas +
                               QStringLiteral(": ") + error)
@@ -234,6 +236,9 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
   // log until its last commit.
   RunLog& bajas = *registro;
   ctx.unidad.Adopta(std::move(registro));
+  if (ctx.unidad.Simulando())
+    bajas.Escribe(
+        QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
   bajas.Escribe(QStringLiteral("BAJAS REALIZADAS CON EL FICHERO ") + ctx.nombreFicheroImportado);
   bajas.Escribe(QString());
 
@@ -272,6 +277,7 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
     if (encontrado) {
       ctx.log.Escribe(QStringLiteral("ALTA NO REALIZADA: El artículo ") + articulo +
                       QStringLiteral(" ya existe.") + kCrLf);
+      ++ctx.recuento.rechazadas;
     } else {
       nuevo = true;
     }
@@ -291,13 +297,16 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
                             QStringLiteral(" no se ha encontrado.");
       ctx.log.Escribe(texto + kCrLf);
       bajas.Escribe(texto);
+      ++ctx.recuento.rechazadas;
     } else if (ctx.noActualizarBajas) {
       ctx.log.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS) : Artículo ") +
                       articulo + kCrLf);
       bajas.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS): ") + articulo);
+      ++ctx.recuento.rechazadas;
     } else {
       ctx.log.Escribe(QStringLiteral("BAJA : Se ha dado de baja el artículo ") + articulo + kCrLf);
       bajas.Escribe(QStringLiteral("BAJA : ") + articulo);
+      ++ctx.recuento.bajas;
       if (columnas.porClave) {
         rs.GrabaColumnas({{QStringLiteral("BAJA"), Valor(true)},
                           {QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy)}});
@@ -310,6 +319,8 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
     }
   }
 
+  ctx.recuento.altas += nuevo;
+  ctx.recuento.modificaciones += editado;
   if (nuevo) {
     // The article was just looked for and is not there: the query gives the columns only.
     rs = ctx.bdd.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM ARTICULOS WHERE CODIGO = ?"),

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "chainfile/bucle_lectura.h"
 #include "imports/contexto.h"
@@ -32,6 +33,13 @@ struct ResultadoClase {
 using ImportaClase = ResultadoClase (*)(const QString& ruta, store::Empresa& empresa,
                                         ContextoImportacion& ctx);
 
+// The shape of a detail line a kind reads: its record type and its exact number of
+// fields (each field is followed by "|", so the count of "|" on the line).
+struct FormaDetalle {
+  const char* tipo;  // "DET", "COM", "VTA", "CAB"
+  int campos;
+};
+
 // One kind of chain file: everything the program says or does differently by kind.
 // The window, the command line, the demo and the scripts all read this table.
 struct ClaseFichero {
@@ -41,6 +49,12 @@ struct ClaseFichero {
   const char* log;      // the run log's name: "ARTICULOS.LOG"
   const char* prefijo;  // the chain's file names begin with it: "vrcrefcto"
   ImportaClase importa;
+  // The first detail line of a file of this kind has one of these shapes (taken from
+  // the record layouts the import itself reads).
+  std::vector<FormaDetalle> formas;
+  // The kind changes rows that exist: a file dated before the last one applied would put
+  // older data over newer.
+  bool cambiaExistentes = false;
 };
 
 // The six kinds, by option number.

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +17,14 @@
 
 namespace relvano::imports {
 
+// How many of the log's lines of each outcome a run wrote (the run history keeps them).
+struct Recuento {
+  int altas = 0;           // rows added
+  int modificaciones = 0;  // rows changed
+  int bajas = 0;           // rows removed
+  int rechazadas = 0;      // lines not applied ("NO REALIZADA", "NO ENCONTRADO", refused)
+};
+
 // What one catalogue import run works with. Built by the import run for one file.
 struct ContextoImportacion {
   store::Database& bdd;         // the company's store database (BddTienda)
@@ -27,6 +36,13 @@ struct ContextoImportacion {
   QString carpetaLogs;             // folder of the removals log
   QString nombreFicheroImportado;  // the chain file's name without folder
   bool noActualizarBajas = false;  // "No actualizar las bajas"
+  Recuento recuento;               // counted where the log lines are written
+  // An earlier run of this same file stored its delivery note and ended before the
+  // invoice: when that note is still without invoice, the invoice import goes straight
+  // to the totals check and the invoice instead of booking the note again.
+  bool reanudaFactura = false;
+  // Called with the delivery note's number once the invoice import has stored it.
+  std::function<void(const QString& numero)> albaranGrabado;
 };
 
 // A line that cannot be applied as written (a date that does not exist). Ends the run.

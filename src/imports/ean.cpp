@@ -30,17 +30,20 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
   if (ctx.bdd.Escalar(QStringLiteral("SELECT 1 FROM ARTICULOS WHERE CODIGO = ?"), {Valor(articulo)})
           .esNull()) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - ") + sufijo);
+    ++ctx.recuento.rechazadas;
     return;
   }
 
   if (accion == QLatin1String("B")) {
     ctx.log.Escribe(QStringLiteral("BAJA EAN NO REALIZADA ") + sufijo);
+    ++ctx.recuento.rechazadas;
     return;
   }
   if (accion == QLatin1String("S")) {
     ctx.operador.Mensaje(QStringLiteral("Tipo de actualización EAN (S) no definido."),
                          Operador::Icono::Stop);
     ctx.log.Escribe(QStringLiteral("No se ha definido del tipo S para el artículo ") + articulo);
+    ++ctx.recuento.rechazadas;
     return;
   }
   if (accion != QLatin1String("A") && accion != QLatin1String("M")) return;
@@ -52,12 +55,14 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
     ctx.log.Escribe((accion == QLatin1String("A") ? QStringLiteral("ALTA EAN NO REALIZADA")
                                                   : QStringLiteral("MODIFICACION EAN NO REALIZADA")) +
                     QStringLiteral(" - YA EXISTE EAN - ") + sufijo);
+    ++ctx.recuento.rechazadas;
     return;
   }
 
   if (det.Campo(5) != QLatin1String("R")) {
     ctx.log.Escribe(QStringLiteral("ALTA EAN NO REALIZADA - Tipo Ean: ") + det.Campo(5) +
                     QLatin1Char(' ') + sufijo);
+    ++ctx.recuento.rechazadas;
     return;
   }
 
@@ -66,6 +71,7 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
   rs.Asigna(QStringLiteral("EAN"), Valor(ean));
   rs.GrabarRegistro();
   ctx.log.Escribe(QStringLiteral("ALTA EAN ") + sufijo);
+  ++ctx.recuento.altas;
 }
 
 }  // namespace relvano::imports

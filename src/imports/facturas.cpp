@@ -130,6 +130,14 @@ class AnyoDelEjercicio {
   store::Empresa& empresa_;
 };
 
+// The file's delivery note is stored and not invoiced.
+bool AlbaranSinFactura(ContextoFactura& f) {
+  store::Recordset rs;
+  if (!AbreAlbaran(f, rs)) return false;
+  const Valor facturado = rs[QStringLiteral("FACTURADO")];
+  return facturado.esBooleano() ? !facturado.booleano() : ValorNumerico(facturado) == 0;
+}
+
 }  // namespace
 
 chainfile::Registro CabeceraFactura() {
@@ -381,13 +389,20 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
   chainfile::Registro chk = ControlFichero();
   bool creado = false;
+  // Resumed: the lines are read for the footer only, the stored note is what is checked.
+  const bool reanuda = ctx.reanudaFactura && AlbaranSinFactura(f);
+  if (reanuda)
+    ctx.log.Escribe(QStringLiteral("El albarán ") + f.numero +
+                    QStringLiteral(" ya se grabó con este fichero en una importación que no llegó "
+                                   "a crear la factura: se comprueba y se crea la factura.") +
+                    kCrLf);
 
   try {
     Unidad(
         ctx, diferido, cuenta, [&] { return cuenta; },
         [&] {
           if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-          creado = CreaAlbaranProveedor(f);
+          creado = reanuda || CreaAlbaranProveedor(f);
           if (!creado) return;
           while (!lector.Eof()) {
             linea = lector.LeeLinea();
@@ -398,7 +413,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                               QString::number(cuenta) + kCrLf);
               chainfile::Registro lin = LineaFactura();
               llena(lin, linea);
-              CreaLineaAlbaran(f, lin);
+              if (!reanuda) CreaLineaAlbaran(f, lin);
             } else if (tipo == QLatin1String("IMP")) {
               ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
                               kCrLf);
@@ -416,6 +431,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
             } else if (tipo == QLatin1String("CHK")) {
               QString control = linea;
               llena(chk, control);
+              if (reanuda) return;
               store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
                                                kProveedor, empresa.IdEmpresa);
               // The CHK line is applied once its invoice is created as well.
@@ -446,6 +462,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
     resultado.lectura.lineas = cuenta;
     return resultado;
   }
+  if (!reanuda && ctx.albaranGrabado) ctx.albaranGrabado(f.numero);
 
   // The CHK line in hand: the delivery note is stored with its totals.
   resultado.lectura.vioTrailer = true;

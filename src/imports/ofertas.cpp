@@ -35,6 +35,7 @@ void GrabaOferta(store::Recordset& rs, const Oferta& o, double precio, const QSt
                   ValorTexto(rs[QStringLiteral("FECHA_FIN")]) + QStringLiteral(" a ") +
                   regional::TextoNumero(ValorNumerico(rs[QStringLiteral("PRECIO_NETO")])));
   rs.GrabarRegistro();
+  ++ctx.recuento.altas;
 }
 
 // Where one kind of offer lives and whether it is the supplier's (purchase offers,
@@ -69,6 +70,7 @@ void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainf
   if (!ctx.bdd.Escalar(tabla.existe, clave).esNull()) {
     ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
                     QStringLiteral(" ya está en oferta.") + kCrLf);
+    ++ctx.recuento.rechazadas;
     return;
   }
   auto rs = ctx.bdd.AbrirRecordsetVacio(tabla.columnas, clave);

@@ -40,10 +40,12 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   if (!AbreArticulo(ctx.bdd, rsArticulo, articulo,
                     {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
+    ++ctx.recuento.rechazadas;
     return;
   }
   if (accion == QLatin1String("B")) {
     ctx.log.Escribe(QStringLiteral("BAJA PRECIO COSTE NO REALIZADA Artículo: ") + articulo);
+    ++ctx.recuento.rechazadas;
     return;
   }
   if (accion != QLatin1String("A") && accion != QLatin1String("M")) return;
@@ -67,6 +69,7 @@ void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Regis
   ActualizaUltimaModificacion(rsArticulo, fechaFichero);
   rsArticulo.GrabarRegistro();
   ctx.log.Escribe(QStringLiteral("CAMBIO PRECIO COSTE REALIZADO - Artículo: ") + articulo);
+  ++ctx.recuento.modificaciones;
 
   auto rsProv = ctx.bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),

@@ -29,6 +29,7 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
   if (!AbreArticulo(ctx.bdd, rs, articulo, {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ctx.log.Escribe(QString());
+    ++ctx.recuento.rechazadas;
     return;
   }
 
@@ -38,6 +39,7 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
     ctx.log.Escribe(QStringLiteral("CAMBIO PRECIO VENTA NO REALIZADO - Artículo: ") + articulo);
     ctx.log.Escribe(QStringLiteral("PVP Actual       : ") + regional::TextoNumero(actual));
     ctx.log.Escribe(QStringLiteral("PVP Recomendado  : ") + regional::TextoNumero(recomendado));
+    ++ctx.recuento.rechazadas;
   } else {
     const QDate fechaFichero = FechaCabecera(ide);
     rs.EditarRegistro();
@@ -45,6 +47,7 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
     ActualizaUltimaModificacion(rs, fechaFichero);
     rs.GrabarRegistro();
     ctx.log.Escribe(QStringLiteral("CAMBIO REALIZADO - Artículo: ") + articulo);
+    ++ctx.recuento.modificaciones;
     ctx.log.Escribe(QStringLiteral("PVP Anterior: ") + regional::TextoNumero(actual));
     ctx.log.Escribe(QStringLiteral("PVP Actual  : ") + regional::TextoNumero(recomendado));
   }

@@ -579,9 +579,14 @@ TEST(FacturasCli, DemoInvoiceIsCreatedOnceThenRefusedWithStatus3) {
   EXPECT_TRUE(primera.out.contains("\n CORRECTO\n")) << primera.out.toStdString();
   EXPECT_TRUE(primera.err.contains("Se ha creado la factura: 12345")) << primera.err.toStdString();
 
+  // The same file again is refused before the delivery note is looked at; forced, the
+  // note already there stops it.
   const SalidaCli segunda = Cli(import);
-  EXPECT_EQ(3, segunda.codigo) << segunda.err.toStdString();
-  EXPECT_TRUE(segunda.err.contains("El albarán 12345 ya existe.")) << segunda.err.toStdString();
+  EXPECT_EQ(2, segunda.codigo) << segunda.err.toStdString();
+  EXPECT_TRUE(segunda.err.contains("Este fichero ya se importó el ")) << segunda.err.toStdString();
+  const SalidaCli forzada = Cli(import + QStringList{"--force"});
+  EXPECT_EQ(3, forzada.codigo) << forzada.err.toStdString();
+  EXPECT_TRUE(forzada.err.contains("El albarán 12345 ya existe.")) << forzada.err.toStdString();
 }
 
 }  // namespace

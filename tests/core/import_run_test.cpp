@@ -200,11 +200,12 @@ TEST_F(ImportRun, SimulationLeavesTheDatabaseAsItWas) {
                          /*simular=*/true);
   EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
   EXPECT_EQ(antes, Volcado());
-  const QString log = LeeLog(QStringLiteral("ARTICULOS.LOG"));
+  // Under its own name: the last real run's log stays.
+  const QString log = LeeLog(QStringLiteral("SIMULACION_ARTICULOS.LOG"));
   EXPECT_TRUE(log.startsWith(
       QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos.\r\n"
                      "Abriendo fichero: ") +
-      RutaLog(QStringLiteral("ARTICULOS.LOG")) + QStringLiteral("\r\n\r\n")))
+      RutaLog(QStringLiteral("SIMULACION_ARTICULOS.LOG")) + QStringLiteral("\r\n\r\n")))
       << log.toStdString();
   EXPECT_TRUE(log.contains(QStringLiteral("BAJA : Se ha dado de baja el artículo 0000002 - PAN")));
   EXPECT_EQ(1, operador_.Mensajes().size());  // the count message, shown all the same

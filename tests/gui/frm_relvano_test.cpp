@@ -420,12 +420,15 @@ TEST_F(MainWindow, SimulationWritesTheLogAndLeavesTheStoreAsItWas) {
   txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE"), "CHK|000003|"}));
   ins.operador.Responde({true, true});
   Pulsa("cmdSimular");
-  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n"
-            "Mensaje[i]: Se han leido: 3 lineas." + kCrLf + kCrLf + "El fichero contiene 3 lineas.\n" +
-                Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
-  EXPECT_TRUE(LeeLog("ARTICULOS.LOG").startsWith("SIMULACIÓN")) << LeeLog("ARTICULOS.LOG").toStdString();
-  EXPECT_EQ(QStringList({ins.logs + "/ARTICULOS.LOG"}), logsVistos);
+  EXPECT_EQ(
+      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
+      "Mensaje[i]: Se han leido: 3 lineas." +
+          kCrLf + kCrLf + "El fichero contiene 3 lineas.\n" + Resumen("SIMULACION_ARTICULOS.LOG"),
+      ins.operador.Transcripcion());
+  EXPECT_TRUE(LeeLog("SIMULACION_ARTICULOS.LOG").startsWith("SIMULACIÓN"))
+      << LeeLog("SIMULACION_ARTICULOS.LOG").toStdString();
+  EXPECT_FALSE(QFile::exists(ins.logs + "/ARTICULOS.LOG"));
+  EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
   EXPECT_EQ(QStringList(), ins.Articulos("001"));
   EXPECT_EQ(kTodoHabilitado, Habilitados());
 }

@@ -1,0 +1,259 @@
+#include "app/verificacion.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <exception>
+
+#include "base/regional.h"
+#include "chainfile/conversion.h"
+
+namespace relvano {
+namespace {
+
+constexpr qint64 kBytesMuestra = 64 * 1024;
+constexpr int kLineasMuestra = 10;
+
+// The record type of a line: its first field, when the line has fields.
+QByteArray TipoRegistro(const QByteArray& linea) {
+  const qsizetype p = linea.indexOf('|');
+  return p < 0 ? QByteArray() : linea.left(p).trimmed();
+}
+
+bool EsTipoDetalle(const QByteArray& tipo) {
+  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+    for (const imports::FormaDetalle& f : c.formas)
+      if (tipo == f.tipo) return true;
+  return false;
+}
+
+QString Sha256(QFile& f) {
+  QCryptographicHash hash(QCryptographicHash::Sha256);
+  f.seek(0);
+  hash.addData(&f);
+  return QString::fromLatin1(hash.result().toHex());
+}
+
+}  // namespace
+
+MuestraFichero LeeMuestra(const QString& ruta) {
+  MuestraFichero m;
+  QFile f(ruta);
+  if (!f.open(QIODevice::ReadOnly)) return m;
+  QByteArray bytes = f.read(kBytesMuestra);
+  if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+  // A last line cut by the sample's end is left out, unless it is all there is.
+  if (f.bytesAvailable() > 0) {
+    const qsizetype fin = std::max(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
+    if (fin > 0) bytes.truncate(fin);
+  }
+  bytes.replace('\r', '\n');
+  int vistas = 0;
+  for (const QByteArray& linea : bytes.split('\n')) {
+    if (linea.trimmed().isEmpty()) continue;
+    m.vacio = false;
+    if (++vistas > kLineasMuestra) break;
+    const QByteArray tipo = TipoRegistro(linea);
+    if (tipo == "IDE") {
+      m.deLaCadena = true;
+      const QList<QByteArray> campos = linea.split('|');
+      if (campos.size() > 5)
+        if (const auto fecha = chainfile::DimeFechaCorrecta(QString::fromLatin1(campos[5])))
+          m.fecha = *fecha;
+    } else if (tipo == "CHK") {
+      m.deLaCadena = true;
+    } else if (EsTipoDetalle(tipo)) {
+      m.deLaCadena = true;
+      if (m.tipo.isEmpty()) {
+        m.tipo = QString::fromLatin1(tipo);
+        m.campos = static_cast<int>(linea.count('|'));
+      }
+    }
+  }
+  return m;
+}
+
+std::vector<imports::OpcionImportacion> ClasesQueEncajan(const MuestraFichero& m) {
+  std::vector<imports::OpcionImportacion> clases;
+  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+    for (const imports::FormaDetalle& f : c.formas)
+      if (m.tipo == QLatin1String(f.tipo) && m.campos == f.campos) clases.push_back(c.opcion);
+  return clases;
+}
+
+ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
+                                   const OpcionesImportacion& opciones, Operador& operador)
+    : opciones_(opciones), operador_(operador), clase_(&imports::Clase(*opciones.opcion)) {
+  const QFileInfo info(opciones.fichero);
+  ejecucion_.inicio = QDateTime::currentDateTime();
+  ejecucion_.empresa = empresa.IdEmpresa;
+  ejecucion_.bddTienda = empresa.BddTienda ? empresa.BddTienda->Ruta() : QString();
+  ejecucion_.clase = QString::fromLatin1(clase_->nombre);
+  ejecucion_.ruta = info.absoluteFilePath();
+  ejecucion_.nombre = info.fileName();
+  ejecucion_.simulacion = opciones.simular;
+  QFile f(opciones.fichero);
+  if (f.open(QIODevice::ReadOnly)) {
+    ejecucion_.tamano = f.size();
+    ejecucion_.sha256 = Sha256(f);
+  }
+  const MuestraFichero muestra = LeeMuestra(opciones.fichero);
+  ejecucion_.fechaFichero = muestra.fecha;
+
+  if (!opciones.carpetaHistorial.isEmpty()) {
+    QString error;
+    historial_ = Historial::Abre(opciones.carpetaHistorial, &error);
+    if (!historial_) AvisaSinHistorial(error);
+  }
+
+  const QString nombre = ejecucion_.nombre;
+  const QString titulo = QString::fromUtf8(clase_->titulo);
+  if (muestra.vacio) {
+    Rechaza(QStringLiteral("El fichero ") + nombre + QStringLiteral(" está vacío."), false,
+            Operador::Icono::Stop);
+    return;
+  }
+  if (!muestra.deLaCadena) {
+    Rechaza(
+        QStringLiteral("El fichero ") + nombre + QStringLiteral(" no es un fichero de la cadena."),
+        false, Operador::Icono::Stop);
+    return;
+  }
+  const auto encajan = ClasesQueEncajan(muestra);
+  if (!encajan.empty() &&
+      std::find(encajan.begin(), encajan.end(), clase_->opcion) == encajan.end()) {
+    Rechaza(QStringLiteral("El fichero ") + nombre + QStringLiteral(" parece de ") +
+                QString::fromUtf8(imports::Clase(encajan.front()).titulo) +
+                QStringLiteral(", no de ") + titulo + QStringLiteral(". No se ha importado nada."),
+            false, Operador::Icono::Stop);
+    return;
+  }
+  for (const imports::ClaseFichero& otra : imports::ClasesFichero()) {
+    if (otra.opcion == clase_->opcion ||
+        !nombre.startsWith(QLatin1String(otra.prefijo), Qt::CaseInsensitive))
+      continue;
+    if (!Comprueba(QStringLiteral("El nombre del fichero ") + nombre + QStringLiteral(" es de ") +
+                       QString::fromUtf8(otra.titulo) + QStringLiteral(", no de ") + titulo +
+                       QStringLiteral(". ¿Desea importarlo de todos modos?"),
+                   true))
+      return;
+  }
+
+  std::optional<EjecucionHistorial> anterior;
+  QDate masReciente;
+  ConHistorial([&] {
+    anterior = historial_->UltimaCompleta(ejecucion_.empresa, ejecucion_.clase, ejecucion_.sha256);
+    if (clase_->cambiaExistentes)
+      masReciente = historial_->FechaMasReciente(ejecucion_.empresa, ejecucion_.clase);
+    if (clase_->opcion == imports::OpcionImportacion::Facturas)
+      reanudaFactura_ = historial_->AlbaranGrabado(ejecucion_.empresa, ejecucion_.sha256);
+  });
+  if (anterior) {
+    const QDateTime cuando = anterior->fin.isValid() ? anterior->fin : anterior->inicio;
+    if (!Comprueba(QStringLiteral("Este fichero ya se importó el ") +
+                       regional::TextoFecha(cuando.date()) + QStringLiteral(" a las ") +
+                       cuando.toString(QStringLiteral("HH:mm")) +
+                       QStringLiteral(". ¿Desea importarlo otra vez?"),
+                   true))
+      return;
+  }
+  if (masReciente.isValid() && muestra.fecha.isValid() && muestra.fecha < masReciente) {
+    if (!Comprueba(QStringLiteral("El fichero ") + nombre + QStringLiteral(" es del ") +
+                       regional::TextoFecha(muestra.fecha) +
+                       QStringLiteral(", anterior al último fichero de ") + titulo +
+                       QStringLiteral(" importado, del ") + regional::TextoFecha(masReciente) +
+                       QStringLiteral(": aplicarlo pondría precios o datos más antiguos sobre "
+                                      "los más nuevos. ¿Desea importarlo de todos modos?"),
+                   true))
+      return;
+  }
+  admitida_ = true;
+}
+
+ControlEjecucion::~ControlEjecucion() = default;
+
+template <typename F>
+void ControlEjecucion::ConHistorial(F&& f) {
+  if (!historial_) return;
+  try {
+    f();
+  } catch (const std::exception& e) {
+    historial_.reset();
+    AvisaSinHistorial(QString::fromUtf8(e.what()));
+  }
+}
+
+void ControlEjecucion::AvisaSinHistorial(const QString& error) {
+  operador_.Mensaje(QStringLiteral("No se puede usar el historial de importaciones ") +
+                    Historial::RutaBaseDatos(opciones_.carpetaHistorial) + QStringLiteral(": ") +
+                    error +
+                    QStringLiteral(". No se ha comprobado si el fichero ya se importó ni si es "
+                                   "anterior al último importado."));
+}
+
+bool ControlEjecucion::Comprueba(const QString& texto, bool forzable) {
+  if (opciones_.forzar) return true;
+  if (opciones_.preguntar) {
+    if (operador_.PreguntaNo(texto)) return true;
+    Rechaza(QString(), forzable, Operador::Icono::Ninguno);
+    return false;
+  }
+  Rechaza(texto, forzable, Operador::Icono::Stop);
+  return false;
+}
+
+void ControlEjecucion::Rechaza(const QString& texto, bool forzable, Operador::Icono icono) {
+  forzable_ = forzable;
+  if (!texto.isEmpty()) operador_.Mensaje(texto, icono);
+  ejecucion_.resultado = resultado_historial::kRechazada;
+  ejecucion_.fin = ejecucion_.inicio;
+  ConHistorial([&] { ejecucion_.id = historial_->Anota(ejecucion_); });
+}
+
+void ControlEjecucion::Inicia() {
+  ConHistorial([&] { ejecucion_.id = historial_->Anota(ejecucion_); });
+}
+
+void ControlEjecucion::AlbaranGrabado(const QString& numero) {
+  if (opciones_.simular) return;
+  ConHistorial([&] {
+    if (ejecucion_.id) historial_->AnotaAlbaran(ejecucion_.id, numero);
+  });
+}
+
+void ControlEjecucion::Termina(const ResultadoImportacion& resultado) {
+  if (!historial_ || !ejecucion_.id) return;
+  using Estado = ResultadoImportacion::Estado;
+  namespace r = resultado_historial;
+  switch (resultado.estado) {
+    case Estado::Completa:
+      ejecucion_.resultado = opciones_.simular ? r::kSimulada : r::kCompleta;
+      break;
+    case Estado::FacturaNoCreada:
+      ejecucion_.resultado = r::kFacturaNoCreada;
+      break;
+    case Estado::Cancelada:
+      ejecucion_.resultado = r::kCancelada;
+      break;
+    case Estado::Rechazada:
+      ejecucion_.resultado = r::kRechazada;
+      break;
+    case Estado::Error:
+    case Estado::NoIniciada:
+      ejecucion_.resultado = r::kError;
+      break;
+  }
+  ejecucion_.fin = QDateTime::currentDateTime();
+  ejecucion_.lineas = resultado.lineas;
+  if (!opciones_.simular && resultado.lineaAplicada > 0)
+    ejecucion_.lineaAplicada = resultado.lineaAplicada;
+  if (clase_->opcion != imports::OpcionImportacion::Facturas)
+    ejecucion_.recuento = resultado.recuento;
+  if (!resultado.rutaLog.isEmpty())
+    ejecucion_.logArchivado =
+        historial_->ArchivaLog(resultado.rutaLog, ejecucion_.inicio, ejecucion_.id);
+  ConHistorial([&] { historial_->Termina(ejecucion_); });
+}
+
+}  // namespace relvano

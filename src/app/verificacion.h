@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/historial.h"
+#include "app/importacion.h"
+#include "base/operador.h"
+#include "imports/clases.h"
+#include "store/empresa.h"
+
+namespace relvano {
+
+// What the start of a chain file says about it: its first non-empty lines, read as
+// bytes (the record type and the "|" are the same in every encoding the chain uses).
+struct MuestraFichero {
+  bool vacio = true;        // no line with anything but blanks
+  bool deLaCadena = false;  // some line is an IDE or CHK line or a detail line of some kind
+  QString tipo;             // record type of the first detail line; empty when none was seen
+  int campos = 0;           // its number of fields: the count of "|" on it
+  QDate fecha;              // IDE field 6 when it is a date
+};
+
+// Reads the first non-empty lines of `ruta` (at most 10, within its first 64 KiB).
+MuestraFichero LeeMuestra(const QString& ruta);
+
+// The kinds whose layout the first detail line of `m` fits exactly (record type and
+// number of fields). Empty when there is no detail line or it fits none ("unknown": a
+// layout the chain extended with trailing fields is still accepted).
+std::vector<imports::OpcionImportacion> ClasesQueEncajan(const MuestraFichero& m);
+
+// The checks a run makes before its log is opened, and the run's record in the history.
+//
+// On construction: the kind of the file (empty, not a chain file, a first detail line of
+// another kind's shape: refused with a message; a name beginning with another kind's
+// prefix: asked), then, with a history, the same content applied completely before
+// (asked) and, for the kinds that change existing rows, a file dated before the newest
+// applied (asked). A question is asked with No as the default when the run asks
+// (OpcionesImportacion::preguntar); otherwise its text is told and the file refused,
+// unless OpcionesImportacion::forzar. A refusal is recorded as "rechazada".
+// A history that cannot be opened or read is told as a warning and the run goes on
+// without it.
+class ControlEjecucion {
+ public:
+  ControlEjecucion(const store::Empresa& empresa, const OpcionesImportacion& opciones,
+                   Operador& operador);
+  ~ControlEjecucion();
+  ControlEjecucion(const ControlEjecucion&) = delete;
+  ControlEjecucion& operator=(const ControlEjecucion&) = delete;
+
+  bool Admitida() const { return admitida_; }
+  bool Forzable() const { return forzable_; }
+  // The history shows this content's delivery note stored by an earlier real run.
+  bool ReanudaFactura() const { return reanudaFactura_; }
+
+  // Records the run as "en curso", with the log it writes.
+  void Inicia();
+  // Records that the run has stored the invoice's delivery note `numero`.
+  void AlbaranGrabado(const QString& numero);
+  // Records the end of the run and keeps a copy of its log `resultado.rutaLog`.
+  void Termina(const ResultadoImportacion& resultado);
+
+ private:
+  bool Comprueba(const QString& texto, bool forzable);
+  void Rechaza(const QString& texto, bool forzable, Operador::Icono icono);
+  void AvisaSinHistorial(const QString& error);
+  template <typename F>
+  void ConHistorial(F&& f);
+
+  const OpcionesImportacion& opciones_;
+  Operador& operador_;
+  const imports::ClaseFichero* clase_ = nullptr;
+  std::unique_ptr<Historial> historial_;
+  EjecucionHistorial ejecucion_;
+  bool admitida_ = false;
+  bool forzable_ = false;
+  bool reanudaFactura_ = false;
+};
+
+}  // namespace relvano
