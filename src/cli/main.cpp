@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/opciones_cli.h"
+#include "relvano_version.h"
 
 namespace {
 

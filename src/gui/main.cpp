@@ -13,6 +13,7 @@
 #include "app/ini_settings.h"
 #include "gui/frm_relvano.h"
 #include "gui/gui_operador.h"
+#include "relvano_version.h"
 
 namespace {
 
@@ -43,10 +44,11 @@ int Uso(const QString& error) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("relvano"));
+  QApplication::setApplicationVersion(QStringLiteral(RELVANO_VERSION));
   // The shops work in Spanish: the file dialog and Qt's own texts too, whatever the machine.
   QTranslator traduccionQt;
-  if (traduccionQt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (traduccionQt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&traduccionQt);
 
   OpcionesVentana opciones;
@@ -62,21 +64,27 @@ int main(int argc, char** argv) {
       QTextStream(stdout) << kAyuda;
       return 0;
     } else if (a == QLatin1String("--version")) {
-      QTextStream(stdout) << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
+      // The same version as relvano-cli's, then the window's title that shows it.
+      QTextStream(stdout) << "relvano " << RELVANO_VERSION << "\n"
+                          << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
       return 0;
     } else if (a == QLatin1String("--settings-dir")) {
-      if (!valor(&opciones.carpetaAjustes)) return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
+      if (!valor(&opciones.carpetaAjustes))
+        return Uso(QStringLiteral("falta la carpeta tras --settings-dir"));
     } else if (a == QLatin1String("--log-dir")) {
-      if (!valor(&opciones.carpetaLogs)) return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
+      if (!valor(&opciones.carpetaLogs))
+        return Uso(QStringLiteral("falta la carpeta tras --log-dir"));
     } else if (a == QLatin1String("--screenshot")) {
-      if (!valor(&opciones.captura)) return Uso(QStringLiteral("falta el fichero tras --screenshot"));
+      if (!valor(&opciones.captura))
+        return Uso(QStringLiteral("falta el fichero tras --screenshot"));
     } else {
       return Uso(QStringLiteral("opción desconocida: %1").arg(a));
     }
   }
 
   const auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);
-  const QString carpetaLogs = relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
+  const QString carpetaLogs =
+      relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   relvano::gui::GuiOperador operador;
   relvano::RelojSistema reloj;
   relvano::Programa programa(*ajustes, operador, &reloj);
