@@ -117,6 +117,8 @@ if(UNIX AND NOT APPLE)
   # it cannot see is listed by hand: the database driver plugins Qt loads at run time
   # (SQLite always; ODBC with [BDD] CONEXION_ODBC) and Qt's Spanish texts for the window.
   set(RELVANO_DEB_PLUGINS "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-translations-l10n")
+  # The completion file is read by the bash-completion package.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
   find_program(RELVANO_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(RELVANO_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
