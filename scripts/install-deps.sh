@@ -9,6 +9,7 @@ paquetes=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc
   libgtest-dev libsqlite3-dev
   xvfb xauth
+  groff-base  # formats the manual pages in the package check
   clang libclang-rt-dev clang-format  # the sanitizer and fuzzing build, the format check
 )
 

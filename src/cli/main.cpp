@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "cli/opciones_cli.h"
+#include "relvano_version.h"
 
 namespace {
 

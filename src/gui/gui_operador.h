@@ -4,11 +4,14 @@
 #include <QWidget>
 
 #include "base/operador.h"
+#include "relvano_version.h"
 
 namespace relvano::gui {
 
-// The title of every message box and of the main window.
-inline constexpr char kTituloPrograma[] = "Actualizaciones NORVIA v1.8 (15/07/12)";
+// The title of every message box and of the main window, with the project's version:
+// "Actualizaciones NORVIA v1.8 (15/07/12)".
+inline constexpr char kTituloPrograma[] =
+    "Actualizaciones NORVIA v" RELVANO_VERSION_CORTA " (" RELVANO_FECHA_VERSION ")";
 
 // The window's operator: message boxes with the program's title, Spanish buttons,
 // and the report window frm_Informa. All of them are modal over `padre`.

@@ -14,6 +14,7 @@
 #include "app/ini_settings.h"
 #include "gui/frm_relvano.h"
 #include "gui/gui_operador.h"
+#include "relvano_version.h"
 
 namespace {
 
@@ -49,7 +50,9 @@ std::optional<int> LeeOpciones(const QStringList& args, OpcionesVentana& opcione
       QTextStream(stdout) << kAyuda;
       return 0;
     } else if (a == QLatin1String("--version")) {
-      QTextStream(stdout) << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
+      // The same version as relvano-cli's, then the window's title that shows it.
+      QTextStream(stdout) << "relvano " << RELVANO_VERSION << "\n"
+                          << QString::fromUtf8(relvano::gui::kTituloPrograma) << "\n";
       return 0;
     } else if (a == QLatin1String("--settings-dir")) {
       destino = &opciones.carpetaAjustes;
@@ -83,10 +86,11 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("relvano"));
+  QApplication::setApplicationVersion(QStringLiteral(RELVANO_VERSION));
   // The shops work in Spanish: the file dialog and Qt's own texts too, whatever the machine.
   QTranslator traduccionQt;
-  if (traduccionQt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (traduccionQt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&traduccionQt);
 
   const auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);

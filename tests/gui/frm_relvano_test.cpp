@@ -24,12 +24,12 @@
 #include "app/arranque.h"
 #include "store/db/database.h"
 #include "store/db/esquema.h"
+#include "support/ajustes_memoria.h"
 #include "support/recording_operator.h"
 #include "support/reloj_fijo.h"
-#include "support/ajustes_memoria.h"
 
-using relvano::testing::RelojFijo;
 using relvano::testing::AjustesEnMemoria;
+using relvano::testing::RelojFijo;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -155,7 +155,8 @@ class MainWindow : public ::testing::Test {
     servicios.verLog = [this](const QString& ruta) { logsVistos << ruta; };
     servicios.terminaPrograma = [this](int codigo) { finales << codigo; };
     servicios.carpetaLogs = ins.logs;
-    ventana = std::make_unique<FrmRelvano>(*programa, ins.operador, ins.ajustes, std::move(servicios));
+    ventana =
+        std::make_unique<FrmRelvano>(*programa, ins.operador, ins.ajustes, std::move(servicios));
   }
 
   template <class T>
@@ -215,20 +216,28 @@ TEST_F(MainWindow, ControlsCaptionsAndNames) {
     const QString nombre = w->objectName();
     if (nombre.isEmpty() || nombre.startsWith("qt_")) continue;
     QString texto;
-    if (auto* g = qobject_cast<QGroupBox*>(w)) texto = "frame \"" + g->title() + "\"";
-    else if (auto* r = qobject_cast<QRadioButton*>(w)) texto = "option \"" + r->text() + "\"" + (r->isChecked() ? " on" : "");
-    else if (auto* c = qobject_cast<QCheckBox*>(w)) texto = "check \"" + c->text() + "\"" + (c->isChecked() ? " on" : "");
-    else if (auto* b = qobject_cast<QPushButton*>(w)) texto = "button \"" + b->text() + "\"";
-    else if (auto* t = qobject_cast<QToolButton*>(w)) texto = QString("picture button") + (t->icon().isNull() ? " without picture" : "");
-    else if (auto* e = qobject_cast<QLineEdit*>(w)) texto = "text \"" + e->text() + "\"";
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+      texto = "frame \"" + g->title() + "\"";
+    else if (auto* r = qobject_cast<QRadioButton*>(w))
+      texto = "option \"" + r->text() + "\"" + (r->isChecked() ? " on" : "");
+    else if (auto* c = qobject_cast<QCheckBox*>(w))
+      texto = "check \"" + c->text() + "\"" + (c->isChecked() ? " on" : "");
+    else if (auto* b = qobject_cast<QPushButton*>(w))
+      texto = "button \"" + b->text() + "\"";
+    else if (auto* t = qobject_cast<QToolButton*>(w))
+      texto = QString("picture button") + (t->icon().isNull() ? " without picture" : "");
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+      texto = "text \"" + e->text() + "\"";
     else if (auto* cb = qobject_cast<QComboBox*>(w)) {
       QStringList items;
       for (int i = 0; i < cb->count(); ++i) items << cb->itemText(i);
       texto = "combo [" + items.join(',') + "] \"" + cb->currentText() + "\"";
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
       texto = l->pixmap().isNull() ? "label \"" + l->text() + "\"" : QString("picture");
-    } else if (qobject_cast<QProgressBar*>(w)) texto = "progress";
-    else texto = "panel";
+    } else if (qobject_cast<QProgressBar*>(w))
+      texto = "progress";
+    else
+      texto = "panel";
     vistos << nombre + ": " + texto;
   }
   vistos.sort();
@@ -289,7 +298,8 @@ TEST_F(MainWindow, ChoosingAnOptionEmptiesThePathButNotTheName) {
 TEST_F(MainWindow, FileButtonWithoutOptionTellsAndOpensNoDialog) {
   Abre();
   Pulsa("BotonBuscar");
-  EXPECT_EQ(QString("Mensaje[i]: No ha seleccionado ninguna operación.\n"), ins.operador.Transcripcion());
+  EXPECT_EQ(QString("Mensaje[i]: No ha seleccionado ninguna operación.\n"),
+            ins.operador.Transcripcion());
   EXPECT_EQ(QStringList(), dialogos);
 }
 
@@ -304,10 +314,11 @@ TEST_F(MainWindow, FileButtonOffersTheOptionsFilesFromTheInputFolder) {
     EXPECT_EQ(QStringLiteral("fichero%1.txt").arg(i), LbNombre()->text());
   }
   const QString en = " @ " + ins.entrada;
-  EXPECT_EQ(QStringList({"Ficheros Cadena (vrcrefcto*.*)" + en, "Ficheros Cadena (vrceancto*.*)" + en,
-                         "Ficheros Cadena (vrcmllcto*.*)" + en, "Ficheros Cadena (vrcprccto*.*)" + en,
-                         "Ficheros Cadena (vrcofecto*.*)" + en, "Ficheros Cadena (envfradis*.*)" + en}),
-            dialogos);
+  EXPECT_EQ(
+      QStringList({"Ficheros Cadena (vrcrefcto*.*)" + en, "Ficheros Cadena (vrceancto*.*)" + en,
+                   "Ficheros Cadena (vrcmllcto*.*)" + en, "Ficheros Cadena (vrcprccto*.*)" + en,
+                   "Ficheros Cadena (vrcofecto*.*)" + en, "Ficheros Cadena (envfradis*.*)" + en}),
+      dialogos);
 
   // A name with Windows separators keeps only what follows the last one.
   eleccion = "C:\\APLC\\NRVX\\In\\envfradis0715.txt";
@@ -331,8 +342,8 @@ TEST_F(MainWindow, FileDialogStartsAtHomeWithoutAnInputFolder) {
 
 TEST_F(MainWindow, ImportAppliesTheFileAndShowsTheLogOnYes) {
   Abre();
-  const QString fichero = ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE ENTERA"),
-                                                           Alta(2, "PAN"), "CHK|000004|"});
+  const QString fichero = ins.Fichero(
+      "vrcrefcto0715.txt", {kIde, Alta(1, "LECHE ENTERA"), Alta(2, "PAN"), "CHK|000004|"});
   QStringList durante, lineasDurante;
   ins.operador.alMostrar = [&] {
     durante << Habilitados();
@@ -345,10 +356,11 @@ TEST_F(MainWindow, ImportAppliesTheFileAndShowsTheLogOnYes) {
   Pulsa("cmdOpcion_0");
 
   const QString log = ins.logs + "/ARTICULOS.LOG";
-  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n"
-            "Mensaje[i]: Se han leido: 4 lineas." + kCrLf + kCrLf + "El fichero contiene 4 lineas.\n" +
-                Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
+  EXPECT_EQ(
+      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
+      "Mensaje[i]: Se han leido: 4 lineas." +
+          kCrLf + kCrLf + "El fichero contiene 4 lineas.\n" + Resumen("ARTICULOS.LOG"),
+      ins.operador.Transcripcion());
   EXPECT_EQ(QStringList({log}), logsVistos);
   EXPECT_TRUE(LeeLog("ARTICULOS.LOG").startsWith("Abriendo fichero: " + log + kCrLf + kCrLf))
       << LeeLog("ARTICULOS.LOG").toStdString();
@@ -373,10 +385,11 @@ TEST_F(MainWindow, SummaryDeclinedShowsNoLog) {
   txtFichero()->setText(ins.Fichero("vrceancto0715.txt", {kIde, "CHK|000002|"}));
   ins.operador.Responde({true, false});
   Pulsa("cmdOpcion_0");
-  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n"
-            "Mensaje[i]: Se han leido: 2 lineas." + kCrLf + kCrLf + "El fichero contiene 2 lineas.\n" +
-                Resumen("EAN.LOG"),
-            ins.operador.Transcripcion());
+  EXPECT_EQ(
+      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
+      "Mensaje[i]: Se han leido: 2 lineas." +
+          kCrLf + kCrLf + "El fichero contiene 2 lineas.\n" + Resumen("EAN.LOG"),
+      ins.operador.Transcripcion());
   EXPECT_EQ(QStringList(), logsVistos);
   EXPECT_NE(QString("<no log>"), LeeLog("EAN.LOG"));
 }
@@ -396,7 +409,8 @@ TEST_F(MainWindow, RunChecksStopBeforeAnyLog) {
   const std::vector<Caso> casos = {
       {"no file", 0, "", true, "Mensaje: No ha seleccionado el fichero a importar.\n"},
       {"missing file", 0, falta, true, "Mensaje: El fichero " + falta + " no existe.\n"},
-      {"no option", -1, existe, true, pregunta + "Mensaje: Seleccione la opción que desea realizar.\n"},
+      {"no option", -1, existe, true,
+       pregunta + "Mensaje: Seleccione la opción que desea realizar.\n"},
       {"answered No", 0, existe, false, pregunta},
   };
   for (const Caso& c : casos) {
@@ -519,8 +533,10 @@ TEST_F(MainWindow, CompanyWithoutStoreDatabaseCannotBeImportedInto) {
   Abre();
   auto* cmb = W<QComboBox>("cmbEmpresa");
   cmb->setCurrentIndex(cmb->findText("003"));
-  EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CMC00300.MDB") + "\n", ins.operador.Transcripcion());
-  EXPECT_EQ(QString(kTodoHabilitado).replace("cmdOpcion_0 cmdSimular", "cmdOpcion_0(off) cmdSimular(off)"),
+  EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CMC00300.MDB") + "\n",
+            ins.operador.Transcripcion());
+  EXPECT_EQ(QString(kTodoHabilitado)
+                .replace("cmdOpcion_0 cmdSimular", "cmdOpcion_0(off) cmdSimular(off)"),
             Habilitados());
   cmb->setCurrentIndex(cmb->findText("001"));
   EXPECT_EQ(kTodoHabilitado, Habilitados());
@@ -533,7 +549,8 @@ TEST_F(MainWindow, CompanyWithoutAccountingDatabaseEndsTheProgram) {
   ventana->show();
   auto* cmb = W<QComboBox>("cmbEmpresa");
   cmb->setCurrentIndex(cmb->findText("004"));
-  EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CNT00400.MDB") + "\n", ins.operador.Transcripcion());
+  EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CNT00400.MDB") + "\n",
+            ins.operador.Transcripcion());
   EXPECT_EQ(QList<int>({2}), finales);
   EXPECT_FALSE(ventana->isVisible());
 }
@@ -544,10 +561,11 @@ TEST_F(MainWindow, StoppedStartUpLeavesOnlyTheExit) {
   EXPECT_EQ(Programa::Resultado::Detenido, arranque);
   EXPECT_EQ(QString("Mensaje: No se ha encontrado la información del programa VANTEL\n"),
             ins.operador.Transcripcion());
-  EXPECT_EQ(QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
-                    "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar(off) "
-                    "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir"),
-            Habilitados());
+  EXPECT_EQ(
+      QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
+              "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar(off) "
+              "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir"),
+      Habilitados());
   EXPECT_EQ(0, W<QComboBox>("cmbEmpresa")->count());
 }
 
@@ -645,12 +663,14 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
 
   EXPECT_TRUE(atendidoDurante);
   EXPECT_FALSE(cerrada);
-  EXPECT_EQ(QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
-                    "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar "
-                    "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)"),
-            durante);
-  EXPECT_EQ(QString("Pregunta: ¿Desea importar el fichero seleccionado?\n") + Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
+  EXPECT_EQ(
+      QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
+              "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar "
+              "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)"),
+      durante);
+  EXPECT_EQ(
+      QString("Pregunta: ¿Desea importar el fichero seleccionado?\n") + Resumen("ARTICULOS.LOG"),
+      ins.operador.Transcripcion());
   EXPECT_EQ(QStringList({ins.logs + "/ARTICULOS.LOG"}), logsVistos);
 
   // Line 1 is the header; lines 2 to 1200 are the articles 1 to 1199.
@@ -664,7 +684,8 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
 
   EXPECT_EQ(QFileInfo(fichero).size(), ultimoTotal);
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
-  EXPECT_EQ(static_cast<int>(ultimoLeidos * 1000 / ultimoTotal), W<QProgressBar>("barraProgreso")->value());
+  EXPECT_EQ(static_cast<int>(ultimoLeidos * 1000 / ultimoTotal),
+            W<QProgressBar>("barraProgreso")->value());
   EXPECT_GT(W<QProgressBar>("barraProgreso")->value(), 0);
   EXPECT_LT(W<QProgressBar>("barraProgreso")->value(), 1000);
   EXPECT_EQ(kTodoHabilitado, Habilitados());
@@ -679,7 +700,7 @@ TEST(MainProgram, HelpAndVersionNeedNoDisplay) {
   const struct {
     const char* opcion;
     const char* salida;
-  } casos[] = {{"--help", "Uso: relvano [opciones]\n"}, {"--version", "Actualizaciones NORVIA"}};
+  } casos[] = {{"--help", "Uso: relvano [opciones]\n"}, {"--version", "relvano "}};
   for (const auto& c : casos) {
     QProcess p;
     p.setProcessEnvironment(entorno);
