@@ -50,34 +50,34 @@ std::optional<QDate> FechaValida(const QString& texto, QDate hoy) {
 }  // namespace
 
 double ValorNumerico(const Valor& valor) {
-  switch (valor.tipo()) {
+  switch (valor.TipoValor()) {
     case Valor::Tipo::Null:
       return 0.0;
     case Valor::Tipo::Numero:
-      return valor.numero();
+      return valor.Numero();
     case Valor::Tipo::Booleano:
-      return valor.booleano() ? -1.0 : 0.0;
+      return valor.Booleano() ? -1.0 : 0.0;
     case Valor::Tipo::Fecha:
-      return valor.fecha().isValid() ? static_cast<double>(kOrigenSerial.daysTo(valor.fecha()))
+      return valor.Fecha().isValid() ? static_cast<double>(kOrigenSerial.daysTo(valor.Fecha()))
                                      : 0.0;
     case Valor::Tipo::Texto:
-      return regional::LeeNumero(valor.texto()).value_or(0.0);
+      return regional::LeeNumero(valor.Texto()).value_or(0.0);
   }
   return 0.0;
 }
 
 QString ValorTexto(const Valor& valor) {
-  switch (valor.tipo()) {
+  switch (valor.TipoValor()) {
     case Valor::Tipo::Null:
       return {};
     case Valor::Tipo::Texto:
-      return regional::QuitaBlancos(valor.texto());
+      return regional::QuitaBlancos(valor.Texto());
     case Valor::Tipo::Numero:
-      return regional::TextoNumero(valor.numero());
+      return regional::TextoNumero(valor.Numero());
     case Valor::Tipo::Fecha:
-      return regional::TextoFecha(valor.fecha());
+      return regional::TextoFecha(valor.Fecha());
     case Valor::Tipo::Booleano:
-      return valor.booleano() ? QStringLiteral("Verdadero") : QStringLiteral("Falso");
+      return valor.Booleano() ? QStringLiteral("Verdadero") : QStringLiteral("Falso");
   }
   return {};
 }

@@ -50,8 +50,8 @@ Decimal DescomponeDecimal(double v) {
 }
 
 Moneda MonedaLimite(bool negativo) {
-  return negativo ? Moneda::desdeDiezmilesimas(std::numeric_limits<qint64>::min())
-                  : Moneda::desdeDiezmilesimas(std::numeric_limits<qint64>::max());
+  return negativo ? Moneda::DesdeDiezmilesimas(std::numeric_limits<qint64>::min())
+                  : Moneda::DesdeDiezmilesimas(std::numeric_limits<qint64>::max());
 }
 
 // `v` with `decimales` decimals (0 to 4), halves away from zero.
@@ -65,7 +65,7 @@ Moneda RedondeaDecimales(double v, int decimales) {
   if (decimales > 0) escalado += f.left(decimales).toLongLong();
   if (f.at(decimales) >= u'5') ++escalado;
   const qint64 diezmilesimas = escalado * kPotencias[4 - decimales];
-  return Moneda::desdeDiezmilesimas(d.negativo ? -diezmilesimas : diezmilesimas);
+  return Moneda::DesdeDiezmilesimas(d.negativo ? -diezmilesimas : diezmilesimas);
 }
 
 // Pesetas without a currency code: more than 0.49 over the whole part rounds a
@@ -82,7 +82,7 @@ Moneda RedondeaPesetas(double v) {
   } else if (!d.fraccion.isEmpty()) {
     ++unidades;
   }
-  return Moneda::desdeDiezmilesimas((d.negativo ? -unidades : unidades) * 10000);
+  return Moneda::DesdeDiezmilesimas((d.negativo ? -unidades : unidades) * 10000);
 }
 
 // Decimals a display mask shows; nullopt for the empty mask (general number form).
@@ -111,9 +111,9 @@ QString AgrupaMiles(const QString& cifras) {
 // decimal comma, the sign in front. The empty mask shows the general number form.
 QString AplicaMascara(Moneda m, const QString& mascara) {
   const std::optional<int> decimales = DecimalesMascara(mascara);
-  if (!decimales) return regional::TextoNumero(m.toDouble());
+  if (!decimales) return regional::TextoNumero(m.ToDouble());
   const int dec = std::min(*decimales, 4);
-  const qint64 d = m.diezmilesimas();
+  const qint64 d = m.Diezmilesimas();
   const bool negativo = d < 0;
   // The magnitude as an unsigned value: the lowest qint64 has no positive twin.
   const quint64 a = negativo ? quint64(0) - static_cast<quint64>(d) : static_cast<quint64>(d);
@@ -170,7 +170,7 @@ QString FormateaMoneda(Valor& valor, const QString& divisa, const std::optional<
       mascara = FormatoMoneda(c);
   }
   const Moneda redondeado = RedondeaMoneda(valor, divisa, codigo);
-  valor = Valor(redondeado.toDouble());
+  valor = Valor(redondeado.ToDouble());
   return AplicaMascara(redondeado, mascara);
 }
 

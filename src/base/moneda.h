@@ -16,13 +16,13 @@ class Moneda {
   constexpr Moneda() = default;
 
   // The nearest four-decimal value to x (halves away from zero).
-  static Moneda desdeDouble(double x) {
+  static Moneda DesdeDouble(double x) {
     return Moneda(static_cast<qint64>(std::llround(x * 10000.0)));
   }
-  static constexpr Moneda desdeDiezmilesimas(qint64 d) { return Moneda(d); }
+  static constexpr Moneda DesdeDiezmilesimas(qint64 d) { return Moneda(d); }
 
-  constexpr qint64 diezmilesimas() const { return d_; }
-  double toDouble() const { return static_cast<double>(d_) / 10000.0; }
+  constexpr qint64 Diezmilesimas() const { return d_; }
+  double ToDouble() const { return static_cast<double>(d_) / 10000.0; }
 
   friend constexpr bool operator==(Moneda a, Moneda b) { return a.d_ == b.d_; }
   friend constexpr auto operator<=>(Moneda a, Moneda b) { return a.d_ <=> b.d_; }

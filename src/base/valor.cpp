@@ -4,43 +4,43 @@
 
 namespace relvano {
 
-QString Valor::texto() const {
+QString Valor::Texto() const {
   if (const auto* t = std::get_if<QString>(&v_)) return *t;
   return {};
 }
 
-double Valor::numero() const {
+double Valor::Numero() const {
   if (const auto* n = std::get_if<double>(&v_)) return *n;
   return 0.0;
 }
 
-QDate Valor::fecha() const {
+QDate Valor::Fecha() const {
   if (const auto* f = std::get_if<QDate>(&v_)) return *f;
   return {};
 }
 
-bool Valor::booleano() const {
+bool Valor::Booleano() const {
   if (const auto* b = std::get_if<bool>(&v_)) return *b;
   return false;
 }
 
-QVariant Valor::toVariant() const {
-  switch (tipo()) {
+QVariant Valor::ToVariant() const {
+  switch (TipoValor()) {
     case Tipo::Null:
       return QVariant();
     case Tipo::Texto:
-      return texto();
+      return Texto();
     case Tipo::Numero:
-      return numero();
+      return Numero();
     case Tipo::Fecha:
-      return fecha();
+      return Fecha();
     case Tipo::Booleano:
-      return booleano();
+      return Booleano();
   }
   return QVariant();
 }
 
-Valor Valor::fromVariant(const QVariant& v) {
+Valor Valor::FromVariant(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return Valor();
   switch (v.typeId()) {
     case QMetaType::Bool:
@@ -65,18 +65,18 @@ Valor Valor::fromVariant(const QVariant& v) {
   }
 }
 
-QString Valor::describe() const {
-  switch (tipo()) {
+QString Valor::Describe() const {
+  switch (TipoValor()) {
     case Tipo::Null:
       return QStringLiteral("Null");
     case Tipo::Texto:
-      return QLatin1Char('"') + texto() + QLatin1Char('"');
+      return QLatin1Char('"') + Texto() + QLatin1Char('"');
     case Tipo::Numero:
-      return QString::number(numero(), 'g', 15);
+      return QString::number(Numero(), 'g', 15);
     case Tipo::Fecha:
-      return fecha().toString(Qt::ISODate);
+      return Fecha().toString(Qt::ISODate);
     case Tipo::Booleano:
-      return booleano() ? QStringLiteral("true") : QStringLiteral("false");
+      return Booleano() ? QStringLiteral("true") : QStringLiteral("false");
   }
   return {};
 }

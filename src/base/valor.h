@@ -26,28 +26,28 @@ class Valor {
 
   static Valor Null() { return Valor(); }
 
-  Tipo tipo() const { return static_cast<Tipo>(v_.index()); }
-  bool esNull() const { return tipo() == Tipo::Null; }
-  bool esTexto() const { return tipo() == Tipo::Texto; }
-  bool esNumero() const { return tipo() == Tipo::Numero; }
-  bool esFecha() const { return tipo() == Tipo::Fecha; }
-  bool esBooleano() const { return tipo() == Tipo::Booleano; }
+  Tipo TipoValor() const { return static_cast<Tipo>(v_.index()); }
+  bool EsNull() const { return TipoValor() == Tipo::Null; }
+  bool EsTexto() const { return TipoValor() == Tipo::Texto; }
+  bool EsNumero() const { return TipoValor() == Tipo::Numero; }
+  bool EsFecha() const { return TipoValor() == Tipo::Fecha; }
+  bool EsBooleano() const { return TipoValor() == Tipo::Booleano; }
 
   // Accessors for the held alternative; each returns an empty value of its type
   // when the Valor holds something else.
-  QString texto() const;
-  double numero() const;
-  QDate fecha() const;
-  bool booleano() const;
+  QString Texto() const;
+  double Numero() const;
+  QDate Fecha() const;
+  bool Booleano() const;
 
   // Conversion to and from what the database driver uses. A QVariant from a
   // driver maps numbers of every width to Numero, QDate/QDateTime to Fecha,
   // bool to Booleano, null/invalid to Null and everything else to Texto.
-  QVariant toVariant() const;
-  static Valor fromVariant(const QVariant& v);
+  QVariant ToVariant() const;
+  static Valor FromVariant(const QVariant& v);
 
   // Readable form for tests and error messages: Null, "text", 12.5, 2012-07-15, true.
-  QString describe() const;
+  QString Describe() const;
 
   friend bool operator==(const Valor& a, const Valor& b) { return a.v_ == b.v_; }
 

@@ -49,8 +49,8 @@ FrmInforma::FrmInforma(QWidget* padre) : QDialog(padre) {
   resize(fm.horizontalAdvance(QLatin1Char('M')) * 44, fm.lineSpacing() * 30);
 }
 
-void FrmInforma::setTexto(const QString& texto) { LbTexto_->setPlainText(TextoParaVentana(texto)); }
+void FrmInforma::SetTexto(const QString& texto) { LbTexto_->setPlainText(TextoParaVentana(texto)); }
 
-QString FrmInforma::texto() const { return LbTexto_->toPlainText(); }
+QString FrmInforma::Texto() const { return LbTexto_->toPlainText(); }
 
 }  // namespace relvano::gui

@@ -13,8 +13,8 @@ class FrmInforma : public QDialog {
   Q_OBJECT
  public:
   explicit FrmInforma(QWidget* padre = nullptr);
-  void setTexto(const QString& texto);
-  QString texto() const;
+  void SetTexto(const QString& texto);
+  QString Texto() const;
 
  private:
   QPlainTextEdit* LbTexto_;

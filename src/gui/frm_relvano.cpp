@@ -53,7 +53,7 @@ void MuestraLogEnVentana(QWidget* padre, const QString& ruta) {
   visor->setAttribute(Qt::WA_DeleteOnClose);
   visor->setModal(false);
   visor->setWindowTitle(QDir::toNativeSeparators(ruta));
-  visor->setTexto(QString::fromUtf8(f.readAll()));
+  visor->SetTexto(QString::fromUtf8(f.readAll()));
   // Log lines are longer than the report's.
   visor->resize(visor->width() * 2, visor->height());
   visor->show();
@@ -428,7 +428,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
 
 bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {
   ultimo_ = {bytesLeidos, bytesTotales, lineas};
-  emit avance(bytesLeidos, bytesTotales, lineas);
+  emit LineaLeida(bytesLeidos, bytesTotales, lineas);
   const qint64 ahora = reloj_.elapsed();
   if (ultimoRefresco_ < 0 || ahora - ultimoRefresco_ >= kRefrescoMs) {
     ultimoRefresco_ = ahora;

@@ -66,7 +66,7 @@ class FrmRelvano : public QWidget {
  signals:
   // After each line of a run, before the run asks whether to go on. A slot connected
   // directly may press "Cancelar", and the run then stops after that line.
-  void avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+  void LineaLeida(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
 
  protected:
   void closeEvent(QCloseEvent* evento) override;

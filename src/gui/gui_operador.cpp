@@ -70,7 +70,7 @@ bool GuiOperador::Pregunta(const QString& texto, bool siPorDefecto) {
 
 void GuiOperador::Informe(const QString& texto) {
   FrmInforma informa(padre_);
-  informa.setTexto(texto);
+  informa.SetTexto(texto);
   const PunteroNormal puntero;
   informa.exec();
 }

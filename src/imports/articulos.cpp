@@ -145,7 +145,7 @@ void AseguraProveedor(const QString& codigo, const chainfile::Registro& ide,
            .Escalar(QStringLiteral(
                         "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),
                     {Valor(cadena::kProveedor), Valor(codigo)})
-           .esNull())
+           .EsNull())
     return;
   auto rs = ctx.bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"),

@@ -28,7 +28,7 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
 
   // Only whether the article exists matters here: one column, not the whole row.
   if (ctx.bdd.Escalar(QStringLiteral("SELECT 1 FROM ARTICULOS WHERE CODIGO = ?"), {Valor(articulo)})
-          .esNull()) {
+          .EsNull()) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - ") + sufijo);
     ++ctx.recuento.rechazadas;
     return;

@@ -135,7 +135,7 @@ bool AlbaranSinFactura(ContextoFactura& f) {
   store::Recordset rs;
   if (!AbreAlbaran(f, rs)) return false;
   const Valor facturado = rs[QStringLiteral("FACTURADO")];
-  return facturado.esBooleano() ? !facturado.booleano() : ValorNumerico(facturado) == 0;
+  return facturado.EsBooleano() ? !facturado.Booleano() : ValorNumerico(facturado) == 0;
 }
 
 }  // namespace

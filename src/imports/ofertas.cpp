@@ -67,7 +67,7 @@ void AltaOferta(const TablaOfertas& tabla, const QString& etiqueta, const chainf
   std::vector<Valor> clave{Valor(o.articulo), Valor(o.inicio), Valor(o.inicio.addDays(1)),
                            Valor(o.fin), Valor(o.fin.addDays(1))};
   if (tabla.deProveedor) clave.insert(clave.begin(), Valor(cadena::kProveedor));
-  if (!ctx.bdd.Escalar(tabla.existe, clave).esNull()) {
+  if (!ctx.bdd.Escalar(tabla.existe, clave).EsNull()) {
     ctx.log.Escribe(etiqueta + QStringLiteral(" NO REALIZADA: El artículo ") + o.articulo +
                     QStringLiteral(" ya está en oferta.") + kCrLf);
     ++ctx.recuento.rechazadas;

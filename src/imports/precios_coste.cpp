@@ -27,7 +27,7 @@ chainfile::ResultadoLectura ImportaPreciosCoste(const QString& ruta, ContextoImp
 void ActualizaUltimaModificacion(store::Recordset& rs, QDate fecha) {
   const QString columna = QStringLiteral("ULTIMA_MODIFICACION");
   const Valor actual = rs[columna];
-  if (ValorTexto(actual).isEmpty() || !actual.esFecha() || actual.fecha() < fecha)
+  if (ValorTexto(actual).isEmpty() || !actual.EsFecha() || actual.Fecha() < fecha)
     rs.Asigna(columna, Valor(fecha));
 }
 

@@ -52,7 +52,7 @@ class ArticleImport : public ImportFixture {
                 {"REF_PROV", "DESC_PROV", "ES_DESC_IGUAL", "COSTE", "FECHA_INI", "DEFECTO_PROV"});
   }
   int Cuenta(const QString& tabla) {
-    return static_cast<int>(Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla).numero());
+    return static_cast<int>(Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla).Numero());
   }
 };
 

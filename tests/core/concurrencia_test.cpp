@@ -181,7 +181,7 @@ class Concurrencia : public ::testing::Test {
   // What the database holds of the files these tests import.
   QString Contenido() {
     const auto cuenta = [&](const char* sql) {
-      return QString::number(db().Escalar(QString::fromUtf8(sql)).numero());
+      return QString::number(db().Escalar(QString::fromUtf8(sql)).Numero());
     };
     return "artículos=" + cuenta("SELECT COUNT(*) FROM ARTICULOS WHERE CODIGO LIKE '9%'") +
            " albaranes=" + cuenta("SELECT COUNT(*) FROM ALB_PROV") +
@@ -347,7 +347,7 @@ TEST_F(Concurrencia, AfterAFailureTheDatabaseHoldsTheFileUpToTheLineTheMessageNa
       // undoing the whole transaction.
       {"the database is full",
        [&] {
-         const int paginas = static_cast<int>(db().Escalar("PRAGMA page_count").numero());
+         const int paginas = static_cast<int>(db().Escalar("PRAGMA page_count").Numero());
          db().Ejecuta("PRAGMA max_page_count = " + QString::number(paginas + 8));
        },
        Articulos("M", 2000, 50, 2000), "ERROR en la línea ", 51,
@@ -358,7 +358,7 @@ TEST_F(Concurrencia, AfterAFailureTheDatabaseHoldsTheFileUpToTheLineTheMessageNa
     QFile::remove(log);
     c.prepara();
     const int antes = static_cast<int>(
-        db().Escalar("SELECT COUNT(*) FROM ARTICULOS WHERE CODIGO LIKE '9%'").numero());
+        db().Escalar("SELECT COUNT(*) FROM ARTICULOS WHERE CODIGO LIKE '9%'").Numero());
     operador_.Limpia();
     const auto r = Importa(OpcionImportacion::Referencias, c.lineas, operador_);
     EXPECT_EQ(Estado::Error, r.estado);
@@ -371,7 +371,7 @@ TEST_F(Concurrencia, AfterAFailureTheDatabaseHoldsTheFileUpToTheLineTheMessageNa
     EXPECT_EQ(r.error, operador_.Mensajes().value(operador_.Mensajes().size() - 1));
     // Each line from the second adds one article.
     EXPECT_EQ(antes + c.aplicada - 1,
-              db().Escalar("SELECT COUNT(*) FROM ARTICULOS WHERE CODIGO LIKE '9%'").numero());
+              db().Escalar("SELECT COUNT(*) FROM ARTICULOS WHERE CODIGO LIKE '9%'").Numero());
     if (QFileInfo(log).isSymLink()) continue;
     const QString texto = Log("ARTICULOS.LOG");
     EXPECT_EQ(c.aplicada - 1, texto.count("REALIZANDO EL ALTA"));

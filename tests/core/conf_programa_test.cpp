@@ -55,7 +55,7 @@ TEST(ConfPrograma, OptionsByPosition) {
     Tienda s;
     s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION) VALUES ('001', ?)", {c.texto});
     CargaConfPrograma(s.e);
-    EXPECT_EQ(c.on, Opciones(s.e)) << c.texto.describe().toStdString();
+    EXPECT_EQ(c.on, Opciones(s.e)) << c.texto.Describe().toStdString();
   }
 }
 
@@ -82,8 +82,8 @@ TEST(ConfPrograma, PurchaseValuesRoundHalvesToEven) {
     s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM) VALUES ('001', ?, ?)",
                      {c.pc, c.pcm});
     CargaConfPrograma(s.e);
-    EXPECT_EQ(c.esperadoPc, s.e.Conf.ComprasActualizaPC) << c.pc.describe().toStdString();
-    EXPECT_EQ(c.esperadoPcm, s.e.Conf.ComprasActualizaPCM) << c.pcm.describe().toStdString();
+    EXPECT_EQ(c.esperadoPc, s.e.Conf.ComprasActualizaPC) << c.pc.Describe().toStdString();
+    EXPECT_EQ(c.esperadoPcm, s.e.Conf.ComprasActualizaPCM) << c.pcm.Describe().toStdString();
   }
 }
 

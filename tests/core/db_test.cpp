@@ -136,7 +136,7 @@ TEST(Recordset, MovesThroughRowsAndCountsThem) {
   auto rs = t.db().AbrirRecordset("select * from T order by N");
   EXPECT_EQ(3, rs.RecordCount());
   double suma = 0;
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) suma += rs["N"].numero();
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) suma += rs["N"].Numero();
   EXPECT_EQ(6.0, suma);
   rs.MoveLast();
   EXPECT_EQ(Valor(3.0), rs["N"]);
@@ -180,7 +180,7 @@ TEST(Database, ValuesFollowTheStorageConventionsBothWays) {
   EXPECT_EQ(Valor(QDate(2012, 7, 15)), rs["F"]);
   EXPECT_TRUE(relvano::store::EsVerdadero(rs["B"]));
   EXPECT_EQ(Valor(12.5), rs["N"]);
-  EXPECT_TRUE(rs["S"].esNull());
+  EXPECT_TRUE(rs["S"].EsNull());
   // A date with a time part written by another program reads as that date.
   t.db().Ejecuta("UPDATE T SET F = '2012-07-15 00:00:00'");
   EXPECT_EQ(Valor(QDate(2012, 7, 15)), t.db().AbrirRecordset("select * from T")["F"]);
@@ -210,7 +210,7 @@ TEST(Database, AddedRowGetsItsGeneratedKey) {
   rs.NuevoRegistro();
   rs.Asigna("CODIGO_ART", Valor("7"));
   rs.GrabarRegistro();
-  EXPECT_FALSE(rs["ID"].esNull());
+  EXPECT_FALSE(rs["ID"].EsNull());
   EXPECT_EQ(Valor("7"), t.db().Escalar("select CODIGO_ART from LIN_COMPRAS where ID = ?", {rs["ID"]}));
 }
 

@@ -36,7 +36,7 @@ QString Filas(Database& db, const QString& sql, const QStringList& cols) {
   QStringList lineas;
   for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
     QStringList partes;
-    for (const QString& c : cols) partes << rs[c].describe();
+    for (const QString& c : cols) partes << rs[c].Describe();
     lineas << partes.join(u' ');
   }
   return lineas.join(u'\n');

@@ -19,7 +19,7 @@ class EanImport : public ImportFixture {
         QStringLiteral("SELECT IDARTICULO, EAN FROM ARTICULOS_EAN ORDER BY ID"));
     QStringList pares;
     for (; !rs.Eof(); rs.MoveNext())
-      pares << rs[QStringLiteral("IDARTICULO")].texto() + u'/' + rs[QStringLiteral("EAN")].texto();
+      pares << rs[QStringLiteral("IDARTICULO")].Texto() + u'/' + rs[QStringLiteral("EAN")].Texto();
     return pares.join(u' ');
   }
 };

@@ -154,7 +154,7 @@ class FacturasImport : public ::testing::Test {
     QStringList lineas;
     for (; !rs.Eof(); rs.MoveNext()) {
       QStringList partes;
-      for (const QString& c : cols) partes << c + u'=' + rs[c].describe();
+      for (const QString& c : cols) partes << c + u'=' + rs[c].Describe();
       lineas << partes.join(u' ');
     }
     return lineas.join(u'\n');
@@ -314,7 +314,7 @@ class OperadorQueMira : public RecordingOperator {
   void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override {
     QString visto;
     try {
-      visto = otra_->Escalar("SELECT COUNT(*) FROM LIN_COMPRAS").describe();
+      visto = otra_->Escalar("SELECT COUNT(*) FROM LIN_COMPRAS").Describe();
     } catch (const std::exception& e) {
       visto = QStringLiteral("bloqueada");
     }
@@ -376,8 +376,8 @@ class OperadorDelInforme : public RecordingOperator {
  private:
   QString Visto() {
     try {
-      return "albarán " + otra_->Escalar("SELECT TOTAL FROM ALB_PROV").describe() + ", facturas " +
-             otra_->Escalar("SELECT COUNT(*) FROM FACT_PROV").describe();
+      return "albarán " + otra_->Escalar("SELECT TOTAL FROM ALB_PROV").Describe() + ", facturas " +
+             otra_->Escalar("SELECT COUNT(*) FROM FACT_PROV").Describe();
     } catch (const std::exception&) {
       return QStringLiteral("bloqueada");
     }

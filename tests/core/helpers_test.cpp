@@ -70,7 +70,7 @@ TEST(ValorNumerico, ReadsTextsUnderTheShopsRegionalSettings) {
       {Valor(QDate()), 0},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(Texto(c.valor.describe()));
+    SCOPED_TRACE(Texto(c.valor.Describe()));
     EXPECT_DOUBLE_EQ(c.esperado, ValorNumerico(c.valor));
   }
 }
@@ -118,7 +118,7 @@ TEST(ValorTexto, TextFormOfEveryKindOfValue) {
       {Valor(QDate()), ""},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(Texto(c.valor.describe()));
+    SCOPED_TRACE(Texto(c.valor.Describe()));
     EXPECT_EQ(c.esperado, Texto(ValorTexto(c.valor)));
   }
 }
@@ -145,7 +145,7 @@ TEST(ValorEntero, WholePartTowardMinusInfinityIn16Bits) {
       {Valor(-40000), std::numeric_limits<qint16>::min()},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(Texto(c.valor.describe()));
+    SCOPED_TRACE(Texto(c.valor.Describe()));
     EXPECT_EQ(c.esperado, ValorEntero(c.valor));
   }
 }
@@ -231,7 +231,7 @@ TEST(SumaDias, DateTextDaysLater) {
       {"2012-07-15", Valor(1), ""},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(std::string(c.fecha) + " + " + Texto(c.dias.describe()));
+    SCOPED_TRACE(std::string(c.fecha) + " + " + Texto(c.dias.Describe()));
     EXPECT_EQ(c.esperado, Texto(SumaDias(c.fecha, c.dias, kHoy)));
   }
 }
@@ -280,9 +280,9 @@ TEST(RedondeaMoneda, ByCompanyCurrencyAndCode) {
       {Valor(1e20), "EURO", sin, std::numeric_limits<qint64>::max()},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(Texto(c.valor.describe() + QStringLiteral(" ") + QString::fromUtf8(c.divisa) +
+    SCOPED_TRACE(Texto(c.valor.Describe() + QStringLiteral(" ") + QString::fromUtf8(c.divisa) +
                        QStringLiteral(" ") + c.codigo.value_or(QStringLiteral("(sin código)"))));
-    EXPECT_EQ(c.diezmilesimas, RedondeaMoneda(c.valor, c.divisa, c.codigo).diezmilesimas());
+    EXPECT_EQ(c.diezmilesimas, RedondeaMoneda(c.valor, c.divisa, c.codigo).Diezmilesimas());
   }
 }
 
@@ -313,11 +313,11 @@ TEST(FormateaMoneda, FormatsTheRoundedAmountAndReplacesTheValue) {
       {Valor(1234.567), "USD", sin, "1234,57", Valor(1234.57)},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(Texto(c.valor.describe() + QStringLiteral(" ") + QString::fromUtf8(c.divisa) +
+    SCOPED_TRACE(Texto(c.valor.Describe() + QStringLiteral(" ") + QString::fromUtf8(c.divisa) +
                        QStringLiteral(" ") + c.codigo.value_or(QStringLiteral("(sin código)"))));
     Valor v = c.valor;
     EXPECT_EQ(c.texto, Texto(FormateaMoneda(v, c.divisa, c.codigo)));
-    EXPECT_EQ(Texto(c.redondeado.describe()), Texto(v.describe()));
+    EXPECT_EQ(Texto(c.redondeado.Describe()), Texto(v.Describe()));
   }
 }
 

@@ -94,7 +94,7 @@ class ImportFixture : public ::testing::Test {
     auto rs = db().AbrirRecordset(sql, p);
     if (!rs.HayRegistros()) return QStringLiteral("<none>");
     QStringList out;
-    for (const auto& c : columnas) out << c + u'=' + rs[c].describe();
+    for (const auto& c : columnas) out << c + u'=' + rs[c].Describe();
     return out.join(u' ');
   }
 

@@ -19,7 +19,7 @@ class ImportRun : public ImportFixture {
       db().Ejecuta(QStringLiteral("INSERT INTO ARTICULOS (CODIGO) VALUES (?)"), {Valor(codigo)});
   }
   int Eans() {
-    return static_cast<int>(Escalar(QStringLiteral("SELECT COUNT(*) FROM ARTICULOS_EAN")).numero());
+    return static_cast<int>(Escalar(QStringLiteral("SELECT COUNT(*) FROM ARTICULOS_EAN")).Numero());
   }
 };
 
@@ -230,7 +230,7 @@ class OperadorQueMira : public RecordingOperator {
       vistos.push_back(-1);
       return;
     }
-    vistos.push_back(static_cast<int>(otra->Escalar("SELECT COUNT(*) FROM ARTICULOS_EAN").numero()));
+    vistos.push_back(static_cast<int>(otra->Escalar("SELECT COUNT(*) FROM ARTICULOS_EAN").Numero()));
     try {
       otra->Begin();  // takes the write lock: fails while the run holds it
       otra->Rollback();
@@ -299,7 +299,7 @@ namespace {
 int CuentaDesdeOtraConexion(const QString& ruta) {
   QString error;
   auto otra = store::Database::Abrir(ruta, store::OpcionesConexion{}, &error);
-  return otra ? static_cast<int>(otra->Escalar("SELECT COUNT(*) FROM FAMILIAS").numero()) : -1;
+  return otra ? static_cast<int>(otra->Escalar("SELECT COUNT(*) FROM FAMILIAS").Numero()) : -1;
 }
 
 TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {

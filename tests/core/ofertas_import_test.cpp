@@ -20,8 +20,8 @@ class OfferImport : public ImportFixture {
     for (; !rs.Eof(); rs.MoveNext()) {
       QStringList celdas;
       for (const char* c : {"COD_ART", "UNI_LOTE", "DTO", "PRECIO_NETO", "FECHA_INI", "FECHA_FIN"})
-        celdas << rs[c].describe();
-      if (rs.ExisteCampo("IDPROVEEDOR")) celdas.prepend(rs["IDPROVEEDOR"].describe());
+        celdas << rs[c].Describe();
+      if (rs.ExisteCampo("IDPROVEEDOR")) celdas.prepend(rs["IDPROVEEDOR"].Describe());
       out << celdas.join(u' ');
     }
     return out.join(u'\n');

@@ -35,7 +35,7 @@ QString Fila(Database& db, const QString& sql, const QStringList& cols) {
   auto rs = db.AbrirRecordset(sql);
   if (!rs.HayRegistros()) return QStringLiteral("(no row)");
   QStringList partes;
-  for (const QString& c : cols) partes << rs[c].describe();
+  for (const QString& c : cols) partes << rs[c].Describe();
   return partes.join(u' ');
 }
 
@@ -74,8 +74,8 @@ struct Tienda {
         "select COSTE, COSTEMEDIO, ULTIMA_MODIFICACION from ARTICULOS where CODIGO = ?",
         {Valor(codigo)});
     return QStringLiteral("COSTE=%1 COSTEMEDIO=%2 MODIF=%3")
-        .arg(rs["COSTE"].describe(), rs["COSTEMEDIO"].describe(),
-             rs["ULTIMA_MODIFICACION"].describe());
+        .arg(rs["COSTE"].Describe(), rs["COSTEMEDIO"].Describe(),
+             rs["ULTIMA_MODIFICACION"].Describe());
   }
 };
 

@@ -83,7 +83,7 @@ struct Documentos {
     auto rs = db().AbrirRecordset(QStringLiteral("select * from %1").arg(tabla));
     if (!rs.HayRegistros()) return QStringLiteral("(no row)");
     QStringList partes;
-    for (const QString& c : cols) partes << c + u'=' + rs[c].describe();
+    for (const QString& c : cols) partes << c + u'=' + rs[c].Describe();
     return partes.join(u' ');
   }
 };
@@ -265,8 +265,8 @@ TEST(Totales, InvoiceInstalmentsTakeTheTotalLastOneTheRest) {
   QStringList filas;
   for (; !rs.Eof(); rs.MoveNext())
     filas << QStringLiteral("%1/%2 %3 %4")
-                 .arg(rs["NUMERO"].texto(), rs["NUM_PAGCOBFACT"].describe(),
-                      rs["IMPORTE"].describe(), rs["IMPORTE_RESTANTE"].describe());
+                 .arg(rs["NUMERO"].Texto(), rs["NUM_PAGCOBFACT"].Describe(),
+                      rs["IMPORTE"].Describe(), rs["IMPORTE_RESTANTE"].Describe());
   EXPECT_EQ(QStringLiteral("7/1 33.33 33.33|7/2 33.33 33.33|7/3 33.34 33.34|8/1 0 0"),
             filas.join(u'|'));
 }

@@ -51,7 +51,7 @@ QString Tabla(relvano::store::Database& db) {
     QStringList f;
     for (const char* c : {"CODIGO", "DESCRIPCION", "IVA", "RECARGO", "CUENTA_IVA_V", "CUENTA_RECARGO_V",
                           "CUENTA_IVA_C", "CUENTA_RECARGO_C"})
-      f << rs[c].describe();
+      f << rs[c].Describe();
     filas << f.join('|');
   }
   return filas.join('\n');

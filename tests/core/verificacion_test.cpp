@@ -61,7 +61,7 @@ class FileChecks : public ::testing::Test {
   int Cuenta(const char* tabla) {
     return static_cast<int>(programa_->Empresa()
                                 .BddTienda->Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla)
-                                .numero());
+                                .Numero());
   }
 
   ResultadoImportacion Importa(imports::OpcionImportacion k, const QString& ruta,

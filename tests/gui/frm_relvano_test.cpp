@@ -114,13 +114,13 @@ class Instalacion {
     if (!db) return out;
     auto rs = db->AbrirRecordset("SELECT CODIGO, DESCRIPCION FROM ARTICULOS ORDER BY CODIGO");
     for (; !rs.Eof(); rs.MoveNext())
-      out << rs[QStringLiteral("CODIGO")].texto() + " " + rs[QStringLiteral("DESCRIPCION")].texto();
+      out << rs[QStringLiteral("CODIGO")].Texto() + " " + rs[QStringLiteral("DESCRIPCION")].Texto();
     return out;
   }
   int CuentaArticulos(const QString& empresa) {
     QString error;
     auto db = store::Database::Abrir(Ruta("CMC" + empresa + "00.MDB"), {}, &error);
-    return static_cast<int>(db->Escalar("SELECT COUNT(*) FROM ARTICULOS").numero());
+    return static_cast<int>(db->Escalar("SELECT COUNT(*) FROM ARTICULOS").Numero());
   }
 
   // A chain file of In/ from its lines, each ended by CR LF.
@@ -646,7 +646,7 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
   QString durante;
   bool cerrada = true;
   qint64 ultimoLeidos = 0, ultimoTotal = 0;
-  QObject::connect(ventana.get(), &FrmRelvano::avance, ventana.get(),
+  QObject::connect(ventana.get(), &FrmRelvano::LineaLeida, ventana.get(),
                    [&](qint64 leidos, qint64 total, int n) {
                      ultimoLeidos = leidos;
                      ultimoTotal = total;

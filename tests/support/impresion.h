@@ -11,5 +11,5 @@
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace relvano {
-inline void PrintTo(const Valor& v, std::ostream* os) { *os << v.describe().toStdString(); }
+inline void PrintTo(const Valor& v, std::ostream* os) { *os << v.Describe().toStdString(); }
 }  // namespace relvano

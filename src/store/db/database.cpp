@@ -242,26 +242,26 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
 }
 
 QVariant Database::AParametro(const Valor& v) {
-  switch (v.tipo()) {
+  switch (v.TipoValor()) {
     case Valor::Tipo::Null:
       return QVariant(QMetaType::fromType<QString>());
     case Valor::Tipo::Texto: {
       // The driver binds a null QString as NULL; an empty text must stay an empty text.
-      QString t = v.texto();
+      QString t = v.Texto();
       if (t.isNull()) t = QStringLiteral("");
       return t;
     }
     case Valor::Tipo::Numero: {
       // Range first: converting a double outside qint64 (1E300 from a file) is undefined.
-      const double n = v.numero();
+      const double n = v.Numero();
       if (std::abs(n) < 9.0e15 && n == static_cast<double>(static_cast<qint64>(n)))
         return static_cast<qlonglong>(n);
       return n;
     }
     case Valor::Tipo::Fecha:
-      return TextoIso(v.fecha());
+      return TextoIso(v.Fecha());
     case Valor::Tipo::Booleano:
-      return v.booleano() ? 1 : 0;
+      return v.Booleano() ? 1 : 0;
   }
   return QVariant();
 }
@@ -277,7 +277,7 @@ Valor Database::DesdeColumna(const QVariant& v) {
     case QMetaType::QByteArray:
       return Valor(QString::fromUtf8(v.toByteArray()));
     default:
-      return Valor::fromVariant(v);
+      return Valor::FromVariant(v);
   }
 }
 
@@ -380,7 +380,7 @@ bool Database::ExisteTabla(QString tabla) {
     existe = !Escalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
                                      "AND name = ? COLLATE NOCASE"),
                       {Valor(tabla)})
-                  .esNull();
+                  .EsNull();
   } else {
     for (const QString& t : db_.tables(QSql::AllTables))
       if (t.compare(tabla, Qt::CaseInsensitive) == 0) existe = true;
@@ -418,7 +418,7 @@ std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
       const QSqlRecord r = db_.record(tabla);
       for (int i = 0; i < r.count(); ++i) {
         t.columnas << r.fieldName(i);
-        t.defectos.push_back(Valor::fromVariant(r.field(i).defaultValue()));
+        t.defectos.push_back(Valor::FromVariant(r.field(i).defaultValue()));
       }
       const QSqlIndex pk = db_.primaryIndex(tabla);
       for (int i = 0; i < pk.count(); ++i) t.clave << pk.fieldName(i);

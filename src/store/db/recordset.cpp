@@ -270,17 +270,17 @@ void AsignaCamposComunes(const QString& tipo, Recordset& rs, const QString& idEm
 }
 
 bool EsVerdadero(const Valor& v) {
-  switch (v.tipo()) {
+  switch (v.TipoValor()) {
     case Valor::Tipo::Null:
       return false;
     case Valor::Tipo::Booleano:
-      return v.booleano();
+      return v.Booleano();
     case Valor::Tipo::Numero:
-      return v.numero() != 0.0;
+      return v.Numero() != 0.0;
     case Valor::Tipo::Fecha:
       return true;
     case Valor::Tipo::Texto: {
-      const QString t = v.texto().trimmed();
+      const QString t = v.Texto().trimmed();
       return t == QLatin1String("-1") || t == QLatin1String("1") ||
              t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 ||
              t.compare(QLatin1String("Verdadero"), Qt::CaseInsensitive) == 0;

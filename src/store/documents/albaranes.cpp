@@ -32,7 +32,7 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
     throw DbError(QStringLiteral("No existe la factura de proveedor %1/%2/%3 del proveedor %4.")
                       .arg(ejercicio, serie, numero, codigo),
                   empresa.RutaComercial);
-  const QDate fechaFactura = factura[QStringLiteral("FECHA")].fecha();
+  const QDate fechaFactura = factura[QStringLiteral("FECHA")].Fecha();
   const bool conRecargo = EsVerdadero(albaran[QStringLiteral("CON_RECARGO")]);
 
   albaran.EditarRegistro();

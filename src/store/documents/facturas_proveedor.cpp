@@ -104,7 +104,7 @@ void CreaFacturaProveedor(Empresa& empresa, const NuevaFacturaProveedor& f) {
   } else if (n == 1) {
     tipoPago = Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")]));
     formaPago = Valor(ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]));
-    vencimiento = Valor(Vencimiento(empresa, f.fecha, formaPago.texto()));
+    vencimiento = Valor(Vencimiento(empresa, f.fecha, formaPago.Texto()));
   } else {
     tipoPago = Valor("ML");
     formaPago = Valor("ML");

@@ -23,14 +23,14 @@ const QString kFijoProntoPago = QStringLiteral(
     "Se ha borrar el descuento fijo P.P. \r\rNo se puede aplicar si hay más de un tipo de iva.");
 
 double Redondea(const Empresa& empresa, double x) {
-  return RedondeaMoneda(Valor(x), empresa.Divisa).toDouble();
+  return RedondeaMoneda(Valor(x), empresa.Divisa).ToDouble();
 }
 
 // Sums of rounded amounts are exact in the currency type, as the header stores them.
 double Suma(std::initializer_list<double> sumandos) {
   Moneda m;
-  for (double x : sumandos) m = m + Moneda::desdeDouble(x);
-  return m.toDouble();
+  for (double x : sumandos) m = m + Moneda::DesdeDouble(x);
+  return m.ToDouble();
 }
 double Suma(const std::array<double, 5>& a) { return Suma({a[0], a[1], a[2], a[3], a[4]}); }
 
@@ -57,7 +57,7 @@ void InicializaTotales(const Empresa& empresa, TotalesDocumento& t, QDate fecha)
 }
 
 void CargaDatosCabecera(const Empresa& empresa, TotalesDocumento& t, const Recordset& cabecera) {
-  InicializaTotales(empresa, t, cabecera[QStringLiteral("FECHA")].fecha());
+  InicializaTotales(empresa, t, cabecera[QStringLiteral("FECHA")].Fecha());
   t.EsPorcentajeDtoCom = EsVerdadero(cabecera[QStringLiteral("ESPORCENTAJE_DTOCOM")]);
   t.ValorDtoCom = ValorNumerico(cabecera[QStringLiteral("VALOR_DTO_COM")]);
   t.DtoCom = ValorNumerico(cabecera[QStringLiteral("DTO_COM")]);
@@ -204,7 +204,7 @@ void RecalculaTotalesDocumento(Empresa& empresa, Operador& operador, const QStri
     for (sumas.MoveFirst(); !sumas.Eof(); sumas.MoveNext()) {
       const double suma = Redondea(empresa, ValorNumerico(sumas.Campo(0)));
       const Valor codigoIva = sumas.Campo(1);
-      const QString c = codigoIva.esNull() ? QString() : ValorTexto(codigoIva);
+      const QString c = codigoIva.EsNull() ? QString() : ValorTexto(codigoIva);
       if (c == u"0") {
         t.ExentoBruto = t.Exento = suma;
       } else if (c.size() == 1 && c.at(0) >= u'1' && c.at(0) <= u'5') {
@@ -231,12 +231,12 @@ void RecalculaTotalesDocumento(Empresa& empresa, Operador& operador, const QStri
   for (plazos.MoveFirst(); !plazos.Eof(); plazos.MoveNext()) {
     ++i;
     const double importe =
-        i == k ? (Moneda::desdeDouble(t.Total) - acumulado).toDouble()
+        i == k ? (Moneda::DesdeDouble(t.Total) - acumulado).ToDouble()
                : t.Total * ValorNumerico(plazos[QStringLiteral("PORCENTAJE")]) / 100;
     const Moneda redondeado = RedondeaMoneda(Valor(importe), empresa.Divisa);
     plazos.EditarRegistro();
-    plazos.Asigna(QStringLiteral("IMPORTE"), Valor(redondeado.toDouble()));
-    plazos.Asigna(QStringLiteral("IMPORTE_RESTANTE"), Valor(redondeado.toDouble()));
+    plazos.Asigna(QStringLiteral("IMPORTE"), Valor(redondeado.ToDouble()));
+    plazos.Asigna(QStringLiteral("IMPORTE_RESTANTE"), Valor(redondeado.ToDouble()));
     plazos.GrabarRegistro();
     acumulado = acumulado + redondeado;
   }

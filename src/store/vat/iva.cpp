@@ -38,7 +38,7 @@ constexpr double kRecargo2010[] = {4, 1, 0.5};
 // not a zero rate.
 double Porcentaje(const Recordset& rs, const QString& columna, const QString& codigo) {
   const Valor v = rs[columna];
-  if (v.esNull())
+  if (v.EsNull())
     throw DbError(QStringLiteral("La columna %1 del tipo de IVA %2 está vacía").arg(columna, codigo),
                   rs.BaseDatos().Ruta(), rs.Sql());
   return ValorNumerico(v);
