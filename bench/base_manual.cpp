@@ -39,7 +39,8 @@ double Numero(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
 
 // Year-first date fields ("2012-07-15" or "2012/07/15") as stored: YYYY-MM-DD.
 std::string Fecha(const std::string& s) {
-  return s.size() >= 10 ? s.substr(0, 4) + '-' + s.substr(5, 2) + '-' + s.substr(8, 2) : std::string();
+  return s.size() >= 10 ? s.substr(0, 4) + '-' + s.substr(5, 2) + '-' + s.substr(8, 2)
+                        : std::string();
 }
 
 // Shared frame of every kind: the file read line by line, the IDE line first, each
@@ -72,35 +73,40 @@ std::string UltimaModificacion(const std::string& actual, const std::string& fec
 
 std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::string& hoy) {
   // A change or removal reads only the columns it uses; a new row opens the whole row.
-  Sentencia sel(db,
-                "SELECT \"CODIGO\", DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, ULTIMA_MODIFICACION, IVA, "
-                "FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA, FECHA_BAJA, UNI_VENTA, UNI_COMPRA, "
-                "UNI_ESTOC, IVA_VENTA, IVA_COMPRA FROM ARTICULOS WHERE [CODIGO] = ?");
+  Sentencia sel(
+      db,
+      "SELECT \"CODIGO\", DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, ULTIMA_MODIFICACION, IVA, "
+      "FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA, FECHA_BAJA, UNI_VENTA, UNI_COMPRA, "
+      "UNI_ESTOC, IVA_VENTA, IVA_COMPRA FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia selTodo(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
-  Sentencia ins(db,
-                "INSERT INTO ARTICULOS (CODIGO, FECHA_ALTA, COSTE, VENTA, COSTEMEDIO, STOCKINICIAL, "
-                "FECHA_STOCKINICIAL, STOCKMAXIMO, STOCKMINIMO, STOCKACTUAL, ULTIMA_VENTA, ULTIMA_COMPRA, "
-                "DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, UNI_VENTA, UNI_COMPRA, UNI_ESTOC, "
-                "ULTIMA_MODIFICACION, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, "
-                "UNI_FRACCION) VALUES (?1, ?2, ?3, ?3, ?3, ?3, ?2, ?3, ?3, ?3, ?4, ?4, ?5, ?6, ?7, ?7, ?7, "
-                "?7, ?2, ?8, ?8, ?8, ?9, ?10, ?11, ?12, ?3)");
-  Sentencia upd(db,
-                "UPDATE ARTICULOS SET DESCRIPCION = ?, DESCRIPCIONTICKET = ?, UNIDAD = ?, UNI_VENTA = ?, "
-                "UNI_COMPRA = ?, UNI_ESTOC = ?, ULTIMA_MODIFICACION = ?, IVA = ?, IVA_VENTA = ?, "
-                "IVA_COMPRA = ?, FAMILIA = ?, GRUPO = ?, SUBGRUPO = ?, UNI_CAJA = ?, UNI_FRACCION = ? "
-                "WHERE CODIGO = ?");
+  Sentencia ins(
+      db,
+      "INSERT INTO ARTICULOS (CODIGO, FECHA_ALTA, COSTE, VENTA, COSTEMEDIO, STOCKINICIAL, "
+      "FECHA_STOCKINICIAL, STOCKMAXIMO, STOCKMINIMO, STOCKACTUAL, ULTIMA_VENTA, ULTIMA_COMPRA, "
+      "DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, UNI_VENTA, UNI_COMPRA, UNI_ESTOC, "
+      "ULTIMA_MODIFICACION, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, "
+      "UNI_FRACCION) VALUES (?1, ?2, ?3, ?3, ?3, ?3, ?2, ?3, ?3, ?3, ?4, ?4, ?5, ?6, ?7, ?7, ?7, "
+      "?7, ?2, ?8, ?8, ?8, ?9, ?10, ?11, ?12, ?3)");
+  Sentencia upd(
+      db,
+      "UPDATE ARTICULOS SET DESCRIPCION = ?, DESCRIPCIONTICKET = ?, UNIDAD = ?, UNI_VENTA = ?, "
+      "UNI_COMPRA = ?, UNI_ESTOC = ?, ULTIMA_MODIFICACION = ?, IVA = ?, IVA_VENTA = ?, "
+      "IVA_COMPRA = ?, FAMILIA = ?, GRUPO = ?, SUBGRUPO = ?, UNI_CAJA = ?, UNI_FRACCION = ? "
+      "WHERE CODIGO = ?");
   Sentencia baja(db, "UPDATE ARTICULOS SET BAJA = ?, FECHA_BAJA = ? WHERE CODIGO = ?");
   Sentencia selFam(db, "SELECT * FROM FAMILIAS WHERE CODIGO = ?");
   Sentencia insFam(db, "INSERT INTO FAMILIAS (CODIGO, DESCRIPCION) VALUES (?, ?)");
   Sentencia selGru(db, "SELECT * FROM GRUPOS WHERE CODIGO = ? AND FAMILIA = ?");
   Sentencia insGru(db, "INSERT INTO GRUPOS (CODIGO, DESCRIPCION, FAMILIA) VALUES (?, ?, ?)");
   Sentencia selSub(db, "SELECT * FROM SUBGRUPOS WHERE CODIGO = ? AND FAMILIA = ? AND GRUPO = ?");
-  Sentencia insSub(db, "INSERT INTO SUBGRUPOS (CODIGO, DESCRIPCION, FAMILIA, GRUPO) VALUES (?, ?, ?, ?)");
+  Sentencia insSub(
+      db, "INSERT INTO SUBGRUPOS (CODIGO, DESCRIPCION, FAMILIA, GRUPO) VALUES (?, ?, ?, ?)");
   Sentencia hayProv(db, "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
   Sentencia selProv(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
-  Sentencia insProv(db,
-                    "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
-                    "ES_DESC_IGUAL, COSTE, FECHA_INI, DEFECTO_PROV) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6, ?4)");
+  Sentencia insProv(
+      db,
+      "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
+      "ES_DESC_IGUAL, COSTE, FECHA_INI, DEFECTO_PROV) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6, ?4)");
   int colIva = -1;
   // Family/group pairs already made sure of in this run, as the import keeps them.
   std::set<std::string> vistas;
@@ -124,14 +130,36 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
     const bool nuevo = (op == "A" && !encontrado) || (op == "M" && !encontrado);
     if (nuevo) {
       if (selTodo.Texto(1, codigo).Paso()) selTodo.Reinicia();
-      ins.Texto(1, codigo).Texto(2, hoy).Real(3, 0).Nulo(4).Texto(5, descripcion).Texto(6, ticket)
-          .Texto(7, unidad).Real(8, iva).Texto(9, familia).Texto(10, grupo).Texto(11, "00")
+      ins.Texto(1, codigo)
+          .Texto(2, hoy)
+          .Real(3, 0)
+          .Nulo(4)
+          .Texto(5, descripcion)
+          .Texto(6, ticket)
+          .Texto(7, unidad)
+          .Real(8, iva)
+          .Texto(9, familia)
+          .Texto(10, grupo)
+          .Texto(11, "00")
           .Real(12, Numero(c(25)))
           .Ejecuta();
     } else if (op == "M") {
-      upd.Texto(1, descripcion).Texto(2, ticket).Texto(3, unidad).Texto(4, unidad).Texto(5, unidad)
-          .Texto(6, unidad).Texto(7, hoy).Real(8, iva).Real(9, iva).Real(10, iva).Texto(11, familia)
-          .Texto(12, grupo).Texto(13, "00").Real(14, Numero(c(25))).Real(15, 0).Texto(16, codigo)
+      upd.Texto(1, descripcion)
+          .Texto(2, ticket)
+          .Texto(3, unidad)
+          .Texto(4, unidad)
+          .Texto(5, unidad)
+          .Texto(6, unidad)
+          .Texto(7, hoy)
+          .Real(8, iva)
+          .Real(9, iva)
+          .Real(10, iva)
+          .Texto(11, familia)
+          .Texto(12, grupo)
+          .Texto(13, "00")
+          .Real(14, Numero(c(25)))
+          .Real(15, 0)
+          .Texto(16, codigo)
           .Ejecuta();
     } else if (op == "B" && encontrado) {
       baja.Entero(1, 1).Texto(2, hoy).Texto(3, codigo).Ejecuta();
@@ -143,14 +171,19 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
         selFam.Reinicia();
       }
       if (!selGru.Texto(1, grupo).Texto(2, familia).Paso()) {
-        insGru.Texto(1, grupo).Texto(2, "GRUPO " + grupo + " DE LA FAMILIA " + familia)
-            .Texto(3, familia).Ejecuta();
+        insGru.Texto(1, grupo)
+            .Texto(2, "GRUPO " + grupo + " DE LA FAMILIA " + familia)
+            .Texto(3, familia)
+            .Ejecuta();
       } else {
         selGru.Reinicia();
       }
       if (!selSub.Texto(1, "00").Texto(2, familia).Texto(3, grupo).Paso()) {
-        insSub.Texto(1, "00").Texto(2, "SUBGRUPO 00 - FAMILIA " + familia + " - GRUPO " + grupo)
-            .Texto(3, familia).Texto(4, grupo).Ejecuta();
+        insSub.Texto(1, "00")
+            .Texto(2, "SUBGRUPO 00 - FAMILIA " + familia + " - GRUPO " + grupo)
+            .Texto(3, familia)
+            .Texto(4, grupo)
+            .Ejecuta();
       } else {
         selSub.Reinicia();
       }
@@ -158,7 +191,12 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
     if (hayProv.Texto(1, "1").Texto(2, codigo).Paso()) {
       hayProv.Reinicia();
     } else if (!selProv.Texto(1, "1").Texto(2, codigo).Paso()) {
-      insProv.Texto(1, "1").Texto(2, codigo).Texto(3, "").Entero(4, 1).Real(5, 0).Texto(6, fechaIde)
+      insProv.Texto(1, "1")
+          .Texto(2, codigo)
+          .Texto(3, "")
+          .Entero(4, 1)
+          .Real(5, 0)
+          .Texto(6, fechaIde)
           .Ejecuta();
     } else {
       selProv.Reinicia();
@@ -186,16 +224,18 @@ std::int64_t Ean(sqlite3* db, const std::string& fichero) {
 }
 
 std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
-  Sentencia selArt(db, "SELECT \"CODIGO\", COSTE, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
+  Sentencia selArt(
+      db, "SELECT \"CODIGO\", COSTE, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET COSTE = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   Sentencia selProv(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
   Sentencia updProv(db,
                     "UPDATE ARTICULOS_PROV SET IDPROVEEDOR = ?1, IDARTICULO = ?2, REF_PROV = ?2, "
                     "DESC_PROV = ?3, ES_DESC_IGUAL = ?4, COSTE = ?5, FECHA_INI = ?6 "
                     "WHERE IDPROVEEDOR = ?1 AND IDARTICULO = ?2");
-  Sentencia insProv(db,
-                    "INSERT INTO ARTICULOS_PROV (DEFECTO_PROV, IDPROVEEDOR, IDARTICULO, REF_PROV, "
-                    "DESC_PROV, ES_DESC_IGUAL, COSTE, FECHA_INI) VALUES (?4, ?1, ?2, ?2, ?3, ?4, ?5, ?6)");
+  Sentencia insProv(
+      db,
+      "INSERT INTO ARTICULOS_PROV (DEFECTO_PROV, IDPROVEEDOR, IDARTICULO, REF_PROV, "
+      "DESC_PROV, ES_DESC_IGUAL, COSTE, FECHA_INI) VALUES (?4, ?1, ?2, ?2, ?3, ?4, ?5, ?6)");
   int colModif = -1;
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
@@ -206,16 +246,25 @@ std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
     selArt.Reinicia();
     if (accion != "A" && accion != "M") return;
     const double coste = Numero(c(10));
-    updArt.Real(1, coste).Texto(2, UltimaModificacion(modificada, fechaIde)).Texto(3, articulo).Ejecuta();
+    updArt.Real(1, coste)
+        .Texto(2, UltimaModificacion(modificada, fechaIde))
+        .Texto(3, articulo)
+        .Ejecuta();
     Sentencia& graba = selProv.Texto(1, "1").Texto(2, articulo).Paso() ? updProv : insProv;
     selProv.Reinicia();
-    graba.Texto(1, "1").Texto(2, articulo).Texto(3, "").Entero(4, 1).Real(5, coste).Texto(6, fechaIde)
+    graba.Texto(1, "1")
+        .Texto(2, articulo)
+        .Texto(3, "")
+        .Entero(4, 1)
+        .Real(5, coste)
+        .Texto(6, fechaIde)
         .Ejecuta();
   });
 }
 
 std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
-  Sentencia selArt(db, "SELECT \"CODIGO\", VENTA, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
+  Sentencia selArt(
+      db, "SELECT \"CODIGO\", VENTA, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET VENTA = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   int colVenta = -1, colModif = -1;
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
@@ -230,22 +279,27 @@ std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
     const std::string modificada = selArt.ColTexto(colModif);
     selArt.Reinicia();
     if (venta != 0) return;
-    updArt.Real(1, Numero(c(5))).Texto(2, UltimaModificacion(modificada, fechaIde)).Texto(3, articulo)
+    updArt.Real(1, Numero(c(5)))
+        .Texto(2, UltimaModificacion(modificada, fechaIde))
+        .Texto(3, articulo)
         .Ejecuta();
   });
 }
 
 std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
-  Sentencia selCom(db,
-                   "SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? AND FECHA_INI = ? "
-                   "AND FECHA_FIN = ?");
+  Sentencia selCom(
+      db,
+      "SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? AND FECHA_INI = ? "
+      "AND FECHA_FIN = ?");
   Sentencia insCom(db,
                    "INSERT INTO PROM_ART_COMPRA (IDPROVEEDOR, COD_ART, UNI_LOTE, DTO, PRECIO_NETO, "
                    "FECHA_INI, FECHA_FIN) VALUES (?, ?, ?, ?, ?, ?, ?)");
-  Sentencia selVta(db, "SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
-  Sentencia insVta(db,
-                   "INSERT INTO PROM_ART_VENTA (COD_ART, UNI_LOTE, DTO, PRECIO_NETO, FECHA_INI, FECHA_FIN) "
-                   "VALUES (?, ?, ?, ?, ?, ?)");
+  Sentencia selVta(
+      db, "SELECT 1 FROM PROM_ART_VENTA WHERE COD_ART = ? AND FECHA_INI = ? AND FECHA_FIN = ?");
+  Sentencia insVta(
+      db,
+      "INSERT INTO PROM_ART_VENTA (COD_ART, UNI_LOTE, DTO, PRECIO_NETO, FECHA_INI, FECHA_FIN) "
+      "VALUES (?, ?, ?, ?, ?, ?)");
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
     const std::string articulo = c(5), desde = Fecha(c(6)), hasta = Fecha(c(7));
     if (tipo == "COM") {
@@ -253,15 +307,26 @@ std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
         selCom.Reinicia();
         return;
       }
-      insCom.Texto(1, "1").Texto(2, articulo).Entero(3, 1).Entero(4, 0).Real(5, Numero(c(8)))
-          .Texto(6, desde).Texto(7, hasta).Ejecuta();
+      insCom.Texto(1, "1")
+          .Texto(2, articulo)
+          .Entero(3, 1)
+          .Entero(4, 0)
+          .Real(5, Numero(c(8)))
+          .Texto(6, desde)
+          .Texto(7, hasta)
+          .Ejecuta();
     } else if (tipo == "VTA") {
       if (selVta.Texto(1, articulo).Texto(2, desde).Texto(3, hasta).Paso()) {
         selVta.Reinicia();
         return;
       }
-      insVta.Texto(1, articulo).Entero(2, 1).Entero(3, 0).Real(4, Numero(c(9))).Texto(5, desde)
-          .Texto(6, hasta).Ejecuta();
+      insVta.Texto(1, articulo)
+          .Entero(2, 1)
+          .Entero(3, 0)
+          .Real(4, Numero(c(9)))
+          .Texto(5, desde)
+          .Texto(6, hasta)
+          .Ejecuta();
     }
   });
 }
@@ -269,49 +334,60 @@ std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
 // The invoice: the delivery note header, per LIN line the line, the stock, the
 // costs and the last purchase date, and at CHK the totals and the invoice.
 std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string& hoy) {
-  Sentencia selAlb(db, "SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? AND CODIGO = ?");
+  Sentencia selAlb(
+      db, "SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? AND CODIGO = ?");
   Sentencia selProv(db, "SELECT * FROM PROVEEDORES WHERE CODIGO = ?");
-  Sentencia insAlb(db,
-                   "INSERT INTO ALB_PROV (EJERCICIO, SERIE, NUMERO, DIVISA, CAMBIO_DIVISA, COMPRADOR, FECHA, "
-                   "CODIGO, NOMBRE, NIF, DIRECCION_ALB, CODPOST_ALB, POBLACION_ALB, PROVINCIA_ALB, PAIS_ALB, "
-                   "DTO_COM, ESPORCENTAJE_DTOCOM, ALMACEN_ENT, CON_RECARGO) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Sentencia insAlb(
+      db,
+      "INSERT INTO ALB_PROV (EJERCICIO, SERIE, NUMERO, DIVISA, CAMBIO_DIVISA, COMPRADOR, FECHA, "
+      "CODIGO, NOMBRE, NIF, DIRECCION_ALB, CODPOST_ALB, POBLACION_ALB, PROVINCIA_ALB, PAIS_ALB, "
+      "DTO_COM, ESPORCENTAJE_DTOCOM, ALMACEN_ENT, CON_RECARGO) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   Sentencia selRef(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?");
   Sentencia selArt(db, "SELECT CODIGO, DESCRIPCION, ULTIMA_COMPRA FROM ARTICULOS WHERE CODIGO = ?");
   Sentencia selStock(db, "SELECT CODIGO, STOCKACTUAL FROM ARTICULOS WHERE CODIGO = ?");
-  Sentencia selCostes(db,
-                      "SELECT CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION FROM ARTICULOS "
-                      "WHERE CODIGO = ?");
-  Sentencia insLin(db,
-                   "INSERT INTO LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, ENTREGADO, FECHA_REAL, "
-                   "DIVISA, CAMBIO_DIVISA, TIPO_IVA, VALOR_IVA, VALOR_RECARGO, CODIGO_ART, DESCRIPCION_ART, "
-                   "UNI, TIPO, CANTIDAD_ALB, PRECIO_ALB, BASE_ALB, DTO_ART, PORC_DTO_COM, PRECIO_SIVA_NETO) "
-                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?5, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, "
-                   "?18, ?18, ?16)");
+  Sentencia selCostes(
+      db,
+      "SELECT CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION FROM ARTICULOS "
+      "WHERE CODIGO = ?");
+  Sentencia insLin(
+      db,
+      "INSERT INTO LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, ENTREGADO, FECHA_REAL, "
+      "DIVISA, CAMBIO_DIVISA, TIPO_IVA, VALOR_IVA, VALOR_RECARGO, CODIGO_ART, DESCRIPCION_ART, "
+      "UNI, TIPO, CANTIDAD_ALB, PRECIO_ALB, BASE_ALB, DTO_ART, PORC_DTO_COM, PRECIO_SIVA_NETO) "
+      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?5, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, "
+      "?18, ?18, ?16)");
   Sentencia updStock(db, "UPDATE ARTICULOS SET STOCKACTUAL = ? WHERE CODIGO = ?");
-  Sentencia selUltima(db,
-                      "SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART, PRECIO_SIVA_NETO FROM LIN_COMPRAS WHERE "
-                      "CODIGO_ART = ? AND ENTREGADO <> 0 ORDER BY FECHA_REAL DESC, ID DESC LIMIT 1");
+  Sentencia selUltima(
+      db,
+      "SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART, PRECIO_SIVA_NETO FROM LIN_COMPRAS WHERE "
+      "CODIGO_ART = ? AND ENTREGADO <> 0 ORDER BY FECHA_REAL DESC, ID DESC LIMIT 1");
   Sentencia selOtros(db, "SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?");
-  Sentencia updCostes(db,
-                      "UPDATE ARTICULOS SET COSTE = ?, COSTEMEDIO = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
+  Sentencia updCostes(
+      db,
+      "UPDATE ARTICULOS SET COSTE = ?, COSTEMEDIO = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   Sentencia updCompra(db, "UPDATE ARTICULOS SET ULTIMA_COMPRA = ? WHERE CODIGO = ?");
-  Sentencia selTotales(db,
-                       "SELECT TIPO_IVA, VALOR_IVA, SUM(BASE_ALB) FROM LIN_COMPRAS WHERE EJER_ALB = ? AND "
-                       "SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? GROUP BY TIPO_IVA, VALOR_IVA");
-  Sentencia updAlb(db,
-                   "UPDATE ALB_PROV SET BASE = ?1, IVA = ?2, TOTAL = ?3, FACTURADO = ?4, EJER_FACT = ?5, "
-                   "SERIE_FACT = ?6, NUM_FACT = ?7 WHERE EJERCICIO = ?5 AND SERIE = ?6 AND NUMERO = ?7 "
-                   "AND CODIGO = ?8");
-  Sentencia insFac(db,
-                   "INSERT INTO FACT_PROV (EJERCICIO, SERIE, NUMERO, CODIGO, FECHA, NOMBRE, BASE, IVA, TOTAL) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  Sentencia updLin(db,
-                   "UPDATE LIN_COMPRAS SET EJER_FACT = ?, SERIE_FACT = ?, NUM_FACT = ?, FACTURADO = ? "
-                   "WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?");
-  Sentencia insPago(db,
-                    "INSERT INTO FACPR_DESGPAGCOB (EJERCICIO, SERIE, NUMERO, CODIGO, NUM_PAGCOBFACT, "
-                    "PORCENTAJE, IMPORTE, IMPORTE_RESTANTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  Sentencia selTotales(
+      db,
+      "SELECT TIPO_IVA, VALOR_IVA, SUM(BASE_ALB) FROM LIN_COMPRAS WHERE EJER_ALB = ? AND "
+      "SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? GROUP BY TIPO_IVA, VALOR_IVA");
+  Sentencia updAlb(
+      db,
+      "UPDATE ALB_PROV SET BASE = ?1, IVA = ?2, TOTAL = ?3, FACTURADO = ?4, EJER_FACT = ?5, "
+      "SERIE_FACT = ?6, NUM_FACT = ?7 WHERE EJERCICIO = ?5 AND SERIE = ?6 AND NUMERO = ?7 "
+      "AND CODIGO = ?8");
+  Sentencia insFac(
+      db,
+      "INSERT INTO FACT_PROV (EJERCICIO, SERIE, NUMERO, CODIGO, FECHA, NOMBRE, BASE, IVA, TOTAL) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Sentencia updLin(
+      db,
+      "UPDATE LIN_COMPRAS SET EJER_FACT = ?, SERIE_FACT = ?, NUM_FACT = ?, FACTURADO = ? "
+      "WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?");
+  Sentencia insPago(
+      db,
+      "INSERT INTO FACPR_DESGPAGCOB (EJERCICIO, SERIE, NUMERO, CODIGO, NUM_PAGCOBFACT, "
+      "PORCENTAJE, IMPORTE, IMPORTE_RESTANTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   std::string ejercicio, numero, fecha;
   std::string nombreProv;
   int colIdArt = -1;
@@ -321,7 +397,8 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
       fecha = Fecha(c(3));
       ejercicio = fecha.substr(0, 4);
       const std::string campo = c(2);
-      numero = std::to_string(std::atoll(campo.substr(campo.size() > 8 ? campo.size() - 8 : 0).c_str()));
+      numero =
+          std::to_string(std::atoll(campo.substr(campo.size() > 8 ? campo.size() - 8 : 0).c_str()));
       if (selAlb.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Paso()) {
         selAlb.Reinicia();
         throw std::runtime_error("el albarán ya existe");
@@ -330,10 +407,26 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
         nombreProv = selProv.ColTexto(selProv.Columna("NOMBRE"));
         selProv.Reinicia();
       }
-      insAlb.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "EURO").Real(5, 1).Texto(6, "")
-          .Texto(7, fecha).Texto(8, "1").Texto(9, nombreProv).Texto(10, "A50123456").Texto(11, "")
-          .Texto(12, "").Texto(13, "").Texto(14, "").Texto(15, "").Real(16, 0).Entero(17, 1).Texto(18, "1")
-          .Entero(19, 0).Ejecuta();
+      insAlb.Texto(1, ejercicio)
+          .Texto(2, "1")
+          .Texto(3, numero)
+          .Texto(4, "EURO")
+          .Real(5, 1)
+          .Texto(6, "")
+          .Texto(7, fecha)
+          .Texto(8, "1")
+          .Texto(9, nombreProv)
+          .Texto(10, "A50123456")
+          .Texto(11, "")
+          .Texto(12, "")
+          .Texto(13, "")
+          .Texto(14, "")
+          .Texto(15, "")
+          .Real(16, 0)
+          .Entero(17, 1)
+          .Texto(18, "1")
+          .Entero(19, 0)
+          .Ejecuta();
     } else if (tipo == "LIN") {
       const std::string ref = std::to_string(std::atoll(c(2).c_str()));
       std::string idArticulo = "0";
@@ -351,10 +444,25 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
       const int slot = clase == "A" ? 1 : clase == "M" ? 2 : 3;
       const double iva = slot == 1 ? 18 : slot == 2 ? 8 : 4;
       const double cantidad = Numero(c(9)), precio = Numero(c(18));
-      insLin.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Entero(5, 1).Texto(6, fecha)
-          .Texto(7, "EURO").Texto(8, std::to_string(slot)).Real(9, iva).Real(10, 0).Texto(11, idArticulo)
-          .Texto(12, descripcion).Texto(13, "UNI").Texto(14, "").Real(15, cantidad).Real(16, precio)
-          .Real(17, Numero(c(22))).Real(18, 0).Ejecuta();
+      insLin.Texto(1, ejercicio)
+          .Texto(2, "1")
+          .Texto(3, numero)
+          .Texto(4, "1")
+          .Entero(5, 1)
+          .Texto(6, fecha)
+          .Texto(7, "EURO")
+          .Texto(8, std::to_string(slot))
+          .Real(9, iva)
+          .Real(10, 0)
+          .Texto(11, idArticulo)
+          .Texto(12, descripcion)
+          .Texto(13, "UNI")
+          .Texto(14, "")
+          .Real(15, cantidad)
+          .Real(16, precio)
+          .Real(17, Numero(c(22)))
+          .Real(18, 0)
+          .Ejecuta();
       if (idArticulo == "0" || !selStock.Texto(1, idArticulo).Paso()) return;
       // Stock, then costs from the latest delivered line and the stock total.
       const double stock = selStock.ColReal(1) + cantidad;
@@ -372,7 +480,8 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
           total += selOtros.ColReal(0);
           selOtros.Reinicia();
         }
-        double nuevo = total != 0 ? ((total - q > 0 ? medio * (total - q) : 0) + pn * q) / total : 0;
+        double nuevo =
+            total != 0 ? ((total - q > 0 ? medio * (total - q) : 0) + pn * q) / total : 0;
         if (nuevo == 0) nuevo = pn;
         const double nuevoCoste = pb != 0 ? pb : coste;
         updCostes.Real(1, nuevoCoste).Real(2, nuevo).Texto(3, hoy).Texto(4, idArticulo).Ejecuta();
@@ -387,14 +496,43 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
         cuota += std::round(b * selTotales.ColReal(1)) / 100;
       }
       const double total = base + cuota;
-      updAlb.Real(1, base).Real(2, cuota).Real(3, total).Entero(4, 1).Texto(5, ejercicio).Texto(6, "1")
-          .Texto(7, numero).Texto(8, "1").Ejecuta();
-      insFac.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Texto(5, fecha)
-          .Texto(6, nombreProv).Real(7, base).Real(8, cuota).Real(9, total).Ejecuta();
-      updLin.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Entero(4, 1).Texto(5, ejercicio)
-          .Texto(6, "1").Texto(7, numero).Texto(8, "1").Ejecuta();
-      insPago.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Entero(5, 1).Real(6, 100)
-          .Real(7, total).Real(8, total).Ejecuta();
+      updAlb.Real(1, base)
+          .Real(2, cuota)
+          .Real(3, total)
+          .Entero(4, 1)
+          .Texto(5, ejercicio)
+          .Texto(6, "1")
+          .Texto(7, numero)
+          .Texto(8, "1")
+          .Ejecuta();
+      insFac.Texto(1, ejercicio)
+          .Texto(2, "1")
+          .Texto(3, numero)
+          .Texto(4, "1")
+          .Texto(5, fecha)
+          .Texto(6, nombreProv)
+          .Real(7, base)
+          .Real(8, cuota)
+          .Real(9, total)
+          .Ejecuta();
+      updLin.Texto(1, ejercicio)
+          .Texto(2, "1")
+          .Texto(3, numero)
+          .Entero(4, 1)
+          .Texto(5, ejercicio)
+          .Texto(6, "1")
+          .Texto(7, numero)
+          .Texto(8, "1")
+          .Ejecuta();
+      insPago.Texto(1, ejercicio)
+          .Texto(2, "1")
+          .Texto(3, numero)
+          .Texto(4, "1")
+          .Entero(5, 1)
+          .Real(6, 100)
+          .Real(7, total)
+          .Real(8, total)
+          .Ejecuta();
     }
   });
 }
@@ -407,12 +545,24 @@ std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& f
   Exec(db.get(), "BEGIN IMMEDIATE");
   std::int64_t lineas = 0;
   switch (tipo) {
-    case Tipo::Articulos: lineas = Articulos(db.get(), fichero, hoy); break;
-    case Tipo::Ean: lineas = Ean(db.get(), fichero); break;
-    case Tipo::PreciosCoste: lineas = PreciosCoste(db.get(), fichero); break;
-    case Tipo::PreciosVenta: lineas = PreciosVenta(db.get(), fichero); break;
-    case Tipo::Ofertas: lineas = Ofertas(db.get(), fichero); break;
-    case Tipo::Facturas: lineas = Facturas(db.get(), fichero, hoy); break;
+    case Tipo::Articulos:
+      lineas = Articulos(db.get(), fichero, hoy);
+      break;
+    case Tipo::Ean:
+      lineas = Ean(db.get(), fichero);
+      break;
+    case Tipo::PreciosCoste:
+      lineas = PreciosCoste(db.get(), fichero);
+      break;
+    case Tipo::PreciosVenta:
+      lineas = PreciosVenta(db.get(), fichero);
+      break;
+    case Tipo::Ofertas:
+      lineas = Ofertas(db.get(), fichero);
+      break;
+    case Tipo::Facturas:
+      lineas = Facturas(db.get(), fichero, hoy);
+      break;
   }
   Exec(db.get(), "COMMIT");
   return lineas;

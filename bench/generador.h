@@ -10,12 +10,12 @@ namespace relvano::bench {
 // The kinds of chain file, named as the run logs and the command line name them.
 enum class Tipo { Articulos, Ean, PreciosCoste, PreciosVenta, Ofertas, Facturas };
 
-inline constexpr Tipo kTipos[] = {Tipo::Articulos, Tipo::Ean,     Tipo::PreciosCoste,
+inline constexpr Tipo kTipos[] = {Tipo::Articulos,    Tipo::Ean,     Tipo::PreciosCoste,
                                   Tipo::PreciosVenta, Tipo::Ofertas, Tipo::Facturas};
 
-const char* Nombre(Tipo tipo);                   // "articulos", "ean", ...
+const char* Nombre(Tipo tipo);  // "articulos", "ean", ...
 bool TipoDeNombre(const std::string& nombre, Tipo* tipo);
-const char* NombreFichero(Tipo tipo);            // the chain's file name prefix, "vrcrefcto", ...
+const char* NombreFichero(Tipo tipo);  // the chain's file name prefix, "vrcrefcto", ...
 
 // The date of every generated file (its IDE header and its invoice).
 inline constexpr const char* kFechaFichero = "2012-07-15";
@@ -43,8 +43,8 @@ bool GeneraBaseContable(const std::string& ruta, std::string* error);
 // referring mostly to the articles of a store database of `articulos` articles:
 // Windows-1252 text, CR LF line ends, the IDE header dated kFechaFichero, a CHK trailer
 // that counts every line of the file. False with `error` set.
-bool GeneraFichero(Tipo tipo, const std::string& ruta, std::int64_t lineas,
-                   std::int64_t articulos, std::uint64_t semilla, std::string* error);
+bool GeneraFichero(Tipo tipo, const std::string& ruta, std::int64_t lineas, std::int64_t articulos,
+                   std::uint64_t semilla, std::string* error);
 
 // Windows-1252 text to UTF-8, for the letters the generator writes (all in the Latin-1 range).
 std::string Utf8(const std::string& s1252);

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -43,20 +42,21 @@ using namespace relvano::bench;
 namespace {
 
 struct Opciones {
-  std::int64_t lineas = 10000;      // detail lines of each chain file
-  std::int64_t articulos = 10000;   // articles of the store database
-  std::optional<Tipo> tipo;         // one kind; every kind when unset
+  std::int64_t lineas = 10000;     // detail lines of each chain file
+  std::int64_t articulos = 10000;  // articles of the store database
+  std::optional<Tipo> tipo;        // one kind; every kind when unset
   std::uint64_t semilla = 20120715;
-  std::string conservar;            // folder that keeps the files; a temporary one when empty
-  bool soloGenerar = false;         // write the database and the files, measure nothing
-  int repeticiones = 3;             // runs of each side; the best time of each is reported
+  std::string conservar;     // folder that keeps the files; a temporary one when empty
+  bool soloGenerar = false;  // write the database and the files, measure nothing
+  int repeticiones = 3;      // runs of each side; the best time of each is reported
   // Hidden: the child side of one measured run.
-  std::string hijo;                 // "import" or "manual"
+  std::string hijo;  // "import" or "manual"
   std::string bd, contable, fichero, logs;
 };
 
 const char* const kUso =
-    "uso: relvano-bench [--lines N] [--articles M] [--kind K] [--seed S] [--keep DIR] [--generate-only]\n"
+    "uso: relvano-bench [--lines N] [--articles M] [--kind K] [--seed S] [--keep DIR] "
+    "[--generate-only]\n"
     "  --lines N        detail lines of each chain file (10000)\n"
     "  --articles M     articles of the store database (10000)\n"
     "  --kind K         articulos|ean|preciocoste|precioventa|ofertas|facturas (all)\n"
@@ -106,7 +106,8 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
       throw std::invalid_argument("opción desconocida: " + a);
     }
   }
-  if (o.lineas < 0 || o.articulos < 1) throw std::invalid_argument("--lines >= 0 y --articles >= 1");
+  if (o.lineas < 0 || o.articulos < 1)
+    throw std::invalid_argument("--lines >= 0 y --articles >= 1");
   if (o.repeticiones < 1) throw std::invalid_argument("--repeat >= 1");
   return true;
 }
@@ -122,12 +123,18 @@ class OperadorMudo final : public Operador {
 
 OpcionImportacion OpcionDe(Tipo t) {
   switch (t) {
-    case Tipo::Articulos: return OpcionImportacion::Referencias;
-    case Tipo::Ean: return OpcionImportacion::Ean;
-    case Tipo::PreciosCoste: return OpcionImportacion::PreciosCoste;
-    case Tipo::PreciosVenta: return OpcionImportacion::PreciosVenta;
-    case Tipo::Ofertas: return OpcionImportacion::Ofertas;
-    case Tipo::Facturas: return OpcionImportacion::Facturas;
+    case Tipo::Articulos:
+      return OpcionImportacion::Referencias;
+    case Tipo::Ean:
+      return OpcionImportacion::Ean;
+    case Tipo::PreciosCoste:
+      return OpcionImportacion::PreciosCoste;
+    case Tipo::PreciosVenta:
+      return OpcionImportacion::PreciosVenta;
+    case Tipo::Ofertas:
+      return OpcionImportacion::Ofertas;
+    case Tipo::Facturas:
+      return OpcionImportacion::Facturas;
   }
   return OpcionImportacion::Referencias;
 }
@@ -153,14 +160,16 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   QCoreApplication app(argc, argv);
   const auto inicio = std::chrono::steady_clock::now();
   QString error;
-  auto bdd = store::Database::Abrir(QString::fromStdString(o.bd), store::OpcionesConexion{}, &error);
+  auto bdd =
+      store::Database::Abrir(QString::fromStdString(o.bd), store::OpcionesConexion{}, &error);
   if (!bdd) {
     std::cout << "ERROR " << error.toStdString() << std::endl;
     return 1;
   }
   std::shared_ptr<store::Database> contable;
   if (!o.contable.empty()) {
-    contable = store::Database::Abrir(QString::fromStdString(o.contable), store::OpcionesConexion{}, &error);
+    contable = store::Database::Abrir(QString::fromStdString(o.contable), store::OpcionesConexion{},
+                                      &error);
     if (!contable) {
       std::cout << "ERROR " << error.toStdString() << std::endl;
       return 1;
@@ -194,11 +203,13 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   const double segundos = Segundos(inicio);
   if (r.estado != ResultadoImportacion::Estado::Completa &&
       r.estado != ResultadoImportacion::Estado::FacturaNoCreada) {
-    std::cout << "ERROR " << (r.error.isEmpty() ? "la importación no terminó" : r.error.toStdString())
+    std::cout << "ERROR "
+              << (r.error.isEmpty() ? "la importación no terminó" : r.error.toStdString())
               << std::endl;
     return 1;
   }
-  std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco() << std::endl;
+  std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco()
+            << std::endl;
   return 0;
 }
 
@@ -220,8 +231,8 @@ int HijoManual(const Opciones& o) {
 struct Medida {
   bool hecha = false;
   double segundos = 0;
-  long picoKb = 0;         // peak resident memory of the run's process
-  double cpu = 0;          // processor seconds of the run's process (user and system)
+  long picoKb = 0;  // peak resident memory of the run's process
+  double cpu = 0;   // processor seconds of the run's process (user and system)
   int mensajes = 0;
   long long bytesDisco = -1;  // written to the disk by the run's process
   std::string error;
@@ -250,7 +261,8 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
   close(tubo[1]);
   std::string salida;
   char buf[512];
-  for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;) salida.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;)
+    salida.append(buf, static_cast<size_t>(n));
   close(tubo[0]);
   int estado = 0;
   struct rusage uso {};
@@ -266,7 +278,8 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
     m.hecha = true;
   } else {
     std::getline(in, m.error);
-    if (m.error.empty()) m.error = "el proceso terminó sin respuesta (estado " + std::to_string(estado) + ")";
+    if (m.error.empty())
+      m.error = "el proceso terminó sin respuesta (estado " + std::to_string(estado) + ")";
   }
   return m;
 }
@@ -286,15 +299,21 @@ Medida Mejor(const Medida& hasta, const Medida& nueva, int repeticion) {
 // the imports write.
 std::string Huella(const std::string& ruta) {
   BaseSqlite db = AbreSqlite(ruta);
-  static const char* const kConsultas[] = {
-      "SELECT count(*) FROM ARTICULOS", "SELECT count(*) FROM ARTICULOS WHERE BAJA <> 0",
-      "SELECT round(sum(COSTE), 2) FROM ARTICULOS", "SELECT round(sum(VENTA), 2) FROM ARTICULOS",
-      "SELECT round(sum(STOCKACTUAL), 2) FROM ARTICULOS", "SELECT count(*) FROM FAMILIAS",
-      "SELECT count(*) FROM GRUPOS", "SELECT count(*) FROM SUBGRUPOS",
-      "SELECT count(*) FROM ARTICULOS_PROV", "SELECT round(sum(COSTE), 2) FROM ARTICULOS_PROV",
-      "SELECT count(*) FROM ARTICULOS_EAN", "SELECT count(*) FROM PROM_ART_COMPRA",
-      "SELECT count(*) FROM PROM_ART_VENTA", "SELECT count(*) FROM LIN_COMPRAS",
-      "SELECT count(*) FROM ALB_PROV"};
+  static const char* const kConsultas[] = {"SELECT count(*) FROM ARTICULOS",
+                                           "SELECT count(*) FROM ARTICULOS WHERE BAJA <> 0",
+                                           "SELECT round(sum(COSTE), 2) FROM ARTICULOS",
+                                           "SELECT round(sum(VENTA), 2) FROM ARTICULOS",
+                                           "SELECT round(sum(STOCKACTUAL), 2) FROM ARTICULOS",
+                                           "SELECT count(*) FROM FAMILIAS",
+                                           "SELECT count(*) FROM GRUPOS",
+                                           "SELECT count(*) FROM SUBGRUPOS",
+                                           "SELECT count(*) FROM ARTICULOS_PROV",
+                                           "SELECT round(sum(COSTE), 2) FROM ARTICULOS_PROV",
+                                           "SELECT count(*) FROM ARTICULOS_EAN",
+                                           "SELECT count(*) FROM PROM_ART_COMPRA",
+                                           "SELECT count(*) FROM PROM_ART_VENTA",
+                                           "SELECT count(*) FROM LIN_COMPRAS",
+                                           "SELECT count(*) FROM ALB_PROV"};
   std::string huella;
   for (const char* sql : kConsultas) {
     Sentencia s(db.get(), sql);
@@ -371,12 +390,14 @@ int Principal(int argc, char** argv) {
   // pages far apart.
   // added us/line: the import's time less the hand-written run's, per line: what the
   // program itself costs over the engine's work, which must not grow with the store.
-  std::printf("%-12s %9s %9s %14s %14s %7s %9s %12s %15s %14s %s\n", "kind", "lines", "articles", "lines/s",
-              "baseline l/s", "ratio", "cpu ratio", "peak_rss_kb", "disk KB/line", "added us/line", "notes");
+  std::printf("%-12s %9s %9s %14s %14s %7s %9s %12s %15s %14s %s\n", "kind", "lines", "articles",
+              "lines/s", "baseline l/s", "ratio", "cpu ratio", "peak_rss_kb", "disk KB/line",
+              "added us/line", "notes");
   int fallos = 0;
   for (Tipo t : tipos) {
     const std::string nombre = Nombre(t);
-    const fs::path fichero = dir / (std::string(NombreFichero(t)) + "_" + std::to_string(o.lineas) + ".txt");
+    const fs::path fichero =
+        dir / (std::string(NombreFichero(t)) + "_" + std::to_string(o.lineas) + ".txt");
     if (!GeneraFichero(t, fichero.string(), o.lineas, o.articulos, o.semilla, &error)) {
       std::cerr << "ERROR al generar el fichero: " << error << "\n";
       return 1;
@@ -387,8 +408,8 @@ int Principal(int argc, char** argv) {
     const fs::path logs = dir / ("logs_" + nombre);
     fs::create_directories(logs);
     const fs::path contableImport = dir / (nombre + "_import_contable.db");
-    const std::vector<std::string> comunes{"--kind", nombre, "--file", fichero.string(), "--logs",
-                                           logs.string()};
+    const std::vector<std::string> comunes{"--kind",         nombre,   "--file",
+                                           fichero.string(), "--logs", logs.string()};
     auto args = [&](const char* hijo, const fs::path& bd) {
       std::vector<std::string> a{"--child", hijo, "--db", bd.string()};
       a.insert(a.end(), comunes.begin(), comunes.end());
@@ -423,25 +444,30 @@ int Principal(int argc, char** argv) {
     const std::string hImp = Huella(bdImport.string()), hMan = Huella(bdManual.string());
     if (hImp != hMan) {
       notas = "DATABASES DIFFER";
-      std::cerr << nombre << ": import   " << hImp << "\n" << nombre << ": baseline " << hMan << "\n";
+      std::cerr << nombre << ": import   " << hImp << "\n"
+                << nombre << ": baseline " << hMan << "\n";
       ++fallos;
     }
-    if (imp.mensajes > 1) notas += (notas.empty() ? "" : "; ") + std::to_string(imp.mensajes) + " messages";
+    if (imp.mensajes > 1)
+      notas += (notas.empty() ? "" : "; ") + std::to_string(imp.mensajes) + " messages";
     const double lineas = static_cast<double>(o.lineas);
     const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
     const double ratio = imp.segundos / man.segundos;
     auto porLinea = [&](long long bytes) {
-      return bytes < 0 || o.lineas == 0 ? std::string("?") : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
+      return bytes < 0 || o.lineas == 0 ? std::string("?")
+                                        : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
     };
     const std::string disco = porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
     const double anadido = o.lineas > 0 ? (imp.segundos - man.segundos) / lineas * 1e6 : 0.0;
-    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %9.2f %12ld %15s %14.1f %s\n", nombre.c_str(),
-                static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps, lpsMan, ratio,
-                man.cpu > 0 ? imp.cpu / man.cpu : 0.0, imp.picoKb, disco.c_str(), anadido, notas.c_str());
-    std::printf("BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
-                "ratio=%.2f peak_rss_kb=%ld\n",
-                nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
-                lpsMan, ratio, imp.picoKb);
+    std::printf(
+        "%-12s %9lld %9lld %14.0f %14.0f %7.2f %9.2f %12ld %15s %14.1f %s\n", nombre.c_str(),
+        static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps, lpsMan, ratio,
+        man.cpu > 0 ? imp.cpu / man.cpu : 0.0, imp.picoKb, disco.c_str(), anadido, notas.c_str());
+    std::printf(
+        "BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
+        "ratio=%.2f peak_rss_kb=%ld\n",
+        nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
+        lpsMan, ratio, imp.picoKb);
     std::fflush(stdout);
     if (o.conservar.empty()) {
       fs::remove(bdImport);

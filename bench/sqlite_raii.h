@@ -86,7 +86,8 @@ class Sentencia {
   bool ColNula(int c) const { return sqlite3_column_type(s_.get(), c) == SQLITE_NULL; }
   std::string ColTexto(int c) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_.get(), c));
-    return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(s_.get(), c))) : std::string();
+    return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(s_.get(), c)))
+             : std::string();
   }
   // Position of a result column by name, looked up once by the caller.
   int Columna(const char* nombre) const {

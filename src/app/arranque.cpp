@@ -21,7 +21,8 @@ const QString kImportar = QStringLiteral("IMPORTAR");
 
 store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajustes) {
   store::OpcionesConexion opciones;
-  opciones.conexionOdbc = ajustes.GetSetting(kRelvano, kBdd, QStringLiteral("CONEXION_ODBC")).trimmed();
+  opciones.conexionOdbc =
+      ajustes.GetSetting(kRelvano, kBdd, QStringLiteral("CONEXION_ODBC")).trimmed();
   opciones.clave = store::ClaveBaseDatos();
   return opciones;
 }
@@ -75,7 +76,8 @@ Programa::Resultado Programa::ListaEmpresas() {
   try {
     store::Recordset rs = BddGeneral_->AbrirRecordset(
         QStringLiteral("select * from EMPRESAS WHERE ID_EMPRESA <> ?"), {Valor("DEM")});
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) Empresas_ << ValorTexto(rs[QStringLiteral("ID_EMPRESA")]);
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+      Empresas_ << ValorTexto(rs[QStringLiteral("ID_EMPRESA")]);
   } catch (const store::DbError& e) {
     // A general database without a readable EMPRESAS table has no company to offer.
     Empresas_.clear();
@@ -99,7 +101,8 @@ Programa::Resultado Programa::CargaEmpresas() {
     TextoEmpresa_ = recordada;
   }
   empresa_.IdEmpresa = TextoEmpresa_;
-  if (ajustes_.GetSetting(kRelvano, kImportar, QStringLiteral("ACTUALIZAR_BAJAS")) == QLatin1String("No"))
+  if (ajustes_.GetSetting(kRelvano, kImportar, QStringLiteral("ACTUALIZAR_BAJAS")) ==
+      QLatin1String("No"))
     NoActualizarBajas_ = true;
   return AbreEmpresa();
 }
@@ -115,10 +118,11 @@ Programa::Resultado Programa::AbreEmpresa() {
   empresa_.Abierta = false;
   store::Empresa& e = empresa_;
 
-  e.RutaContable = Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + e.AnyoActual.right(2) +
-                                                 QStringLiteral(".MDB"));
+  e.RutaContable = Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa +
+                                                 e.AnyoActual.right(2) + QStringLiteral(".MDB"));
   if (!ExisteFichero(e.RutaContable, &operador_)) {
-    e.RutaContable = Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + QStringLiteral("00.MDB"));
+    e.RutaContable =
+        Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + QStringLiteral("00.MDB"));
     if (!ExisteFichero(e.RutaContable, &operador_)) {
       operador_.Mensaje(QStringLiteral("Falta el fichero: ") + e.RutaContable);
       return Resultado::Fatal;
@@ -143,13 +147,15 @@ Programa::Resultado Programa::AbreEmpresa() {
   try {
     store::CargaTablaIva(e);
     e.RsEmpresa = store::BuscaEmpresa(*BddGeneral_, e.IdEmpresa);
-    e.Divisa = e.RsEmpresa.HayRegistros() ? ValorTexto(e.RsEmpresa[QStringLiteral("DIVISA")]) : QString();
+    e.Divisa =
+        e.RsEmpresa.HayRegistros() ? ValorTexto(e.RsEmpresa[QStringLiteral("DIVISA")]) : QString();
     e.RsConfiguracion = store::AbreConfiguracion(*e.BddContable);
     e.RecargoEquivalencia = store::EsVerdadero(e.RsConfiguracion[QStringLiteral("RECARGO_EQ")]);
     store::CargaConfPrograma(e);
   } catch (const store::DbError& error) {
     operador_.Mensaje(QStringLiteral("No se ha podido abrir la empresa ") + e.IdEmpresa +
-                      QStringLiteral("\r\n\r\n") + error.Mensaje() + QStringLiteral("\r\n") + error.BaseDatos());
+                      QStringLiteral("\r\n\r\n") + error.Mensaje() + QStringLiteral("\r\n") +
+                      error.BaseDatos());
     return Resultado::NoAbierta;
   }
   e.Abierta = true;

@@ -47,11 +47,11 @@ struct ResultadoImportacion {
     Rechazada,        // a check of the file refused it before the log was opened
   };
   Estado estado = Estado::NoIniciada;
-  QString rutaLog;             // the run log's full name, once opened
-  QString error;               // what ended the run, for Estado::Error
-  bool verResumen = false;     // the operator asked to see the log (window only)
-  bool forzable = false;       // Rechazada by a check that OpcionesImportacion::forzar passes
-  int lineas = 0;              // the line count where reading stopped
+  QString rutaLog;          // the run log's full name, once opened
+  QString error;            // what ended the run, for Estado::Error
+  bool verResumen = false;  // the operator asked to see the log (window only)
+  bool forzable = false;    // Rechazada by a check that OpcionesImportacion::forzar passes
+  int lineas = 0;           // the line count where reading stopped
   // The database holds the file applied up to this line (every line up to it handled and
   // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in
   // error can be taken up after it.

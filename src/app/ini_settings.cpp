@@ -63,7 +63,8 @@ class RegistroSettingsStore final : public SettingsStore {
 
  private:
   static QString Ruta(const QString& aplicacion) {
-    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + aplicacion;
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") +
+           aplicacion;
   }
 };
 #endif

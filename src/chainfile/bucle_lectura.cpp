@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "base/regional.h"
 #include "base/conversion.h"
 #include "base/operador.h"
+#include "base/regional.h"
 #include "base/run_log.h"
 #include "chainfile/lector.h"
 

@@ -229,9 +229,9 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
           .filePath(QLatin1String(ctx.unidad.Simulando() ? "SIMULACION_BAJAS_" : "BAJAS_") +
                     ctx.nombreFicheroImportado + QStringLiteral(".LOG"));
   if (!registro->Abre(rutaBajas, &error))
-    throw std::runtime_error((QStringLiteral("No se puede crear el fichero ") + rutaBajas +
-                              QStringLiteral(": ") + error)
-                                 .toStdString());
+    throw std::runtime_error(
+        (QStringLiteral("No se puede crear el fichero ") + rutaBajas + QStringLiteral(": ") + error)
+            .toStdString());
   // The removals are told as the run log tells them, once committed: the unit keeps the
   // log until its last commit.
   RunLog& bajas = *registro;

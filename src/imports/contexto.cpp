@@ -48,8 +48,9 @@ bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& cod
 QDate FechaCabecera(const chainfile::Registro& ide) {
   const QString texto = ide.Texto(6);
   if (ide.Texto(1) != QLatin1String("IDE"))
-    throw ErrorDatos(QStringLiteral("el fichero no tiene línea de cabecera (IDE) y la línea "
-                                    "necesita su fecha."));
+    throw ErrorDatos(
+        QStringLiteral("el fichero no tiene línea de cabecera (IDE) y la línea "
+                       "necesita su fecha."));
   const auto fecha = chainfile::DimeFechaCorrecta(texto);
   if (!fecha)
     throw ErrorDatos(QStringLiteral("la fecha de la cabecera del fichero (\"") + texto +

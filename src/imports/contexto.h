@@ -27,10 +27,10 @@ struct Recuento {
 
 // What one catalogue import run works with. Built by the import run for one file.
 struct ContextoImportacion {
-  store::Database& bdd;         // the company's store database (BddTienda)
-  QDate hoy;                    // "today" for the dates the imports stamp
-  RunLog& log;                  // the open run log
-  Operador& operador;           // commits what is applied before each message
+  store::Database& bdd;  // the company's store database (BddTienda)
+  QDate hoy;             // "today" for the dates the imports stamp
+  RunLog& log;           // the open run log
+  Operador& operador;    // commits what is applied before each message
   UnidadTrabajo& unidad;
   Progreso* progreso = nullptr;
   QString carpetaLogs;             // folder of the removals log

@@ -52,8 +52,9 @@ void ActualizaEan(const chainfile::Registro& det, ContextoImportacion& ctx) {
       QStringLiteral("SELECT * FROM ARTICULOS_EAN WHERE IDARTICULO = ? AND EAN = ?"),
       {Valor(articulo), Valor(ean)});
   if (rs.HayRegistros()) {
-    ctx.log.Escribe((accion == QLatin1String("A") ? QStringLiteral("ALTA EAN NO REALIZADA")
-                                                  : QStringLiteral("MODIFICACION EAN NO REALIZADA")) +
+    ctx.log.Escribe((accion == QLatin1String("A")
+                         ? QStringLiteral("ALTA EAN NO REALIZADA")
+                         : QStringLiteral("MODIFICACION EAN NO REALIZADA")) +
                     QStringLiteral(" - YA EXISTE EAN - ") + sufijo);
     ++ctx.recuento.rechazadas;
     return;

@@ -1,7 +1,7 @@
 #include "imports/precios_venta.h"
 
-#include "base/regional.h"
 #include "base/conversion.h"
+#include "base/regional.h"
 #include "imports/precios_coste.h"
 
 namespace relvano::imports {
@@ -26,7 +26,8 @@ void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Regis
                           ContextoImportacion& ctx) {
   const QString articulo = det.Texto(2);
   store::Recordset rs;
-  if (!AbreArticulo(ctx.bdd, rs, articulo, {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")})) {
+  if (!AbreArticulo(ctx.bdd, rs, articulo,
+                    {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")})) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ctx.log.Escribe(QString());
     ++ctx.recuento.rechazadas;

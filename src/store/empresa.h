@@ -49,7 +49,7 @@ struct Empresa {
   TiposIva IvaVigente;
   QString NombreImpuesto;
   ConfPrograma Conf;
-  const Reloj* reloj = nullptr;             // today's date; the system clock when null
+  const Reloj* reloj = nullptr;  // today's date; the system clock when null
 
   QDate Hoy() const { return reloj ? reloj->Hoy() : QDate::currentDate(); }
 };

@@ -108,10 +108,11 @@ void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, c
   d.PrecioBruto = compra->bruto;
   d.PrecioNeto = compra->neto;
   d.CosteMedio = medioAntes;
-  d.StockTotal = ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) +
-                 ValorNumerico(bdd.Escalar(
-                     QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
-                     {Valor(codigo)}));
+  d.StockTotal =
+      ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) +
+      ValorNumerico(bdd.Escalar(
+          QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
+          {Valor(codigo)}));
   const double medio = CalculaCosteMedio(empresa, modo, d);
 
   art.EditarRegistro();

@@ -78,8 +78,8 @@ Valor DefectoSqlite(const QVariant& texto, const QString& tipoDeclarado) {
 }
 
 const QRegularExpression& PatronFecha() {
-  static const QRegularExpression re(QStringLiteral(
-      R"(^(\d{4})-(\d{2})-(\d{2})(?:[ T]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?)?$)"));
+  static const QRegularExpression re(
+      QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})(?:[ T]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?)?$)"));
   return re;
 }
 
@@ -89,11 +89,16 @@ QString TextoIso(QDate f) {
   int anyo = 0, mes = 0, dia = 0;
   f.getDate(&anyo, &mes, &dia);
   if (!f.isValid() || anyo < 1 || anyo > 9999) return f.toString(Qt::ISODate);
-  const char16_t texto[10] = {
-      char16_t(u'0' + anyo / 1000),    char16_t(u'0' + anyo / 100 % 10), char16_t(u'0' + anyo / 10 % 10),
-      char16_t(u'0' + anyo % 10),      u'-',                             char16_t(u'0' + mes / 10),
-      char16_t(u'0' + mes % 10),       u'-',                             char16_t(u'0' + dia / 10),
-      char16_t(u'0' + dia % 10)};
+  const char16_t texto[10] = {char16_t(u'0' + anyo / 1000),
+                              char16_t(u'0' + anyo / 100 % 10),
+                              char16_t(u'0' + anyo / 10 % 10),
+                              char16_t(u'0' + anyo % 10),
+                              u'-',
+                              char16_t(u'0' + mes / 10),
+                              char16_t(u'0' + mes % 10),
+                              u'-',
+                              char16_t(u'0' + dia / 10),
+                              char16_t(u'0' + dia % 10)};
   return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
@@ -200,7 +205,8 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
     }
     d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->nombreConexion_);
     d->db_.setDatabaseName(ruta);
-    d->db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(opciones.esperaBloqueoMs));
+    d->db_.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(opciones.esperaBloqueoMs));
   } else {
     d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), d->nombreConexion_);
     QString cadena = opciones.conexionOdbc;
@@ -402,7 +408,8 @@ std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
       QString nombre = tabla;
       nombre.replace(QLatin1Char('"'), QLatin1String("\"\""));
       QSqlQuery q(db_);
-      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre))) Falla(q.lastError(), tabla);
+      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre)))
+        Falla(q.lastError(), tabla);
       std::vector<std::pair<int, QString>> clave;
       while (q.next()) {
         t.columnas << q.value(1).toString();
@@ -484,9 +491,7 @@ void Database::Rollback() {
   }
 }
 
-void Database::Savepoint(const QString& nombre) {
-  Ejecuta(QStringLiteral("SAVEPOINT ") + nombre);
-}
+void Database::Savepoint(const QString& nombre) { Ejecuta(QStringLiteral("SAVEPOINT ") + nombre); }
 
 void Database::ReleaseSavepoint(const QString& nombre) {
   Ejecuta(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
@@ -522,10 +527,11 @@ Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {
   // A table without a primary key is edited through its row identity, which the
   // query then also has to return.
   *ejecutada = sql;
-  const bool conRowid = rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid &&
-                        it->finSelectTodo >= 0;
+  const bool conRowid =
+      rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid && it->finSelectTodo >= 0;
   if (conRowid)
-    *ejecutada = QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
+    *ejecutada =
+        QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
   rs.rowidCol_ = conRowid ? 0 : -1;  // its position is known once the shape is
   return rs;
 }

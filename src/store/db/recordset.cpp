@@ -70,9 +70,9 @@ void Recordset::EditarRegistro() {
 
 void Recordset::Asigna(const QString& nombre, const Valor& valor) {
   if (modo_ == Modo::Ninguno) {
-    throw DbError(QStringLiteral("Se asigna %1 sin añadir ni modificar un registro: %2")
-                      .arg(nombre, sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+    throw DbError(
+        QStringLiteral("Se asigna %1 sin añadir ni modificar un registro: %2").arg(nombre, sql_),
+        db_ ? db_->Ruta() : QString(), sql_);
   }
   const int i = Indice(nombre);
   ExigeColumna(i, nombre);
@@ -154,15 +154,17 @@ void Recordset::GrabarRegistro() {
         donde << QStringLiteral("rowid = ?");
         clave.push_back(original[rowidCol_]);
       } else {
-        throw DbError(QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-                      db_->Ruta(), sql_);
+        throw DbError(
+            QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+            db_->Ruta(), sql_);
       }
       QString& sql = forma_->sqlEdicion[mascara];
       if (sql.isEmpty()) {
         QStringList sets;
         for (const QString& c : columnas()) sets << c + QStringLiteral(" = ?");
         sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                  .arg(quoted(tabla_), sets.join(QLatin1Char(',')), donde.join(QStringLiteral(" AND ")));
+                  .arg(quoted(tabla_), sets.join(QLatin1Char(',')),
+                       donde.join(QStringLiteral(" AND ")));
       }
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
@@ -188,8 +190,9 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
                   db_ ? db_->Ruta() : QString(), sql_);
   }
   if (info_->clave.isEmpty()) {
-    throw DbError(QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-                  db_->Ruta(), sql_);
+    throw DbError(
+        QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+        db_->Ruta(), sql_);
   }
   if (columnas.empty()) return;
   std::vector<QVariant>& fila = filas_[pos_];
@@ -197,8 +200,9 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   for (const QString& k : info_->clave) {
     const int i = Indice(k);
     if (i < 0) {
-      throw DbError(QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
-                    db_->Ruta(), sql_);
+      throw DbError(
+          QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
+          db_->Ruta(), sql_);
     }
     posClave.push_back(i);
   }
@@ -231,7 +235,8 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   const QString sql = *texto;
   QSqlQuery& q = db_->Prepara(sql);
   int n = 0;
-  for (const auto& [nombre, valor] : columnas) Database::Enlaza(q, n++, Database::AParametro(valor));
+  for (const auto& [nombre, valor] : columnas)
+    Database::Enlaza(q, n++, Database::AParametro(valor));
   // The key goes back exactly as it was read.
   for (int i : posClave) Database::Enlaza(q, n++, fila[i]);
   if (!q.exec()) {
@@ -262,7 +267,8 @@ void AsignaCamposComunes(const QString& tipo, Recordset& rs, const QString& idEm
       if (rs.ExisteCampo(QStringLiteral("ULTIMA_MODIFICACION")))
         rs.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(hoy));
     }
-    if (rs.ExisteCampo(QStringLiteral("IDEMPRESA"))) rs.Asigna(QStringLiteral("IDEMPRESA"), Valor(idEmpresa));
+    if (rs.ExisteCampo(QStringLiteral("IDEMPRESA")))
+      rs.Asigna(QStringLiteral("IDEMPRESA"), Valor(idEmpresa));
   } else if (tipo == QLatin1String("M")) {
     if (rs.ExisteCampo(QStringLiteral("ULTIMA_MODIFICACION")))
       rs.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(hoy));

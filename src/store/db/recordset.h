@@ -30,7 +30,9 @@ class Recordset {
   int RecordCount() const { return static_cast<int>(filas_.size()); }
   bool Eof() const { return pos_ >= static_cast<int>(filas_.size()); }
   void MoveFirst() { pos_ = 0; }
-  void MoveNext() { if (!Eof()) ++pos_; }
+  void MoveNext() {
+    if (!Eof()) ++pos_;
+  }
   void MoveLast() { pos_ = filas_.empty() ? 0 : static_cast<int>(filas_.size()) - 1; }
 
   // Value of a column of the current row (or of the row being added or edited).
@@ -38,7 +40,9 @@ class Recordset {
   Valor Campo(const QString& nombre) const;
   Valor operator[](const QString& nombre) const { return Campo(nombre); }
   // Number of columns of the result.
-  int NumCampos() const { return forma_ ? static_cast<int>(forma_->nombres.size()) - (rowidCol_ >= 0) : 0; }
+  int NumCampos() const {
+    return forma_ ? static_cast<int>(forma_->nombres.size()) - (rowidCol_ >= 0) : 0;
+  }
   // Position of a column, for loops that read many rows; -1 when absent.
   int Indice(const QString& nombre) const;
   Valor Campo(int indice) const;

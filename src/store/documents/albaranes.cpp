@@ -4,8 +4,8 @@
 
 #include "base/conversion.h"
 #include "store/documents/facturas_proveedor.h"
-#include "store/vat/iva.h"
 #include "store/documents/totales.h"
+#include "store/vat/iva.h"
 
 namespace relvano::store {
 
@@ -42,8 +42,9 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
 
   const QString serieAlb = ValorTexto(albaran[QStringLiteral("SERIE")]);
   Database& bdd = *BaseDatosDeDocumento(empresa, serieAlb).bdd;
-  const std::vector<Valor> clave{albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
-                                 albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
+  const std::vector<Valor> clave{
+      albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
+      albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
   const QString filtro = QStringLiteral(
       "SELECT * FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
       " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0");

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "base/regional.h"
 #include "base/conversion.h"
+#include "base/regional.h"
 #include "store/articles/busquedas.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/pagos.h"

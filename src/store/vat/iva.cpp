@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "base/regional.h"
 #include "base/conversion.h"
+#include "base/regional.h"
 
 namespace relvano::store {
 
@@ -39,15 +39,17 @@ constexpr double kRecargo2010[] = {4, 1, 0.5};
 double Porcentaje(const Recordset& rs, const QString& columna, const QString& codigo) {
   const Valor v = rs[columna];
   if (v.EsNull())
-    throw DbError(QStringLiteral("La columna %1 del tipo de IVA %2 está vacía").arg(columna, codigo),
-                  rs.BaseDatos().Ruta(), rs.Sql());
+    throw DbError(
+        QStringLiteral("La columna %1 del tipo de IVA %2 está vacía").arg(columna, codigo),
+        rs.BaseDatos().Ruta(), rs.Sql());
   return ValorNumerico(v);
 }
 
 // Loads one slot from its IVA row; false when the row does not exist.
 bool CargaTipo(Database& bdd, Empresa& empresa, int slot) {
   const QString codigo = QString::number(slot);
-  Recordset rs = bdd.AbrirRecordset(QStringLiteral("select * from IVA WHERE CODIGO = ?"), {Valor(codigo)});
+  Recordset rs =
+      bdd.AbrirRecordset(QStringLiteral("select * from IVA WHERE CODIGO = ?"), {Valor(codigo)});
   if (!rs.HayRegistros()) return false;
   empresa.IvaVigente.codigo[slot - 1] = ValorTexto(rs["CODIGO"]);
   empresa.IvaVigente.iva[slot - 1] = Porcentaje(rs, QStringLiteral("IVA"), codigo);
