@@ -56,32 +56,75 @@ class OperadorDiferido final : public Operador {
   std::deque<std::pair<QString, Icono>> pendientes_;
 };
 
-// Ends a unit of work without an error: nothing of it is kept.
-struct UnidadAbandonada {
-  enum class Motivo { Cancelada, SinControl } motivo;
+// The invoice file read line by line, with the line count, the run's progress and the
+// splitting of a line into its record.
+class LectorFactura {
+ public:
+  // Throws ErrorEnLinea(0) when the file cannot be opened.
+  LectorFactura(const QString& ruta, Progreso* progreso) : progreso_(progreso) {
+    QString error;
+    if (!lector_.Abre(ruta, &error))
+      throw chainfile::ErrorEnLinea(
+          0, QStringLiteral("No se puede abrir el fichero ") + ruta + QStringLiteral(": ") + error);
+  }
+
+  bool Eof() const { return lector_.Eof(); }
+  // The next line, counted.
+  QString Siguiente() {
+    ++cuenta_;
+    return lector_.LeeLinea();
+  }
+  // The line after the header: one empty line before it is tolerated and not counted.
+  QString SiguienteSinVacia() {
+    QString linea = Siguiente();
+    if (linea.isEmpty()) linea = lector_.LeeLinea();
+    return linea;
+  }
+  int Cuenta() const { return cuenta_; }
+  // False when the operator asked to stop after the line in hand.
+  bool Avanza() {
+    return !progreso_ || progreso_->Avance(lector_.BytesLeidos(), lector_.BytesTotales(), cuenta_);
+  }
+  // Fills `registro` from `texto`; a field that cannot be stored ends the run at the line
+  // in hand (inside a unit, the unit is undone with it).
+  void Llena(chainfile::Registro& registro, QString texto) const {
+    try {
+      registro.Llena(texto);
+    } catch (const chainfile::CampoNoValido& e) {
+      throw chainfile::ErrorEnLinea(cuenta_, QString::fromUtf8(e.what()));
+    }
+  }
+
+ private:
+  chainfile::LectorFichero lector_;
+  Progreso* progreso_;
+  int cuenta_ = 0;
 };
 
-// Runs `aplica` as one all-or-nothing unit that begins at line `primera` of the file,
-// stores it and then shows its messages. A failure undoes it, drops its messages and
-// goes on as ErrorEnLinea of `linea()`. Nothing in a unit waits for the operator: the
-// lock is held as long as the unit's own work takes.
+// Runs `aplica` as one all-or-nothing unit that begins at line `primera` of the file and
+// returns whether it is kept: stored, it shows its messages; undone (aplica returned
+// false, or failed), its messages are dropped. A failure goes on as ErrorEnLinea of
+// `linea()`. Nothing in a unit waits for the operator: the lock is held as
+// long as the unit's own work takes.
 template <typename F, typename L>
-void Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L&& linea,
+bool Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L&& linea,
             F&& aplica) {
+  bool guardada = false;
   try {
-    ctx.unidad.Linea(primera, std::forward<F>(aplica));
-    ctx.unidad.Confirma();
+    guardada = ctx.unidad.LineaSiSeGuarda(primera, std::forward<F>(aplica));
+    if (guardada) ctx.unidad.Confirma();
   } catch (const chainfile::ErrorEnLinea&) {
-    diferido.Descarta();
-    throw;
-  } catch (const UnidadAbandonada&) {
     diferido.Descarta();
     throw;
   } catch (const std::exception& e) {
     diferido.Descarta();
     throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()));
   }
-  diferido.Muestra();
+  if (guardada)
+    diferido.Muestra();
+  else
+    diferido.Descarta();
+  return guardada;
 }
 
 double Importe(const chainfile::Registro& r, int campo) { return NumeroPuntoDec(r.Campo(campo)); }
@@ -159,7 +202,8 @@ QString NumeroAlbaran(const QString& campoNumero) {
 bool CreaAlbaranProveedor(ContextoFactura& f) {
   store::Recordset rs;
   if (AbreAlbaran(f, rs)) {
-    f.operador.Mensaje(QStringLiteral("El albarán ") + f.numero + QStringLiteral(" ya existe."));
+    f.avisosUnidad.Mensaje(QStringLiteral("El albarán ") + f.numero +
+                           QStringLiteral(" ya existe."));
     return false;
   }
   store::Recordset proveedor;
@@ -226,7 +270,7 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   } else if (clase == QLatin1String("B")) {
     store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("3"));
   } else if (clase == QLatin1String("D")) {
-    f.operador.Mensaje(QStringLiteral("EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"));
+    f.avisosUnidad.Mensaje(QStringLiteral("EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"));
   }
 
   store::Recordset articulo;
@@ -256,7 +300,7 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   const double cantidad = ValorNumerico(rs[QStringLiteral("CANTIDAD_ALB")]);
   rs.GrabarRegistro();
 
-  store::ActualizaStockLinea(f.empresa, f.operador, {idArticulo, cantidad, kAlmacen});
+  store::ActualizaStockLinea(f.empresa, f.avisosUnidad, {idArticulo, cantidad, kAlmacen});
   store::ActualizaCostesArticulo(f.empresa, f.columnas, QString(), idArticulo);
   // The article read above is still there; only code "0" was not looked up.
   if (existe || (idArticulo == QLatin1String("0") &&
@@ -327,6 +371,7 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
         store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
         store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
                                          kProveedor, f.empresa.IdEmpresa);
+        return true;
       });
   return true;
 }
@@ -334,61 +379,41 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
 ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                  ContextoImportacion& ctx) {
   ResultadoFactura resultado;
-  chainfile::LectorFichero lector;
-  QString errorApertura;
-  if (!lector.Abre(ruta, &errorApertura))
-    throw chainfile::ErrorEnLinea(0, QStringLiteral("No se puede abrir el fichero ") + ruta +
-                                         QStringLiteral(": ") + errorApertura);
+  LectorFactura lector(ruta, ctx.progreso);
+  const auto lineaEnCurso = [&lector] { return lector.Cuenta(); };
 
   chainfile::Registro ide = chainfile::RegistroIDE();
-  QString linea = lector.LeeLinea();
-  int cuenta = 1;
-  // A line with a field that cannot be stored ends the run at that line; inside a unit
-  // the unit is undone with it.
-  const auto llena = [&cuenta](chainfile::Registro& registro, QString& texto) {
-    try {
-      registro.Llena(texto);
-    } catch (const chainfile::CampoNoValido& e) {
-      throw chainfile::ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
-    }
-  };
-  if (linea.startsWith(QLatin1String("IDE"))) llena(ide, linea);
+  QString linea = lector.Siguiente();
+  if (linea.startsWith(QLatin1String("IDE"))) lector.Llena(ide, linea);
 
-  linea = lector.LeeLinea();
-  if (linea.isEmpty()) linea = lector.LeeLinea();
-  ++cuenta;
-  const auto avanza = [&] {
-    return !ctx.progreso ||
-           ctx.progreso->Avance(lector.BytesLeidos(), lector.BytesTotales(), cuenta);
-  };
-
+  linea = lector.SiguienteSinVacia();
   if (!linea.startsWith(QLatin1String("CAB")))
     throw chainfile::ErrorEnLinea(
-        cuenta, QStringLiteral("la línea siguiente a la cabecera del fichero no es la cabecera "
-                               "de la factura (CAB); no se ha importado nada. Compruebe que "
-                               "el fichero es una factura de la cadena."));
+        lector.Cuenta(),
+        QStringLiteral("la línea siguiente a la cabecera del fichero no es la cabecera "
+                       "de la factura (CAB); no se ha importado nada. Compruebe que "
+                       "el fichero es una factura de la cadena."));
   chainfile::Registro cab = CabeceraFactura();
-  llena(cab, linea);
+  lector.Llena(cab, linea);
   const QString numeroFactura = cab.Texto(2);
   cab.Asigna(2, NumeroAlbaran(cab.Campo(2)));
   if (cab.Texto(2) == QLatin1String("0"))
     throw chainfile::ErrorEnLinea(
-        cuenta, QStringLiteral("el número de factura (\"") + numeroFactura +
-                    QStringLiteral("\") no termina en un número de albarán (sus 8 últimos "
-                                   "caracteres, con los blancos de la derecha); no se ha "
-                                   "importado nada."));
+        lector.Cuenta(), QStringLiteral("el número de factura (\"") + numeroFactura +
+                             QStringLiteral("\") no termina en un número de albarán (sus 8 "
+                                            "últimos caracteres, con los blancos de la "
+                                            "derecha); no se ha importado nada."));
   const auto fecha = chainfile::DimeFechaCorrecta(cab.Campo(3));
   if (!fecha)
-    throw chainfile::ErrorEnLinea(cuenta, QStringLiteral("la fecha de la factura (\"") +
-                                              cab.Texto(3) +
-                                              QStringLiteral("\") no es una fecha válida; no se "
-                                                             "ha importado nada."));
+    throw chainfile::ErrorEnLinea(lector.Cuenta(),
+                                  QStringLiteral("la fecha de la factura (\"") + cab.Texto(3) +
+                                      QStringLiteral("\") no es una fecha válida; no se ha "
+                                                     "importado nada."));
 
   OperadorDiferido diferido(ctx.operador);
   ContextoFactura f{empresa, ctx, diferido, cab.Campo(3).left(4), cab.Texto(2), *fecha, {}, {}};
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
   chainfile::Registro chk = ControlFichero();
-  bool creado = false;
   // Resumed: the lines are read for the footer only, the stored note is what is checked.
   const bool reanuda = ctx.reanudaFactura && AlbaranSinFactura(f);
   if (reanuda)
@@ -397,99 +422,107 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                    "a crear la factura: se comprueba y se crea la factura.") +
                     kCrLf);
 
-  try {
-    Unidad(
-        ctx, diferido, cuenta, [&] { return cuenta; },
-        [&] {
-          if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-          creado = reanuda || CreaAlbaranProveedor(f);
-          if (!creado) return;
-          while (!lector.Eof()) {
-            linea = lector.LeeLinea();
-            ++cuenta;
-            const QString tipo = linea.left(3);
-            if (tipo == QLatin1String("LIN")) {
-              ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
-                              QString::number(cuenta) + kCrLf);
-              chainfile::Registro lin = LineaFactura();
-              llena(lin, linea);
-              if (!reanuda) CreaLineaAlbaran(f, lin);
-            } else if (tipo == QLatin1String("IMP")) {
-              ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(cuenta) +
-                              kCrLf);
-              const QString clase = linea.mid(4, 1);
-              const int fila = clase == QLatin1String("A")   ? 0
-                               : clase == QLatin1String("M") ? 1
-                               : clase == QLatin1String("B") ? 2
-                                                             : -1;
-              if (fila < 0) {
-                ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
-                                QStringLiteral("): línea ") + QString::number(cuenta) + kCrLf);
-              } else {
-                llena(pie[static_cast<size_t>(fila)], linea);
-              }
-            } else if (tipo == QLatin1String("CHK")) {
-              QString control = linea;
-              llena(chk, control);
-              if (reanuda) return;
-              store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                               kProveedor, empresa.IdEmpresa);
-              // The CHK line is applied once its invoice is created as well.
-              ctx.unidad.Hecha(cuenta - 1);
-              return;
-            }
-            if (!avanza()) throw UnidadAbandonada{UnidadAbandonada::Motivo::Cancelada};
-          }
-          // A cut file must not leave a delivery note that would make the whole file, sent
-          // again, be refused as already booked.
-          throw UnidadAbandonada{UnidadAbandonada::Motivo::SinControl};
-        });
-  } catch (const UnidadAbandonada& fin) {
-    resultado.lectura.lineas = cuenta;
-    if (fin.motivo == UnidadAbandonada::Motivo::Cancelada) {
+  // How the delivery note's unit ended when it did not reach the CHK line.
+  enum class FinAlbaran { Control, YaExiste, Cancelada, SinControl };
+  FinAlbaran fin = FinAlbaran::Control;
+  Unidad(ctx, diferido, lector.Cuenta(), lineaEnCurso, [&] {
+    if (!lector.Avanza()) {
+      fin = FinAlbaran::Cancelada;
+      return false;
+    }
+    if (!reanuda && !CreaAlbaranProveedor(f)) {
+      fin = FinAlbaran::YaExiste;
+      return true;  // nothing was written; its message is shown
+    }
+    while (!lector.Eof()) {
+      linea = lector.Siguiente();
+      const QString tipo = linea.left(3);
+      if (tipo == QLatin1String("LIN")) {
+        ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
+                        QString::number(lector.Cuenta()) + kCrLf);
+        chainfile::Registro lin = LineaFactura();
+        lector.Llena(lin, linea);
+        if (!reanuda) CreaLineaAlbaran(f, lin);
+      } else if (tipo == QLatin1String("IMP")) {
+        ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") +
+                        QString::number(lector.Cuenta()) + kCrLf);
+        const QString clase = linea.mid(4, 1);
+        const int fila = clase == QLatin1String("A")   ? 0
+                         : clase == QLatin1String("M") ? 1
+                         : clase == QLatin1String("B") ? 2
+                                                       : -1;
+        if (fila < 0) {
+          ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
+                          QStringLiteral("): línea ") + QString::number(lector.Cuenta()) + kCrLf);
+        } else {
+          lector.Llena(pie[static_cast<size_t>(fila)], linea);
+        }
+      } else if (tipo == QLatin1String("CHK")) {
+        lector.Llena(chk, linea);
+        if (reanuda) return true;
+        store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                         kProveedor, empresa.IdEmpresa);
+        // The CHK line is applied once its invoice is created as well.
+        ctx.unidad.Hecha(lector.Cuenta() - 1);
+        return true;
+      }
+      if (!lector.Avanza()) {
+        fin = FinAlbaran::Cancelada;
+        return false;
+      }
+    }
+    // A cut file must not leave a delivery note that would make the whole file, sent
+    // again, be refused as already booked.
+    fin = FinAlbaran::SinControl;
+    return false;
+  });
+
+  resultado.lectura.lineas = lector.Cuenta();
+  switch (fin) {
+    case FinAlbaran::Control:
+      break;
+    case FinAlbaran::YaExiste:
+      return resultado;
+    case FinAlbaran::Cancelada:
       resultado.lectura.cancelado = true;
-    } else {
+      return resultado;
+    case FinAlbaran::SinControl: {
       const QString texto = QStringLiteral(
                                 "El fichero termina sin su línea de control (CHK): "
                                 "no se ha guardado el albarán ") +
                             f.numero + QStringLiteral(" ni se ha creado la factura.");
       ctx.log.Escribe(texto);
       ctx.operador.Mensaje(texto, Operador::Icono::Stop);
+      return resultado;
     }
-    return resultado;
-  }
-  if (!creado) {
-    resultado.lectura.lineas = cuenta;
-    return resultado;
   }
   if (!reanuda && ctx.albaranGrabado) ctx.albaranGrabado(f.numero);
 
   // The CHK line in hand: the delivery note is stored with its totals.
   resultado.lectura.vioTrailer = true;
-  resultado.facturaCreada = CuadraFactura(f, cab, pie, cuenta);
+  resultado.facturaCreada = CuadraFactura(f, cab, pie, lector.Cuenta());
   ctx.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
   ctx.operador.Mensaje(
-      chainfile::MensajeCuenta(cuenta, chk) + kCrLf + kCrLf +
+      chainfile::MensajeCuenta(lector.Cuenta(), chk) + kCrLf + kCrLf +
           (resultado.facturaCreada ? QStringLiteral("Se ha creado la factura: ") + cab.Campo(2)
                                    : QStringLiteral("No se ha creado la factura: ") + f.numero),
       Operador::Icono::Informacion);
 
   // The delivery note is checked (and maybe invoiced): what follows may not change it.
   while (!lector.Eof()) {
-    linea = lector.LeeLinea();
-    ++cuenta;
+    linea = lector.Siguiente();
     const QString tipo = linea.left(3);
     if (tipo == QLatin1String("LIN") || tipo == QLatin1String("IMP") ||
         tipo == QLatin1String("CHK"))
       ctx.log.Escribe(QStringLiteral("  Línea ") + tipo +
                       QStringLiteral(" rechazada tras la línea de control de la factura: línea ") +
-                      QString::number(cuenta) + kCrLf);
-    if (!avanza()) {
+                      QString::number(lector.Cuenta()) + kCrLf);
+    if (!lector.Avanza()) {
       resultado.lectura.cancelado = true;
       break;
     }
   }
-  resultado.lectura.lineas = cuenta;
+  resultado.lectura.lineas = lector.Cuenta();
   return resultado;
 }
 

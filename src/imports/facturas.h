@@ -46,10 +46,13 @@ QString NumeroAlbaran(const QString& campoNumero);
 // What the steps of one invoice file share. Built by ImportaFacturas.
 struct ContextoFactura {
   store::Empresa& empresa;
-  ContextoImportacion& ctx;  // log, store database, the run's unit of work
-  // Messages raised while the database is being written: queued by ImportaFacturas and
-  // shown once what was written is stored, so that no lock is held while the operator reads.
-  Operador& operador;
+  // Log, store database, the run's unit of work, and the run's operator (ctx.operador),
+  // who is told what happened once nothing is held.
+  ContextoImportacion& ctx;
+  // Messages raised while a unit is being written: held until the unit is stored and
+  // dropped when it is undone, so that no lock is held while the operator reads and no
+  // message tells of what was not stored.
+  Operador& avisosUnidad;
   // The key of the delivery note (and of the invoice): EJERCICIO the date field's first
   // four characters, SERIE "1", NUMERO NumeroAlbaran, CODIGO "1".
   QString ejercicio;

@@ -72,6 +72,25 @@ class UnidadTrabajo {
     }
     TerminaLinea();
   }
+  // Runs `aplica` as one line that decides itself whether what it wrote is kept: it
+  // returns true to keep it and false to undo it all (a cancelled or cut invoice). An
+  // exception undoes it too and goes on unchanged. Returns what `aplica` returned.
+  template <typename F>
+  bool LineaSiSeGuarda(int numero, F&& aplica) {
+    EmpiezaLinea(numero);
+    bool guarda = false;
+    try {
+      guarda = std::forward<F>(aplica)();
+    } catch (...) {
+      DeshaceLinea();
+      throw;
+    }
+    if (guarda)
+      TerminaLinea();
+    else
+      DeshaceLinea();
+    return guarda;
+  }
   template <typename F>
   void Linea(F&& aplica) {
     Linea(0, std::forward<F>(aplica));
