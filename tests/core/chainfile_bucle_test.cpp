@@ -7,7 +7,7 @@
 #include "base/operador.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
-#include "support/recording_operator.h"
+#include "support/tienda.h"
 
 namespace relvano::chainfile {
 namespace {
@@ -15,24 +15,7 @@ namespace {
 const QByteArray kIde =
     "IDE|000000001|000001|001|NORVIA TIENDAS|2012-07-15|10:00:00|000001|000001|";
 
-class ProgresoGrabado : public Progreso {
- public:
-  struct Llamada {
-    qint64 leidos;
-    qint64 total;
-    int lineas;
-  };
-  explicit ProgresoGrabado(int pararEn = -1) : pararEn_(pararEn) {}
-  bool Avance(qint64 leidos, qint64 total, int lineas) override {
-    llamadas_.push_back({leidos, total, lineas});
-    return lineas != pararEn_;
-  }
-  const std::vector<Llamada>& Llamadas() const { return llamadas_; }
-
- private:
-  int pararEn_;
-  std::vector<Llamada> llamadas_;
-};
+using ProgresoGrabado = testing::ParaEnLinea;
 
 class ChainFileReadLoop : public ::testing::Test {
  protected:
@@ -186,39 +169,32 @@ TEST_F(ChainFileReadLoop, AccentedFieldsInEitherEncoding) {
 }
 
 TEST_F(ChainFileReadLoop, CancelStopsAfterTheLineInHand) {
-  ProgresoGrabado progreso(3);
-  const ResultadoLectura r =
-      Lee(kIde + "\r\nDET|a|\r\nDET|b|\r\nDET|c|\r\nCHK|000005|\r\n", &progreso);
-  EXPECT_TRUE(r.cancelado);
-  EXPECT_EQ(3, r.lineas);
-  EXPECT_EQ(QStringLiteral("2:a 3:b"), aplicadas_.join(QLatin1Char(' ')));
-  EXPECT_EQ(QString(), Cuentas());
-  ASSERT_EQ(3u, progreso.Llamadas().size());
-  EXPECT_EQ(3, progreso.Llamadas().back().lineas);
-}
-
-TEST_F(ChainFileReadLoop, CancelOnTheFirstLine) {
-  ProgresoGrabado progreso(1);
-  const ResultadoLectura r = Lee(kIde + "\r\nDET|a|\r\n", &progreso);
-  EXPECT_TRUE(r.cancelado);
-  EXPECT_EQ(1, r.lineas);
-  EXPECT_TRUE(aplicadas_.isEmpty());
+  for (int linea : {1, 3}) {
+    ProgresoGrabado progreso(linea);
+    const ResultadoLectura r =
+        Lee(kIde + "\r\nDET|a|\r\nDET|b|\r\nDET|c|\r\nCHK|000005|\r\n", &progreso);
+    EXPECT_TRUE(r.cancelado);
+    EXPECT_EQ(linea, r.lineas);
+    EXPECT_EQ(QString(linea == 1 ? "" : "2:a 3:b"), aplicadas_.join(QLatin1Char(' ')));
+    EXPECT_EQ(QString(), Cuentas());
+    EXPECT_EQ(static_cast<size_t>(linea), progreso.llamadas.size());
+  }
 }
 
 TEST_F(ChainFileReadLoop, ProgressReportsEveryLineAndTheWholeFile) {
   const QByteArray bytes = kIde + "\r\nDET|a|\r\n\r\nDET|b|\nDET|c|\r\nCHK|000005|\r\n";
   ProgresoGrabado progreso;
   const ResultadoLectura r = Lee(bytes, &progreso);
-  ASSERT_EQ(5u, progreso.Llamadas().size());
+  ASSERT_EQ(5u, progreso.llamadas.size());
   qint64 anterior = 0;
-  for (size_t i = 0; i < progreso.Llamadas().size(); ++i) {
-    const auto& ll = progreso.Llamadas()[i];
+  for (size_t i = 0; i < progreso.llamadas.size(); ++i) {
+    const auto& ll = progreso.llamadas[i];
     EXPECT_EQ(static_cast<int>(i) + 1, ll.lineas);
     EXPECT_EQ(bytes.size(), ll.total);
     EXPECT_GE(ll.leidos, anterior);
     anterior = ll.leidos;
   }
-  EXPECT_EQ(bytes.size(), progreso.Llamadas().back().leidos);
+  EXPECT_EQ(bytes.size(), progreso.llamadas.back().leidos);
   EXPECT_EQ(5, r.lineas);
 }
 
@@ -294,8 +270,8 @@ TEST_F(ChainFileReadLoop, BinaryGarbageIsReadToTheEnd) {
 
   ProgresoGrabado progreso;
   const ResultadoLectura r = Lee(QByteArray("DET|a\0b|\r\n", 10) + basura, &progreso);
-  ASSERT_FALSE(progreso.Llamadas().empty());
-  EXPECT_EQ(progreso.Llamadas().back().total, progreso.Llamadas().back().leidos);
+  ASSERT_FALSE(progreso.llamadas.empty());
+  EXPECT_EQ(progreso.llamadas.back().total, progreso.llamadas.back().leidos);
   EXPECT_GE(r.lineas, 2);
   EXPECT_LE(r.lineas, saltos + 2);
   EXPECT_FALSE(r.cancelado);

@@ -1,3 +1,5 @@
+#include "demo/demo.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <cmath>
 
 #include "app/arranque.h"
-#include "demo/demo.h"
 #include "app/ini_settings.h"
 #include "store/vat/iva.h"
 #include "support/cli.h"
@@ -39,35 +40,45 @@ TEST(Demo, CreatesAnInstallationThatStartsUpAndRefusesASecondTime) {
   QTemporaryDir dir;
   QString error;
   ASSERT_TRUE(CreaDemo(dir.path(), &error)) << error.toStdString();
-  for (const char* f : {"BDD/GENERAL.MDB", "BDD/CNT00100.MDB", "BDD/CMC00100.MDB", "settings/VANTEL.ini",
-                        "settings/RELVANO.ini", "In/vrcrefcto0001.txt", "In/vrceancto0001.txt",
-                        "In/vrcmllcto0001.txt", "In/vrcprccto0001.txt", "In/vrcofecto0001.txt",
-                        "In/envfradis0001.txt"})
+  for (const char* f : {"BDD/GENERAL.MDB", "BDD/CNT00100.MDB", "BDD/CMC00100.MDB",
+                        "settings/VANTEL.ini", "settings/RELVANO.ini", "In/vrcrefcto0001.txt",
+                        "In/vrceancto0001.txt", "In/vrcmllcto0001.txt", "In/vrcprccto0001.txt",
+                        "In/vrcofecto0001.txt", "In/envfradis0001.txt"})
     EXPECT_TRUE(QFile::exists(dir.filePath(f))) << f;
 
   IniSettingsStore ajustes(dir.filePath("settings"));
-  EXPECT_EQ(QDir(dir.filePath("BDD")).absolutePath(), ajustes.GetSetting("VANTEL", "BDD", "RUTABDDCOMERCIAL"));
+  EXPECT_EQ(QDir(dir.filePath("BDD")).absolutePath(),
+            ajustes.GetSetting("VANTEL", "BDD", "RUTABDDCOMERCIAL"));
   EXPECT_EQ("Si", ajustes.GetSetting("RELVANO", "IMPORTAR", "ACTUALIZAR_BAJAS"));
-  EXPECT_EQ(QDir(dir.filePath("In")).absolutePath(), ajustes.GetSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA"));
+  EXPECT_EQ(QDir(dir.filePath("In")).absolutePath(),
+            ajustes.GetSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA"));
 
   RecordingOperator operador;
   Programa p(ajustes, operador);
-  ASSERT_EQ(Programa::Resultado::Hecho, p.CargaEmpresas()) << operador.Transcripcion().toStdString();
+  ASSERT_EQ(Programa::Resultado::Hecho, p.CargaEmpresas())
+      << operador.Transcripcion().toStdString();
   EXPECT_EQ(QStringList{"001"}, p.Empresas());
   EXPECT_TRUE(p.EmpresaAbierta());
   EXPECT_EQ("EURO", p.Empresa().Divisa);
   auto& tienda = *p.Empresa().BddTienda;
   EXPECT_EQ(Valor(6.0), tienda.Escalar("select count(*) from IVA"));  // filled at the first opening
   EXPECT_EQ(Valor(40.0), tienda.Escalar("select count(*) from ARTICULOS"));
-  EXPECT_EQ(Valor(40.0), tienda.Escalar("select count(*) from ARTICULOS_PROV where IDPROVEEDOR = '1' "
-                                        "and REF_PROV = IDARTICULO"));
-  EXPECT_EQ(Valor(100.0), tienda.Escalar("select sum(PORCENTAJE) from PROVEEDORES_PAGCOB where ID_PROVEEDOR = '1'"));
-  EXPECT_EQ(Valor(2.0), tienda.Escalar("select count(*) from SERIES where CODIGO = '1' and TIPO_SERIE in ('ALBPR', 'FACPR')"));
+  EXPECT_EQ(Valor(40.0),
+            tienda.Escalar("select count(*) from ARTICULOS_PROV where IDPROVEEDOR = '1' "
+                           "and REF_PROV = IDARTICULO"));
+  EXPECT_EQ(
+      Valor(100.0),
+      tienda.Escalar("select sum(PORCENTAJE) from PROVEEDORES_PAGCOB where ID_PROVEEDOR = '1'"));
+  EXPECT_EQ(
+      Valor(2.0),
+      tienda.Escalar(
+          "select count(*) from SERIES where CODIGO = '1' and TIPO_SERIE in ('ALBPR', 'FACPR')"));
   EXPECT_EQ(Valor(2.0), p.Empresa().BddContable->Escalar(
                             "select count(*) from FORMA_PAGCOB where SUMA_DIAS in (30, 60)"));
   // Each of the supplier's terms names one of those methods.
-  EXPECT_EQ(Valor(2.0), tienda.Escalar("select count(distinct FORMA_PAGCOB) from PROVEEDORES_PAGCOB "
-                                       "where FORMA_PAGCOB in ('30', '60')"));
+  EXPECT_EQ(Valor(2.0),
+            tienda.Escalar("select count(distinct FORMA_PAGCOB) from PROVEEDORES_PAGCOB "
+                           "where FORMA_PAGCOB in ('30', '60')"));
 
   QString otra;
   EXPECT_FALSE(CreaDemo(dir.path(), &otra));
@@ -106,7 +117,8 @@ TEST(Demo, InvoiceDeclaresTheTotalsTheProgramComputes) {
   Programa p(ajustes, operador);
   ASSERT_EQ(Programa::Resultado::Hecho, p.CargaEmpresas());
 
-  const QString texto = QStringDecoder("windows-1252").decode(Bytes(dir.filePath("In/envfradis0001.txt")));
+  const QString texto =
+      QStringDecoder("windows-1252").decode(Bytes(dir.filePath("In/envfradis0001.txt")));
   double bases[4] = {0, 0, 0, 0};
   QString totalDeclarado;
   QDate fecha;
@@ -121,9 +133,10 @@ TEST(Demo, InvoiceDeclaresTheTotalsTheProgramComputes) {
       ASSERT_GT(slot, 0) << linea.toStdString();
       EXPECT_DOUBLE_EQ(c.value(8).toDouble() * c.value(17).toDouble(), c.value(21).toDouble());
       // The line must reach an article of the shop through the chain's references.
-      EXPECT_EQ(Valor(1.0), p.Empresa().BddTienda->Escalar(
-                                "select count(*) from ARTICULOS_PROV where IDPROVEEDOR = '1' and REF_PROV = ?",
-                                {Valor(c.value(1))}));
+      EXPECT_EQ(Valor(1.0),
+                p.Empresa().BddTienda->Escalar(
+                    "select count(*) from ARTICULOS_PROV where IDPROVEEDOR = '1' and REF_PROV = ?",
+                    {Valor(c.value(1))}));
       bases[slot] += c.value(21).toDouble();
     } else if (c.value(0) == "IMP") {
       imp[c.value(1)] = c;
