@@ -9,7 +9,6 @@
 #include "app/ini_settings.h"
 #include "demo/demo.h"
 #include "imports/facturas.h"
-#include "support/cli.h"
 #include "support/tienda.h"
 
 namespace relvano {
@@ -340,27 +339,6 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
     EXPECT_TRUE(Cuerpo().endsWith(c.error + "\r\n")) << Cuerpo().toStdString();
     EXPECT_EQ(antes, Volcado());
   }
-}
-
-TEST(FacturasCli, DemoInvoiceIsCreatedOnceThenRefusedWithStatus3) {
-  QTemporaryDir dir;
-  ASSERT_EQ(0, testing::Cli({"demo", dir.path()}).codigo);
-  QDir().mkpath(dir.filePath("logs"));
-  const QStringList import{"--settings-dir",
-                           dir.filePath("settings"),
-                           "--log-dir",
-                           dir.filePath("logs"),
-                           "import",
-                           "facturas",
-                           dir.filePath("In/envfradis0001.txt")};
-  const auto primera = testing::Cli(import);
-  EXPECT_EQ(0, primera.codigo) << primera.err.toStdString();
-  EXPECT_TRUE(primera.out.contains("DATOS DEL ALBARAN CREADO")) << primera.out.toStdString();
-  EXPECT_TRUE(primera.out.contains("\n CORRECTO\n")) << primera.out.toStdString();
-  EXPECT_TRUE(primera.err.contains("Se ha creado la factura: 12345")) << primera.err.toStdString();
-  const auto segunda = testing::Cli(import);
-  EXPECT_EQ(3, segunda.codigo) << segunda.err.toStdString();
-  EXPECT_TRUE(segunda.err.contains("El albarán 12345 ya existe.")) << segunda.err.toStdString();
 }
 
 }  // namespace
