@@ -106,6 +106,7 @@ TEST(RedondeaMoneda, ByCompanyCurrencyAndCode) {
   } casos[] = {
       // Pesetas, no code: more than 0.49 over the whole part rounds up.
       {Valor(10.49), "PTA", sin, 100000},
+      {Valor(10.5), "PTA", sin, 110000},
       {Valor(10.491), "PTA", sin, 110000},
       {Valor(0.3), "PTA", sin, 0},
       {Valor(-10.2), "PTA", sin, -110000},
