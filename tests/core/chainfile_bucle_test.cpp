@@ -170,7 +170,8 @@ TEST_F(ChainFileReadLoop, FieldWithANulByteIsNeverApplied) {
     ADD_FAILURE() << "a field with a NUL byte was applied";
   } catch (const ErrorEnLinea& e) {
     EXPECT_EQ(2, e.Linea());
-    EXPECT_TRUE(e.Detalle().startsWith(QStringLiteral("el campo 2 contiene un carácter de control")));
+    EXPECT_TRUE(
+        e.Detalle().startsWith(QStringLiteral("el campo 2 contiene un carácter de control")));
   }
   EXPECT_TRUE(aplicadas_.isEmpty());
 }

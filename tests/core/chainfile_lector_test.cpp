@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "chainfile/conversion.h"
 #include "chainfile/lector.h"
 #include "chainfile/registro.h"
-#include "support/impresion.h"
+#include "support/tienda.h"
 
 namespace relvano::chainfile {
 namespace {
@@ -89,36 +90,17 @@ TEST(ChainFileFields, RecordCutsAndPadsByCharacters) {
   EXPECT_EQ(QString("ab"), r.Texto(1));
 }
 
-TEST(ChainFileFields, AmountsWithADecimalPoint) {
-  const struct {
-    QString texto;
-    double valor;
-  } casos[] = {{" 12.50 ", 12.5}, {"-3.25", -3.25}, {"7", 7}, {"", 0}, {"abc", 0}};
-  for (const auto& c : casos) {
-    QString s = c.texto;
-    EXPECT_DOUBLE_EQ(c.valor, AsignaCurPuntoDec(s)) << c.texto.toStdString();
+TEST(ChainFileFields, AmountsAndDates) {
+  for (const QStringList& c : testing::Casos("conversiones.txt")) {
+    SCOPED_TRACE(c.join(" | ").toStdString());
+    QString campo = c[1];
+    if (c[0] == "AsignaCurPuntoDec") EXPECT_DOUBLE_EQ(c[2].toDouble(), AsignaCurPuntoDec(campo));
+    if (c[0] == "DimeFechaCorrecta")
+      EXPECT_EQ(c[2], DimeFechaCorrecta(campo)
+                          .value_or(QDate())
+                          .toString(Qt::ISODate)
+                          .replace(QRegularExpression("^$"), "Null"));
   }
-}
-
-TEST(ChainFileFields, DimeFechaCorrecta) {
-  const struct {
-    QString texto;
-    QDate fecha;  // invalid: nullopt expected
-  } casos[] = {
-      {"2012-07-15", QDate(2012, 7, 15)},
-      {"2012/07/15", QDate(2012, 7, 15)},
-      {"2012-07-15          ", QDate(2012, 7, 15)},  // as stored in a wider field
-      {"2012-02-29", QDate(2012, 2, 29)},
-      {"2011-02-29", QDate()},
-      {"2012-13-01", QDate()},
-      {"0000-01-01", QDate()},
-      {"2012-7-15", QDate()},
-      {"2012-07-1x", QDate()},
-      {"15/07/2012", QDate()},
-      {"", QDate()},
-  };
-  for (const auto& c : casos)
-    EXPECT_EQ(c.fecha, DimeFechaCorrecta(c.texto).value_or(QDate())) << c.texto.toStdString();
 }
 
 }  // namespace

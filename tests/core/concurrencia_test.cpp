@@ -20,7 +20,9 @@ namespace {
 
 using Estado = ResultadoImportacion::Estado;
 
-QString Chk(int lineas) { return Linea({"CHK", QStringLiteral("%1").arg(lineas, 6, 10, QChar('0'))}); }
+QString Chk(int lineas) {
+  return Linea({"CHK", QStringLiteral("%1").arg(lineas, 6, 10, QChar('0'))});
+}
 
 // `n` article lines ("A" adds, "M" changes or adds) of codes from 9000000 + `desde`, a CHK
 // line after the first `chkTras` of them (0: none).
@@ -39,14 +41,25 @@ QStringList Articulos(const char* op, int n, int chkTras = 0, int desde = 1) {
 
 // An invoice of `n` lines of an article the store does not have.
 QStringList Factura(int n) {
-  QStringList l{Linea({"IDE", "NORVIA001", "FRADIS", "001", "FACTURA", "2026-11-30", "08301215",
-                       "000001", "000001"}),
-                Linea({"CAB", "ABC00001234", "2026-11-30", "00001", "N", "N", "N", "0000000000",
-                       "000001", "00000", "000000", "00000", "NORVIA", "00000000", "1.00",
-                       "0000000000"})};
+  QStringList l{
+      Linea({"IDE", "NORVIA001", "FRADIS", "001", "FACTURA", "2026-11-30", "08301215", "000001",
+             "000001"}),
+      Linea({"CAB", "ABC00001234", "2026-11-30", "00001", "N", "N", "N", "0000000000", "000001",
+             "00000", "000000", "00000", "NORVIA", "00000000", "1.00", "0000000000"})};
   QStringList lin{"LIN", "8000001", "8000001", "A", "N", "0000000", "0000000", "N", "1.000"};
-  lin << "000000000" << "0000" << "0000" << "0000" << "0000" << "00" << "00000000" << "00000000"
-      << "1.00" << "00000000" << "00000000" << "N" << "1.00";
+  lin << "000000000"
+      << "0000"
+      << "0000"
+      << "0000"
+      << "0000"
+      << "00"
+      << "00000000"
+      << "00000000"
+      << "1.00"
+      << "00000000"
+      << "00000000"
+      << "N"
+      << "1.00";
   for (int i = 0; i < n; ++i) l << Linea(lin);
   return l << Chk(l.size() + 1);
 }
@@ -154,7 +167,8 @@ TEST_F(Concurrencia, AReaderThatHoldsOnEndsTheRunAfterTheWaitWithNothingOfTheUni
     const auto r = Importa(c.opcion, c.lineas, &progreso);
     EXPECT_LT(reloj.elapsed(), 3000);  // the reader never lets go: the run's own wait ended it
     EXPECT_TRUE(r.error.startsWith(c.error)) << r.error.toStdString();
-    EXPECT_TRUE(r.error.contains("ocupada por otro programa")) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(db().Ruta() + " está ocupada por otro programa"))
+        << r.error.toStdString();
     EXPECT_EQ(c.aplicada, r.lineaAplicada);
     EXPECT_TRUE(Log(imports::Clase(c.opcion).log).endsWith(c.deshecho + kCrLf + r.error + kCrLf));
     EXPECT_EQ(20, Nuevos());

@@ -177,21 +177,6 @@ class OtroPrograma {
   sqlite3* db_ = nullptr;
 };
 
-TEST(Database, DatabaseHeldTooLongGivesAClearErrorNamingIt) {
-  TempDb base;
-  OpcionesConexion opciones;
-  opciones.esperaBloqueoMs = 200;
-  auto db = Database::Abrir(base.ruta(), opciones, nullptr);
-  OtroPrograma otro(base.ruta());
-  try {
-    db->Ejecuta("INSERT INTO FAMILIAS (CODIGO) VALUES ('1')");
-    FAIL() << "the insert should have waited and failed";
-  } catch (const DbError& e) {
-    EXPECT_TRUE(e.Mensaje().contains(base.ruta())) << e.Mensaje().toStdString();
-    EXPECT_TRUE(e.Mensaje().contains("ocupada por otro programa")) << e.Mensaje().toStdString();
-  }
-}
-
 TEST(Database, DatabaseHeldBrieflyIsWaitedFor) {
   TempDb base;
   OpcionesConexion opciones;

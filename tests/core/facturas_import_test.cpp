@@ -1,15 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <memory>
-
-#include "app/arranque.h"
-#include "app/importacion.h"
-#include "app/ini_settings.h"
-#include "demo/demo.h"
+#include "core/import_fixture.h"
 #include "imports/facturas.h"
-#include "support/tienda.h"
 
 namespace relvano {
 namespace {
@@ -25,8 +17,8 @@ const QString kIde = Linea(
 
 QString Cab(const QString& total, const QString& fecha = "2026-11-30",
             const QString& numero = "ABC00001234") {
-  return Linea({"CAB", numero, fecha, "00001", "N", "N", "N", "0000000000", "000001",
-                "00000", "000000", "00000", "NORVIA", "00000000", total, "0000000000"});
+  return Linea({"CAB", numero, fecha, "00001", "N", "N", "N", "0000000000", "000001", "00000",
+                "000000", "00000", "NORVIA", "00000000", total, "0000000000"});
 }
 
 QString Lin(const QString& ref, const QString& clase, const QString& cantidad,
@@ -60,49 +52,32 @@ const QString kLeidas =
     "  Leyendo Línea Factura: 3\r\n\r\n  Leyendo Línea Factura: 4\r\n\r\n"
     "  Leyendo Pie Factura: 6\r\n\r\n  Leyendo Pie Factura: 7\r\n\r\n";
 
-// A demo installation opened as the program opens it, today being 15/01/2027.
-class FacturasImport : public ::testing::Test {
+// The demo installation, today being 15/01/2027.
+class FacturasImport : public testing::DemoFixture {
  protected:
   void SetUp() override {
-    QString error;
-    ASSERT_TRUE(CreaDemo(dir_.path(), &error)) << error.toStdString();
-    ajustes_ = std::make_unique<IniSettingsStore>(dir_.filePath("settings"));
-    programa_ = std::make_unique<Programa>(*ajustes_, arranque_, &reloj_);
-    ASSERT_EQ(Programa::Resultado::Hecho, programa_->CargaEmpresas());
+    historial_ = false;
+    DemoFixture::SetUp();
   }
   store::Empresa& empresa() { return programa_->Empresa(); }
-  store::Database& db() { return *empresa().BddTienda; }
-
   ResultadoImportacion Importa(const QStringList& lineas, bool simular = false,
                                Progreso* progreso = nullptr) {
     OpcionesImportacion o;
     o.opcion = OpcionImportacion::Facturas;
-    o.fichero = testing::EscribeLineas(dir_.filePath("In/envfradis0099.txt"), lineas);
-    o.carpetaLogs = logs_.path();
+    o.fichero = testing::EscribeLineas(In("envfradis0099.txt"), lineas);
+    o.carpetaLogs = Logs();
     o.preguntar = false;
     o.simular = simular;
     return ImportaFichero(empresa(), o, op_, progreso);
   }
   // The log after its first line.
   QString Cuerpo() {
-    QFile f(QDir(logs_.path()).filePath("FACTURAS.LOG"));
-    if (!f.open(QIODevice::ReadOnly)) return "<no log>";
-    const QString log = QString::fromUtf8(f.readAll());
+    const QString log = Log("FACTURAS.LOG");
     return log.mid(log.indexOf("\r\n\r\n") + 4);
   }
-  QString Volcado() { return testing::VolcadoBaseDatos(db()); }
   QString Filas(const QString& sql, const QStringList& cols) {
     return testing::Filas(db(), sql, cols);
   }
-  int Cuenta(const QString& sql) {
-    return static_cast<int>(db().Escalar("SELECT COUNT(*) FROM " + sql).Numero());
-  }
-
-  QTemporaryDir dir_, logs_;
-  testing::RelojFijo reloj_{QDate(2027, 1, 15)};
-  RecordingOperator arranque_, op_;
-  std::unique_ptr<IniSettingsStore> ajustes_;
-  std::unique_ptr<Programa> programa_;
 };
 
 TEST(FacturasNumero, DeliveryNoteNumberFromTheInvoiceNumber) {
@@ -123,31 +98,19 @@ TEST_F(FacturasImport, AgreeingTotalsBookTheDeliveryNoteAndCreateTheInvoice) {
   EXPECT_EQ(Estado::Completa, r.estado) << r.error.toStdString();
   EXPECT_EQ(Golden("factura_correcta.txt"), op_.Transcripcion());
   EXPECT_EQ(kLeidas + "Fin Actualización\r\n\r\n", Cuerpo());
-  EXPECT_EQ(QString("EJERCICIO=\"2026\" SERIE=\"1\" NUMERO=\"1234\" CODIGO=\"1\" FECHA=2026-11-30 "
-                    "NOMBRE=\"NORVIA DISTRIBUCIÓN S.A.\" ALMACEN_ENT=\"1\" TOTAL=20.68 FACTURADO=1 "
-                    "CERRADO=1 NUM_FACT=\"1234\""),
-            Filas("SELECT * FROM ALB_PROV",
-                  {"EJERCICIO", "SERIE", "NUMERO", "CODIGO", "FECHA", "NOMBRE", "ALMACEN_ENT",
-                   "TOTAL", "FACTURADO", "CERRADO", "NUM_FACT"}));
-  EXPECT_EQ(QString("EJERCICIO=\"2026\" SERIE=\"1\" NUMERO=\"1234\" FECHA=2026-11-30 TOTAL=20.68"),
-            Filas("SELECT * FROM FACT_PROV", {"EJERCICIO", "SERIE", "NUMERO", "FECHA", "TOTAL"}));
-  EXPECT_EQ(QString("NUM_PAGCOBFACT=1 VENCIMIENTO=2026-12-30 PORCENTAJE=50 IMPORTE=10.34\n"
-                    "NUM_PAGCOBFACT=2 VENCIMIENTO=2027-01-29 PORCENTAJE=50 IMPORTE=10.34"),
-            Filas("SELECT * FROM FACPR_DESGPAGCOB WHERE NUMERO = '1234' ORDER BY NUM_PAGCOBFACT",
-                  {"NUM_PAGCOBFACT", "VENCIMIENTO", "PORCENTAJE", "IMPORTE"}));
-  EXPECT_EQ(QString("CODIGO_ART=\"3000015\" TIPO_IVA=\"1\" VALOR_IVA=18 CANTIDAD_ALB=2 "
-                    "PRECIO_ALB=5.72 BASE_ALB=11.44 PRECIO_SIVA_NETO=5.72 ENTREGADO=1 FACTURADO=1 "
-                    "NUM_FACT=\"1234\"\n"
-                    "CODIGO_ART=\"4000012\" TIPO_IVA=\"3\" VALOR_IVA=4 CANTIDAD_ALB=10 "
-                    "PRECIO_ALB=0.69 BASE_ALB=6.9 PRECIO_SIVA_NETO=0.69 ENTREGADO=1 FACTURADO=1 "
-                    "NUM_FACT=\"1234\""),
-            Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
-                  {"CODIGO_ART", "TIPO_IVA", "VALOR_IVA", "CANTIDAD_ALB", "PRECIO_ALB", "BASE_ALB",
-                   "PRECIO_SIVA_NETO", "ENTREGADO", "FACTURADO", "NUM_FACT"}));
-  EXPECT_EQ(QString("CODIGO=\"3000015\" STOCKACTUAL=26 ULTIMA_COMPRA=2026-11-30\n"
-                    "CODIGO=\"4000012\" STOCKACTUAL=34 ULTIMA_COMPRA=2026-11-30"),
-            Filas("SELECT * FROM ARTICULOS WHERE CODIGO IN ('3000015', '4000012') ORDER BY CODIGO",
-                  {"CODIGO", "STOCKACTUAL", "ULTIMA_COMPRA"}));
+  const QString filas[] = {
+      Filas("SELECT * FROM ALB_PROV", {"EJERCICIO", "SERIE", "NUMERO", "CODIGO", "FECHA", "NOMBRE",
+                                       "ALMACEN_ENT", "TOTAL", "FACTURADO", "CERRADO", "NUM_FACT"}),
+      Filas("SELECT * FROM FACT_PROV", {"EJERCICIO", "SERIE", "NUMERO", "FECHA", "TOTAL"}),
+      Filas("SELECT * FROM FACPR_DESGPAGCOB WHERE NUMERO = '1234' ORDER BY NUM_PAGCOBFACT",
+            {"NUM_PAGCOBFACT", "VENCIMIENTO", "PORCENTAJE", "IMPORTE"}),
+      Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
+            {"CODIGO_ART", "TIPO_IVA", "VALOR_IVA", "CANTIDAD_ALB", "PRECIO_ALB", "BASE_ALB",
+             "PRECIO_SIVA_NETO", "ENTREGADO", "FACTURADO", "NUM_FACT"}),
+      Filas("SELECT * FROM ARTICULOS WHERE CODIGO IN ('3000015', '4000012') ORDER BY CODIGO",
+            {"CODIGO", "STOCKACTUAL", "ULTIMA_COMPRA"})};
+  EXPECT_EQ(Golden("factura_filas.txt"),
+            QStringList(std::begin(filas), std::end(filas)).join("\n") + "\n");
   EXPECT_EQ(QString("2027"), empresa().AnyoActual);
 }
 
@@ -323,13 +286,15 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        Estado::Error,
        "ERROR en la línea 2: la línea siguiente a la cabecera del fichero no es la cabecera de la "
        "factura (CAB); no se ha importado nada. Compruebe que el fichero es una factura de la "
-       "cadena." + kNada},
+       "cadena." +
+           kNada},
       {"date that does not exist",
        {kIde, Cab("5.72", "2026-02-31"), Lin("3000015", "A", "1.000", "5.72", "5.72"), Chk(4)},
        false,
        Estado::Error,
        "ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una fecha válida; no "
-       "se ha importado nada." + kNada},
+       "se ha importado nada." +
+           kNada},
       {"number without a delivery note number",
        {kIde, Cab("5.72", "2026-11-30", "FACTURA-A"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
         Chk(4)},
@@ -337,7 +302,8 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        Estado::Error,
        "ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un número de "
        "albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha importado "
-       "nada." + kNada},
+       "nada." +
+           kNada},
       {"control character in a detail line",
        {kIde, Cab("5.72"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
         Lin(QStringLiteral("30") + QChar(0) + "15", "A", "1.000", "5.72", "5.72"), Chk(5)},
@@ -351,7 +317,8 @@ TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
        "ha creado la factura."},
       {"supplier missing (last: the supplier stays deleted)", Factura(), true, Estado::Error,
        "ERROR en la línea 2: el proveedor 1 (la cadena) no existe en la tabla de proveedores; no "
-       "se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a importar el fichero." + kNada},
+       "se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a importar el fichero." +
+           kNada},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);

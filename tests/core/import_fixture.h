@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <memory>
 
 #include "app/arranque.h"

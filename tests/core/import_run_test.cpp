@@ -116,7 +116,11 @@ TEST_F(ImportRun, ControlCharactersAndMissingArticleCodes) {
     const char* log;
     QString linea, error;  // error: the control character, or the missing code's field
   } casos[] = {
-      {OpcionImportacion::Ean, "EAN.LOG", DetEan("A", "12\x01" "3", "0000001"),
+      {OpcionImportacion::Ean, "EAN.LOG",
+       DetEan("A",
+              "12\x01"
+              "3",
+              "0000001"),
        "el campo 3 contiene un carácter de control (código 1)"},
       {OpcionImportacion::Referencias, "ARTICULOS.LOG", DetArticulo("0000009", "LECHE\nENTERA"),
        "el campo 4 contiene un carácter de control (código 10)"},
@@ -134,8 +138,10 @@ TEST_F(ImportRun, ControlCharactersAndMissingArticleCodes) {
     const auto r = Importa(c.opcion, "fichero.txt", {kIde, c.linea, Linea({"CHK", "000003"})});
     if (c.error.size() == 1) {
       EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
-      EXPECT_TRUE(LeeLog(c.log).contains("\r\nLÍNEA NO APLICADA: la línea 2 no tiene código de "
-                                         "artículo (campo " + c.error + ").\r\n"));
+      EXPECT_TRUE(
+          LeeLog(c.log).contains("\r\nLÍNEA NO APLICADA: la línea 2 no tiene código de "
+                                 "artículo (campo " +
+                                 c.error + ").\r\n"));
     } else {
       EXPECT_EQ("ERROR en la línea 2: " + c.error + aviso, r.error);
       EXPECT_TRUE(LeeLog(c.log).endsWith(r.error + kCrLf));
@@ -243,18 +249,6 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
   EXPECT_THROW(alta({"D", "A"}), store::DbError);
   unidad.Termina();
   EXPECT_EQ(QString("\"A,B,C\""), otra());
-}
-
-TEST(UnitOfWork, SimulationRollsEverythingBack) {
-  testing::TempDb t;
-  {
-    UnidadTrabajo unidad(t.db(), /*simular=*/true, /*lineasPorGrupo=*/1);
-    unidad.Linea([&] { t.db().Ejecuta("INSERT INTO FAMILIAS (CODIGO) VALUES ('A')"); });
-    unidad.Confirma();
-    unidad.Linea([&] { t.db().Ejecuta("INSERT INTO FAMILIAS (CODIGO) VALUES ('B')"); });
-    unidad.Termina();
-  }
-  EXPECT_EQ(Valor(0), t.db().Escalar("SELECT COUNT(*) FROM FAMILIAS"));
 }
 
 }  // namespace

@@ -44,11 +44,11 @@ TEST_F(OfferImport, StoredDaysWithATimeOfDayAreThoseDays) {
   db().Ejecuta(
       "INSERT INTO PROM_ART_VENTA (COD_ART, FECHA_INI, FECHA_FIN) "
       "VALUES ('0000001', '2012-08-01 00:00:00', '2012-08-31T12:30')");
-  const auto r = Importa(OpcionImportacion::Ofertas, QStringLiteral("vrcofecto01.txt"),
-                         {kIde, Oferta("COM", "0000001", "2012-08-01", "2012-08-31", "1"),
-                          Oferta("VTA", "0000001", "2012-08-01", "2012-08-31", "1"),
-                          Oferta("COM", "0000001", "2012-07-31", "2012-08-31", "1"),
-                          Linea({"CHK", "000005"})});
+  const auto r = Importa(
+      OpcionImportacion::Ofertas, QStringLiteral("vrcofecto01.txt"),
+      {kIde, Oferta("COM", "0000001", "2012-08-01", "2012-08-31", "1"),
+       Oferta("VTA", "0000001", "2012-08-01", "2012-08-31", "1"),
+       Oferta("COM", "0000001", "2012-07-31", "2012-08-31", "1"), Linea({"CHK", "000005"})});
   EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
   const QString log = Cuerpo("OFERTAS.LOG");
   EXPECT_EQ(1, log.count("ALTA OFERTA COMPRA NO REALIZADA")) << log.toStdString();

@@ -101,51 +101,19 @@ TEST(Costes, AverageCostRule) {
 // ---- Cost update from the latest delivered purchase ----------------------------------
 
 TEST(Costes, CostsFromTheLatestDeliveredPurchase) {
-  const struct {
-    const char* nombre;
-    int pc, pcm;
-    QString opciones;
-    double stock, coste, medio;
-    const char* compras;  // CANTIDAD_ALB, PRECIO_ALB, DTO_ART, FECHA_REAL, ENTREGADO,
-                          // PRECIO_SIVA_NETO, DTO2_ART
-    const char* esperado;
-  } casos[] = {
-      // Gross 10, DTO_ART 10: net 9; DTO2_ART is not applied when the table keeps
-      // PRECIO_SIVA_NETO (here 0).
-      {"PC 1 gross", 1, 1, "", 4, 5, 0, "(4, 10, 10, '2012-07-01', 1, 0, 50)",
-       "COSTE=10 COSTEMEDIO=9 ULTIMA_MODIFICACION=2012-07-15"},
-      {"PC 2 net", 2, 1, "", 4, 5, 0, "(4, 10, 10, '2012-07-01', 1, 0, 50)",
-       "COSTE=9 COSTEMEDIO=9 ULTIMA_MODIFICACION=2012-07-15"},
-      {"PC 3 keeps", 3, 1, "", 4, 5, 0, "(4, 10, 10, '2012-07-01', 1, 0, 50)",
-       "COSTE=5 COSTEMEDIO=9 ULTIMA_MODIFICACION=2012-07-15"},
-      {"latest by date then id, delivered only", 1, 0, "", 10, 0, 0,
-       "(10, 20, 0, '2012-07-10', 1, 0, 0), (10, 30, 0, '2012-07-10', 1, 0, 0), "
-       "(10, 40, 0, '2012-07-01', 1, 0, 0), (10, 50, 0, '2012-07-20', 0, 0, 0)",
-       "COSTE=30 COSTEMEDIO=30 ULTIMA_MODIFICACION=2012-07-15"},
-      {"stored net price", 2, 1, "", 10, 0, 0, "(10, 20, 10, '2012-07-10', 1, 15.5, 0)",
-       "COSTE=15.5 COSTEMEDIO=15.5 ULTIMA_MODIFICACION=2012-07-15"},
-      {"return with option on", 1, 1, kAbonoNoPcm, 8, 7, 8, "(-2, 10, 0, '2012-07-10', 1, 0, 0)",
-       "COSTE=10 COSTEMEDIO=8 ULTIMA_MODIFICACION=2012-07-15"},
-      {"unchanged costs keep the date", 1, 1, "", 10, 10, 10, "(5, 10, 0, '2012-07-10', 1, 0, 0)",
-       "COSTE=10 COSTEMEDIO=10 ULTIMA_MODIFICACION=2001-01-01"},
-      {"option keeps the date", 1, 1, "000000000001", 10, 10, 10,
-       "(5, 16, 0, '2012-07-10', 1, 0, 0)",
-       "COSTE=16 COSTEMEDIO=13 ULTIMA_MODIFICACION=2001-01-01"},
-      {"nothing delivered", 1, 1, "", 10, 3, 4, "(5, 16, 0, '2012-07-10', 0, 0, 0)",
-       "COSTE=3 COSTEMEDIO=4 ULTIMA_MODIFICACION=2001-01-01"},
-  };
-  for (const auto& c : casos) {
-    Almacen s(c.pc, c.pcm, c.opciones);
-    s.Articulo("A1", c.stock, c.coste, c.medio);
+  for (const QStringList& c : testing::Casos("costes.txt")) {
+    SCOPED_TRACE(c[0].toStdString());
+    Almacen s(c[1].toInt(), c[2].toInt(), c[3]);
+    s.Articulo("A1", c[4].toDouble(), c[5].toDouble(), c[6].toDouble());
     s.db().Ejecuta(
-        QString("INSERT INTO LIN_COMPRAS (CANTIDAD_ALB, PRECIO_ALB, DTO_ART, FECHA_REAL, "
-                "ENTREGADO, PRECIO_SIVA_NETO, DTO2_ART) VALUES ") +
-        c.compras);
+        "INSERT INTO LIN_COMPRAS (CANTIDAD_ALB, PRECIO_ALB, DTO_ART, FECHA_REAL, ENTREGADO, "
+        "PRECIO_SIVA_NETO, DTO2_ART) VALUES " +
+        c[7]);
     s.db().Ejecuta("UPDATE LIN_COMPRAS SET CODIGO_ART = 'A1'");
     s.db().Ejecuta(
         "INSERT INTO LIN_COMPRAS (CODIGO_ART, CANTIDAD_ALB, PRECIO_ALB, FECHA_REAL, "
         "ENTREGADO) VALUES ('B1', 10, 60, '2012-07-30', 1)");  // another article
-    EXPECT_EQ(QString(c.esperado), s.Costes()) << c.nombre;
+    EXPECT_EQ(c[8], s.Costes());
   }
 }
 

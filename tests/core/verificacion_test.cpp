@@ -35,8 +35,7 @@ class FileChecks : public DemoFixture {
     QString error;
     auto h = Historial::Abre(Logs(), &error);
     QStringList r;
-    for (const auto& e : h ? h->Lista({}) : std::vector<EjecucionHistorial>{})
-      r << e.resultado;
+    for (const auto& e : h ? h->Lista({}) : std::vector<EjecucionHistorial>{}) r << e.resultado;
     return r;
   }
 };
@@ -70,7 +69,10 @@ TEST_F(FileChecks, EmptyForeignMisnamedAndUnknownShapes) {
     QString mensaje;  // empty: imported; ending in "?": refused unless forced
   } casos[] = {
       {"vrceancto1.txt", "\r\n  \r\n", "El fichero vrceancto1.txt está vacío."},
-      {"vrceancto3.txt", QByteArray("\x7f" "ELF\x02\x01\x00\x00|x", 10),
+      {"vrceancto3.txt",
+       QByteArray("\x7f"
+                  "ELF\x02\x01\x00\x00|x",
+                  10),
        "El fichero vrceancto3.txt no es un fichero de la cadena."},
       {"VRCREFCTO4.TXT", ean,
        "El nombre del fichero VRCREFCTO4.TXT es de Variaciones de referencias, no de "
@@ -92,7 +94,8 @@ TEST_F(FileChecks, EmptyForeignMisnamedAndUnknownShapes) {
     EXPECT_EQ(QStringList{c.mensaje}, op_.Mensajes());
     EXPECT_EQ(antes, Volcado());
     EXPECT_EQ(c.mensaje.endsWith('?'), r.forzable);
-    if (r.forzable) EXPECT_EQ(Estado::Completa, Importa(OpcionImportacion::Ean, In(c.nombre), true).estado);
+    if (r.forzable)
+      EXPECT_EQ(Estado::Completa, Importa(OpcionImportacion::Ean, In(c.nombre), true).estado);
   }
 }
 
@@ -121,15 +124,17 @@ TEST_F(FileChecks, SameContentTwiceAndOlderFilesAreRefusedUnlessForcedOrAccepted
   o.fichero = viejo;
   o.carpetaLogs = o.carpetaHistorial = Logs();
   EXPECT_EQ(Estado::Rechazada, ImportaFichero(programa_->Empresa(), o, op_).estado);
-  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n"
-            "Pregunta: El fichero vrcmllcto0000.txt es del 31/10/2026, anterior al último fichero "
-            "de Variaciones de Precios de Coste importado, del 30/11/2026: aplicarlo pondría "
-            "precios o datos más antiguos sobre los más nuevos. ¿Desea importarlo de todos modos?\n",
-            op_.Transcripcion());
+  EXPECT_EQ(
+      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
+      "Pregunta: El fichero vrcmllcto0000.txt es del 31/10/2026, anterior al último fichero "
+      "de Variaciones de Precios de Coste importado, del 30/11/2026: aplicarlo pondría "
+      "precios o datos más antiguos sobre los más nuevos. ¿Desea importarlo de todos modos?\n",
+      op_.Transcripcion());
   EXPECT_EQ(antes, Volcado());
   EXPECT_EQ(Estado::Completa, Importa(coste, viejo, /*forzar=*/true).estado);
   // Kinds that only add rows have no date order.
-  EXPECT_EQ(Estado::Completa, Importa(OpcionImportacion::Ofertas, Demo(OpcionImportacion::Ofertas)).estado);
+  EXPECT_EQ(Estado::Completa,
+            Importa(OpcionImportacion::Ofertas, Demo(OpcionImportacion::Ofertas)).estado);
   EXPECT_EQ(QStringList({"completa", "completa", "rechazada", "completa", "rechazada", "completa"}),
             Resultados());
 
@@ -167,7 +172,8 @@ TEST_F(FileChecks, InvoiceStoppedBetweenItsUnitsIsResumedOnce) {
   EXPECT_EQ(albaran, Volcado());
 
   op_.Limpia();
-  EXPECT_EQ(Estado::Completa, Importa(facturas, fichero).estado) << op_.Transcripcion().toStdString();
+  EXPECT_EQ(Estado::Completa, Importa(facturas, fichero).estado)
+      << op_.Transcripcion().toStdString();
   EXPECT_TRUE(op_.Informes().value(0).endsWith(" CORRECTO\r\n"));
   EXPECT_EQ(1, Cuenta("ALB_PROV"));
   EXPECT_EQ(1, Cuenta("FACT_PROV"));
@@ -213,7 +219,8 @@ TEST(History, CommandLineKeepsEveryRunAndItsLog) {
   EXPECT_TRUE(muestra.out.contains("Resultado: completa\n"));
   QFile real(QDir(logs).filePath("ARTICULOS.LOG"));
   ASSERT_TRUE(real.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(muestra.out.endsWith("\n\n" + QString::fromUtf8(real.readAll()).replace("\r\n", "\n")));
+  EXPECT_TRUE(
+      muestra.out.endsWith("\n\n" + QString::fromUtf8(real.readAll()).replace("\r\n", "\n")));
   EXPECT_EQ(2, Cli(base + QStringList{"history", "--show", "99"}).codigo);
 }
 

@@ -53,10 +53,19 @@ std::vector<QStringList> Casos(const QString& nombre) {
   for (QString linea : Golden(nombre).split(u'\n')) {
     if (linea.isEmpty() || linea.startsWith(u'#')) continue;
     linea.replace(QStringLiteral("\\r"), QStringLiteral("\r"))
-        .replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        .replace(QStringLiteral("\\n"), QStringLiteral("\n"))
+        .replace(QStringLiteral("\\t"), QStringLiteral("\t"));
     casos.push_back(linea.split(QStringLiteral(" | ")));
   }
   return casos;
+}
+
+Valor ValorDe(const QString& s) {
+  if (s == QLatin1String("Null")) return Valor();
+  if (s.size() > 1 && s.startsWith(u'"') && s.endsWith(u'"')) return Valor(s.mid(1, s.size() - 2));
+  if (s == QLatin1String("true") || s == QLatin1String("false")) return Valor(s == "true");
+  const QDate fecha = QDate::fromString(s, Qt::ISODate);
+  return fecha.isValid() ? Valor(fecha) : Valor(s.toDouble());
 }
 
 QString EscribeLineas(const QString& ruta, const QStringList& lineas) {

@@ -35,8 +35,11 @@ QString VolcadoBaseDatos(store::Database& db);
 QString Golden(const QString& nombre);
 
 // The cases of the table tests/golden/<nombre>: one a line, fields split by " | ", with
-// "\r" and "\n" written as escapes; empty lines and lines that begin with "#" left out.
+// "\r", "\n" and "\t" written as escapes; empty lines and lines that begin with "#" left out.
 std::vector<QStringList> Casos(const QString& nombre);
+
+// A value written as Valor::Describe writes it: Null, "text", 2012-07-15, true, or a number.
+Valor ValorDe(const QString& texto);
 
 // Writes `lineas` to `ruta`, each ended by CR LF as the chain writes its files.
 QString EscribeLineas(const QString& ruta, const QStringList& lineas);
