@@ -60,46 +60,15 @@ class ChainFileReadLoop : public ::testing::Test {
   QStringList aplicadas_;
 };
 
-struct CasoBucle {
-  const char* nombre;
-  QByteArray bytes;
-  const char* aplicadas;  // "<line count>:<field 2>" of each applied line
-  const char* cuentas;    // each count message as "<read>/<declared>"
-  int lineas;
-};
-
 TEST_F(ChainFileReadLoop, LineEndsCountsAndTrailers) {
-  const QByteArray ide = kIde;
-  const CasoBucle casos[] = {
-      {"crlf", ide + "\r\nDET|a|\r\nDET|b|\r\nCHK|000004|\r\n", "2:a 3:b", "4/4", 4},
-      {"lone cr", ide + "\rDET|a|\rDET|b|\rCHK|000004|\r", "2:a 3:b", "4/4", 4},
-      {"lf joins two records", ide + "\r\nDET|a|\nDET|b|\r\nCHK|000004|\r\n", "2:a 3:b", "4/4", 4},
-      {"join on the last line", ide + "\r\nCHK|000003|\r\nDET|b|\nDET|c|\r\n", "3:b 4:c", "2/3", 4},
-      {"join on the last line without line end", ide + "\r\nDET|b|\nDET|c|", "2:b 3:c", "", 3},
-      {"trailer joined on the last line", ide + "\r\nDET|b|\nCHK|000003|", "2:b", "3/3", 3},
-      // Each line after the first comes once with its LF (skipped), once without.
-      {"crlf lf", ide + "\r\n\nDET|a|\r\n\nDET|b|\r\n\nCHK|000004|\r\n\n", "3:a 5:b", "7/4", 8},
-      {"empty lines not counted", ide + "\r\n\r\n\r\nDET|a|\r\n\r\nCHK|000003|\r\n", "2:a", "3/3",
-       3},
-      // The last read finds the file's end after an empty line: that read still counts.
-      {"empty line at the end", ide + "\r\nCHK|000002|\r\n\r\n", "", "2/2", 3},
-      {"no header loses the first line", "DET|a|\r\nDET|b|\r\nCHK|000003|\r\n", "2:b", "3/3", 3},
-      {"no trailer", ide + "\r\nDET|a|\r\n", "2:a", "", 2},
-      {"lines after the trailer", ide + "\r\nDET|a|\r\nCHK|000003|\r\nDET|b|\r\nCHK|000005|\r\n",
-       "2:a 4:b", "3/3 5/5", 5},
-      {"other types skipped and counted", ide + "\r\nXYZ|q|\r\ndet|a|\r\nDET|b|\r\n", "4:b", "", 4},
-      {"fewer fields than the layout", ide + "\r\nDET\r\nDET|\r\n", "2: 3:", "", 3},
-      {"trailer count with zeros", ide + "\r\nCHK|000025|\r\n", "", "2/25", 2},
-      {"trailer without count", ide + "\r\nCHK\r\n", "", "2/0", 2},
-      {"empty file", "", "", "", 1},
-  };
-  for (const auto& c : casos) {
-    SCOPED_TRACE(c.nombre);
-    const ResultadoLectura r = Lee(c.bytes);
-    EXPECT_EQ(QString::fromUtf8(c.aplicadas), aplicadas_.join(QLatin1Char(' ')));
-    EXPECT_EQ(QString::fromUtf8(c.cuentas), Cuentas());
-    EXPECT_EQ(c.lineas, r.lineas);
-    EXPECT_EQ(QByteArray(c.cuentas).isEmpty(), !r.vioTrailer);
+  for (const QStringList& c : testing::Casos("bucle_lectura.txt")) {
+    SCOPED_TRACE(c[0].toStdString());
+    const ResultadoLectura r =
+        Lee(QString(c[1]).replace("{IDE}", QString::fromUtf8(kIde)).toUtf8());
+    EXPECT_EQ(c[2], aplicadas_.join(QLatin1Char(' ')));
+    EXPECT_EQ(c[3], Cuentas());
+    EXPECT_EQ(c[4].toInt(), r.lineas);
+    EXPECT_EQ(c[3].isEmpty(), !r.vioTrailer);
     EXPECT_FALSE(r.cancelado);
   }
 }

@@ -17,48 +17,20 @@ QString Opciones(const Empresa& e) {
                                                                                      : "-");
 }
 
-TEST(ConfPrograma, OptionsByPositionAfterTrimming) {
+TEST(ConfPrograma, OptionsByPositionAndPurchaseValuesRoundedHalvesToEven) {
   EXPECT_EQ(QString("- -"), Opciones(Empresa{}));  // before loading every option is off
-  const struct {
-    Valor texto;
-    const char* on;
-  } casos[] = {
-      {Valor("0000000001"), "ABONO -"},
-      {Valor("   000000000011"), "- NOMODIF"},
-      {Valor("111111111111"), "ABONO NOMODIF"},
-      {Valor("222222222222"), "- -"},
-      {Valor(), "- -"},
-      {Valor(""), "- -"},
-  };
-  for (const auto& c : casos) {
-    testing::Tienda s;
-    s.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION) VALUES ('001', ?)",
-                   {c.texto});
-    CargaConfPrograma(s.e);
-    EXPECT_EQ(QString(c.on), Opciones(s.e)) << c.texto.Describe().toStdString();
-    EXPECT_FALSE(DimeConfiguracion(s.e, "compras_abono_no_pcm"));
-  }
-}
-
-TEST(ConfPrograma, PurchaseValuesRoundHalvesToEven) {
-  const struct {
-    Valor pc, pcm;
-    int esperadoPc, esperadoPcm;
-  } casos[] = {
-      {Valor(1.5), Valor(2.5), 2, 2},
-      {Valor(0.5), Valor(-1.5), 0, -2},
-      {Valor(2.4), Valor(), 2, 0},
-      {Valor("3"), Valor("x"), 3, 0},
-  };
-  for (const auto& c : casos) {
+  for (const QStringList& c : testing::Casos("conf_programa.txt")) {
+    SCOPED_TRACE(c.join(" | ").toStdString());
     testing::Tienda s;
     s.db().Ejecuta(
-        "INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM) "
-        "VALUES ('001', ?, ?)",
-        {c.pc, c.pcm});
+        "INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION, COMPRAS_ACTUALIZA_PC, "
+        "COMPRAS_ACTUALIZA_PCM) VALUES ('001', ?, ?, ?)",
+        {testing::ValorDe(c[0]), testing::ValorDe(c[1]), testing::ValorDe(c[2])});
     CargaConfPrograma(s.e);
-    EXPECT_EQ(c.esperadoPc, s.e.Conf.ComprasActualizaPC) << c.pc.Describe().toStdString();
-    EXPECT_EQ(c.esperadoPcm, s.e.Conf.ComprasActualizaPCM) << c.pcm.Describe().toStdString();
+    EXPECT_EQ(c[3], Opciones(s.e));
+    EXPECT_FALSE(DimeConfiguracion(s.e, "compras_abono_no_pcm"));
+    EXPECT_EQ(c[4],
+              QString("%1 %2").arg(s.e.Conf.ComprasActualizaPC).arg(s.e.Conf.ComprasActualizaPCM));
   }
 }
 

@@ -61,36 +61,17 @@ TEST(Documentos, InvoiceOfSupplierWithoutPaymentTerms) {
 }
 
 TEST(Documentos, PaymentTermsOfTheSupplier) {
-  const struct {
-    const char *terminos, *pago, *plazos;
-  } casos[] = {
-      {"('1', 'RE', '30', 100)", "TIPO_PAGO=\"RE\" FORMA_PAGO=\"30\" VENCIMIENTO=2012-08-14",
-       "NUM_PAGCOBFACT=1 TIPO_PAGCOB=\"RE\" FORMA_PAGCOB=\"30\" VENCIMIENTO=2012-08-14 "
-       "PORCENTAJE=100"},
-      // An unknown payment method is due on the invoice date.
-      {"('1', 'RE', '45', 100)", "TIPO_PAGO=\"RE\" FORMA_PAGO=\"45\" VENCIMIENTO=2012-07-15",
-       "NUM_PAGCOBFACT=1 TIPO_PAGCOB=\"RE\" FORMA_PAGCOB=\"45\" VENCIMIENTO=2012-07-15 "
-       "PORCENTAJE=100"},
-      {"('2', 'XX', '30', 100), ('1', 'RE', '60', 40), ('1', 'TR', '45', 30), ('1', 'RE', '30', "
-       "30)",
-       "TIPO_PAGO=\"ML\" FORMA_PAGO=\"ML\" VENCIMIENTO=Null",
-       "NUM_PAGCOBFACT=1 TIPO_PAGCOB=\"RE\" FORMA_PAGCOB=\"60\" VENCIMIENTO=2012-09-13 "
-       "PORCENTAJE=40\n"
-       "NUM_PAGCOBFACT=2 TIPO_PAGCOB=\"TR\" FORMA_PAGCOB=\"45\" VENCIMIENTO=2012-07-15 "
-       "PORCENTAJE=30\n"
-       "NUM_PAGCOBFACT=3 TIPO_PAGCOB=\"RE\" FORMA_PAGCOB=\"30\" VENCIMIENTO=2012-08-14 "
-       "PORCENTAJE=30"},
-  };
-  for (const auto& c : casos) {
+  for (const QStringList& c : testing::Casos("plazos_proveedor.txt")) {
+    SCOPED_TRACE(c[0].toStdString());
     Compras s;
     s.e.RecargoEquivalencia = true;
     s.db().Ejecuta(
-        QString("insert into PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, "
-                "PORCENTAJE) values ") +
-        c.terminos);
+        "insert into PROVEEDORES_PAGCOB (ID_PROVEEDOR, TIPO_PAGCOB, FORMA_PAGCOB, "
+        "PORCENTAJE) values " +
+        c[0]);
     s.Crea();
-    EXPECT_EQ(QString(c.pago), s.Pago()) << c.terminos;
-    EXPECT_EQ(QString(c.plazos), s.Plazos()) << c.terminos;
+    EXPECT_EQ(c[1], s.Pago());
+    EXPECT_EQ(c[2], s.Plazos());
     EXPECT_EQ(Valor(1), s.db().Escalar("select CON_RECARGO from FACT_PROV"));
   }
 }
