@@ -273,61 +273,27 @@ TEST_F(FacturasImport, LinesAfterTheControlLineAreRefused) {
 }
 
 TEST_F(FacturasImport, FilesThatCannotBeBookedLeaveNothing) {
-  const struct {
-    const char* nombre;
-    QStringList lineas;
-    bool sinProveedor;
-    Estado estado;
-    QString error;
-  } casos[] = {
-      {"no CAB after IDE",
-       {kIde, Lin("3000015", "A", "1.000", "5.72", "5.72"), Chk(3)},
-       false,
-       Estado::Error,
-       "ERROR en la línea 2: la línea siguiente a la cabecera del fichero no es la cabecera de la "
-       "factura (CAB); no se ha importado nada. Compruebe que el fichero es una factura de la "
-       "cadena." +
-           kNada},
-      {"date that does not exist",
-       {kIde, Cab("5.72", "2026-02-31"), Lin("3000015", "A", "1.000", "5.72", "5.72"), Chk(4)},
-       false,
-       Estado::Error,
-       "ERROR en la línea 2: la fecha de la factura (\"2026-02-31\") no es una fecha válida; no "
-       "se ha importado nada." +
-           kNada},
-      {"number without a delivery note number",
-       {kIde, Cab("5.72", "2026-11-30", "FACTURA-A"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
-        Chk(4)},
-       false,
-       Estado::Error,
-       "ERROR en la línea 2: el número de factura (\"FACTURA-A\") no termina en un número de "
-       "albarán (sus 8 últimos caracteres, con los blancos de la derecha); no se ha importado "
-       "nada." +
-           kNada},
-      {"control character in a detail line",
-       {kIde, Cab("5.72"), Lin("3000015", "A", "1.000", "5.72", "5.72"),
-        Lin(QStringLiteral("30") + QChar(0) + "15", "A", "1.000", "5.72", "5.72"), Chk(5)},
-       false,
-       Estado::Error,
-       "ERROR en la línea 4: el campo 2 contiene un carácter de control (código 0), que no se "
-       "puede guardar; la línea no se ha aplicado. Corrija el fichero y vuelva a importarlo." +
-           kNada},
-      {"no CHK line", Factura().mid(0, 7), false, Estado::FacturaNoCreada,
-       "El fichero termina sin su línea de control (CHK): no se ha guardado el albarán 1234 ni se "
-       "ha creado la factura."},
-      {"supplier missing (last: the supplier stays deleted)", Factura(), true, Estado::Error,
-       "ERROR en la línea 2: el proveedor 1 (la cadena) no existe en la tabla de proveedores; no "
-       "se ha creado el albarán 1234. Dé de alta el proveedor 1 y vuelva a importar el fichero." +
-           kNada},
+  const QString lin = Lin("3000015", "A", "1.000", "5.72", "5.72");
+  // In the order of their messages in tests/golden/facturas_rechazadas.txt; the last one
+  // leaves the supplier deleted.
+  const QStringList casos[] = {
+      {kIde, lin, Chk(3)},
+      {kIde, Cab("5.72", "2026-02-31"), lin, Chk(4)},
+      {kIde, Cab("5.72", "2026-11-30", "FACTURA-A"), lin, Chk(4)},
+      {kIde, Cab("5.72"), lin, Lin(QString("30") + QChar(0) + "15", "A", "1.000", "5.72", "5.72"),
+       Chk(5)},
+      Factura().mid(0, 7),
+      Factura(),
   };
-  for (const auto& c : casos) {
-    SCOPED_TRACE(c.nombre);
-    if (c.sinProveedor) db().Ejecuta("DELETE FROM PROVEEDORES WHERE CODIGO = '1'");
+  const QStringList errores = Golden("facturas_rechazadas.txt").split('\n', Qt::SkipEmptyParts);
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(errores[i].toStdString());
+    if (i == 5) db().Ejecuta("DELETE FROM PROVEEDORES WHERE CODIGO = '1'");
     const QString antes = Volcado();
     op_.Limpia();
-    EXPECT_EQ(c.estado, Importa(c.lineas).estado);
-    EXPECT_EQ("Mensaje[stop]: " + c.error + u'\n', op_.Transcripcion());
-    EXPECT_TRUE(Cuerpo().endsWith(c.error + "\r\n")) << Cuerpo().toStdString();
+    EXPECT_EQ(i == 4 ? Estado::FacturaNoCreada : Estado::Error, Importa(casos[i]).estado);
+    EXPECT_EQ("Mensaje[stop]: " + errores[i] + u'\n', op_.Transcripcion());
+    EXPECT_TRUE(Cuerpo().endsWith(errores[i] + "\r\n")) << Cuerpo().toStdString();
     EXPECT_EQ(antes, Volcado());
   }
 }
