@@ -1,126 +1,91 @@
+#include "store/config/conf_programa.h"
+
 #include <gtest/gtest.h>
 
-#include "store/config/conf_programa.h"
 #include "store/db/db_error.h"
-#include "store/empresa.h"
-#include "support/temp_db.h"
+#include "store/documents/series.h"
+#include "support/tienda.h"
 
-using relvano::Valor;
-using relvano::store::CargaConfPrograma;
-using relvano::store::DbError;
-using relvano::store::DimeConfiguracion;
-using relvano::store::Empresa;
-using relvano::testing::TempDb;
-
+namespace relvano::store {
 namespace {
 
-struct Tienda {
-  Tienda() {
-    e.BddComercial = t.compartida();
-    e.IdEmpresa = "001";
-  }
-  TempDb t;
-  Empresa e;
-};
-
+// The two options the program asks for, as "ABONO NOMODIF" with "-" for an option off.
 QString Opciones(const Empresa& e) {
-  QStringList on;
-  for (const char* n : {"ART_MARGEN_SOBRE_PVP", "ART_MARGEN_SOBRE_PCM", "ART_MARGEN_SOBRE_PCM_PVP",
-                        "ART_VER_TARIFAS", "VENTAS_1UNI_PORDEFECTO", "VENTAS_CAJAS_PORDEFECTO",
-                        "CLIE_VER_RAZON_SOCIAL_BUSQUEDA", "COMPRAS_CAJAS_PORDEFECTO",
-                        "ART_CONTROL_LOTES_VENTA", "ART_CONTROL_LOTES_COMPRA", "COMPRAS_CONTROL_PORTES",
-                        "COMPRAS_ABONO_NO_PCM", "COMPRAS_MARCAR_PROV_DEFECTO",
-                        "COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO"})
-    if (DimeConfiguracion(e, n)) on << n;
-  return on.join(' ');
+  return QString("%1 %2")
+      .arg(DimeConfiguracion(e, "COMPRAS_ABONO_NO_PCM") ? "ABONO" : "-")
+      .arg(DimeConfiguracion(e, "COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO") ? "NOMODIF"
+                                                                                     : "-");
 }
 
-TEST(ConfPrograma, OptionsByPosition) {
-  struct Caso {
-    Valor texto;
-    const char* on;
-  } casos[] = {
-      {Valor("2000000001"), "ART_MARGEN_SOBRE_PCM COMPRAS_ABONO_NO_PCM"},
-      {Valor("   3100000000"), "ART_MARGEN_SOBRE_PCM_PVP ART_VER_TARIFAS"},  // trimmed first
-      {Valor("100000000001 "), "ART_MARGEN_SOBRE_PVP COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO"},
-      {Valor("011111111111"),
-       "ART_VER_TARIFAS VENTAS_1UNI_PORDEFECTO VENTAS_CAJAS_PORDEFECTO CLIE_VER_RAZON_SOCIAL_BUSQUEDA "
-       "COMPRAS_CAJAS_PORDEFECTO ART_CONTROL_LOTES_VENTA ART_CONTROL_LOTES_COMPRA COMPRAS_CONTROL_PORTES "
-       "COMPRAS_ABONO_NO_PCM COMPRAS_MARCAR_PROV_DEFECTO COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO"},
-      {Valor("222222222222"), "ART_MARGEN_SOBRE_PCM"},
-      {Valor(), ""},
-      {Valor(""), ""},
-  };
-  for (const Caso& c : casos) {
-    Tienda s;
-    s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION) VALUES ('001', ?)", {c.texto});
+TEST(ConfPrograma, OptionsByPositionAndPurchaseValuesRoundedHalvesToEven) {
+  EXPECT_EQ(QString("- -"), Opciones(Empresa{}));  // before loading every option is off
+  for (const QStringList& c : testing::Casos("conf_programa.txt")) {
+    SCOPED_TRACE(c.join(" | ").toStdString());
+    testing::Tienda s;
+    s.db().Ejecuta(
+        "INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION, COMPRAS_ACTUALIZA_PC, "
+        "COMPRAS_ACTUALIZA_PCM) VALUES ('001', ?, ?, ?)",
+        {testing::ValorDe(c[0]), testing::ValorDe(c[1]), testing::ValorDe(c[2])});
     CargaConfPrograma(s.e);
-    EXPECT_EQ(c.on, Opciones(s.e)) << c.texto.Describe().toStdString();
-  }
-}
-
-TEST(ConfPrograma, UnknownOrMiscasedNamesAreOff) {
-  Tienda s;
-  s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, ART_CONFIGURACION) VALUES ('001', '111111111111')");
-  CargaConfPrograma(s.e);
-  EXPECT_TRUE(DimeConfiguracion(s.e, "COMPRAS_ABONO_NO_PCM"));
-  EXPECT_FALSE(DimeConfiguracion(s.e, "compras_abono_no_pcm"));
-  EXPECT_FALSE(DimeConfiguracion(s.e, "COMPRAS_INVENTADA"));
-  EXPECT_FALSE(DimeConfiguracion(s.e, ""));
-}
-
-TEST(ConfPrograma, PurchaseValuesRoundHalvesToEven) {
-  struct Caso {
-    Valor pc, pcm;
-    int esperadoPc, esperadoPcm;
-  } casos[] = {
-      {Valor(1.5), Valor(2.5), 2, 2}, {Valor(0.5), Valor(-1.5), 0, -2},
-      {Valor(2.4), Valor(), 2, 0},    {Valor("3"), Valor("x"), 3, 0},
-  };
-  for (const Caso& c : casos) {
-    Tienda s;
-    s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC, COMPRAS_ACTUALIZA_PCM) VALUES ('001', ?, ?)",
-                     {c.pc, c.pcm});
-    CargaConfPrograma(s.e);
-    EXPECT_EQ(c.esperadoPc, s.e.Conf.ComprasActualizaPC) << c.pc.Describe().toStdString();
-    EXPECT_EQ(c.esperadoPcm, s.e.Conf.ComprasActualizaPCM) << c.pcm.Describe().toStdString();
+    EXPECT_EQ(c[3], Opciones(s.e));
+    EXPECT_FALSE(DimeConfiguracion(s.e, "compras_abono_no_pcm"));
+    EXPECT_EQ(c[4],
+              QString("%1 %2").arg(s.e.Conf.ComprasActualizaPC).arg(s.e.Conf.ComprasActualizaPCM));
   }
 }
 
 TEST(ConfPrograma, MissingRowIsCreatedWithTheTableDefaults) {
-  Tienda s;
-  s.t.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC) VALUES ('002', 2)");
+  testing::Tienda s;
+  s.db().Ejecuta("INSERT INTO CONF_PROGRAMA (IDEMPRESA, COMPRAS_ACTUALIZA_PC) VALUES ('002', 2)");
   CargaConfPrograma(s.e);
-  EXPECT_EQ(Valor(2.0), s.t.db().Escalar("select count(*) from CONF_PROGRAMA"));
-  EXPECT_EQ(Valor(1.0), s.t.db().Escalar("select COMPRAS_ACTUALIZA_PC from CONF_PROGRAMA where IDEMPRESA = '001'"));
+  EXPECT_EQ(
+      QString("IDEMPRESA=\"001\" COMPRAS_ACTUALIZA_PC=1\nIDEMPRESA=\"002\" COMPRAS_ACTUALIZA_PC=2"),
+      s.Filas("select * from CONF_PROGRAMA order by IDEMPRESA",
+              {"IDEMPRESA", "COMPRAS_ACTUALIZA_PC"}));
   EXPECT_EQ(1, s.e.Conf.ComprasActualizaPC);
   EXPECT_EQ(1, s.e.Conf.ComprasActualizaPCM);
   EXPECT_EQ(Valor("001"), s.e.Conf.RsConfPrograma["IDEMPRESA"]);
-  EXPECT_EQ("", Opciones(s.e));
 }
 
 TEST(ConfPrograma, OlderTablesWithoutOptionalColumns) {
-  TempDb t({}, "CMC00100.MDB");
-  t.db().EjecutaScript("CREATE TABLE CONF_PROGRAMA (IDEMPRESA TEXT PRIMARY KEY, COMPRAS_ACTUALIZA_PC REAL);\n"
-                       "INSERT INTO CONF_PROGRAMA VALUES ('001', 2);\n");
-  Empresa e;
-  e.BddComercial = t.compartida();
-  e.IdEmpresa = "001";
-  e.Conf.ComprasActualizaPCM = 7;
-  CargaConfPrograma(e);
-  EXPECT_EQ(2, e.Conf.ComprasActualizaPC);
-  EXPECT_EQ(0, e.Conf.ComprasActualizaPCM);
-  EXPECT_FALSE(DimeConfiguracion(e, "ART_MARGEN_SOBRE_PVP"));
-
-  TempDb sinPc({}, "CMC00200.MDB");
-  sinPc.db().EjecutaScript("CREATE TABLE CONF_PROGRAMA (IDEMPRESA TEXT PRIMARY KEY);\n");
-  e.BddComercial = sinPc.compartida();
-  EXPECT_THROW(CargaConfPrograma(e), DbError);
+  testing::Tienda s(QStringList{});
+  s.db().EjecutaScript(
+      "CREATE TABLE CONF_PROGRAMA (IDEMPRESA TEXT PRIMARY KEY, COMPRAS_ACTUALIZA_PC REAL);\n"
+      "INSERT INTO CONF_PROGRAMA VALUES ('001', 2);\n");
+  s.e.Conf.ComprasActualizaPCM = 7;
+  CargaConfPrograma(s.e);
+  EXPECT_EQ(2, s.e.Conf.ComprasActualizaPC);
+  EXPECT_EQ(0, s.e.Conf.ComprasActualizaPCM);
+  EXPECT_EQ(QString("- -"), Opciones(s.e));
+  s.db().EjecutaScript("DROP TABLE CONF_PROGRAMA;\nCREATE TABLE CONF_PROGRAMA (IDEMPRESA TEXT);\n");
+  s.db().OlvidaEsquema();
+  EXPECT_THROW(CargaConfPrograma(s.e), DbError);
 }
 
-TEST(ConfPrograma, BeforeLoadingEveryOptionIsOff) {
-  Empresa e;
-  EXPECT_FALSE(DimeConfiguracion(e, "COMPRAS_ABONO_NO_PCM"));
+TEST(Series, VatTreatmentOfSeries) {
+  testing::TempDb t;
+  t.db().Ejecuta(
+      "insert into SERIES (TIPO_SERIE, CODIGO, RECARGO, IVA_PERSONAL) values ('ALBPR','N',0,0), "
+      "('ALBPR','R',1,0), ('ALBPR','P',0,1), ('ALBPR','RP',1,1), ('ALBPR','NUL',NULL,NULL), "
+      "('FACPR','R2',1,0)");
+  const struct {
+    const char *tipo, *serie;
+    int esperado;
+  } casos[] = {{"ALBPR", "N", 0},   {"ALBPR", "R", 2},   {"ALBPR", "P", 1},  {"ALBPR", "RP", 2},
+               {"ALBPR", "NUL", 0}, {"ALBPR", " P ", 1}, {"ALBPR", "R2", 0}, {"ALBPR", "NOPE", 0},
+               {"ALBPR", "$N", 1},  {"FACPR", "R2", 2}};
+  for (const auto& c : casos)
+    EXPECT_EQ(c.esperado, TipoIvaSerie(t.db(), c.tipo, c.serie)) << c.tipo << " " << c.serie;
+  // A special series ("$...") needs no series table; an older table gives normal VAT.
+  t.db().EjecutaScript(
+      "DROP TABLE SERIES;\nCREATE TABLE SERIES (TIPO_SERIE TEXT, CODIGO TEXT);\n"
+      "INSERT INTO SERIES VALUES ('ALBPR', 'R');\n");
+  t.db().OlvidaEsquema();
+  EXPECT_EQ(0, TipoIvaSerie(t.db(), "ALBPR", "R"));
+  t.db().EjecutaScript("DROP TABLE SERIES;\n");
+  t.db().OlvidaEsquema();
+  EXPECT_EQ(1, TipoIvaSerie(t.db(), "ALBPR", "$A"));
 }
 
 }  // namespace
+}  // namespace relvano::store

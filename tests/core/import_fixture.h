@@ -6,21 +6,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <ostream>
+#include <memory>
 
+#include "app/arranque.h"
 #include "app/importacion.h"
-#include "store/db/database.h"
-#include "store/db/recordset.h"
-#include "store/empresa.h"
-#include "support/recording_operator.h"
-#include "support/volcado.h"
-#include "support/temp_db.h"
-#include "support/reloj_fijo.h"
-
-// Readable failures for QString comparisons.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "app/ini_settings.h"
+#include "demo/demo.h"
+#include "support/tienda.h"
 
 namespace relvano::testing {
 
@@ -31,24 +26,12 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 // One chain file line from its fields: every field followed by "|".
 inline QString Linea(const QStringList& campos) { return campos.join(u'|') + u'|'; }
 
-class ImportFixture : public ::testing::Test {
+class ImportFixture : public ::testing::Test, public Tienda {
  protected:
-  ImportFixture() : reloj_(QDate(2012, 8, 1)) {
-    empresa_.IdEmpresa = QStringLiteral("001");
-    empresa_.BddTienda = t_.compartida();
-    empresa_.Abierta = true;
-    empresa_.BddComercial = t_.compartida();
-    empresa_.reloj = &reloj_;
-  }
-
-  store::Database& db() { return t_.db(); }
+  ImportFixture() : Tienda({QStringLiteral("tienda")}, QDate(2012, 8, 1)) {}
 
   QString Escribe(const QString& nombre, const QStringList& lineas) {
-    const QString ruta = QDir(entrada_.path()).filePath(nombre);
-    QFile f(ruta);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write((lineas.join(kCrLf) + kCrLf).toUtf8());
-    return ruta;
+    return EscribeLineas(QDir(entrada_.path()).filePath(nombre), lineas);
   }
 
   OpcionesImportacion Opciones(OpcionImportacion opcion, const QString& ruta) {
@@ -67,7 +50,7 @@ class ImportFixture : public ::testing::Test {
     auto o = Opciones(opcion, Escribe(nombre, lineas));
     o.simular = simular;
     o.noActualizarBajas = noBajas;
-    return ImportaFichero(empresa_, o, operador_);
+    return ImportaFichero(e, o, op);
   }
 
   QString RutaLog(const QString& nombre) const { return QDir(logs_.path()).filePath(nombre); }
@@ -78,7 +61,7 @@ class ImportFixture : public ::testing::Test {
     return QString::fromUtf8(f.readAll());
   }
 
-  // The log's lines between "Abriendo fichero" and the end, one text per write.
+  // The log after its "Abriendo fichero" line and the blank line that follows it.
   QString Cuerpo(const QString& nombre) const {
     const QString log = LeeLog(nombre);
     const QString cabecera = QStringLiteral("Abriendo fichero: ") + RutaLog(nombre) + kCrLf + kCrLf;
@@ -86,28 +69,57 @@ class ImportFixture : public ::testing::Test {
     return log.mid(cabecera.size());
   }
 
-  // Every row of every table, in key order, as text: compares databases whole.
   QString Volcado() { return VolcadoBaseDatos(db()); }
-
-  // The first row of a query as "COL=value ..." (values as Valor::describe), or "<none>".
-  QString Fila(const QString& sql, const std::vector<Valor>& p, const QStringList& columnas) {
-    auto rs = db().AbrirRecordset(sql, p);
-    if (!rs.HayRegistros()) return QStringLiteral("<none>");
-    QStringList out;
-    for (const auto& c : columnas) out << c + u'=' + rs[c].Describe();
-    return out.join(u' ');
+  int Cuenta(const QString& tabla) {
+    return static_cast<int>(db().Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla).Numero());
   }
 
-  Valor Escalar(const QString& sql, const std::vector<Valor>& p = {}) {
-    return db().Escalar(sql, p);
-  }
-
-  TempDb t_;
   QTemporaryDir entrada_;
   QTemporaryDir logs_;
-  RelojFijo reloj_;
-  store::Empresa empresa_;
-  RecordingOperator operador_;
+};
+
+// The demo installation as the shops run it, its company open; runs log under logs/ and
+// keep their history there.
+class DemoFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QString error;
+    ASSERT_TRUE(CreaDemo(dir_.path(), &error)) << error.toStdString();
+    ajustes_ = std::make_unique<IniSettingsStore>(dir_.filePath("settings"));
+    programa_ = std::make_unique<Programa>(*ajustes_, arranque_, &reloj_);
+    ASSERT_EQ(Programa::Resultado::Hecho, programa_->CargaEmpresas());
+    QDir().mkpath(Logs());
+  }
+  store::Database& db() { return *programa_->Empresa().BddTienda; }
+  QString Logs() const { return dir_.filePath("logs"); }
+  QString In(const QString& nombre) const { return dir_.filePath("In/" + nombre); }
+  QString Log(const QString& nombre) const {
+    QFile f(QDir(Logs()).filePath(nombre));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<no log>";
+  }
+  QString Volcado() { return VolcadoBaseDatos(db()); }
+  int Cuenta(const QString& tabla) {
+    return static_cast<int>(db().Escalar("SELECT COUNT(*) FROM " + tabla).Numero());
+  }
+  ResultadoImportacion Importa(OpcionImportacion k, const QString& ruta, bool forzar = false,
+                               Operador* operador = nullptr, Progreso* progreso = nullptr) {
+    OpcionesImportacion o;
+    o.opcion = k;
+    o.fichero = ruta;
+    o.nombreFicheroImportado = QFileInfo(ruta).fileName();
+    o.carpetaLogs = Logs();
+    if (historial_) o.carpetaHistorial = Logs();
+    o.preguntar = false;
+    o.forzar = forzar;
+    return ImportaFichero(programa_->Empresa(), o, operador ? *operador : op_, progreso);
+  }
+
+  QTemporaryDir dir_;
+  bool historial_ = true;
+  RelojFijo reloj_{QDate(2027, 1, 15)};
+  RecordingOperator arranque_, op_;
+  std::unique_ptr<IniSettingsStore> ajustes_;
+  std::unique_ptr<Programa> programa_;
 };
 
 }  // namespace relvano::testing

@@ -12,9 +12,9 @@
 #include <set>
 
 #include "app/arranque.h"
-#include "demo/demo.h"
 #include "app/importacion.h"
 #include "app/ini_settings.h"
+#include "demo/demo.h"
 #include "store/db/database.h"
 #include "support/recording_operator.h"
 

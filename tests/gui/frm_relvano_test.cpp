@@ -6,53 +6,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
 #include <memory>
-#include <ostream>
 
 #include "app/arranque.h"
-#include "store/db/database.h"
-#include "store/db/esquema.h"
-#include "support/ajustes_memoria.h"
-#include "support/recording_operator.h"
-#include "support/reloj_fijo.h"
-
-using relvano::testing::AjustesEnMemoria;
-using relvano::testing::RelojFijo;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/tienda.h"
 
 namespace relvano::gui {
 namespace {
 
-using relvano::testing::RecordingOperator;
-
-// Records as RecordingOperator does and lets a test look at the window while a box is up.
-class OperadorQueMira : public RecordingOperator {
- public:
-  void Mensaje(const QString& texto, Icono icono) override {
-    if (alMostrar) alMostrar();
-    RecordingOperator::Mensaje(texto, icono);
-  }
-  bool Pregunta(const QString& texto) override {
-    if (alMostrar) alMostrar();
-    return RecordingOperator::Pregunta(texto);
-  }
-  std::function<void()> alMostrar;
-};
-
-const QString kCrLf = QStringLiteral("\r\n");
 const QString kIde =
     QStringLiteral("IDE|000000001|000001|001|NORVIA TIENDAS|2012-07-15|10:00:00|000001|000001|");
 
@@ -60,88 +31,28 @@ const QString kIde =
 QString Alta(int codigo, const QString& descripcion) {
   QStringList f;
   for (int i = 0; i < 61; ++i) f << QString();
-  f[0] = QStringLiteral("DET");
-  f[1] = QStringLiteral("A");
-  f[2] = QStringLiteral("%1").arg(codigo, 7, 10, QLatin1Char('0'));
+  f[0] = "DET";
+  f[1] = "A";
+  f[2] = QString("%1").arg(codigo, 7, 10, QLatin1Char('0'));
   f[3] = descripcion;
-  f[6] = QStringLiteral("A");
-  f[8] = QStringLiteral("0001");
-  f[9] = QStringLiteral("00010");
-  f[24] = QStringLiteral("12");
-  f[41] = QStringLiteral("U");
+  f[6] = "A";
+  f[8] = "0001";
+  f[9] = "00010";
   return f.join(u'|') + u'|';
 }
 
-// An installation in a temporary folder: BDD/ with the general database and the
-// company databases, In/ for chain files, logs/ for run logs, and the settings.
-class Instalacion {
- public:
-  Instalacion() {
-    const QDir raiz(dir.path());
-    raiz.mkpath("BDD");
-    raiz.mkpath("In");
-    raiz.mkpath("logs");
-    bdd = raiz.filePath("BDD");
-    entrada = raiz.filePath("In");
-    logs = raiz.filePath("logs");
-    ajustes.valores["VANTEL/BDD/RUTABDDEMPRESA"] = bdd;
-    ajustes.valores["VANTEL/BDD/RUTABDDCONTABLE"] = bdd;
-    ajustes.valores["VANTEL/BDD/RUTABDDCOMERCIAL"] = bdd;
-    general = Crea("GENERAL.MDB", {"general"});
-    Empresa("001");
-  }
-  std::shared_ptr<store::Database> Crea(const QString& nombre, const QStringList& esquemas) {
-    QString error;
-    const QString ruta = Ruta(nombre);
-    EXPECT_TRUE(store::CreaBaseDatos(ruta, esquemas, &error)) << error.toStdString();
-    return store::Database::Abrir(ruta, {}, &error);
-  }
-  // A company of the general database with its accounting and store databases.
-  void Empresa(const QString& codigo, bool contable = true, bool tienda = true) {
-    general->Ejecuta("INSERT INTO EMPRESAS (ID_EMPRESA, NOMBRE, DIVISA) VALUES (?, ?, ?)",
-                     {Valor(codigo), Valor("Empresa " + codigo), Valor("EURO")});
-    if (contable) Crea("CNT" + codigo + "00.MDB", {"contable"});
-    if (tienda) Crea("CMC" + codigo + "00.MDB", {"tienda"});
-  }
-  QString Ruta(const QString& nombre) const { return bdd + "/" + nombre; }
-
-  // The codes and descriptions of the articles of a company's store database.
-  QStringList Articulos(const QString& empresa) {
-    QString error;
-    auto db = store::Database::Abrir(Ruta("CMC" + empresa + "00.MDB"), {}, &error);
-    EXPECT_TRUE(db) << error.toStdString();
-    QStringList out;
-    if (!db) return out;
-    auto rs = db->AbrirRecordset("SELECT CODIGO, DESCRIPCION FROM ARTICULOS ORDER BY CODIGO");
-    for (; !rs.Eof(); rs.MoveNext())
-      out << rs[QStringLiteral("CODIGO")].Texto() + " " + rs[QStringLiteral("DESCRIPCION")].Texto();
-    return out;
-  }
-  int CuentaArticulos(const QString& empresa) {
-    QString error;
-    auto db = store::Database::Abrir(Ruta("CMC" + empresa + "00.MDB"), {}, &error);
-    return static_cast<int>(db->Escalar("SELECT COUNT(*) FROM ARTICULOS").Numero());
-  }
-
-  // A chain file of In/ from its lines, each ended by CR LF.
-  QString Fichero(const QString& nombre, const QStringList& lineas) {
-    const QString ruta = entrada + "/" + nombre;
-    QFile f(ruta);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write((lineas.join(kCrLf) + kCrLf).toUtf8());
-    return ruta;
-  }
-
-  QTemporaryDir dir;
-  QString bdd, entrada, logs;
-  std::shared_ptr<store::Database> general;
-  AjustesEnMemoria ajustes;
-  OperadorQueMira operador;
-  RelojFijo reloj{QDate(2012, 8, 1)};
-};
+const QString kTodoHabilitado =
+    "SSOption1_0 SSOption1_5 SSCheck1 cmbEmpresa txtFichero BotonBuscar cmdBorrar cmdOpcion_0 "
+    "cmdSimular cmdCancelar(off) Text1 txtNumPedido cmdOpcion_1 cmdSalir";
+// While a run is on only its cancel button takes input.
+const QString kEnCurso =
+    "SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
+    "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar Text1(off) "
+    "txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)";
 
 class MainWindow : public ::testing::Test {
  protected:
+  MainWindow() { ins.Empresa("001"); }
   // Starts the program as main does, then builds the window over it.
   void Abre() {
     ventana.reset();
@@ -158,7 +69,6 @@ class MainWindow : public ::testing::Test {
     ventana =
         std::make_unique<FrmRelvano>(*programa, ins.operador, ins.ajustes, std::move(servicios));
   }
-
   template <class T>
   T* W(const QString& nombre) {
     T* w = ventana->findChild<T*>(nombre);
@@ -166,56 +76,47 @@ class MainWindow : public ::testing::Test {
     return w;
   }
   QLineEdit* txtFichero() { return W<QLineEdit>("txtFichero"); }
-  QLabel* LbNombre() { return W<QLabel>("LbNombreFicheroImportado"); }
-  void Opcion(int i) { W<QRadioButton>(QStringLiteral("SSOption1_%1").arg(i))->click(); }
+  QString Nombre() { return W<QLabel>("LbNombreFicheroImportado")->text(); }
+  void Opcion(int i) { W<QRadioButton>(QString("SSOption1_%1").arg(i))->click(); }
   void Pulsa(const QString& nombre) { W<QAbstractButton>(nombre)->click(); }
-
+  void Elige(const QString& empresa) {
+    auto* cmb = W<QComboBox>("cmbEmpresa");
+    cmb->setCurrentIndex(cmb->findText(empresa));
+  }
   // Which of the window's controls take input, as "name" or "name(off)".
   QString Habilitados() {
     QStringList out;
-    for (const char* n : {"SSOption1_0", "SSOption1_5", "SSCheck1", "cmbEmpresa", "txtFichero",
-                          "BotonBuscar", "cmdBorrar", "cmdOpcion_0", "cmdSimular", "cmdCancelar",
-                          "Text1", "txtNumPedido", "cmdOpcion_1", "cmdSalir"}) {
-      QWidget* w = W<QWidget>(QLatin1String(n));
-      out << QLatin1String(n) + (w && w->isEnabled() ? QString() : QStringLiteral("(off)"));
-    }
+    for (const QString& n : QString("SSOption1_0 SSOption1_5 SSCheck1 cmbEmpresa txtFichero "
+                                    "BotonBuscar cmdBorrar cmdOpcion_0 cmdSimular cmdCancelar "
+                                    "Text1 txtNumPedido cmdOpcion_1 cmdSalir")
+                                .split(' '))
+      out << n + (W<QWidget>(n)->isEnabled() ? "" : "(off)");
     return out.join(u' ');
   }
-
-  QString LeeLog(const QString& nombre) {
-    QFile f(ins.logs + "/" + nombre);
-    if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<no log>");
-    return QString::fromUtf8(f.readAll());
-  }
-
   QString Resumen(const QString& log) {
-    return "Pregunta: Fichero resumen: " + ins.logs + "/" + log + kCrLf + kCrLf +
-           "¿Desea ver el resumen de importación?\n";
+    return "Pregunta: Fichero resumen: " + ins.logs + "/" + log +
+           "\r\n\r\n¿Desea ver el resumen de importación?\n";
   }
 
-  Instalacion ins;
+  testing::Instalacion ins;
   std::unique_ptr<Programa> programa;
   Programa::Resultado arranque = Programa::Resultado::Hecho;
   std::unique_ptr<FrmRelvano> ventana;
-  QStringList dialogos;
+  QStringList dialogos, logsVistos;
   QString eleccion;
-  QStringList logsVistos;
   QList<int> finales;
 };
-
-const QString kTodoHabilitado =
-    "SSOption1_0 SSOption1_5 SSCheck1 cmbEmpresa txtFichero BotonBuscar cmdBorrar cmdOpcion_0 "
-    "cmdSimular cmdCancelar(off) Text1 txtNumPedido cmdOpcion_1 cmdSalir";
 
 TEST_F(MainWindow, ControlsCaptionsAndNames) {
   ins.Empresa("002");
   Abre();
-  QStringList vistos;
-  vistos << "window: " + ventana->windowTitle();
+  QStringList vistos = {"window: " + ventana->windowTitle()}, etiquetas;
   for (QWidget* w : ventana->findChildren<QWidget*>()) {
     const QString nombre = w->objectName();
+    auto* l = qobject_cast<QLabel*>(w);
+    if (nombre.isEmpty() && l) etiquetas << "label: " + l->text();
     if (nombre.isEmpty() || nombre.startsWith("qt_")) continue;
-    QString texto;
+    QString texto = "panel";
     if (auto* g = qobject_cast<QGroupBox*>(w))
       texto = "frame \"" + g->title() + "\"";
     else if (auto* r = qobject_cast<QRadioButton*>(w))
@@ -232,86 +133,37 @@ TEST_F(MainWindow, ControlsCaptionsAndNames) {
       QStringList items;
       for (int i = 0; i < cb->count(); ++i) items << cb->itemText(i);
       texto = "combo [" + items.join(',') + "] \"" + cb->currentText() + "\"";
-    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+    } else if (l)
       texto = l->pixmap().isNull() ? "label \"" + l->text() + "\"" : QString("picture");
-    } else if (qobject_cast<QProgressBar*>(w))
+    else if (qobject_cast<QProgressBar*>(w))
       texto = "progress";
-    else
-      texto = "panel";
     vistos << nombre + ": " + texto;
   }
   vistos.sort();
-  EXPECT_EQ(QStringList({
-                "BotonBuscar: picture button",
-                "Image1: picture",
-                "Label1: label \"Empresa a actualizar:\"",
-                "LbNombreFicheroImportado: label \"\"",
-                "SSCheck1: check \"No actualizar las bajas\"",
-                "SSFrame1_0: frame \"\"",
-                "SSFrame1_3: frame \"\"",
-                "SSFrame2: frame \"Opciones\"",
-                "SSFrame3: frame \"Seleccione la operación que desea realizar\"",
-                "SSOption1_0: option \"Variaciones de referencias\"",
-                "SSOption1_1: option \"Variaciones de EANs\"",
-                "SSOption1_2: option \"Variaciones de Precios de Coste\"",
-                "SSOption1_3: option \"Variaciones de Precios de Venta\"",
-                "SSOption1_4: option \"Variaciones de oferta (compra/venta)\"",
-                "SSOption1_5: option \"Facturas de compra\"",
-                "SSPanel2: panel",
-                "Text1: text \"\"",
-                "barraProgreso: progress",
-                "cmbEmpresa: combo [001,002] \"001\"",
-                "cmdBorrar: button \"Borrar\"",
-                "cmdCancelar: button \"Cancelar\"",
-                "cmdOpcion_0: button \"Importar fichero\"",
-                "cmdOpcion_1: button \"Enviar pedido al proveedor\"",
-                "cmdSalir: button \"&Salir\"",
-                "cmdSimular: button \"Simular\"",
-                "lbLineas: label \"\"",
-                "txtFichero: text \"\"",
-                "txtNumPedido: text \"\"",
-                "window: Actualizaciones NORVIA v1.8 (15/07/12)",
-            }),
-            vistos);
-  QStringList etiquetas;
-  for (QLabel* l : ventana->findChildren<QLabel*>())
-    if (l->objectName().isEmpty()) etiquetas << l->text();
   etiquetas.sort();
-  EXPECT_EQ(QStringList({"Código Cliente", "Nombre fichero importado:", "Pedido",
-                         "Producto desarrollado por:", "Relvano"}),
-            etiquetas);
+  EXPECT_EQ(testing::Golden("ventana_controles.txt"), (vistos + etiquetas).join(u'\n') + u'\n');
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QString(), ins.operador.Transcripcion());
 }
 
-TEST_F(MainWindow, ChoosingAnOptionEmptiesThePathButNotTheName) {
+TEST_F(MainWindow, FileButtonOffersTheOptionsFilesFromTheInputFolder) {
   Abre();
-  Opcion(0);
-  eleccion = ins.entrada + "/vrcrefcto0715.txt";
-  Pulsa("BotonBuscar");
-  txtFichero()->setText("/otro/fichero.txt");
-  Opcion(2);
-  EXPECT_EQ(QString(), txtFichero()->text());
-  EXPECT_EQ(QString("vrcrefcto0715.txt"), LbNombre()->text());
-}
-
-TEST_F(MainWindow, FileButtonWithoutOptionTellsAndOpensNoDialog) {
-  Abre();
-  Pulsa("BotonBuscar");
+  Pulsa("BotonBuscar");  // without an option: tells, opens no dialog
   EXPECT_EQ(QString("Mensaje[i]: No ha seleccionado ninguna operación.\n"),
             ins.operador.Transcripcion());
-  EXPECT_EQ(QStringList(), dialogos);
-}
+  Opcion(1);
+  Pulsa("BotonBuscar");  // without an input folder: from home
+  EXPECT_EQ(QStringList({"Ficheros Cadena (vrceancto*.*) @ " + QDir::homePath()}), dialogos);
 
-TEST_F(MainWindow, FileButtonOffersTheOptionsFilesFromTheInputFolder) {
   ins.ajustes.valores["RELVANO/IMPORTAR/CARPETA_ENTRADA"] = ins.entrada;
   Abre();
+  dialogos.clear();
   for (int i = 0; i < 6; ++i) {
     Opcion(i);
-    eleccion = ins.entrada + QStringLiteral("/fichero%1.txt").arg(i);
+    eleccion = ins.entrada + QString("/fichero%1.txt").arg(i);
     Pulsa("BotonBuscar");
     EXPECT_EQ(eleccion, txtFichero()->text());
-    EXPECT_EQ(QStringLiteral("fichero%1.txt").arg(i), LbNombre()->text());
+    EXPECT_EQ(QString("fichero%1.txt").arg(i), Nombre());
   }
   const QString en = " @ " + ins.entrada;
   EXPECT_EQ(
@@ -319,201 +171,91 @@ TEST_F(MainWindow, FileButtonOffersTheOptionsFilesFromTheInputFolder) {
                    "Ficheros Cadena (vrcmllcto*.*)" + en, "Ficheros Cadena (vrcprccto*.*)" + en,
                    "Ficheros Cadena (vrcofecto*.*)" + en, "Ficheros Cadena (envfradis*.*)" + en}),
       dialogos);
-
+  // Choosing an option empties the path but not the name.
+  Opcion(2);
+  EXPECT_EQ(QString(), txtFichero()->text());
+  EXPECT_EQ(QString("fichero5.txt"), Nombre());
   // A name with Windows separators keeps only what follows the last one.
   eleccion = "C:\\APLC\\NRVX\\In\\envfradis0715.txt";
   Pulsa("BotonBuscar");
-  EXPECT_EQ(QString("envfradis0715.txt"), LbNombre()->text());
-
+  EXPECT_EQ(QString("envfradis0715.txt"), Nombre());
   // Cancelling the dialog empties both.
   eleccion.clear();
   Pulsa("BotonBuscar");
-  EXPECT_EQ(QString(), txtFichero()->text());
-  EXPECT_EQ(QString(), LbNombre()->text());
-  EXPECT_EQ(QString(), ins.operador.Transcripcion());
+  EXPECT_EQ(QString(), txtFichero()->text() + Nombre());
 }
 
-TEST_F(MainWindow, FileDialogStartsAtHomeWithoutAnInputFolder) {
+TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
+  ins.Empresa("002");
   Abre();
-  Opcion(1);
-  Pulsa("BotonBuscar");
-  EXPECT_EQ(QStringList({"Ficheros Cadena (vrceancto*.*) @ " + QDir::homePath()}), dialogos);
-}
-
-TEST_F(MainWindow, ImportAppliesTheFileAndShowsTheLogOnYes) {
-  Abre();
+  Elige("002");
+  EXPECT_TRUE(programa->EmpresaAbierta());
   const QString fichero = ins.Fichero(
       "vrcrefcto0715.txt", {kIde, Alta(1, "LECHE ENTERA"), Alta(2, "PAN"), "CHK|000004|"});
-  QStringList durante, lineasDurante;
-  ins.operador.alMostrar = [&] {
-    durante << Habilitados();
-    lineasDurante << W<QLabel>("lbLineas")->text();
+  QStringList durante;
+  ins.operador.alMostrar = [&](const QString&) {
+    durante << Habilitados() + " / " + W<QLabel>("lbLineas")->text();
   };
   Opcion(0);
   eleccion = fichero;
   Pulsa("BotonBuscar");
-  ins.operador.Responde({true, true});
+  ins.operador.Responde({true, true, true, false});
+  Pulsa("cmdSimular");
+  EXPECT_EQ(QStringList(), ins.Articulos("002"));
   Pulsa("cmdOpcion_0");
 
-  const QString log = ins.logs + "/ARTICULOS.LOG";
-  EXPECT_EQ(
+  const QString pasos =
       "Pregunta: ¿Desea importar el fichero seleccionado?\n"
-      "Mensaje[i]: Se han leido: 4 lineas." +
-          kCrLf + kCrLf + "El fichero contiene 4 lineas.\n" + Resumen("ARTICULOS.LOG"),
-      ins.operador.Transcripcion());
-  EXPECT_EQ(QStringList({log}), logsVistos);
-  EXPECT_TRUE(LeeLog("ARTICULOS.LOG").startsWith("Abriendo fichero: " + log + kCrLf + kCrLf))
-      << LeeLog("ARTICULOS.LOG").toStdString();
-  EXPECT_TRUE(LeeLog("ARTICULOS.LOG").endsWith("Fin Actualización" + kCrLf + kCrLf));
-  EXPECT_EQ(QStringList({"0000001 LECHE ENTERA", "0000002 PAN"}), ins.Articulos("001"));
-  // While each box was up both command buttons were off, and so was every other input.
-  const QString enCurso =
-      "SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
-      "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar Text1(off) "
-      "txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)";
-  EXPECT_EQ(QStringList({enCurso, enCurso, enCurso}), durante);
+      "Mensaje[i]: Se han leido: 4 lineas.\r\n\r\nEl fichero contiene 4 lineas.\n";
+  EXPECT_EQ(pasos + Resumen("SIMULACION_ARTICULOS.LOG") + pasos + Resumen("ARTICULOS.LOG"),
+            ins.operador.Transcripcion());
+  // Only the summary accepted is shown.
+  EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
+  EXPECT_EQ(QStringList({"0000001 LECHE ENTERA", "0000002 PAN"}), ins.Articulos("002"));
+  EXPECT_EQ(QStringList(), ins.Articulos("001"));
   // Each box is read beside the count of the lines finished before it.
-  EXPECT_EQ(QStringList({"", "Líneas leídas: 3", "Líneas leídas: 4"}), lineasDurante);
+  EXPECT_EQ(QStringList({kEnCurso + " / ", kEnCurso + " / Líneas leídas: 3",
+                         kEnCurso + " / Líneas leídas: 4"}),
+            durante.mid(0, 3));
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QString("Líneas leídas: 4"), W<QLabel>("lbLineas")->text());
   EXPECT_EQ(1000, W<QProgressBar>("barraProgreso")->value());
 }
 
-TEST_F(MainWindow, SummaryDeclinedShowsNoLog) {
-  Abre();
-  Opcion(1);
-  txtFichero()->setText(ins.Fichero("vrceancto0715.txt", {kIde, "CHK|000002|"}));
-  ins.operador.Responde({true, false});
-  Pulsa("cmdOpcion_0");
-  EXPECT_EQ(
-      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
-      "Mensaje[i]: Se han leido: 2 lineas." +
-          kCrLf + kCrLf + "El fichero contiene 2 lineas.\n" + Resumen("EAN.LOG"),
-      ins.operador.Transcripcion());
-  EXPECT_EQ(QStringList(), logsVistos);
-  EXPECT_NE(QString("<no log>"), LeeLog("EAN.LOG"));
-}
-
-TEST_F(MainWindow, RunChecksStopBeforeAnyLog) {
-  struct Caso {
-    const char* nombre;
-    int opcion;  // -1: none chosen
-    QString fichero;
-    bool respuesta;
-    QString transcripcion;
-  };
-  Abre();
-  const QString existe = ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE"), "CHK|000003|"});
-  const QString falta = ins.entrada + "/vrcrefcto0000.txt";
-  const QString pregunta = "Pregunta: ¿Desea importar el fichero seleccionado?\n";
-  const std::vector<Caso> casos = {
-      {"no file", 0, "", true, "Mensaje: No ha seleccionado el fichero a importar.\n"},
-      {"missing file", 0, falta, true, "Mensaje: El fichero " + falta + " no existe.\n"},
-      {"no option", -1, existe, true,
-       pregunta + "Mensaje: Seleccione la opción que desea realizar.\n"},
-      {"answered No", 0, existe, false, pregunta},
-  };
-  for (const Caso& c : casos) {
-    Abre();
-    if (c.opcion >= 0) Opcion(c.opcion);
-    txtFichero()->setText(c.fichero);
-    ins.operador.Limpia();
-    ins.operador.RespuestaPorDefecto(c.respuesta);
-    Pulsa("cmdOpcion_0");
-    EXPECT_EQ(c.transcripcion, ins.operador.Transcripcion()) << c.nombre;
-    EXPECT_EQ(QStringList(), QDir(ins.logs).entryList(QDir::Files)) << c.nombre;
-    EXPECT_EQ(QStringList(), logsVistos) << c.nombre;
-    EXPECT_EQ(QStringList(), ins.Articulos("001")) << c.nombre;
-    EXPECT_EQ(kTodoHabilitado, Habilitados()) << c.nombre;
-  }
-}
-
-TEST_F(MainWindow, SimulationWritesTheLogAndLeavesTheStoreAsItWas) {
-  Abre();
-  Opcion(0);
-  txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE"), "CHK|000003|"}));
-  ins.operador.Responde({true, true});
-  Pulsa("cmdSimular");
-  EXPECT_EQ(
-      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
-      "Mensaje[i]: Se han leido: 3 lineas." +
-          kCrLf + kCrLf + "El fichero contiene 3 lineas.\n" + Resumen("SIMULACION_ARTICULOS.LOG"),
-      ins.operador.Transcripcion());
-  EXPECT_TRUE(LeeLog("SIMULACION_ARTICULOS.LOG").startsWith("SIMULACIÓN"))
-      << LeeLog("SIMULACION_ARTICULOS.LOG").toStdString();
-  EXPECT_FALSE(QFile::exists(ins.logs + "/ARTICULOS.LOG"));
-  EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
-  EXPECT_EQ(QStringList(), ins.Articulos("001"));
-  EXPECT_EQ(kTodoHabilitado, Habilitados());
-}
-
-TEST_F(MainWindow, DeleteOnYesDeletesAndKeepsTheName) {
+TEST_F(MainWindow, DeleteAsksThenDeletesAndKeepsTheName) {
   Abre();
   Opcion(0);
   eleccion = ins.Fichero("vrcrefcto0715.txt", {kIde});
   Pulsa("BotonBuscar");
-  ins.operador.Responde({true});
+  ins.operador.Responde({false, true});
   Pulsa("cmdBorrar");
-  EXPECT_EQ(QString("Pregunta: ¿Desea borrar el fichero?\nMensaje[i]: Fichero borrado.\n"),
+  EXPECT_TRUE(QFile::exists(eleccion));
+  EXPECT_EQ(eleccion, txtFichero()->text());
+  Pulsa("cmdBorrar");
+  EXPECT_EQ(QString("Pregunta: ¿Desea borrar el fichero?\nPregunta: ¿Desea borrar el fichero?\n"
+                    "Mensaje[i]: Fichero borrado.\n"),
             ins.operador.Transcripcion());
   EXPECT_FALSE(QFile::exists(eleccion));
   EXPECT_EQ(QString(), txtFichero()->text());
-  EXPECT_EQ(QString("vrcrefcto0715.txt"), LbNombre()->text());
-}
-
-TEST_F(MainWindow, DeleteOnNoKeepsEverything) {
-  Abre();
-  Opcion(0);
-  eleccion = ins.Fichero("vrcrefcto0715.txt", {kIde});
-  Pulsa("BotonBuscar");
-  ins.operador.Responde({false});
-  Pulsa("cmdBorrar");
-  EXPECT_EQ(QString("Pregunta: ¿Desea borrar el fichero?\n"), ins.operador.Transcripcion());
-  EXPECT_TRUE(QFile::exists(eleccion));
-  EXPECT_EQ(eleccion, txtFichero()->text());
-}
-
-TEST_F(MainWindow, DeleteWithoutAnExistingFileDoesNothing) {
-  Abre();
-  Pulsa("cmdBorrar");
-  txtFichero()->setText(ins.entrada + "/vrcrefcto0000.txt");
-  Pulsa("cmdBorrar");
-  EXPECT_EQ(QString(), ins.operador.Transcripcion());
-  EXPECT_EQ(ins.entrada + "/vrcrefcto0000.txt", txtFichero()->text());
+  EXPECT_EQ(QString("vrcrefcto0715.txt"), Nombre());
+  Pulsa("cmdBorrar");  // nothing left to delete: no question
+  EXPECT_EQ(3u, ins.operador.Eventos().size());
 }
 
 TEST_F(MainWindow, OrderButtonOnlyShowsItsMessage) {
   Abre();
   W<QLineEdit>("Text1")->setText("1234");
-  W<QLineEdit>("txtNumPedido")->setText("77");
   QStringList durante;
-  ins.operador.alMostrar = [&] {
-    durante << QString("cmdOpcion_0 %1 cmdOpcion_1 %2")
+  ins.operador.alMostrar = [&](const QString&) {
+    durante << QString("%1 %2")
                    .arg(W<QWidget>("cmdOpcion_0")->isEnabled())
                    .arg(W<QWidget>("cmdOpcion_1")->isEnabled());
   };
   Pulsa("cmdOpcion_1");
   EXPECT_EQ(QString("Mensaje: El envio de pedidos con el nuevo formato no está operativo.\n"),
             ins.operador.Transcripcion());
-  EXPECT_EQ(QStringList({"cmdOpcion_0 0 cmdOpcion_1 0"}), durante);
+  EXPECT_EQ(QStringList({"0 0"}), durante);
   EXPECT_EQ(kTodoHabilitado, Habilitados());
-}
-
-TEST_F(MainWindow, ChoosingAnotherCompanyOpensItAndImportsGoThere) {
-  ins.Empresa("002");
-  Abre();
-  auto* cmb = W<QComboBox>("cmbEmpresa");
-  cmb->setCurrentIndex(cmb->findText("002"));
-  EXPECT_EQ(QString("002"), programa->Empresa().IdEmpresa);
-  EXPECT_EQ(ins.Ruta("CMC00200.MDB"), programa->Empresa().RutaComercial);
-  EXPECT_TRUE(programa->EmpresaAbierta());
-
-  Opcion(0);
-  txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(5, "AGUA"), "CHK|000003|"}));
-  ins.operador.Responde({true, false});
-  Pulsa("cmdOpcion_0");
-  EXPECT_EQ(QStringList({"0000005 AGUA"}), ins.Articulos("002"));
-  EXPECT_EQ(QStringList(), ins.Articulos("001"));
 }
 
 TEST_F(MainWindow, FillingTheCompanyBoxOpensNothing) {
@@ -524,125 +266,71 @@ TEST_F(MainWindow, FillingTheCompanyBoxOpensNothing) {
   Abre();
   EXPECT_EQ(QString(), ins.operador.Transcripcion());
   EXPECT_EQ(QString("002"), W<QComboBox>("cmbEmpresa")->currentText());
-  EXPECT_EQ(QString("002"), programa->Empresa().IdEmpresa);
   EXPECT_TRUE(programa->EmpresaAbierta());
 }
 
-TEST_F(MainWindow, CompanyWithoutStoreDatabaseCannotBeImportedInto) {
+TEST_F(MainWindow, CompanyWithoutADatabase) {
   ins.Empresa("003", true, false);
+  ins.Empresa("004", false, false);
   Abre();
-  auto* cmb = W<QComboBox>("cmbEmpresa");
-  cmb->setCurrentIndex(cmb->findText("003"));
+  ventana->show();
+  Elige("003");  // no store database: nothing can be imported
   EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CMC00300.MDB") + "\n",
             ins.operador.Transcripcion());
   EXPECT_EQ(QString(kTodoHabilitado)
                 .replace("cmdOpcion_0 cmdSimular", "cmdOpcion_0(off) cmdSimular(off)"),
             Habilitados());
-  cmb->setCurrentIndex(cmb->findText("001"));
+  Elige("001");
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QList<int>(), finales);
-}
-
-TEST_F(MainWindow, CompanyWithoutAccountingDatabaseEndsTheProgram) {
-  ins.Empresa("004", false, false);
-  Abre();
-  ventana->show();
-  auto* cmb = W<QComboBox>("cmbEmpresa");
-  cmb->setCurrentIndex(cmb->findText("004"));
+  ins.operador.Limpia();
+  Elige("004");  // no accounting database: the program ends
   EXPECT_EQ("Mensaje: Falta el fichero: " + ins.Ruta("CNT00400.MDB") + "\n",
             ins.operador.Transcripcion());
   EXPECT_EQ(QList<int>({2}), finales);
   EXPECT_FALSE(ventana->isVisible());
 }
 
-TEST_F(MainWindow, StoppedStartUpLeavesOnlyTheExit) {
-  ins.ajustes.valores.remove("VANTEL/BDD/RUTABDDEMPRESA");
+TEST_F(MainWindow, StoppedStartUpLeavesOnlyTheExitWhichStillWritesTheSettings) {
+  ins.general->Ejecuta("DELETE FROM EMPRESAS");
   Abre();
   EXPECT_EQ(Programa::Resultado::Detenido, arranque);
-  EXPECT_EQ(QString("Mensaje: No se ha encontrado la información del programa VANTEL\n"),
-            ins.operador.Transcripcion());
-  EXPECT_EQ(
-      QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
-              "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar(off) "
-              "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir"),
-      Habilitados());
-  EXPECT_EQ(0, W<QComboBox>("cmbEmpresa")->count());
-}
-
-TEST_F(MainWindow, RemovalsBoxFollowsTheProgramBothWays) {
-  ins.ajustes.valores["RELVANO/IMPORTAR/ACTUALIZAR_BAJAS"] = "No";
-  Abre();
-  auto* caja = W<QCheckBox>("SSCheck1");
-  EXPECT_TRUE(caja->isChecked());
-  caja->click();
-  EXPECT_FALSE(programa->NoActualizarBajas());
-  caja->click();
-  EXPECT_TRUE(programa->NoActualizarBajas());
-}
-
-TEST_F(MainWindow, ExitWritesTheSettingsAndCloses) {
-  ins.Empresa("002");
-  ins.ajustes.valores["RELVANO/IMPORTAR/IDEMPRESA"] = "001";
-  Abre();
-  ventana->show();
-  auto* cmb = W<QComboBox>("cmbEmpresa");
-  cmb->setCurrentIndex(cmb->findText("002"));
-  W<QCheckBox>("SSCheck1")->click();
-  Pulsa("cmdSalir");
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
-            ins.ajustes.escritos);
-  EXPECT_FALSE(ventana->isVisible());
-
-  // The next start opens the company left with and restores the box; untouched, both
-  // are written as they stand.
-  ins.ajustes.escritos.clear();
-  Abre();
-  EXPECT_EQ(QString("002"), W<QComboBox>("cmbEmpresa")->currentText());
-  EXPECT_TRUE(W<QCheckBox>("SSCheck1")->isChecked());
-  ventana->show();
-  Pulsa("cmdSalir");
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
-            ins.ajustes.escritos);
-  W<QCheckBox>("SSCheck1")->click();
-  ins.ajustes.escritos.clear();
-  Pulsa("cmdSalir");
-  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}),
-            ins.ajustes.escritos);
-  EXPECT_EQ(QList<int>({0, 0, 0}), finales);
-}
-
-TEST_F(MainWindow, ExitAfterAStoppedStartUpStillWritesTheSettings) {
-  Instalacion& i = ins;
-  i.general->Ejecuta("DELETE FROM EMPRESAS");
-  Abre();
+  EXPECT_EQ(QString(kEnCurso)
+                .replace("cmdCancelar ", "cmdCancelar(off) ")
+                .replace("cmdSalir(off)", "cmdSalir"),
+            Habilitados());
   ventana->show();
   Pulsa("cmdSalir");
   EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=Si"}), ins.ajustes.escritos);
   EXPECT_FALSE(ventana->isVisible());
 }
 
-TEST_F(MainWindow, CloseBoxWritesNothing) {
+TEST_F(MainWindow, ExitWritesTheSettingsTheCloseBoxDoesNot) {
+  ins.Empresa("002");
   Abre();
   ventana->show();
-  W<QCheckBox>("SSCheck1")->click();
+  Elige("002");
+  auto* caja = W<QCheckBox>("SSCheck1");
+  caja->click();
+  EXPECT_TRUE(programa->NoActualizarBajas());
   EXPECT_TRUE(ventana->close());
   EXPECT_EQ(QStringList(), ins.ajustes.escritos);
+  ventana->show();
+  Pulsa("cmdSalir");
+  EXPECT_EQ(QStringList({"RELVANO/IMPORTAR/IDEMPRESA=002", "RELVANO/IMPORTAR/ACTUALIZAR_BAJAS=No"}),
+            ins.ajustes.escritos);
   EXPECT_FALSE(ventana->isVisible());
-  EXPECT_EQ(QList<int>(), finales);
+  EXPECT_EQ(QList<int>({0}), finales);
 }
 
-TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
-  constexpr int kLineas = 3000;
-  constexpr int kCancelaEn = 1200;
+TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   QStringList lineas = {kIde};
-  for (int i = 1; i <= kLineas; ++i) lineas << Alta(i, QStringLiteral("ARTICULO %1").arg(i));
-  lineas << QStringLiteral("CHK|%1|").arg(kLineas + 2, 6, 10, QLatin1Char('0'));
-  const QString fichero = ins.Fichero("vrcrefcto0801.txt", lineas);
+  for (int i = 1; i <= 3000; ++i) lineas << Alta(i, QString("ARTICULO %1").arg(i));
+  const QString fichero = ins.Fichero("vrcrefcto0801.txt", lineas << "CHK|003002|");
   Abre();
   ventana->show();
   Opcion(0);
   txtFichero()->setText(fichero);
-
   QString durante;
   bool cerrada = true;
   qint64 ultimoLeidos = 0, ultimoTotal = 0;
@@ -650,7 +338,7 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
                    [&](qint64 leidos, qint64 total, int n) {
                      ultimoLeidos = leidos;
                      ultimoTotal = total;
-                     if (n != kCancelaEn) return;
+                     if (n != 1200) return;
                      durante = Habilitados();
                      cerrada = ventana->close();
                      Pulsa("cmdCancelar");
@@ -663,31 +351,14 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHand) {
 
   EXPECT_TRUE(atendidoDurante);
   EXPECT_FALSE(cerrada);
-  EXPECT_EQ(
-      QString("SSOption1_0(off) SSOption1_5(off) SSCheck1(off) cmbEmpresa(off) txtFichero(off) "
-              "BotonBuscar(off) cmdBorrar(off) cmdOpcion_0(off) cmdSimular(off) cmdCancelar "
-              "Text1(off) txtNumPedido(off) cmdOpcion_1(off) cmdSalir(off)"),
-      durante);
-  EXPECT_EQ(
-      QString("Pregunta: ¿Desea importar el fichero seleccionado?\n") + Resumen("ARTICULOS.LOG"),
-      ins.operador.Transcripcion());
-  EXPECT_EQ(QStringList({ins.logs + "/ARTICULOS.LOG"}), logsVistos);
-
-  // Line 1 is the header; lines 2 to 1200 are the articles 1 to 1199.
-  EXPECT_EQ(kCancelaEn - 1, ins.CuentaArticulos("001"));
-  const QStringList articulos = ins.Articulos("001");
-  EXPECT_EQ(QString("0001199 ARTICULO 1199"), articulos.value(articulos.size() - 1));
-  const QString log = LeeLog("ARTICULOS.LOG");
-  EXPECT_TRUE(log.endsWith("  Leyendo línea ARTICULO: 1200" + kCrLf + kCrLf +
-                           "Importación cancelada por el usuario tras la línea 1200." + kCrLf))
-      << log.right(300).toStdString();
-
+  EXPECT_EQ(kEnCurso, durante);
+  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + Resumen("ARTICULOS.LOG"),
+            ins.operador.Transcripcion());
+  EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
   EXPECT_EQ(QFileInfo(fichero).size(), ultimoTotal);
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
   EXPECT_EQ(static_cast<int>(ultimoLeidos * 1000 / ultimoTotal),
             W<QProgressBar>("barraProgreso")->value());
-  EXPECT_GT(W<QProgressBar>("barraProgreso")->value(), 0);
-  EXPECT_LT(W<QProgressBar>("barraProgreso")->value(), 1000);
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
 }
@@ -697,18 +368,14 @@ TEST(MainProgram, HelpAndVersionNeedNoDisplay) {
   QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
   for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
     entorno.remove(variable);
-  const struct {
-    const char* opcion;
-    const char* salida;
-  } casos[] = {{"--help", "Uso: relvano [opciones]\n"}, {"--version", "relvano "}};
-  for (const auto& c : casos) {
+  for (const auto& [opcion, salida] :
+       {std::pair{"--help", "Uso: relvano [opciones]\n"}, std::pair{"--version", "relvano "}}) {
     QProcess p;
     p.setProcessEnvironment(entorno);
-    p.start(RELVANO_GUI_PATH, {c.opcion});
-    ASSERT_TRUE(p.waitForFinished(60000)) << c.opcion;
-    EXPECT_EQ(QProcess::NormalExit, p.exitStatus()) << c.opcion;
-    EXPECT_EQ(0, p.exitCode()) << c.opcion;
-    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith(c.salida)) << c.opcion;
+    p.start(RELVANO_GUI_PATH, {opcion});
+    ASSERT_TRUE(p.waitForFinished(60000)) << opcion;
+    EXPECT_EQ(0, p.exitCode()) << opcion;
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith(salida)) << opcion;
   }
 }
 

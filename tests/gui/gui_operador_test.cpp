@@ -10,11 +10,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
-#include <ostream>
 
 #include "gui/frm_informa.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/impresion.h"
 
 namespace relvano::gui {
 namespace {
@@ -44,8 +42,10 @@ void PulsaEnLaCaja(const QString& boton, QString* visto) {
       texto = lb->toPlainText();
     }
     *visto = modal->windowTitle() + " | " + texto + " | icon " + icono + " | " + botones.join(',');
-    if (pulsar) pulsar->click();
-    else modal->close();
+    if (pulsar)
+      pulsar->click();
+    else
+      modal->close();
   });
 }
 
@@ -53,17 +53,20 @@ TEST(GuiOperator, MessageHasTheTitleTheIconAndAnAcceptButton) {
   GuiOperador operador;
   QString visto;
   PulsaEnLaCaja("Aceptar", &visto);
-  operador.Mensaje("Se han leido: 8 lineas.\r\n\r\nEl fichero contiene 8 lineas.", Operador::Icono::Informacion);
-  EXPECT_EQ(QString("Actualizaciones NORVIA v1.8 (15/07/12) | Se han leido: 8 lineas.\n\nEl fichero "
-                    "contiene 8 lineas. | icon %1 | Aceptar")
-                .arg(int(QMessageBox::Information)),
-            visto);
+  operador.Mensaje("Se han leido: 8 lineas.\r\n\r\nEl fichero contiene 8 lineas.",
+                   Operador::Icono::Informacion);
+  EXPECT_EQ(
+      QString("Actualizaciones NORVIA v1.8 (15/07/12) | Se han leido: 8 lineas.\n\nEl fichero "
+              "contiene 8 lineas. | icon %1 | Aceptar")
+          .arg(int(QMessageBox::Information)),
+      visto);
 
   PulsaEnLaCaja("Aceptar", &visto);
   operador.Mensaje("Falta el fichero: X");
-  EXPECT_EQ(QString("Actualizaciones NORVIA v1.8 (15/07/12) | Falta el fichero: X | icon %1 | Aceptar")
-                .arg(int(QMessageBox::NoIcon)),
-            visto);
+  EXPECT_EQ(
+      QString("Actualizaciones NORVIA v1.8 (15/07/12) | Falta el fichero: X | icon %1 | Aceptar")
+          .arg(int(QMessageBox::NoIcon)),
+      visto);
 }
 
 TEST(GuiOperator, QuestionAnswersWithTheButtonPressed) {
@@ -71,9 +74,11 @@ TEST(GuiOperator, QuestionAnswersWithTheButtonPressed) {
   QString visto;
   PulsaEnLaCaja("Sí", &visto);
   EXPECT_TRUE(operador.Pregunta("¿Desea borrar el fichero?"));
-  EXPECT_EQ(QString("Actualizaciones NORVIA v1.8 (15/07/12) | ¿Desea borrar el fichero? | icon %1 | Sí,No")
-                .arg(int(QMessageBox::Question)),
-            visto);
+  EXPECT_EQ(
+      QString(
+          "Actualizaciones NORVIA v1.8 (15/07/12) | ¿Desea borrar el fichero? | icon %1 | Sí,No")
+          .arg(int(QMessageBox::Question)),
+      visto);
   PulsaEnLaCaja("No", &visto);
   EXPECT_FALSE(operador.Pregunta("¿Desea borrar el fichero?"));
 }
@@ -83,9 +88,10 @@ TEST(GuiOperator, ReportShowsTheTextInAFixedPitchFontUntilClosed) {
   QString visto;
   PulsaEnLaCaja("Cerrar", &visto);
   operador.Informe("TOTAL FACTURA   121,00\r\nTOTAL CALCULADO 121,00");
-  EXPECT_EQ(QString("Actualizaciones NORVIA v1.8 (15/07/12) | TOTAL FACTURA   121,00\nTOTAL CALCULADO "
-                    "121,00 | icon - | Cerrar"),
-            visto);
+  EXPECT_EQ(
+      QString("Actualizaciones NORVIA v1.8 (15/07/12) | TOTAL FACTURA   121,00\nTOTAL CALCULADO "
+              "121,00 | icon - | Cerrar"),
+      visto);
 
   // The report's columns line up: every character takes the same width.
   FrmInforma informa;

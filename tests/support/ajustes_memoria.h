@@ -15,7 +15,8 @@ class AjustesEnMemoria : public SettingsStore {
   QString GetSetting(const QString& a, const QString& s, const QString& k) const override {
     return valores.value(a + "/" + s + "/" + k);
   }
-  void SaveSetting(const QString& a, const QString& s, const QString& k, const QString& v) override {
+  void SaveSetting(const QString& a, const QString& s, const QString& k,
+                   const QString& v) override {
     valores[a + "/" + s + "/" + k] = v;
     escritos << a + "/" + s + "/" + k + "=" + v;
   }

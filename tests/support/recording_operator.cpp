@@ -2,12 +2,17 @@
 
 namespace relvano::testing {
 
+void RecordingOperator::Anota(Evento::Tipo tipo, const QString& texto, Icono icono) {
+  if (alMostrar) alMostrar(texto);
+  eventos_.push_back({tipo, texto, icono});
+}
+
 void RecordingOperator::Mensaje(const QString& texto, Icono icono) {
-  eventos_.push_back({Evento::Tipo::Mensaje, texto, icono});
+  Anota(Evento::Tipo::Mensaje, texto, icono);
 }
 
 bool RecordingOperator::Pregunta(const QString& texto) {
-  eventos_.push_back({Evento::Tipo::Pregunta, texto, Icono::Pregunta});
+  Anota(Evento::Tipo::Pregunta, texto, Icono::Pregunta);
   if (respuestas_.empty()) return porDefecto_;
   const bool r = respuestas_.front();
   respuestas_.pop_front();
@@ -15,7 +20,7 @@ bool RecordingOperator::Pregunta(const QString& texto) {
 }
 
 void RecordingOperator::Informe(const QString& texto) {
-  eventos_.push_back({Evento::Tipo::Informe, texto, Icono::Ninguno});
+  Anota(Evento::Tipo::Informe, texto, Icono::Ninguno);
 }
 
 void RecordingOperator::Responde(std::initializer_list<bool> respuestas) {
@@ -31,26 +36,16 @@ static QStringList Textos(const std::vector<RecordingOperator::Evento>& eventos,
 }
 
 QStringList RecordingOperator::Mensajes() const { return Textos(eventos_, Evento::Tipo::Mensaje); }
-QStringList RecordingOperator::Preguntas() const { return Textos(eventos_, Evento::Tipo::Pregunta); }
 QStringList RecordingOperator::Informes() const { return Textos(eventos_, Evento::Tipo::Informe); }
 
 QString RecordingOperator::Transcripcion() const {
+  static const char* const kIconos[] = {"", "[i]", "[stop]", "[?]"};
+  static const char* const kTipos[] = {"Mensaje", "Pregunta", "Informe"};
   QString out;
   for (const auto& e : eventos_) {
-    switch (e.tipo) {
-      case Evento::Tipo::Mensaje: {
-        static const char* const kIconos[] = {"", "[i]", "[stop]", "[?]"};
-        out += QStringLiteral("Mensaje%1: ").arg(QLatin1String(kIconos[static_cast<int>(e.icono)]));
-        break;
-      }
-      case Evento::Tipo::Pregunta:
-        out += QStringLiteral("Pregunta: ");
-        break;
-      case Evento::Tipo::Informe:
-        out += QStringLiteral("Informe: ");
-        break;
-    }
-    out += e.texto + QLatin1Char('\n');
+    out += QLatin1String(kTipos[static_cast<int>(e.tipo)]);
+    if (e.tipo == Evento::Tipo::Mensaje) out += QLatin1String(kIconos[static_cast<int>(e.icono)]);
+    out += QStringLiteral(": ") + e.texto + QLatin1Char('\n');
   }
   return out;
 }

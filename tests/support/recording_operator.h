@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "base/operador.h"
@@ -28,14 +29,18 @@ class RecordingOperator : public Operador {
   void RespuestaPorDefecto(bool si) { porDefecto_ = si; }
 
   const std::vector<Evento>& Eventos() const { return eventos_; }
-  QStringList Mensajes() const;   // texts of the message boxes, in order
-  QStringList Preguntas() const;  // texts of the questions, in order
-  QStringList Informes() const;   // texts of the reports, in order
+  QStringList Mensajes() const;  // texts of the message boxes, in order
+  QStringList Informes() const;  // texts of the reports, in order
   // Every event as one readable line: "Mensaje[i]: text", "Pregunta: text", "Informe: text".
   QString Transcripcion() const;
   void Limpia() { eventos_.clear(); }
 
+  // Called as each box comes up, before it is recorded: lets a test look at the world
+  // (the window, the database from another connection) while the operator reads it.
+  std::function<void(const QString& texto)> alMostrar;
+
  private:
+  void Anota(Evento::Tipo tipo, const QString& texto, Icono icono);
   std::vector<Evento> eventos_;
   std::deque<bool> respuestas_;
   bool porDefecto_ = true;
