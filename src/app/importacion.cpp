@@ -64,6 +64,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!control.Admitida()) {
     resultado.estado = ResultadoImportacion::Estado::Rechazada;
     resultado.forzable = control.Forzable();
+    resultado.yaAplicada = control.YaAplicada();
     return resultado;
   }
 

@@ -51,6 +51,7 @@ struct ResultadoImportacion {
   QString error;            // what ended the run, for Estado::Error
   bool verResumen = false;  // the operator asked to see the log (window only)
   bool forzable = false;    // Rechazada by a check that OpcionesImportacion::forzar passes
+  bool yaAplicada = false;  // Rechazada only because the same content was applied completely
   int lineas = 0;           // the line count where reading stopped
   // The database holds the file applied up to this line (every line up to it handled and
   // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in

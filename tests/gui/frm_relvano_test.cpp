@@ -261,6 +261,7 @@ TEST_F(MainWindow, ControlsCaptionsAndNames) {
                 "Text1: text \"\"",
                 "barraProgreso: progress",
                 "cmbEmpresa: combo [001,002] \"001\"",
+                "cmdBandeja: button \"Importar todos los ficheros de la carpeta\"",
                 "cmdBorrar: button \"Borrar\"",
                 "cmdCancelar: button \"Cancelar\"",
                 "cmdOpcion_0: button \"Importar fichero\"",

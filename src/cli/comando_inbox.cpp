@@ -1,0 +1,50 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include "app/arranque.h"
+#include "app/bandeja.h"
+#include "app/carpetas.h"
+#include "app/ini_settings.h"
+#include "cli/cli_operador.h"
+#include "cli/opciones_cli.h"
+
+namespace relvano::cli {
+
+int ComandoInbox(const OpcionesCli& opciones) {
+  QTextStream err(stderr);
+  const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
+  QString carpeta = opciones.argumentos.value(0);
+  if (carpeta.isEmpty())
+    carpeta = ajustes->GetSetting(QStringLiteral("RELVANO"), QStringLiteral("IMPORTAR"),
+                                  QStringLiteral("CARPETA_ENTRADA"));
+  if (carpeta.isEmpty()) {
+    err << "relvano-cli: falta la carpeta: no se ha indicado y RELVANO.ini no tiene "
+           "[IMPORTAR] CARPETA_ENTRADA.\n";
+    return kSalidaUso;
+  }
+
+  CliOperador operador;
+  RelojSistema reloj;
+  Programa programa(*ajustes, operador, &reloj);
+  if (!AbreEmpresa(opciones, programa)) return kSalidaUso;
+
+  OpcionesBandeja bandeja;
+  bandeja.carpeta = QDir::fromNativeSeparators(carpeta);
+  bandeja.noActualizarBajas = opciones.noActualizarBajas.value_or(programa.NoActualizarBajas());
+  bandeja.simular = opciones.simular;
+  bandeja.forzar = opciones.forzar;
+  bandeja.carpetaLogs = CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
+  bandeja.carpetaHistorial = bandeja.carpetaLogs;
+
+  const ResultadoBandeja resultado = ImportaBandeja(programa.Empresa(), bandeja, operador);
+  if (resultado.carpetaExiste && resultado.ficheros.empty())
+    err << "La carpeta " << carpeta << " no tiene ningún fichero.\n";
+  if (resultado.simulacion) err << kAvisoSimulacionBandeja << '\n';
+  err.flush();
+  QTextStream out(stdout);
+  for (const QString& linea : resultado.Lineas()) out << linea << '\n';
+  return resultado.estado;
+}
+
+}  // namespace relvano::cli
