@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <tuple>
 
@@ -59,6 +60,30 @@ QString Archiva(const QString& carpeta, const FicheroBandeja& f, QDate hoy, QStr
   }
   return ruta;
 }
+
+// A throwaway copy of the company's store for a simulated inbox. Empty when the store is
+// not a SQLite file or cannot be copied.
+class CopiaTienda {
+ public:
+  explicit CopiaTienda(const store::Empresa& empresa) {
+    if (!empresa.BddTienda || !empresa.BddTienda->EsSqlite() || !dir_.isValid()) return;
+    const QString origen = empresa.BddTienda->Ruta();
+    const QString ruta = dir_.filePath(QFileInfo(origen).fileName());
+    QString error;
+    if (!QFile::copy(origen, ruta)) return;
+    auto db = store::Database::Abrir(ruta, store::OpcionesConexion{}, &error);
+    if (!db) return;
+    empresa_ = empresa;
+    empresa_->BddTienda = db;
+    empresa_->BddComercial = db;
+  }
+  ~CopiaTienda() { empresa_.reset(); }  // closes the copy before its folder goes
+  store::Empresa* Empresa() { return empresa_ ? &*empresa_ : nullptr; }
+
+ private:
+  QTemporaryDir dir_;
+  std::optional<store::Empresa> empresa_;
+};
 
 }  // namespace
 
@@ -137,7 +162,8 @@ QString TextoConfirmacionBandeja(const QString& carpeta,
 QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resultado) {
   QString texto =
       QStringLiteral("Carpeta: ") + QDir::toNativeSeparators(carpeta) + QStringLiteral("\r\n\r\n");
-  if (resultado.simulacion) texto += kAvisoSimulacionBandeja + QStringLiteral("\r\n\r\n");
+  if (!resultado.avisoSimulacion.isEmpty())
+    texto += resultado.avisoSimulacion + QStringLiteral("\r\n\r\n");
   for (const DesenlaceBandeja& d : resultado.ficheros) {
     texto += (d.fichero.clase ? QString::fromLatin1(imports::Clase(*d.fichero.clase).nombre)
                               : QStringLiteral("-"))
@@ -162,6 +188,23 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
         Operador::Icono::Stop);
     return resultado;
   }
+  std::optional<CopiaTienda> copia;
+  store::Empresa* destino = &empresa;
+  if (opciones.simular) {
+    copia.emplace(empresa);
+    if (copia->Empresa()) {
+      destino = copia->Empresa();
+      resultado.avisoSimulacion = QStringLiteral(
+          "SIMULACIÓN: los ficheros se han simulado en orden sobre una copia de la base de "
+          "datos de la tienda, cada uno con los cambios de los anteriores. No se ha guardado "
+          "ningún cambio en la base de datos ni se ha movido ningún fichero.");
+    } else {
+      resultado.avisoSimulacion = QStringLiteral(
+          "SIMULACIÓN: cada fichero se ha simulado por separado sobre la base de datos tal "
+          "como está (no se puede copiar): no ve los cambios que harían los ficheros "
+          "anteriores. No se ha movido ningún fichero.");
+    }
+  }
   bool parada = false;
   for (const FicheroBandeja& f : FicherosBandeja(opciones.carpeta)) {
     DesenlaceBandeja d;
@@ -177,12 +220,13 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.nombreFicheroImportado = f.nombre;
     importacion.noActualizarBajas = opciones.noActualizarBajas;
     importacion.simular = opciones.simular;
+    importacion.guardaSimulacion = destino != &empresa;
     importacion.carpetaLogs = opciones.carpetaLogs;
     importacion.preguntar = false;
     importacion.forzar = opciones.forzar;
     importacion.carpetaHistorial = opciones.carpetaHistorial;
     const ResultadoImportacion r =
-        ImportaFichero(empresa, importacion, operador, opciones.progreso);
+        ImportaFichero(*destino, importacion, operador, opciones.progreso);
     d.lineas = r.lineas;
     using Estado = ResultadoImportacion::Estado;
     switch (r.estado) {

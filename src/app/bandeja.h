@@ -62,15 +62,11 @@ inline constexpr int kBandejaFallo = 1;     // a file failed: the run stopped th
 inline constexpr int kBandejaRechazo = 2;   // a file refused or of unknown kind, or no file
 inline constexpr int kBandejaFactura = 3;   // an invoice was not created
 
-// Said with the summary of a simulated inbox.
-inline const QString kAvisoSimulacionBandeja = QStringLiteral(
-    "SIMULACIÓN: cada fichero se ha simulado por separado, sobre la base de datos tal como "
-    "está; no ve los cambios que harían los ficheros anteriores. No se ha movido ningún "
-    "fichero.");
-
 struct ResultadoBandeja {
   bool carpetaExiste = true;
   bool simulacion = false;
+  // For a simulation: how it was made, to be said with the summary.
+  QString avisoSimulacion;
   std::vector<DesenlaceBandeja> ficheros;  // in the order they were taken
   int estado = kBandejaRechazo;
   // One line per file: kind, name, outcome and lines, separated by tabs; the kind of a
@@ -92,9 +88,10 @@ QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resu
 // unless `forzar`). A file applied to its end, or refused only because its content was
 // applied before, is moved to <carpeta>/Procesados/<YYYY-MM>/ (the month of the company's
 // today), under a name with "-1", "-2"... added when the name is taken there. A file that
-// fails stops the run: the ones after it are not touched. In a simulation each file is
-// simulated on its own against the databases as they are (a file does not see the
-// changes the files before it would make) and nothing is moved.
+// fails stops the run: the ones after it are not touched. In a simulation the files are
+// simulated in order on a throwaway copy of the store database, so that each one sees the
+// changes of the ones before it (a store that is not a SQLite file cannot be copied: each
+// file is then simulated on its own against it), and nothing is moved.
 ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& opciones,
                                 Operador& operador);
 

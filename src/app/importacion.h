@@ -24,6 +24,9 @@ struct OpcionesImportacion {
   bool noActualizarBajas = false;
   // Run everything, write the log and show the messages, then leave every database as it was.
   bool simular = false;
+  // With `simular`: the company's store is a throwaway copy, and the simulated changes are
+  // kept in it for the simulations after this one (a whole inbox simulated in order).
+  bool guardaSimulacion = false;
   // Folder of the run logs.
   QString carpetaLogs;
   // The window asks "¿Desea importar el fichero seleccionado?" before and offers the

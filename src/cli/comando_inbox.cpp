@@ -10,6 +10,21 @@
 #include "cli/opciones_cli.h"
 
 namespace relvano::cli {
+namespace {
+
+// Standard output carries only the summary, one line per file: a run's report (the
+// invoice's totals) goes to standard error with the messages.
+class OperadorBandeja final : public Operador {
+ public:
+  void Mensaje(const QString& texto, Icono icono) override { cli_.Mensaje(texto, icono); }
+  bool Pregunta(const QString& texto) override { return cli_.Pregunta(texto); }
+  void Informe(const QString& texto) override { cli_.Mensaje(texto); }
+
+ private:
+  CliOperador cli_;
+};
+
+}  // namespace
 
 int ComandoInbox(const OpcionesCli& opciones) {
   QTextStream err(stderr);
@@ -24,7 +39,7 @@ int ComandoInbox(const OpcionesCli& opciones) {
     return kSalidaUso;
   }
 
-  CliOperador operador;
+  OperadorBandeja operador;
   RelojSistema reloj;
   Programa programa(*ajustes, operador, &reloj);
   if (!AbreEmpresa(opciones, programa)) return kSalidaUso;
@@ -40,7 +55,7 @@ int ComandoInbox(const OpcionesCli& opciones) {
   const ResultadoBandeja resultado = ImportaBandeja(programa.Empresa(), bandeja, operador);
   if (resultado.carpetaExiste && resultado.ficheros.empty())
     err << "La carpeta " << carpeta << " no tiene ningún fichero.\n";
-  if (resultado.simulacion) err << kAvisoSimulacionBandeja << '\n';
+  if (!resultado.avisoSimulacion.isEmpty()) err << resultado.avisoSimulacion << '\n';
   err.flush();
   QTextStream out(stdout);
   for (const QString& linea : resultado.Lineas()) out << linea << '\n';
