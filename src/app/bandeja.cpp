@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <exception>
 #include <tuple>
 
 #include "app/verificacion.h"
@@ -61,16 +62,21 @@ QString Archiva(const QString& carpeta, const FicheroBandeja& f, QDate hoy, QStr
   return ruta;
 }
 
-// A throwaway copy of the company's store for a simulated inbox. Empty when the store is
-// not a SQLite file or cannot be copied.
+// A throwaway copy of the company's store for a simulated inbox, in the system's temporary
+// folder. Empty when the store is not a SQLite file or cannot be copied.
 class CopiaTienda {
  public:
   explicit CopiaTienda(const store::Empresa& empresa) {
     if (!empresa.BddTienda || !empresa.BddTienda->EsSqlite() || !dir_.isValid()) return;
     const QString origen = empresa.BddTienda->Ruta();
     const QString ruta = dir_.filePath(QFileInfo(origen).fileName());
+    try {
+      // One read of the store: a copy as of one moment, whatever other programs write.
+      empresa.BddTienda->Ejecuta(QStringLiteral("VACUUM INTO ?"), {Valor(ruta)});
+    } catch (const std::exception&) {
+      return;
+    }
     QString error;
-    if (!QFile::copy(origen, ruta)) return;
     auto db = store::Database::Abrir(ruta, store::OpcionesConexion{}, &error);
     if (!db) return;
     empresa_ = empresa;
