@@ -64,6 +64,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!control.Admitida()) {
     resultado.estado = ResultadoImportacion::Estado::Rechazada;
     resultado.forzable = control.Forzable();
+    resultado.yaAplicada = control.YaAplicada();
     return resultado;
   }
 
@@ -93,7 +94,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!empresa.BddTienda) {
     error = QStringLiteral("ERROR: no hay ninguna empresa abierta.");
   } else {
-    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, kGrupos);
+    imports::UnidadTrabajo::Opciones grupos = kGrupos;
+    grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
+    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
     unidad.RetieneLog(log);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
     imports::ContextoImportacion ctx{

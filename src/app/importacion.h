@@ -24,6 +24,9 @@ struct OpcionesImportacion {
   bool noActualizarBajas = false;
   // Run everything, write the log and show the messages, then leave every database as it was.
   bool simular = false;
+  // With `simular`: the company's store is a throwaway copy, and the simulated changes are
+  // kept in it for the simulations after this one (a whole inbox simulated in order).
+  bool guardaSimulacion = false;
   // Folder of the run logs.
   QString carpetaLogs;
   // The window asks "¿Desea importar el fichero seleccionado?" before and offers the
@@ -51,6 +54,7 @@ struct ResultadoImportacion {
   QString error;            // what ended the run, for Estado::Error
   bool verResumen = false;  // the operator asked to see the log (window only)
   bool forzable = false;    // Rechazada by a check that OpcionesImportacion::forzar passes
+  bool yaAplicada = false;  // Rechazada only because the same content was applied completely
   int lineas = 0;           // the line count where reading stopped
   // The database holds the file applied up to this line (every line up to it handled and
   // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in

@@ -155,8 +155,10 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                        regional::TextoFecha(cuando.date()) + QStringLiteral(" a las ") +
                        cuando.toString(QStringLiteral("HH:mm")) +
                        QStringLiteral(". ¿Desea importarlo otra vez?"),
-                   true))
+                   true)) {
+      yaAplicada_ = true;
       return;
+    }
   }
   if (masReciente.isValid() && muestra.fecha.isValid() && muestra.fecha < masReciente) {
     if (!Comprueba(QStringLiteral("El fichero ") + nombre + QStringLiteral(" es del ") +

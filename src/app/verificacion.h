@@ -55,6 +55,9 @@ class ControlEjecucion {
 
   bool Admitida() const { return admitida_; }
   bool Forzable() const { return forzable_; }
+  // Refused because the history shows this content applied completely, and for no other
+  // reason (every check before that one passed).
+  bool YaAplicada() const { return yaAplicada_; }
   // The history shows this content's delivery note stored by an earlier real run.
   bool ReanudaFactura() const { return reanudaFactura_; }
 
@@ -79,6 +82,7 @@ class ControlEjecucion {
   EjecucionHistorial ejecucion_;
   bool admitida_ = false;
   bool forzable_ = false;
+  bool yaAplicada_ = false;
   bool reanudaFactura_ = false;
 };
 

@@ -31,6 +31,19 @@ int Salida(ResultadoImportacion::Estado estado) {
 
 }  // namespace
 
+bool AbreEmpresa(const OpcionesCli& opciones, Programa& programa) {
+  if (programa.CargaEmpresas() != Programa::Resultado::Hecho) return false;
+  if (!opciones.empresa.isEmpty() && opciones.empresa != programa.Empresa().IdEmpresa) {
+    if (!programa.Empresas().contains(opciones.empresa)) {
+      QTextStream(stderr) << "relvano-cli: la empresa " << opciones.empresa
+                          << " no está en la lista de empresas.\n";
+      return false;
+    }
+    if (programa.EligeEmpresa(opciones.empresa) != Programa::Resultado::Hecho) return false;
+  }
+  return programa.EmpresaAbierta();
+}
+
 int ComandoImport(const OpcionesCli& opciones) {
   QTextStream err(stderr);
   const auto clase = imports::ClasePorNombre(opciones.argumentos.value(0));
@@ -44,16 +57,7 @@ int ComandoImport(const OpcionesCli& opciones) {
   CliOperador operador;
   RelojSistema reloj;
   Programa programa(*ajustes, operador, &reloj);
-  if (programa.CargaEmpresas() != Programa::Resultado::Hecho) return kSalidaUso;
-  if (!opciones.empresa.isEmpty() && opciones.empresa != programa.Empresa().IdEmpresa) {
-    if (!programa.Empresas().contains(opciones.empresa)) {
-      err << "relvano-cli: la empresa " << opciones.empresa
-          << " no está en la lista de empresas.\n";
-      return kSalidaUso;
-    }
-    if (programa.EligeEmpresa(opciones.empresa) != Programa::Resultado::Hecho) return kSalidaUso;
-  }
-  if (!programa.EmpresaAbierta()) return kSalidaUso;
+  if (!AbreEmpresa(opciones, programa)) return kSalidaUso;
 
   OpcionesImportacion importacion;
   importacion.opcion = clase;

@@ -22,6 +22,14 @@ const char kAyuda[] =
     "  import CLASE FICHERO  importa un fichero de la cadena en la empresa abierta\n"
     "                      CLASE: %1,\n"
     "                      o el número de opción 0 a 5\n"
+    "  inbox [CARPETA]     importa todos los ficheros de la cadena de CARPETA (por defecto,\n"
+    "                      [IMPORTAR] CARPETA_ENTRADA de RELVANO.ini) en el orden de la\n"
+    "                      cadena: referencias, EAN, precios de coste, precios de venta,\n"
+    "                      ofertas y facturas; dentro de una clase, por la fecha del\n"
+    "                      fichero y por nombre. Mueve cada fichero importado (o ya\n"
+    "                      importado antes) a CARPETA/Procesados/<AAAA-MM>/; se para en el\n"
+    "                      primer fichero que falla. Escribe una línea por fichero: clase,\n"
+    "                      nombre, resultado y líneas, separados por tabuladores\n"
     "  demo CARPETA        crea una instalación de demostración en CARPETA\n"
     "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
     "                      prefijo de los ficheros, fichero de resumen y título,\n"
@@ -39,10 +47,12 @@ const char kAyuda[] =
     "                      con history, solo las importaciones de esa empresa\n"
     "  --no-bajas          marca \"No actualizar las bajas\"\n"
     "  --bajas             desmarca \"No actualizar las bajas\"\n"
-    "  --simulate          con import: hace todo y deja las bases de datos como estaban;\n"
+    "  --simulate          con import e inbox: hace todo y deja las bases de datos como\n"
+    "                      estaban (inbox no mueve nada, y cada fichero ve los cambios de los\n"
+    "                      anteriores sobre una copia de la base de datos de la tienda);\n"
     "                      sus resúmenes son SIMULACION_<RESUMEN> y\n"
     "                      SIMULACION_BAJAS_<fichero>.LOG\n"
-    "  --force             con import: importa aunque el nombre del fichero sea de otra\n"
+    "  --force             con import e inbox: importa aunque el nombre del fichero sea de otra\n"
     "                      clase, el fichero ya se haya importado o sea anterior al último\n"
     "                      importado de su clase (nunca si sus líneas son de otra clase)\n"
     "  --kind CLASE        con history: solo las importaciones de esa clase\n"
@@ -54,6 +64,9 @@ const char kAyuda[] =
     "Estado de salida: 0 fichero importado hasta el final; 1 un error detuvo la importación;\n"
     "2 error de uso o de instalación, o fichero rechazado por una comprobación (no se escribe\n"
     "resumen); 3 factura de compra no creada.\n"
+    "Con inbox, el primero que se cumpla: 1 un fichero falló (no se siguió); 3 una factura\n"
+    "no se creó; 2 un fichero rechazado por una comprobación o de clase desconocida, o nada\n"
+    "que hacer; 0 todos los ficheros importados o archivados por estar ya importados.\n"
     "\n"
     "Ficheros: el historial es historial.sqlite en la carpeta de los resúmenes, y el resumen\n"
     "de cada importación se guarda en historial/<AAAAMMDD-HHMMSS>-<RESUMEN> en esa carpeta.\n";
@@ -123,7 +136,7 @@ int main(int argc, char** argv) {
     }
   }
   if (posicionales.isEmpty())
-    return Uso(QStringLiteral("falta la orden (companies, import, demo, kinds o history)"));
+    return Uso(QStringLiteral("falta la orden (companies, import, inbox, demo, kinds o history)"));
   opciones.comando = posicionales.takeFirst();
   opciones.argumentos = posicionales;
 
@@ -134,6 +147,10 @@ int main(int argc, char** argv) {
   if (opciones.comando == QLatin1String("import")) {
     if (opciones.argumentos.size() != 2) return Uso(QStringLiteral("uso: import CLASE FICHERO"));
     return relvano::cli::ComandoImport(opciones);
+  }
+  if (opciones.comando == QLatin1String("inbox")) {
+    if (opciones.argumentos.size() > 1) return Uso(QStringLiteral("uso: inbox [CARPETA]"));
+    return relvano::cli::ComandoInbox(opciones);
   }
   if (opciones.comando == QLatin1String("kinds")) {
     if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("kinds no lleva argumentos"));

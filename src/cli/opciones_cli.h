@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "app/arranque.h"
+
 namespace relvano::cli {
 
 // Exit statuses of relvano-cli.
@@ -14,7 +16,7 @@ inline constexpr int kSalidaFacturaNoCreada = 3;  // an invoice file ended witho
 
 // The command line, parsed.
 struct OpcionesCli {
-  QString comando;         // "companies", "import", "demo"
+  QString comando;         // "companies", "import", "inbox", "demo", ...
   QStringList argumentos;  // the command's own arguments
   QString carpetaAjustes;  // --settings-dir; empty: RELVANO_SETTINGS_DIR, then the XDG folder
   QString carpetaLogs;     // --log-dir; empty: RELVANO_LOG_DIR, then the default folder
@@ -33,6 +35,11 @@ int ComandoImport(const OpcionesCli& opciones);
 int ComandoDemo(const OpcionesCli& opciones);
 int ComandoKinds();
 int ComandoHistory(const OpcionesCli& opciones);
+int ComandoInbox(const OpcionesCli& opciones);
+
+// Start-up and the opening of the company --company names (or the one start-up restores),
+// telling what goes wrong on standard error. False when no company is open.
+bool AbreEmpresa(const OpcionesCli& opciones, Programa& programa);
 
 // The command-line names of the six kinds, separated by ", ".
 QString NombresClases();

@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/bandeja.h"
 #include "gui/acciones_ventana.h"
 #include "gui/dibujos.h"
 #include "gui/frm_informa.h"
@@ -216,6 +217,12 @@ void FrmRelvano::Construye() {
   lbLineas_ = new QLabel(SSFrame1_0);
   lbLineas_->setObjectName(QStringLiteral("lbLineas"));
   lbLineas_->setMinimumWidth(lbLineas_->fontMetrics().horizontalAdvance(TextoLineas(9999999)));
+  cmdBandeja_ =
+      new QPushButton(QStringLiteral("Importar todos los ficheros de la carpeta"), SSFrame1_0);
+  cmdBandeja_->setObjectName(QStringLiteral("cmdBandeja"));
+  cmdBandeja_->setToolTip(
+      QStringLiteral("Importa en el orden de la cadena todos los ficheros de la carpeta de "
+                     "entrada y mueve los importados a Procesados"));
   cmdCancelar_ = new QPushButton(QStringLiteral("Cancelar"), SSFrame1_0);
   cmdCancelar_->setObjectName(QStringLiteral("cmdCancelar"));
 
@@ -234,6 +241,7 @@ void FrmRelvano::Construye() {
   filaRun->addWidget(lbLineas_);
   filaRun->addWidget(cmdCancelar_);
   capaFichero->addLayout(filaRun, 2, 0, 1, 4);
+  capaFichero->addWidget(cmdBandeja_, 3, 0, 1, 4);
 
   // ---- Order sending ----
   auto* SSFrame1_3 = new QGroupBox(this);
@@ -297,9 +305,9 @@ void FrmRelvano::Construye() {
   capa->addLayout(pie);
 
   // The tab order follows the work: kind, company, file, run, order, exit.
-  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_, txtFichero_,  BotonBuscar_,
-                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_, cmdCancelar_, Text1_,
-                      txtNumPedido_, cmdOpcion_[1], cmdSalir_};
+  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_,   txtFichero_,  BotonBuscar_,
+                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_,   cmdCancelar_, cmdBandeja_,
+                      Text1_,        txtNumPedido_, cmdOpcion_[1], cmdSalir_};
   for (size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
 
   connect(opciones_, &QButtonGroup::idClicked, this, [this](int) { SSOption1_Click(); });
@@ -308,6 +316,11 @@ void FrmRelvano::Construye() {
   connect(cmdOpcion_[0], &QPushButton::clicked, this, [this] { cmdOpcion_Click(0); });
   connect(cmdOpcion_[1], &QPushButton::clicked, this, [this] { cmdOpcion_Click(1); });
   connect(cmdSimular_, &QPushButton::clicked, this, &FrmRelvano::cmdSimular_Click);
+  connect(cmdBandeja_, &QPushButton::clicked, this, [this] {
+    cmdBandeja_->setEnabled(false);
+    cmdBandeja_Click();
+    ActualizaControles();
+  });
   connect(cmdCancelar_, &QPushButton::clicked, this, &FrmRelvano::cmdCancelar_Click);
   connect(cmdSalir_, &QPushButton::clicked, this, &FrmRelvano::cmdSalir_Click);
   connect(SSCheck1_, &QCheckBox::toggled, this,
@@ -343,6 +356,7 @@ void FrmRelvano::ActualizaControles() {
   const bool importable = arrancado && programa_.EmpresaAbierta();
   cmdOpcion_[0]->setEnabled(importable);
   cmdSimular_->setEnabled(importable);
+  cmdBandeja_->setEnabled(importable);
   cmdCancelar_->setEnabled(ejecutando_);
   cmdSalir_->setEnabled(libre);
 }
@@ -397,6 +411,39 @@ void FrmRelvano::ImportaFichero(bool simular) {
   opciones.preguntar = true;
   opciones.carpetaHistorial = servicios_.carpetaLogs;
 
+  ResultadoImportacion resultado;
+  Ejecuta([&](Operador& operador, Progreso& progreso) {
+    resultado = relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+  });
+  if (resultado.verResumen && !resultado.rutaLog.isEmpty()) servicios_.verLog(resultado.rutaLog);
+}
+
+void FrmRelvano::cmdBandeja_Click() {
+  const QString carpeta = QDir::fromNativeSeparators(CarpetaEntrada(ajustes_));
+  const std::vector<FicheroBandeja> ficheros = FicherosBandeja(carpeta);
+  if (ficheros.empty()) {
+    operador_.Mensaje(QStringLiteral("La carpeta ") + QDir::toNativeSeparators(carpeta) +
+                          QStringLiteral(" no tiene ningún fichero."),
+                      Operador::Icono::Informacion);
+    return;
+  }
+  if (!operador_.Pregunta(TextoConfirmacionBandeja(carpeta, ficheros))) return;
+
+  OpcionesBandeja opciones;
+  opciones.carpeta = carpeta;
+  opciones.noActualizarBajas = programa_.NoActualizarBajas();
+  opciones.carpetaLogs = servicios_.carpetaLogs;
+  opciones.carpetaHistorial = servicios_.carpetaLogs;
+  ResultadoBandeja resultado;
+  Ejecuta([&](Operador& operador, Progreso& progreso) {
+    opciones.progreso = &progreso;
+    resultado = ImportaBandeja(programa_.Empresa(), opciones, operador);
+  });
+  ActualizaControles();
+  operador_.Informe(TextoResumenBandeja(carpeta, resultado));
+}
+
+void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion) {
   ejecutando_ = true;
   cancelar_ = false;
   ultimoRefresco_ = -1;
@@ -407,9 +454,8 @@ void FrmRelvano::ImportaFichero(bool simular) {
   reloj_.start();
   ProgresoVentana progreso(*this);
   OperadorEjecucion operador(*this, operador_);
-  ResultadoImportacion resultado;
   try {
-    resultado = relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+    ejecucion(operador, progreso);
   } catch (const std::exception& e) {
     // The run reports its own failures; anything that still escapes it must not leave
     // the window stuck in its running state.
@@ -423,7 +469,6 @@ void FrmRelvano::ImportaFichero(bool simular) {
   QApplication::restoreOverrideCursor();
   ejecutando_ = false;
   ActualizaControles();
-  if (resultado.verResumen && !resultado.rutaLog.isEmpty()) servicios_.verLog(resultado.rutaLog);
 }
 
 bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {

@@ -85,10 +85,14 @@ class FrmRelvano : public QWidget {
   void cmdOpcion_Click(int indice);
   void cmdSimular_Click();
   void cmdCancelar_Click();
+  void cmdBandeja_Click();
   void cmbEmpresa_Click(int indice);
   void cmdSalir_Click();
 
   void ImportaFichero(bool simular);
+  // Runs `ejecucion` as a run of the window: busy, only "Cancelar" enabled, the progress
+  // shown, and anything it throws told to the operator.
+  void Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion);
   bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
   void MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
   void MuestraUltimoAvance();
@@ -124,6 +128,7 @@ class FrmRelvano : public QWidget {
   std::array<QPushButton*, 2> cmdOpcion_{};
   QPushButton* cmdSimular_ = nullptr;
   QPushButton* cmdCancelar_ = nullptr;
+  QPushButton* cmdBandeja_ = nullptr;
   QProgressBar* barraProgreso_ = nullptr;
   QLabel* lbLineas_ = nullptr;
   QLineEdit* Text1_ = nullptr;

@@ -9,7 +9,10 @@ const QString kSavepoint = QStringLiteral("RELVANO_LINEA");
 }  // namespace
 
 UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, Opciones opciones)
-    : db_(db), simular_(simular), opciones_(opciones) {
+    : db_(db),
+      simular_(simular),
+      deshace_(simular && !opciones.guardaSimulacion),
+      opciones_(opciones) {
   opciones_.lineasPorGrupo = std::max(1, opciones_.lineasPorGrupo);
 }
 
@@ -24,7 +27,7 @@ UnidadTrabajo::~UnidadTrabajo() {
 }
 
 void UnidadTrabajo::RetieneLog(RunLog& log) {
-  if (simular_) return;
+  if (deshace_) return;
   log.Retiene();
   logs_.push_back(&log);
 }
@@ -95,7 +98,7 @@ void UnidadTrabajo::PierdeGrupo() noexcept {
 }
 
 void UnidadTrabajo::Confirma() {
-  if (simular_) return;
+  if (deshace_) return;
   if (db_.EnTransaccion()) {
     try {
       if (enLinea_) db_.ReleaseSavepoint(kSavepoint);
@@ -115,13 +118,13 @@ void UnidadTrabajo::Confirma() {
 }
 
 void UnidadTrabajo::Reanuda() {
-  if (simular_ || !enLinea_ || db_.EnTransaccion()) return;
+  if (deshace_ || !enLinea_ || db_.EnTransaccion()) return;
   Abre();
   db_.Savepoint(kSavepoint);
 }
 
 void UnidadTrabajo::Termina() {
-  if (simular_) {
+  if (deshace_) {
     db_.Rollback();
   } else {
     Confirma();

@@ -30,7 +30,8 @@ namespace relvano::imports {
 //   commit; the pause is taken only when another group begins;
 // - the log's lines are held with the changes they tell of (RunLog::Retiene) and
 //   written when these are committed; undone, the changes take their lines with them;
-// - a simulation works inside one transaction that is rolled back at the end.
+// - a simulation works inside one transaction that is rolled back at the end (unless it
+//   works on a throwaway copy: Opciones::guardaSimulacion).
 class UnidadTrabajo {
  public:
   struct Opciones {
@@ -39,6 +40,9 @@ class UnidadTrabajo {
                                  // long after its transaction began
     qint64 pausaMs = 0;          // above 0: how long the database is left free after the
                                  // lock has been held for duracionGrupoMs
+    // A simulation on a throwaway copy of the database: its changes are committed as a
+    // real run's are, so that the runs after it on the same copy see them.
+    bool guardaSimulacion = false;
   };
 
   UnidadTrabajo(store::Database& db, bool simular, Opciones opciones);
@@ -128,6 +132,7 @@ class UnidadTrabajo {
 
   store::Database& db_;
   bool simular_;
+  bool deshace_;  // everything is rolled back at the end: a simulation on the real database
   Opciones opciones_;
   std::vector<RunLog*> logs_;
   std::vector<std::unique_ptr<RunLog>> propios_;  // closed after the final rollback

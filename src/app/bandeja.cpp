@@ -1,0 +1,283 @@
+#include "app/bandeja.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <exception>
+#include <tuple>
+
+#include "app/verificacion.h"
+
+namespace relvano {
+namespace {
+
+using Tipo = DesenlaceBandeja::Tipo;
+
+std::optional<imports::OpcionImportacion> ClasePorPrefijo(const QString& nombre) {
+  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+    if (nombre.startsWith(QLatin1String(c.prefijo), Qt::CaseInsensitive)) return c.opcion;
+  return std::nullopt;
+}
+
+std::optional<imports::OpcionImportacion> ClaseDe(const QString& nombre, const MuestraFichero& m) {
+  const auto porNombre = ClasePorPrefijo(nombre);
+  const auto encajan = ClasesQueEncajan(m);
+  if (encajan.size() == 1) return encajan.front();
+  if (porNombre &&
+      (encajan.empty() || std::find(encajan.begin(), encajan.end(), *porNombre) != encajan.end()))
+    return porNombre;
+  if (!encajan.empty()) return encajan.front();
+  return std::nullopt;
+}
+
+// A free name for `nombre` in `carpeta`: the name itself, else "<base>-N.<suffix>".
+QString NombreLibre(const QDir& carpeta, const QString& nombre) {
+  if (!QFileInfo::exists(carpeta.filePath(nombre))) return carpeta.filePath(nombre);
+  const QFileInfo info(nombre);
+  const QString base = info.completeBaseName();
+  const QString sufijo = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+  for (int n = 1;; ++n) {
+    const QString ruta = carpeta.filePath(base + u'-' + QString::number(n) + sufijo);
+    if (!QFileInfo::exists(ruta)) return ruta;
+  }
+}
+
+// Moves the file to <carpeta>/Procesados/<mes>/; the new path, or empty with `error` set.
+QString Archiva(const QString& carpeta, const FicheroBandeja& f, QDate hoy, QString* error) {
+  const QString mes = hoy.toString(QStringLiteral("yyyy-MM"));
+  QDir destino(QDir(carpeta).filePath(QStringLiteral("Procesados/") + mes));
+  if (!destino.mkpath(QStringLiteral("."))) {
+    *error = QStringLiteral("No se puede crear la carpeta ") + destino.path() + u'.';
+    return QString();
+  }
+  const QString ruta = NombreLibre(destino, f.nombre);
+  QFile fichero(f.ruta);
+  if (!fichero.rename(ruta)) {
+    *error = QStringLiteral("No se puede mover el fichero ") + f.ruta + QStringLiteral(" a ") +
+             ruta + QStringLiteral(": ") + fichero.errorString();
+    return QString();
+  }
+  return ruta;
+}
+
+// A throwaway copy of the company's store for a simulated inbox, in the system's temporary
+// folder. Empty when the store is not a SQLite file or cannot be copied.
+class CopiaTienda {
+ public:
+  explicit CopiaTienda(const store::Empresa& empresa) {
+    if (!empresa.BddTienda || !empresa.BddTienda->EsSqlite() || !dir_.isValid()) return;
+    const QString origen = empresa.BddTienda->Ruta();
+    const QString ruta = dir_.filePath(QFileInfo(origen).fileName());
+    try {
+      // One read of the store: a copy as of one moment, whatever other programs write.
+      empresa.BddTienda->Ejecuta(QStringLiteral("VACUUM INTO ?"), {Valor(ruta)});
+    } catch (const std::exception&) {
+      return;
+    }
+    QString error;
+    auto db = store::Database::Abrir(ruta, store::OpcionesConexion{}, &error);
+    if (!db) return;
+    empresa_ = empresa;
+    empresa_->BddTienda = db;
+    empresa_->BddComercial = db;
+  }
+  ~CopiaTienda() { empresa_.reset(); }  // closes the copy before its folder goes
+  store::Empresa* Empresa() { return empresa_ ? &*empresa_ : nullptr; }
+
+ private:
+  QTemporaryDir dir_;
+  std::optional<store::Empresa> empresa_;
+};
+
+}  // namespace
+
+std::vector<FicheroBandeja> FicherosBandeja(const QString& carpeta) {
+  std::vector<FicheroBandeja> ficheros;
+  const QFileInfoList infos =
+      QDir(carpeta).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+  for (const QFileInfo& info : infos) {
+    FicheroBandeja f;
+    f.ruta = info.absoluteFilePath();
+    f.nombre = info.fileName();
+    const MuestraFichero muestra = LeeMuestra(f.ruta);
+    f.clase = ClaseDe(f.nombre, muestra);
+    f.fecha = muestra.fecha;
+    ficheros.push_back(f);
+  }
+  // Unknown kinds after the six; undated files first within a kind.
+  auto clave = [](const FicheroBandeja& f) {
+    return std::make_tuple(f.clase ? static_cast<int>(*f.clase) : 99,
+                           f.fecha.isValid() ? f.fecha.toJulianDay() : qint64(-1), f.nombre);
+  };
+  std::stable_sort(
+      ficheros.begin(), ficheros.end(),
+      [&](const FicheroBandeja& a, const FicheroBandeja& b) { return clave(a) < clave(b); });
+  return ficheros;
+}
+
+QString TextoDesenlace(const DesenlaceBandeja& d, bool simulacion) {
+  switch (d.tipo) {
+    case Tipo::Aplicado:
+      return simulacion ? QStringLiteral("simulado") : QStringLiteral("importado");
+    case Tipo::YaAplicado:
+      return simulacion ? QStringLiteral("ya importado antes")
+                        : QStringLiteral("ya importado antes, archivado");
+    case Tipo::Rechazado:
+      return QStringLiteral("rechazado");
+    case Tipo::FacturaNoCreada:
+      return QStringLiteral("factura no creada");
+    case Tipo::Fallido:
+      return QStringLiteral("error");
+    case Tipo::NoProcesado:
+      return QStringLiteral("no procesado");
+    case Tipo::ClaseDesconocida:
+      return QStringLiteral("clase desconocida");
+  }
+  return QString();
+}
+
+QStringList ResultadoBandeja::Lineas() const {
+  QStringList lineas;
+  for (const DesenlaceBandeja& d : ficheros)
+    lineas << (d.fichero.clase ? QString::fromLatin1(imports::Clase(*d.fichero.clase).nombre)
+                               : QStringLiteral("-")) +
+                  u'\t' + d.fichero.nombre + u'\t' + TextoDesenlace(d, simulacion) + u'\t' +
+                  QString::number(d.lineas);
+  return lineas;
+}
+
+QString TextoConfirmacionBandeja(const QString& carpeta,
+                                 const std::vector<FicheroBandeja>& ficheros) {
+  QString texto = QStringLiteral("Se importarán en este orden los ficheros de la carpeta ") +
+                  QDir::toNativeSeparators(carpeta) + QStringLiteral(":\r\n\r\n");
+  int n = 0;
+  for (const FicheroBandeja& f : ficheros) {
+    texto += QString::number(++n) + QStringLiteral(". ") + f.nombre + QStringLiteral(" (") +
+             (f.clase ? QString::fromUtf8(imports::Clase(*f.clase).titulo)
+                      : QStringLiteral("clase desconocida: no se importará")) +
+             QStringLiteral(")\r\n");
+  }
+  texto += QStringLiteral(
+      "\r\nCada fichero importado se moverá a Procesados. Si un fichero falla, no se "
+      "importarán los siguientes.\r\n\r\n¿Desea continuar?");
+  return texto;
+}
+
+QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resultado) {
+  QString texto =
+      QStringLiteral("Carpeta: ") + QDir::toNativeSeparators(carpeta) + QStringLiteral("\r\n\r\n");
+  if (!resultado.avisoSimulacion.isEmpty())
+    texto += resultado.avisoSimulacion + QStringLiteral("\r\n\r\n");
+  for (const DesenlaceBandeja& d : resultado.ficheros) {
+    texto += (d.fichero.clase ? QString::fromLatin1(imports::Clase(*d.fichero.clase).nombre)
+                              : QStringLiteral("-"))
+                 .leftJustified(12) +
+             d.fichero.nombre + QStringLiteral(": ") + TextoDesenlace(d, resultado.simulacion) +
+             QStringLiteral(", ") + QString::number(d.lineas) + QStringLiteral(" líneas");
+    if (!d.detalle.isEmpty()) texto += QStringLiteral(". ") + d.detalle;
+    texto += QStringLiteral("\r\n");
+  }
+  if (resultado.ficheros.empty()) texto += QStringLiteral("No hay ningún fichero.\r\n");
+  return texto;
+}
+
+ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& opciones,
+                                Operador& operador) {
+  ResultadoBandeja resultado;
+  resultado.simulacion = opciones.simular;
+  if (!QFileInfo(opciones.carpeta).isDir()) {
+    resultado.carpetaExiste = false;
+    operador.Mensaje(
+        QStringLiteral("La carpeta ") + opciones.carpeta + QStringLiteral(" no existe."),
+        Operador::Icono::Stop);
+    return resultado;
+  }
+  std::optional<CopiaTienda> copia;
+  store::Empresa* destino = &empresa;
+  if (opciones.simular) {
+    copia.emplace(empresa);
+    if (copia->Empresa()) {
+      destino = copia->Empresa();
+      resultado.avisoSimulacion = QStringLiteral(
+          "SIMULACIÓN: los ficheros se han simulado en orden sobre una copia de la base de "
+          "datos de la tienda, cada uno con los cambios de los anteriores. No se ha guardado "
+          "ningún cambio en la base de datos ni se ha movido ningún fichero.");
+    } else {
+      resultado.avisoSimulacion = QStringLiteral(
+          "SIMULACIÓN: cada fichero se ha simulado por separado sobre la base de datos tal "
+          "como está (no se puede copiar): no ve los cambios que harían los ficheros "
+          "anteriores. No se ha movido ningún fichero.");
+    }
+  }
+  bool parada = false;
+  for (const FicheroBandeja& f : FicherosBandeja(opciones.carpeta)) {
+    DesenlaceBandeja d;
+    d.fichero = f;
+    if (parada || !f.clase) {
+      d.tipo = parada ? Tipo::NoProcesado : Tipo::ClaseDesconocida;
+      resultado.ficheros.push_back(d);
+      continue;
+    }
+    OpcionesImportacion importacion;
+    importacion.opcion = f.clase;
+    importacion.fichero = f.ruta;
+    importacion.nombreFicheroImportado = f.nombre;
+    importacion.noActualizarBajas = opciones.noActualizarBajas;
+    importacion.simular = opciones.simular;
+    importacion.guardaSimulacion = destino != &empresa;
+    importacion.carpetaLogs = opciones.carpetaLogs;
+    importacion.preguntar = false;
+    importacion.forzar = opciones.forzar;
+    importacion.carpetaHistorial = opciones.carpetaHistorial;
+    const ResultadoImportacion r =
+        ImportaFichero(*destino, importacion, operador, opciones.progreso);
+    d.lineas = r.lineas;
+    using Estado = ResultadoImportacion::Estado;
+    switch (r.estado) {
+      case Estado::Completa:
+        d.tipo = Tipo::Aplicado;
+        break;
+      case Estado::Rechazada:
+        d.tipo = r.yaAplicada ? Tipo::YaAplicado : Tipo::Rechazado;
+        break;
+      case Estado::FacturaNoCreada:
+        d.tipo = Tipo::FacturaNoCreada;
+        break;
+      case Estado::NoIniciada:  // a company that is not open: no file can go on
+      case Estado::Error:
+      case Estado::Cancelada:
+        d.tipo = Tipo::Fallido;
+        d.detalle = r.error;
+        break;
+    }
+    if (!opciones.simular && (d.tipo == Tipo::Aplicado || d.tipo == Tipo::YaAplicado)) {
+      d.destino = Archiva(opciones.carpeta, f, empresa.Hoy(), &d.detalle);
+      if (d.destino.isEmpty()) {
+        // Applied but still in the folder: the next run finds it applied and archives it.
+        operador.Mensaje(d.detalle, Operador::Icono::Stop);
+        d.tipo = Tipo::Fallido;
+      }
+    }
+    parada = d.tipo == Tipo::Fallido;
+    resultado.ficheros.push_back(d);
+  }
+
+  auto hay = [&](Tipo t) {
+    return std::any_of(resultado.ficheros.begin(), resultado.ficheros.end(),
+                       [t](const DesenlaceBandeja& d) { return d.tipo == t; });
+  };
+  if (hay(Tipo::Fallido)) {
+    resultado.estado = kBandejaFallo;
+  } else if (hay(Tipo::FacturaNoCreada)) {
+    resultado.estado = kBandejaFactura;
+  } else if (resultado.ficheros.empty() || hay(Tipo::Rechazado) || hay(Tipo::ClaseDesconocida)) {
+    resultado.estado = kBandejaRechazo;
+  } else {
+    resultado.estado = kBandejaCorrecta;
+  }
+  return resultado;
+}
+
+}  // namespace relvano

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "app/importacion.h"
+#include "base/operador.h"
+#include "store/empresa.h"
+
+namespace relvano {
+
+// One file of the inbox folder as the inbox run sees it before applying anything.
+struct FicheroBandeja {
+  QString ruta;    // full path
+  QString nombre;  // name without folder
+  // The kind, from the shape of its first detail line and its name; unset: unknown kind.
+  std::optional<imports::OpcionImportacion> clase;
+  QDate fecha;  // IDE field 6; invalid when the file has none
+};
+
+// The regular files of `carpeta` in the order the inbox applies them: the chain's kinds in
+// their order, within a kind by file date (undated first), then by name; the files of
+// unknown kind last, by name. A file's kind is the one its shape fits; when its shape
+// fits several kinds or none, the one its name's prefix says; a file with neither is of
+// unknown kind. Empty when the folder is missing or holds no file.
+std::vector<FicheroBandeja> FicherosBandeja(const QString& carpeta);
+
+struct OpcionesBandeja {
+  QString carpeta;                 // the inbox folder
+  bool noActualizarBajas = false;  // as for a single import
+  bool simular = false;            // simulate every file and move nothing
+  bool forzar = false;             // OpcionesImportacion::forzar for every file
+  QString carpetaLogs;             // folder of the run logs
+  QString carpetaHistorial;        // folder of the run history; empty: none (no checks)
+  Progreso* progreso = nullptr;    // each file's run reports here; may be null
+};
+
+// What became of one file of the inbox.
+struct DesenlaceBandeja {
+  enum class Tipo {
+    Aplicado,         // read to its end; moved to Procesados (not in a simulation)
+    YaAplicado,       // its content was applied before; moved to Procesados
+    Rechazado,        // refused by a check; stays
+    FacturaNoCreada,  // an invoice file whose invoice was not created; stays
+    Fallido,          // an error or a cancellation ended it (or it could not be moved); stays
+    NoProcesado,      // after a failed file; untouched
+    ClaseDesconocida  // neither its shape nor its name is a chain kind's; stays
+  };
+  FicheroBandeja fichero;
+  Tipo tipo = Tipo::NoProcesado;
+  int lineas = 0;   // lines read by its run
+  QString destino;  // where it was moved; empty when it stays
+  QString detalle;  // the error that ended it (Fallido)
+};
+
+// Exit statuses of an inbox run: the first that applies.
+inline constexpr int kBandejaCorrecta = 0;  // every file applied or archived as applied
+inline constexpr int kBandejaFallo = 1;     // a file failed: the run stopped there
+inline constexpr int kBandejaRechazo = 2;   // a file refused or of unknown kind, or no file
+inline constexpr int kBandejaFactura = 3;   // an invoice was not created
+
+struct ResultadoBandeja {
+  bool carpetaExiste = true;
+  bool simulacion = false;
+  // For a simulation: how it was made, to be said with the summary.
+  QString avisoSimulacion;
+  std::vector<DesenlaceBandeja> ficheros;  // in the order they were taken
+  int estado = kBandejaRechazo;
+  // One line per file: kind, name, outcome and lines, separated by tabs; the kind of a
+  // file of unknown kind is "-".
+  QStringList Lineas() const;
+};
+
+// The text of an outcome, for the summary.
+QString TextoDesenlace(const DesenlaceBandeja& d, bool simulacion);
+
+// The question before an inbox run: what will be done, in order, and whether to go on.
+QString TextoConfirmacionBandeja(const QString& carpeta,
+                                 const std::vector<FicheroBandeja>& ficheros);
+// The summary after an inbox run, for the report window: one line per file.
+QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resultado);
+
+// ImportaBandeja: every file of the inbox folder through ImportaFichero, in the order of
+// FicherosBandeja, with no question asked (the checks refuse what they would ask about,
+// unless `forzar`). A file applied to its end, or refused only because its content was
+// applied before, is moved to <carpeta>/Procesados/<YYYY-MM>/ (the month of the company's
+// today), under a name with "-1", "-2"... added when the name is taken there. A file that
+// fails stops the run: the ones after it are not touched. In a simulation the files are
+// simulated in order on a throwaway copy of the store database, so that each one sees the
+// changes of the ones before it (a store that is not a SQLite file cannot be copied: each
+// file is then simulated on its own against it), and nothing is moved.
+ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& opciones,
+                                Operador& operador);
+
+}  // namespace relvano
