@@ -82,16 +82,11 @@ TEST_F(ArticleImport, RemovalRefusedByOption) {
 TEST_F(ArticleImport, VatLetterRule) {
   // A new row takes the column's default (1) for an unknown letter; an edited row keeps
   // its IVA (2) for one.
-  const struct {
-    const char *letra, *codigo, *op;
-    int iva;
-  } casos[] = {{"A", "0000001", "A", 1}, {"M", "0000002", "A", 2}, {"B", "0000003", "A", 3},
-               {"X", "0000004", "A", 1}, {"X", "0000010", "M", 2}, {"B", "0000010", "M", 3}};
-  for (const auto& c : casos) {
-    Importa(OpcionImportacion::Referencias, kFichero, {kIde, Det(c.op, c.codigo, "ART", c.letra)});
-    EXPECT_EQ(QString("IVA=%1 IVA_VENTA=%1 IVA_COMPRA=%1").arg(c.iva),
-              Articulo(c.codigo, {"IVA", "IVA_VENTA", "IVA_COMPRA"}))
-        << c.letra << " " << c.codigo;
+  for (const QStringList& c : Casos("letra_iva.txt")) {
+    Importa(OpcionImportacion::Referencias, kFichero, {kIde, Det(c[2], c[1], "ART", c[0])});
+    EXPECT_EQ(QString("IVA=%1 IVA_VENTA=%1 IVA_COMPRA=%1").arg(c[3]),
+              Articulo(c[1], {"IVA", "IVA_VENTA", "IVA_COMPRA"}))
+        << c.join(" | ").toStdString();
   }
 }
 

@@ -15,35 +15,22 @@ namespace {
 
 using testing::TempDb;
 
-TEST(Recordset, NewRowStartsWithTableDefaultsReadableBeforeStored) {
-  TempDb t;
-  t.db().EjecutaScript(
-      "CREATE TABLE T (K TEXT PRIMARY KEY, N REAL DEFAULT 7, S TEXT DEFAULT 'x''y', Z TEXT);\n");
-  auto rs = t.db().AbrirRecordset("select * from T where K = ?", {Valor("a")});
-  EXPECT_FALSE(rs.HayRegistros());
-  rs.NuevoRegistro();
-  EXPECT_EQ(QString("7 \"x'y\" Null"),
-            rs["N"].Describe() + ' ' + rs["S"].Describe() + ' ' + rs["Z"].Describe());
-  rs.Asigna("K", Valor("a"));
-  rs.GrabarRegistro();
-  EXPECT_EQ(Valor(7.0), t.db().Escalar("select N from T where K = 'a'"));
-}
-
-TEST(Recordset, NewRowDefaultIsTheValueTheEngineStores) {
+TEST(Recordset, NewRowDefaultIsTheValueTheEngineStoresReadableBeforeStored) {
   TempDb t;
   t.db().EjecutaScript(
       "CREATE TABLE T (K TEXT PRIMARY KEY, R REAL DEFAULT '2.5', I INTEGER DEFAULT ' 7 ', "
       "N NUMERIC DEFAULT '1e3', D DECIMAL(10,2) DEFAULT (-1.25), S TEXT DEFAULT '2.5', "
-      "B DEFAULT '2.5', F DATE DEFAULT '2012-08-01');\n");
+      "B DEFAULT '2.5', F DATE DEFAULT '2012-08-01', Q TEXT DEFAULT 'x''y', Z TEXT);\n");
   auto rs = t.db().AbrirRecordset("select * from T where K = ?", {Valor("a")});
   rs.NuevoRegistro();
+  EXPECT_EQ(QString("2.5 \"2.5\" \"x'y\" Null"), rs["R"].Describe() + ' ' + rs["S"].Describe() +
+                                                     ' ' + rs["Q"].Describe() + ' ' +
+                                                     rs["Z"].Describe());
   rs.Asigna("K", Valor("a"));
   rs.GrabarRegistro();
   auto guardada = t.db().AbrirRecordset("select * from T where K = ?", {Valor("a")});
-  for (const char* c : {"R", "I", "N", "D", "S", "B", "F"})
+  for (const char* c : {"R", "I", "N", "D", "S", "B", "F", "Q", "Z"})
     EXPECT_EQ(guardada[c], rs[c]) << c;  // the new row reads as the engine stored it
-  EXPECT_EQ(Valor(2.5), rs["R"]);
-  EXPECT_EQ(Valor("2.5"), rs["S"]);
 }
 
 TEST(Database, TableInfoOutlivesLaterTablesAndAForgottenSchema) {
@@ -65,18 +52,11 @@ TEST(Database, TableInfoOutlivesLaterTablesAndAForgottenSchema) {
 }
 
 TEST(Database, NumbersBoundAsIntegersOnlyWhenExact) {
-  const struct {
-    double numero;
-    QVariant enlazado;
-  } casos[] = {{3.0, QVariant(qlonglong(3))},
-               {-2.5, QVariant(-2.5)},
-               {1e300, QVariant(1e300)},
-               {-1e300, QVariant(-1e300)},
-               {9.5e18, QVariant(9.5e18)}};
-  for (const auto& c : casos) {
-    const QVariant v = Database::AParametro(Valor(c.numero));
-    EXPECT_EQ(c.enlazado.metaType(), v.metaType()) << c.numero;
-    EXPECT_EQ(c.enlazado, v) << c.numero;
+  for (const QVariant& enlazado : {QVariant(qlonglong(3)), QVariant(-2.5), QVariant(1e300),
+                                   QVariant(-1e300), QVariant(9.5e18)}) {
+    const QVariant v = Database::AParametro(Valor(enlazado.toDouble()));
+    EXPECT_EQ(enlazado.metaType(), v.metaType()) << enlazado.toDouble();
+    EXPECT_EQ(enlazado, v) << enlazado.toDouble();
   }
 }
 
@@ -104,7 +84,6 @@ TEST(Recordset, MissingColumnIsAnErrorNotAnEmptyValue) {
   auto rs = t.db().AbrirRecordset("select * from T");
   EXPECT_THROW(rs["NOPE"], DbError);
   EXPECT_TRUE(rs.ExisteCampo("n"));  // a Null value still counts; names are not case-sensitive
-  EXPECT_FALSE(rs.ExisteCampo("NOPE"));
   rs.NuevoRegistro();
   EXPECT_THROW(rs.Asigna("NOPE", Valor(1.0)), DbError);
 }

@@ -81,16 +81,8 @@ class FacturasImport : public testing::DemoFixture {
 };
 
 TEST(FacturasNumero, DeliveryNoteNumberFromTheInvoiceNumber) {
-  const char* casos[][2] = {
-      {"ABC00001234", "1234"},
-      {"ABC12345678", "12345678"},
-      {"ABC00000000", "0"},
-      // Shorter than the field: the last 8 characters of the field as stored, blanks included.
-      {"123456789  ", "456789"},
-      {"12345      ", "45"},
-      {"FACTURA-A  ", "0"},
-  };
-  for (const auto& c : casos) EXPECT_EQ(QString(c[1]), imports::NumeroAlbaran(c[0])) << c[0];
+  for (const QStringList& c : testing::Casos("numero_albaran.txt"))
+    EXPECT_EQ(c[1], imports::NumeroAlbaran(c[0])) << c[0].toStdString();
 }
 
 TEST_F(FacturasImport, AgreeingTotalsBookTheDeliveryNoteAndCreateTheInvoice) {
@@ -122,16 +114,6 @@ TEST_F(FacturasImport, OneCentOffLeavesTheDeliveryNoteOpenWithoutInvoice) {
   EXPECT_EQ(0, Cuenta("FACT_PROV") + Cuenta("LIN_COMPRAS WHERE FACTURADO <> 0"));
 }
 
-TEST_F(FacturasImport, ExistingDeliveryNoteIsNotTouched) {
-  ASSERT_EQ(Estado::Completa, Importa(Factura()).estado);
-  const QString antes = Volcado();
-  op_.Limpia();
-  EXPECT_EQ(Estado::FacturaNoCreada, Importa(Factura()).estado);
-  EXPECT_EQ(QString("Mensaje: El albarán 1234 ya existe.\n"), op_.Transcripcion());
-  EXPECT_EQ(QString(), Cuerpo());
-  EXPECT_EQ(antes, Volcado());
-}
-
 TEST_F(FacturasImport, FailureInsideTheLinesLeavesNoTraceAndTheFileCanBeImportedAgain) {
   db().Ejecuta(
       "CREATE TRIGGER FALLO_LINEA BEFORE INSERT ON LIN_COMPRAS WHEN NEW.CODIGO_ART = '4000012' "
@@ -139,9 +121,8 @@ TEST_F(FacturasImport, FailureInsideTheLinesLeavesNoTraceAndTheFileCanBeImported
   const QString antes = Volcado();
   const auto r = Importa(Factura());
   EXPECT_EQ(Estado::Error, r.estado);
-  EXPECT_TRUE(r.error.startsWith("ERROR en la línea 4: ")) << r.error.toStdString();
-  EXPECT_TRUE(r.error.contains("disco lleno")) << r.error.toStdString();
-  EXPECT_TRUE(r.error.endsWith(kNada)) << r.error.toStdString();
+  EXPECT_TRUE(r.error.startsWith("ERROR en la línea 4: ") && r.error.endsWith(kNada))
+      << r.error.toStdString();
   EXPECT_EQ(kLeidas.left(60) + "Se han deshecho los cambios de las líneas 2 a 4 del fichero.\r\n" +
                 r.error + "\r\n",
             Cuerpo());
@@ -207,13 +188,10 @@ TEST_F(FacturasVistas, MessagesOfTheDeliveryNoteAreShownOnceItIsStored) {
   EXPECT_EQ(QStringList({"3: EL IMPUESTO MULTIIMPUESTO NO E", "3: El artículo 7777777 no existe ",
                          "3: Tipo de iva no encontrado."}),
             vistos_.mid(0, 3));
-  EXPECT_EQ(
-      QString("CODIGO_ART=\"3000015\" TIPO_IVA=Null DESCRIPCION_ART=\"DETERGENTE LÍQUIDO 40 "
-              "LAVADOS\"\nCODIGO_ART=\"7777777\" TIPO_IVA=\"1\" DESCRIPCION_ART=\"ARTICULO DEL "
-              "PROVEEDOR 7777777 NO CREADO \"\nCODIGO_ART=\"0\" TIPO_IVA=\"1\" "
-              "DESCRIPCION_ART=\"ARTICULO DEL PROVEEDOR 12 NO CREADO \""),
-      Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
-            {"CODIGO_ART", "TIPO_IVA", "DESCRIPCION_ART"}));
+  EXPECT_EQ(Golden("factura_lineas_avisos.txt"),
+            Filas("SELECT * FROM LIN_COMPRAS ORDER BY ID",
+                  {"CODIGO_ART", "TIPO_IVA", "DESCRIPCION_ART"}) +
+                "\n");
 }
 
 TEST_F(FacturasImport, CancellingBeforeTheControlLineKeepsNothing) {
@@ -233,26 +211,13 @@ TEST_F(FacturasImport, SimulationShowsTheReportAndKeepsNothing) {
   EXPECT_EQ(QString("2027"), empresa().AnyoActual);
 }
 
-TEST_F(FacturasImport, EmptyLineBeforeTheHeaderIsNotCountedLaterOnesAre) {
-  QStringList lineas = Factura();
-  lineas.insert(1, QString());
-  lineas.insert(4, QString());
-  EXPECT_EQ(Estado::Completa, Importa(lineas).estado);
-  EXPECT_EQ(Golden("factura_correcta.txt").replace("leido: 8", "leido: 9"), op_.Transcripcion());
-}
-
 TEST_F(FacturasImport, FooterLinesOfAnUnknownClassAreRefused) {
   QStringList lineas = Factura();
   lineas.insert(7, Imp("X", "99.00", "9.00"));
   lineas.insert(8, Imp("a", "99.00", "9.00"));
   lineas[9] = Chk(10);
   EXPECT_EQ(Estado::Completa, Importa(lineas).estado);
-  EXPECT_EQ(
-      kLeidas +
-          "  Leyendo Pie Factura: 8\r\n\r\n  Pie de factura rechazado (clase X): línea 8\r\n\r\n"
-          "  Leyendo Pie Factura: 9\r\n\r\n  Pie de factura rechazado (clase a): línea 9\r\n\r\n"
-          "Fin Actualización\r\n\r\n",
-      Cuerpo());
+  EXPECT_EQ(Golden("factura_pies.log"), Cuerpo());
   EXPECT_EQ(Golden("factura_informe.txt"), op_.Informes().value(0));
 }
 
@@ -260,12 +225,7 @@ TEST_F(FacturasImport, LinesAfterTheControlLineAreRefused) {
   QStringList lineas = Factura();
   lineas << Lin("3000015", "A", "5.000", "5.72", "28.60") << Imp("A", "1.00", "0.18") << Chk(10);
   EXPECT_EQ(Estado::Completa, Importa(lineas).estado);
-  EXPECT_TRUE(Cuerpo().endsWith(
-      "Fin Actualización\r\n\r\n"
-      "  Línea LIN rechazada tras la línea de control de la factura: línea 9\r\n\r\n"
-      "  Línea IMP rechazada tras la línea de control de la factura: línea 10\r\n\r\n"
-      "  Línea CHK rechazada tras la línea de control de la factura: línea 11\r\n\r\n"))
-      << Cuerpo().toStdString();
+  EXPECT_EQ(kLeidas + Golden("factura_tras_control.log"), Cuerpo());
   EXPECT_EQ(1, op_.Informes().size());
   EXPECT_EQ(2, Cuenta("LIN_COMPRAS"));
   EXPECT_EQ(QString("STOCKACTUAL=26"),

@@ -26,6 +26,11 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 // One chain file line from its fields: every field followed by "|".
 inline QString Linea(const QStringList& campos) { return campos.join(u'|') + u'|'; }
 
+// The rows of `tabla` (a table, perhaps with a WHERE clause).
+inline int Cuenta(store::Database& db, const QString& tabla) {
+  return static_cast<int>(db.Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla).Numero());
+}
+
 class ImportFixture : public ::testing::Test, public Tienda {
  protected:
   ImportFixture() : Tienda({QStringLiteral("tienda")}, QDate(2012, 8, 1)) {}
@@ -70,9 +75,7 @@ class ImportFixture : public ::testing::Test, public Tienda {
   }
 
   QString Volcado() { return VolcadoBaseDatos(db()); }
-  int Cuenta(const QString& tabla) {
-    return static_cast<int>(db().Escalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla).Numero());
-  }
+  int Cuenta(const QString& tabla) { return testing::Cuenta(db(), tabla); }
 
   QTemporaryDir entrada_;
   QTemporaryDir logs_;
@@ -98,9 +101,7 @@ class DemoFixture : public ::testing::Test {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<no log>";
   }
   QString Volcado() { return VolcadoBaseDatos(db()); }
-  int Cuenta(const QString& tabla) {
-    return static_cast<int>(db().Escalar("SELECT COUNT(*) FROM " + tabla).Numero());
-  }
+  int Cuenta(const QString& tabla) { return testing::Cuenta(db(), tabla); }
   ResultadoImportacion Importa(OpcionImportacion k, const QString& ruta, bool forzar = false,
                                Operador* operador = nullptr, Progreso* progreso = nullptr) {
     OpcionesImportacion o;

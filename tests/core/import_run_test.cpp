@@ -51,47 +51,6 @@ TEST_F(ImportRun, ChecksStopBeforeAnyLogIsOpened) {
   }
 }
 
-TEST_F(ImportRun, WindowRunAsksBeforeAndOffersTheSummaryAfter) {
-  auto o = Opciones(
-      OpcionImportacion::Ean,
-      Escribe("vrceancto01.txt", {kIde, DetEan("A", "1", "0000001"), Linea({"CHK", "000003"})}));
-  o.preguntar = true;
-  op.Responde({true, true});
-  const auto r = ImportaFichero(e, o, op);
-  EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
-  EXPECT_TRUE(r.verResumen);
-  EXPECT_EQ(RutaLog("EAN.LOG"), r.rutaLog);
-  EXPECT_EQ(kPregunta +
-                "Mensaje[i]: Se han leido: 3 lineas.\r\n\r\nEl fichero contiene 3 lineas.\n"
-                "Pregunta: Fichero resumen: " +
-                r.rutaLog + "\r\n\r\n¿Desea ver el resumen de importación?\n",
-            op.Transcripcion());
-  EXPECT_EQ("Abriendo fichero: " + r.rutaLog + "\r\n\r\n" + Leida(2, "1", "0000001") +
-                "Fin Actualización\r\n\r\n",
-            LeeLog("EAN.LOG"));
-}
-
-TEST_F(ImportRun, LineFailingInTheMiddleKeepsEarlierLinesAndNothingAfter) {
-  db().EjecutaScript(
-      "CREATE TRIGGER NO_EAN_MALO BEFORE INSERT ON ARTICULOS_EAN WHEN NEW.EAN = 'MALO'\n"
-      "BEGIN SELECT RAISE(ABORT, 'EAN rechazado'); END;\n");
-  db().OlvidaEsquema();
-  const auto r = Importa(
-      OpcionImportacion::Ean, "vrceancto01.txt",
-      {kIde, DetEan("A", "1", "0000001"), DetEan("A", "2", "0000002"),
-       DetEan("A", "MALO", "0000003"), DetEan("A", "4", "0000001"), Linea({"CHK", "000006"})});
-  EXPECT_EQ(ResultadoImportacion::Estado::Error, r.estado);
-  EXPECT_EQ(QString("IDARTICULO=\"0000001\" EAN=\"1\"\nIDARTICULO=\"0000002\" EAN=\"2\""),
-            Filas("SELECT * FROM ARTICULOS_EAN ORDER BY ID", {"IDARTICULO", "EAN"}));
-  EXPECT_TRUE(r.error.startsWith("ERROR en la línea 4: ")) << r.error.toStdString();
-  EXPECT_TRUE(r.error.contains("EAN rechazado")) << r.error.toStdString();
-  EXPECT_EQ(Leida(2, "1", "0000001") + Leida(3, "2", "0000002") + "  Leyendo línea EAN: 4\r\n\r\n" +
-                r.error + kCrLf,
-            Cuerpo("EAN.LOG"));
-  EXPECT_EQ("Mensaje[stop]: " + r.error + u'\n', op.Transcripcion());
-  EXPECT_FALSE(db().EnTransaccion());  // what the run kept is committed
-}
-
 // An article reference line (61 fields) with only what an addition uses.
 QString DetArticulo(const QString& codigo, const QString& descripcion) {
   QStringList campos(61);
@@ -122,8 +81,6 @@ TEST_F(ImportRun, ControlCharactersAndMissingArticleCodes) {
               "3",
               "0000001"),
        "el campo 3 contiene un carácter de control (código 1)"},
-      {OpcionImportacion::Referencias, "ARTICULOS.LOG", DetArticulo("0000009", "LECHE\nENTERA"),
-       "el campo 4 contiene un carácter de control (código 10)"},
       {OpcionImportacion::Ofertas, "OFERTAS.LOG", Com("0000001", "1.5" + QString(QChar(0x85))),
        "el campo 8 contiene un carácter de control (código 133)"},
       {OpcionImportacion::Referencias, "ARTICULOS.LOG", DetArticulo("", "SIN CODIGO"), "3"},
@@ -171,24 +128,18 @@ TEST_F(ImportRun, SimulationLeavesTheDatabaseAsItWas) {
       << log.toStdString();
   EXPECT_TRUE(log.contains("BAJA : Se ha dado de baja el artículo 0000002 - PAN"));
   EXPECT_EQ(1, op.Mensajes().size());  // the count message, shown all the same
-  // The same file for real changes the database: the dump can tell.
-  Importa(OpcionImportacion::Referencias, "vrcrefcto01.txt", lineas);
-  EXPECT_NE(antes, Volcado());
 }
 
+// No lock is held while the operator reads: another connection looks while each box is up
+// and must see what the run applied and be free to write.
 TEST_F(ImportRun, AppliedLinesAreCommittedBeforeEveryMessage) {
-  // Another connection looks while each box is up: it must see what the run applied and
-  // be free to write.
   QStringList vistos;
   op.alMostrar = [&](const QString&) {
     store::OpcionesConexion opciones;
     opciones.esperaBloqueoMs = 0;
     QString error;
     auto otra = store::Database::Abrir(t.ruta(), opciones, &error);
-    if (!otra) {
-      vistos << error;
-      return;
-    }
+    ASSERT_TRUE(otra) << error.toStdString();
     QString visto = otra->Escalar("SELECT COUNT(*) FROM ARTICULOS_EAN").Describe();
     try {
       otra->Begin();

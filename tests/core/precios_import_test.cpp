@@ -62,11 +62,7 @@ TEST_F(PriceImport, SalePriceOnlyWhereTheShopHasNone) {
                           DetVenta("0000099", "2"), DetVenta("0000003", "12.50")});
   EXPECT_EQ(ResultadoImportacion::Estado::Completa, r.estado);
   EXPECT_EQ(Golden("precio_venta.log"), Cuerpo("PRECIOVENTA.LOG"));
-  EXPECT_EQ(
-      "CODIGO=\"0000001\" COSTE=1 VENTA=1.5 ULTIMA_MODIFICACION=2012-07-15\n"
-      "CODIGO=\"0000002\" COSTE=1 VENTA=3.95 ULTIMA_MODIFICACION=2012-01-01\n"
-      "CODIGO=\"0000003\" COSTE=1 VENTA=12.5 ULTIMA_MODIFICACION=2012-07-15",
-      Precios());
+  EXPECT_EQ(Golden("precio_venta_filas.txt"), Precios() + "\n");
 }
 
 TEST_F(PriceImport, InvalidHeaderDateEndsTheRunAtTheFirstLineThatNeedsIt) {

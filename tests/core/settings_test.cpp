@@ -6,7 +6,7 @@
 
 #include "app/carpetas.h"
 #include "app/ini_settings.h"
-#include "support/impresion.h"
+#include "support/tienda.h"
 
 namespace relvano {
 namespace {
@@ -40,10 +40,7 @@ class EnvVar {
 TEST(Settings, ValuesRoundTripExactly) {
   QTemporaryDir dir;
   IniSettingsStore s(dir.path());
-  for (const QString& v :
-       {"C:\\Archivos de programa\\Gestión Año 2012", "DRIVER={x (*.mdb)};DBQ={ruta};PWD={clave}",
-        "a=b=c; d", "uno, dos", "  blancos a ambos lados  ", "ñandú \"comillas\" #no es comentario",
-        ""}) {
+  for (const QString& v : testing::Golden("ajustes_valores.txt").split(u'\n')) {
     s.SaveSetting("RELVANO", "BDD", "VALOR", v);
     EXPECT_EQ(v, IniSettingsStore(dir.path()).GetSetting("RELVANO", "BDD", "VALOR"));
   }
@@ -57,10 +54,7 @@ TEST(Settings, ReadsHandWrittenFilesAndMissingKeysReadEmpty) {
   QTemporaryDir dir;
   IniSettingsStore s(dir.path());
   EXPECT_EQ(QString(""), s.GetSetting("VANTEL", "BDD", "RUTABDDEMPRESA"));
-  Escribe(dir.filePath("VANTEL.ini"),
-          "\xEF\xBB\xBF; ajustes de la tienda\r\n"
-          "[General]\r\nRUTABDDEMPRESA=/otra\r\n"
-          "[ bdd ]\r\nrutabddempresa=/datos/Compañía\r\nRUTABDDCONTABLE = /datos/cnt\r\n");
+  Escribe(dir.filePath("VANTEL.ini"), "\xEF\xBB\xBF" + testing::Golden("VANTEL.ini").toUtf8());
   EXPECT_EQ(QString("/datos/Compañía"), s.GetSetting("VANTEL", "BDD", "RUTABDDEMPRESA"));
   EXPECT_EQ(QString(" /datos/cnt"), s.GetSetting("VANTEL", "BDD", "RUTABDDCONTABLE"));
   EXPECT_EQ(QString(""), s.GetSetting("VANTEL", "BDD", "RUTABDDCOMERCIAL"));
@@ -70,18 +64,12 @@ TEST(Settings, ReadsHandWrittenFilesAndMissingKeysReadEmpty) {
 
 TEST(Settings, SavingKeepsEveryOtherSectionKeyAndComment) {
   QTemporaryDir dir;
-  Escribe(dir.filePath("RELVANO.ini"),
-          "; comentario\n[IMPORTAR]\nIDEMPRESA=001\nACTUALIZAR_BAJAS=No\n\n"
-          "[BDD]\nCONEXION_ODBC=DSN=x;UID=y\n");
+  Escribe(dir.filePath("RELVANO.ini"), testing::Golden("RELVANO.ini").toUtf8());
   IniSettingsStore s(dir.path());
   s.SaveSetting("RELVANO", "IMPORTAR", "ACTUALIZAR_BAJAS", "Si");
   s.SaveSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA", "/In");
   s.SaveSetting("RELVANO", "NUEVA", "CLAVE", "valor");
-  EXPECT_EQ(
-      QString(
-          "; comentario\n[IMPORTAR]\nIDEMPRESA=001\nACTUALIZAR_BAJAS=Si\nCARPETA_ENTRADA=/In\n\n"
-          "[BDD]\nCONEXION_ODBC=DSN=x;UID=y\n\n[NUEVA]\nCLAVE=valor\n"),
-      Lee(dir.filePath("RELVANO.ini")));
+  EXPECT_EQ(testing::Golden("RELVANO_guardado.ini"), Lee(dir.filePath("RELVANO.ini")));
   IniSettingsStore(dir.filePath("sub/carpeta")).SaveSetting("RELVANO", "A", "B", "c");
   EXPECT_EQ(QString("c"),
             IniSettingsStore(dir.filePath("sub/carpeta")).GetSetting("RELVANO", "A", "B"));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
-
 #include "store/db/db_error.h"
 #include "store/vat/iva.h"
 #include "support/tienda.h"
@@ -28,17 +26,12 @@ QString Rates(const TiposIva& t) {
 TEST(Vat, EmptyTableGetsTheSixDefaultRowsAndCurrentRates) {
   Impuestos s;
   CargaTablaIva(s.e);
-  EXPECT_EQ(
-      QString("\"0\" \"EXENTO\" 0 0 \"\" \"\" \"\" \"\"\n"
-              "\"1\" \"IVA 16%\" 16 4 \"47700011\" \"47700021\" \"47200011\" \"47200021\"\n"
-              "\"2\" \"IVA 7 %\" 7 1 \"47700012\" \"47700022\" \"47200012\" \"47200022\"\n"
-              "\"3\" \"IVA 4 %\" 4 0.5 \"47700013\" \"47700023\" \"47200013\" \"47200023\"\n"
-              "\"4\" \"VACIO\" 0 0 \"\" \"\" \"\" \"\"\n\"5\" \"VACIO\" 0 0 \"\" \"\" \"\" \"\""),
-      s.Filas("select * from IVA order by CODIGO",
-              QString("CODIGO DESCRIPCION IVA RECARGO CUENTA_IVA_V CUENTA_RECARGO_V "
-                      "CUENTA_IVA_C CUENTA_RECARGO_C")
-                  .split(' '))
-          .remove(QRegularExpression("[A-Z_]+=")));  // the values only
+  EXPECT_EQ(testing::Golden("iva_inicial.txt"),
+            s.Filas("select * from IVA order by CODIGO",
+                    QString("CODIGO DESCRIPCION IVA RECARGO CUENTA_IVA_V CUENTA_RECARGO_V "
+                            "CUENTA_IVA_C CUENTA_RECARGO_C")
+                        .split(' ')) +
+                "\n");
   EXPECT_EQ(QString("1:16/4 2:7/1 3:4/0.5 4:0/0 5:0/0"), Rates(s.e.IvaVigente));
   EXPECT_EQ(QString(), s.e.NombreImpuesto);
 }
@@ -63,43 +56,24 @@ TEST(Vat, MissingRequiredRowOrNullRateIsAnError) {
 }
 
 TEST(Vat, TaxNameComesFromTheFirstWordOfCodeOneWhenItIsNotVat) {
-  const char* casos[][3] = {
-      {"IGIC 7%", "", "IGIC"}, {"IPSI", "", "IPSI"},
-      {"IVA 21%", "IGIC", ""}, {"iva general", "", "iva"},  // the test for VAT is case-sensitive
-      {"  ", "IGIC", "IGIC"},  // an empty description leaves it as it was
-  };
-  for (const auto& c : casos) {
+  for (const QStringList& c : testing::Casos("nombre_impuesto.txt")) {
     Impuestos s;
     s.db().Ejecuta("INSERT INTO IVA (CODIGO, DESCRIPCION, IVA, RECARGO) VALUES ('1', ?, 7, 0)",
                    {Valor(c[0])});
     s.Inserta("('2', '', 3, 0), ('3', '', 0, 0)");
-    s.e.NombreImpuesto = c[1];
+    s.e.NombreImpuesto = c.value(1);
     CargaTablaIva(s.e);
-    EXPECT_EQ(QString(c[2]), s.e.NombreImpuesto) << c[0];
+    EXPECT_EQ(c.value(2), s.e.NombreImpuesto) << c.join(" | ").toStdString();
   }
 }
 
 TEST(Vat, BuiltInRuleOfJuly2010WithoutDatedTable) {
   Impuestos s;
   CargaTablaIva(s.e);
-  const struct {
-    QDate fecha;
-    const char* codigo;
-    double iva, recargo;
-  } casos[] = {
-      {QDate(2010, 6, 30), "1", 16, 4},
-      {QDate(2010, 7, 1), "1", 18, 4},
-      {QDate(2010, 7, 1), "2", 8, 1},
-      {QDate(2010, 7, 1), "3", 4, 0.5},
-      {QDate(2010, 7, 1), "0", 0, 0},
-      {kHoy, "1", 16, 4},    // today: table IVA
-      {QDate(), "2", 7, 1},  // no date: today
-  };
-  for (const auto& c : casos) {
+  for (const QStringList& c : testing::Casos("iva_julio_2010.txt")) {
     double iva = -1, recargo = -1;
-    EXPECT_TRUE(DimeIvaFecha(s.e, c.fecha, c.codigo, iva, recargo));
-    EXPECT_EQ(QString("%1/%2").arg(c.iva).arg(c.recargo), QString("%1/%2").arg(iva).arg(recargo))
-        << c.fecha.toString(Qt::ISODate).toStdString() << " " << c.codigo;
+    EXPECT_TRUE(DimeIvaFecha(s.e, QDate::fromString(c[0], Qt::ISODate), c[1], iva, recargo));
+    EXPECT_EQ(c[2], QString("%1/%2").arg(iva).arg(recargo)) << c.join(" | ").toStdString();
   }
 }
 

@@ -7,12 +7,11 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <functional>
 
 #include "gui/frm_informa.h"
-#include "support/impresion.h"
+#include "support/tienda.h"
 
 namespace relvano::gui {
 namespace {
@@ -49,50 +48,30 @@ void PulsaEnLaCaja(const QString& boton, QString* visto) {
   });
 }
 
-TEST(GuiOperator, MessageHasTheTitleTheIconAndAnAcceptButton) {
+// Each box has the program's title, its text, its icon and its buttons; the answer is the
+// button pressed.
+TEST(GuiOperator, MessageQuestionAndReportBoxes) {
   GuiOperador operador;
+  QStringList vistos;
   QString visto;
-  PulsaEnLaCaja("Aceptar", &visto);
-  operador.Mensaje("Se han leido: 8 lineas.\r\n\r\nEl fichero contiene 8 lineas.",
-                   Operador::Icono::Informacion);
-  EXPECT_EQ(
-      QString("Actualizaciones NORVIA v1.8 (15/07/12) | Se han leido: 8 lineas.\n\nEl fichero "
-              "contiene 8 lineas. | icon %1 | Aceptar")
-          .arg(int(QMessageBox::Information)),
-      visto);
-
-  PulsaEnLaCaja("Aceptar", &visto);
-  operador.Mensaje("Falta el fichero: X");
-  EXPECT_EQ(
-      QString("Actualizaciones NORVIA v1.8 (15/07/12) | Falta el fichero: X | icon %1 | Aceptar")
-          .arg(int(QMessageBox::NoIcon)),
-      visto);
-}
-
-TEST(GuiOperator, QuestionAnswersWithTheButtonPressed) {
-  GuiOperador operador;
-  QString visto;
-  PulsaEnLaCaja("Sí", &visto);
-  EXPECT_TRUE(operador.Pregunta("¿Desea borrar el fichero?"));
-  EXPECT_EQ(
-      QString(
-          "Actualizaciones NORVIA v1.8 (15/07/12) | ¿Desea borrar el fichero? | icon %1 | Sí,No")
-          .arg(int(QMessageBox::Question)),
-      visto);
-  PulsaEnLaCaja("No", &visto);
-  EXPECT_FALSE(operador.Pregunta("¿Desea borrar el fichero?"));
-}
-
-TEST(GuiOperator, ReportShowsTheTextInAFixedPitchFontUntilClosed) {
-  GuiOperador operador;
-  QString visto;
-  PulsaEnLaCaja("Cerrar", &visto);
-  operador.Informe("TOTAL FACTURA   121,00\r\nTOTAL CALCULADO 121,00");
-  EXPECT_EQ(
-      QString("Actualizaciones NORVIA v1.8 (15/07/12) | TOTAL FACTURA   121,00\nTOTAL CALCULADO "
-              "121,00 | icon - | Cerrar"),
-      visto);
-
+  const auto caja = [&](const QString& boton, const std::function<void()>& muestra) {
+    PulsaEnLaCaja(boton, &visto);
+    muestra();
+    vistos << visto;
+  };
+  caja("Aceptar", [&] {
+    operador.Mensaje("Se han leido: 8 lineas.\r\n\r\nEl fichero contiene 8 lineas.",
+                     Operador::Icono::Informacion);
+  });
+  caja("Aceptar", [&] { operador.Mensaje("Falta el fichero: X"); });
+  caja("Sí", [&] { EXPECT_TRUE(operador.Pregunta("¿Desea borrar el fichero?")); });
+  caja("No", [&] { EXPECT_FALSE(operador.Pregunta("¿Desea borrar el fichero?")); });
+  caja("Cerrar", [&] { operador.Informe("TOTAL FACTURA   121,00\r\nTOTAL CALCULADO 121,00"); });
+  EXPECT_EQ(testing::Golden("cajas_operador.txt")
+                .arg(int(QMessageBox::Information))
+                .arg(int(QMessageBox::NoIcon))
+                .arg(int(QMessageBox::Question)),
+            vistos.join(u'\n') + u'\n');
   // The report's columns line up: every character takes the same width.
   FrmInforma informa;
   const QFontMetrics m(informa.findChild<QPlainTextEdit*>("LbTexto")->font());

@@ -55,6 +55,8 @@ std::vector<QStringList> Casos(const QString& nombre) {
     linea.replace(QStringLiteral("\\r"), QStringLiteral("\r"))
         .replace(QStringLiteral("\\n"), QStringLiteral("\n"))
         .replace(QStringLiteral("\\t"), QStringLiteral("\t"));
+    for (int i; (i = linea.indexOf(QStringLiteral("\\x"))) >= 0;)
+      linea.replace(i, 4, QChar(linea.mid(i + 2, 2).toInt(nullptr, 16)));
     casos.push_back(linea.split(QStringLiteral(" | ")));
   }
   return casos;

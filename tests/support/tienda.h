@@ -35,7 +35,8 @@ QString VolcadoBaseDatos(store::Database& db);
 QString Golden(const QString& nombre);
 
 // The cases of the table tests/golden/<nombre>: one a line, fields split by " | ", with
-// "\r", "\n" and "\t" written as escapes; empty lines and lines that begin with "#" left out.
+// "\r", "\n", "\t" and "\xNN" (the character NN of Latin-1) written as escapes; empty lines and
+// lines that begin with "#" left out.
 std::vector<QStringList> Casos(const QString& nombre);
 
 // A value written as Valor::Describe writes it: Null, "text", 2012-07-15, true, or a number.
