@@ -75,24 +75,30 @@ TEST_F(Inbox, AppliesScrambledNamesInTheChainsOrderAndArchivesEachFile) {
   const char* nombres[] = {"f.txt", "e.txt", "d.txt", "c.txt", "b.txt", "a.txt"};
   Copia(OpcionImportacion::Ean, "a0.txt",
         {{"2026-11-30", "2026-12-01"}, {"|1000011|", "|1000196|"}}, true);
-  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+  for (const imports::ClaseFichero& c : imports::ClasesFichero()) {
+    if (c.opcion != OpcionImportacion::Ean)  // an older file of the kind (another invoice)
+      Copia(c.opcion, QString("z%1.txt").arg(static_cast<int>(c.opcion)),
+            {{"2026-11-30", "2026-11-29"}, {"FRA00012345", "FRA00012344"}}, true);
     Copia(c.opcion, nombres[static_cast<int>(c.opcion)]);
+  }
   const ResultadoBandeja r = Importa();
   EXPECT_EQ(kBandejaCorrecta, r.estado) << operador_.Transcripcion().toStdString();
   EXPECT_EQ(
-      "articulos f.txt importado\nean e.txt importado\nean a0.txt importado\n"
-      "preciocoste d.txt importado\nprecioventa c.txt importado\nofertas b.txt importado\n"
-      "facturas a.txt importado",
+      "articulos z0.txt importado\narticulos f.txt importado\nean e.txt importado\n"
+      "ean a0.txt importado\npreciocoste z2.txt importado\npreciocoste d.txt importado\n"
+      "precioventa z3.txt importado\nprecioventa c.txt importado\nofertas z4.txt importado\n"
+      "ofertas b.txt importado\nfacturas z5.txt importado\nfacturas a.txt importado",
       Resumen(r));
   EXPECT_EQ(Valor(1.0), programa_->Empresa().BddTienda->Escalar(
                             "SELECT COUNT(*) FROM ARTICULOS_EAN WHERE IDARTICULO = '1000196'"));
   EXPECT_TRUE(QDir(In()).entryList(QDir::Files).isEmpty());
-  EXPECT_EQ(7, QDir(Procesados()).entryList(QDir::Files).size());
+  EXPECT_EQ(12, QDir(Procesados()).entryList(QDir::Files).size());
 
   QStringList vistos;  // the history shows each file, in the order applied
   for (const EjecucionHistorial& e : Historial::Abre(dir_.filePath("logs"), nullptr)->Lista({}))
     vistos.prepend(e.nombre);
-  EXPECT_EQ("f.txt e.txt a0.txt d.txt c.txt b.txt a.txt", vistos.join(' '));
+  EXPECT_EQ("z0.txt f.txt e.txt a0.txt z2.txt d.txt z3.txt c.txt z4.txt b.txt z5.txt a.txt",
+            vistos.join(' '));
 
   // The same content again is archived, not applied, under a free name.
   QFile::copy(Procesados() + "f.txt", In("f.txt"));
@@ -118,9 +124,13 @@ TEST_F(Inbox, AFailingFileStopsTheRunWhileARefusedOneStaysAndTheRunGoesOn) {
   EXPECT_EQ(6, QDir(In()).entryList(QDir::Files).size());  // all but the two applied
   EXPECT_TRUE(QFile::exists(Procesados() + "vrcrefcto0001.txt"));
 
-  // Without the failing file: the refused one and the unknown one make the status 2.
+  // Without the failing file the run goes on; an invoice whose totals do not agree stays
+  // and comes before the refusals in the status.
   QFile::remove(In("vrcmllcto0001.txt"));
-  EXPECT_EQ(kBandejaRechazo, Importa().estado);
+  Copia(OpcionImportacion::Facturas, "envfradis0002.txt",
+        {{"FRA00012345", "FRA00012346"}, {"|228.64|", "|228.65|"}}, true);
+  EXPECT_EQ(kBandejaFactura, Importa().estado);
+  EXPECT_TRUE(QFile::exists(In("envfradis0002.txt")));
 }
 
 TEST_F(Inbox, CommandLineSimulatesTheSettingsFolderInOrderAndRefusesAnEmptyOne) {
