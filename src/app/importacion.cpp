@@ -91,9 +91,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
 
   QString error;
-  if (!empresa.BddTienda) {
-    error = QStringLiteral("ERROR: no hay ninguna empresa abierta.");
-  } else {
+  {  // the unit of work ends (and lets the database go) before the log's last line
     imports::UnidadTrabajo::Opciones grupos = kGrupos;
     grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
