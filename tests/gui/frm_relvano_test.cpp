@@ -314,13 +314,16 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   ventana->show();
   Opcion(0);
   txtFichero()->setText(fichero);
-  QString durante;
+  QString durante, espera;
   bool cerrada = true;
   QObject::connect(ventana.get(), &FrmRelvano::LineaLeida, ventana.get(),
                    [&](qint64, qint64, int n) {
                      if (n != 1200) return;
                      durante = Habilitados();
                      cerrada = ventana->close();
+                     // What the wait for a database held by another program tells the run.
+                     ProgresoEnCurso::AvisaEspera(2500);
+                     espera = W<QLabel>("lbResultado")->text();
                      // Escape reaches the window from the control that has the focus.
                      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                      QApplication::sendEvent(W<QWidget>("cmdCancelar"), &escape);
@@ -334,6 +337,7 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   EXPECT_TRUE(atendidoDurante);
   EXPECT_FALSE(cerrada);
   EXPECT_EQ(kEnCurso, durante);
+  EXPECT_EQ("Esperando a que otro programa deje libre la base de datos (2 s)…", espera);
   EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + Resumen("ARTICULOS.LOG"),
             ins.operador.Transcripcion());
   EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
