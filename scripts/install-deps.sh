@@ -7,6 +7,7 @@ set -euo pipefail
 paquetes=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc
+  qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)
   libgtest-dev libsqlite3-dev
   xvfb xauth
   groff-base  # formats the manual pages in the package check

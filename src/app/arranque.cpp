@@ -110,15 +110,21 @@ Programa::Resultado Programa::ListaEmpresas() {
 
   Cargando_ = true;
   Empresas_.clear();
+  NombresEmpresas_.clear();
   TextoEmpresa_.clear();
   try {
     store::Recordset rs = BddGeneral_->AbrirRecordset(
         QStringLiteral("select * from EMPRESAS WHERE ID_EMPRESA <> ?"), {Valor("DEM")});
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    const bool conNombre = rs.ExisteCampo(QStringLiteral("NOMBRE"));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
       Empresas_ << ValorTexto(rs[QStringLiteral("ID_EMPRESA")]);
+      NombresEmpresas_ << (conNombre ? ValorTexto(rs[QStringLiteral("NOMBRE")]).trimmed()
+                                     : QString());
+    }
   } catch (const store::DbError& e) {
     // A general database without a readable EMPRESAS table has no company to offer.
     Empresas_.clear();
+    NombresEmpresas_.clear();
   }
   if (Empresas_.isEmpty()) {
     operador_.Mensaje(QStringLiteral("No se ha encontrado la información de la EMPRESA"));

@@ -86,6 +86,8 @@ class Programa {
   // The items of the company box, in order, and its text.
   const QStringList& Empresas() const { return Empresas_; }
   const QString& TextoEmpresa() const { return TextoEmpresa_; }
+  // EMPRESAS.NOMBRE of each item of Empresas(), in the same order ("" when it has none).
+  const QStringList& NombresEmpresas() const { return NombresEmpresas_; }
   // "No actualizar las bajas" (SSCheck1). The window and the command line may change it.
   bool NoActualizarBajas() const { return NoActualizarBajas_; }
   void SetNoActualizarBajas(bool marcado) { NoActualizarBajas_ = marcado; }
@@ -122,6 +124,7 @@ class Programa {
   std::shared_ptr<store::Database> BddGeneral_;
   bool Cargando_ = false;
   QStringList Empresas_;
+  QStringList NombresEmpresas_;
   QString TextoEmpresa_;
   bool NoActualizarBajas_ = false;
 };
