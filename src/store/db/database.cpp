@@ -9,6 +9,7 @@
 #include <QSqlField>
 #include <QSqlIndex>
 #include <QSqlRecord>
+#include <utility>
 
 #include "base/operador.h"
 #include "store/db/dialecto.h"
@@ -347,6 +348,7 @@ bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
 
 void Database::Begin() {
   if (enTransaccion_) return;
+  liberacionPendiente_.clear();
   if (const QString comienzo = dialecto_->Comienzo(); !comienzo.isEmpty()) {
     esperaBegin_ = ControlConEspera(comienzo, esperaBloqueoMs_);
   } else if (!db_.transaction()) {
@@ -357,6 +359,7 @@ void Database::Begin() {
 
 void Database::Commit() {
   if (!enTransaccion_) return;
+  liberacionPendiente_.clear();
   if (!dialecto_->Comienzo().isEmpty()) {
     // One wait for other programs per transaction: what BEGIN waited for another writer
     // is taken off what COMMIT may wait for the readers.
@@ -402,6 +405,7 @@ void Database::FijaEspera(qint64 ms) {
 
 void Database::Rollback() {
   if (!enTransaccion_) return;
+  liberacionPendiente_.clear();
   enTransaccion_ = false;
   if (!dialecto_->Comienzo().isEmpty()) {
     Control(QStringLiteral("ROLLBACK"));
@@ -416,13 +420,30 @@ void Database::Control(const QString& sql) {
   Ejecuta(sql);
 }
 
-void Database::Savepoint(const QString& nombre) { Control(QStringLiteral("SAVEPOINT ") + nombre); }
+void Database::Savepoint(const QString& nombre) {
+  QString sql = QStringLiteral("SAVEPOINT ") + nombre;
+  if (!liberacionPendiente_.isEmpty()) {
+    sql = QStringLiteral("RELEASE SAVEPOINT ") + liberacionPendiente_ + QStringLiteral("; ") + sql;
+    liberacionPendiente_.clear();
+  }
+  Control(sql);
+}
 
 void Database::ReleaseSavepoint(const QString& nombre) {
+  // On a server every statement is a round trip: a release is sent with the next
+  // savepoint (the next line's), or dropped by the COMMIT that releases everything.
+  if (dialecto_->JuntaControles() && enTransaccion_) {
+    liberacionPendiente_ = nombre;
+    return;
+  }
   Control(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
 }
 
 void Database::RollbackToSavepoint(const QString& nombre) {
+  if (!liberacionPendiente_.isEmpty()) {
+    const QString pendiente = std::exchange(liberacionPendiente_, QString());
+    Control(QStringLiteral("RELEASE SAVEPOINT ") + pendiente);
+  }
   const QString sql = QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre;
   QSqlQuery q(db_);
   if (q.exec(sql)) return;

@@ -191,7 +191,9 @@ class Database : public std::enable_shared_from_this<Database> {
   const Dialecto* dialecto_ = nullptr;
   bool enTransaccion_ = false;
   qint64 esperaBloqueoMs_ = 0;  // the connection's bounded wait for other programs
-  qint64 esperaBegin_ = 0;      // how long the open transaction's BEGIN took
+  qint64 esperaBegin_ = 0;
+  QString liberacionPendiente_;  // a savepoint released, to be sent with the next statement      //
+                                 // how long the open transaction's BEGIN took
   QSqlDatabase db_;
   QHash<QString, QSqlQuery*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent

@@ -68,6 +68,9 @@ class Dialecto {
   // True when every statement can be prepared; else those without parameters (SAVEPOINT,
   // COMMIT, ALTER TABLE, ...) are run as they are.
   virtual bool PreparaTodo() const { return false; }
+  // True when control statements without parameters can travel together, separated by
+  // ";", in one round trip.
+  virtual bool JuntaControles() const { return false; }
   // The statement that starts a transaction, or "" for the driver's own start.
   virtual QString Comienzo() const { return {}; }
   // The statement that bounds this connection's wait for other programs to `ms`, or ""

@@ -185,6 +185,7 @@ class Postgres final : public Dialecto {
   QString Retorno(const QString& columna) const override {
     return QStringLiteral(" RETURNING ") + columna;
   }
+  bool JuntaControles() const override { return true; }
   // SET takes no parameters; the value is a number the program computed.
   QString Espera(qint64 ms) const override {
     return QStringLiteral("SET lock_timeout = ") + QString::number(ms);
