@@ -53,13 +53,17 @@ bool Programa::ExisteBaseDatos(const QString& ruta) {
   if (opciones.motor != store::Motor::Postgres) return ExisteFichero(ruta, &operador_);
   QString error;
   if (store::ExisteBaseDatos(ruta, opciones, &error)) return true;
-  if (!error.isEmpty()) operador_.Mensaje(error);
+  // A server that does not answer is told once, not at every database asked for.
+  if (!error.isEmpty() && error != errorServidor_) operador_.Mensaje(error);
+  errorServidor_ = error;
   return false;
 }
 
-QString Programa::Falta(const QString& ruta) const {
-  return QStringLiteral("Falta el fichero: ") +
-         store::DescribeBaseDatos(ruta, conexiones_.Opciones());
+void Programa::AvisaFalta(const QString& ruta) {
+  // When the server could not be asked, what it said has been told instead.
+  if (!errorServidor_.isEmpty()) return;
+  operador_.Mensaje(QStringLiteral("Falta el fichero: ") +
+                    store::DescribeBaseDatos(ruta, conexiones_.Opciones()));
 }
 
 QString Programa::Fichero(const QString& carpeta, const QString& nombre) const {
@@ -100,7 +104,7 @@ Programa::Resultado Programa::ListaEmpresas() {
   if (!ExisteBaseDatos(RutaGeneral_)) {
     RutaGeneral_ = Fichero(RutaBddEmpresa_, QStringLiteral("CMC_GENERAL.MDB"));
     if (!ExisteBaseDatos(RutaGeneral_)) {
-      operador_.Mensaje(Falta(RutaGeneral_));
+      AvisaFalta(RutaGeneral_);
       return Resultado::Detenido;
     }
   }
@@ -168,7 +172,7 @@ Programa::Resultado Programa::AbreEmpresa() {
     e.RutaContable =
         Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + QStringLiteral("00.MDB"));
     if (!ExisteBaseDatos(e.RutaContable)) {
-      operador_.Mensaje(Falta(e.RutaContable));
+      AvisaFalta(e.RutaContable);
       return Resultado::Fatal;
     }
   }
@@ -179,7 +183,7 @@ Programa::Resultado Programa::AbreEmpresa() {
   const QString rutaComercial =
       Fichero(RutaBddComercial_, QStringLiteral("CMC") + e.IdEmpresa + QStringLiteral("00.MDB"));
   if (!ExisteBaseDatos(rutaComercial)) {
-    operador_.Mensaje(Falta(rutaComercial));
+    AvisaFalta(rutaComercial);
     return Resultado::NoAbierta;
   }
   auto comercial = AbreBaseDatos(rutaComercial);

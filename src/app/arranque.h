@@ -105,13 +105,14 @@ class Programa {
   std::shared_ptr<store::Database> AbreBaseDatos(const QString& ruta);
   // True when the database of `ruta` exists (a file, or the server's database).
   bool ExisteBaseDatos(const QString& ruta);
-  // "Falta el fichero: " and the database.
-  QString Falta(const QString& ruta) const;
+  // Tells "Falta el fichero: " and the database.
+  void AvisaFalta(const QString& ruta);
   QString Fichero(const QString& carpeta, const QString& nombre) const;
 
   SettingsStore& ajustes_;
   Operador& operador_;
   QString motorDesconocido_;
+  QString errorServidor_;  // the last answer of a server that could not be asked
   store::Conexiones conexiones_;
   store::Empresa empresa_;
 

@@ -43,6 +43,10 @@ TEST(Startup, FailureTableMessagesAndOutcomes) {
   } casos[] = {
       {"no settings", [](Arranque& i) { i.ajustes.valores.remove("VANTEL/BDD/RUTABDDEMPRESA"); },
        Resultado::Detenido, "No se ha encontrado la información del programa VANTEL"},
+      {"unknown engine", [](Arranque& i) { i.ajustes.valores["RELVANO/BDD/MOTOR"] = "Oracle"; },
+       Resultado::Detenido,
+       "RELVANO.ini dice MOTOR=Oracle en [BDD], y ese motor de base de datos no se conoce. "
+       "Escriba SQLite, ODBC o PostgreSQL."},
       {"no general database", [](Arranque& i) { QFile::remove(i.Ruta("GENERAL.MDB")); },
        Resultado::Detenido, "Falta el fichero: %1/CMC_GENERAL.MDB"},
       {"only DEM", [](Arranque& i) { i.General("GENERAL.MDB", {"DEM"}); }, Resultado::Detenido,

@@ -33,8 +33,11 @@ bool EnServidor(const OpcionesConexion& opciones, QString* error,
     if (!opciones.clave.isEmpty()) db.setPassword(opciones.clave);
     if (!db.open()) {
       if (error)
-        *error = QStringLiteral("No se puede conectar con el servidor de bases de datos (%1): %2")
-                     .arg(opciones.servidor, db.lastError().text());
+        *error = QStringLiteral(
+                     "No se puede conectar con el servidor de bases de datos (%1). "
+                     "Compruebe que está en marcha y lo que dice SERVIDOR en [BDD] de "
+                     "RELVANO.ini.\n%2")
+                     .arg(opciones.servidor, db.lastError().databaseText().trimmed());
     } else {
       hecho = trabajo(db);
       db.close();
