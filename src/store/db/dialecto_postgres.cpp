@@ -18,6 +18,13 @@ namespace {
 const QString kBloqueoNoObtenido = QStringLiteral("55P03");
 const QString kInterbloqueo = QStringLiteral("40P01");
 
+// The connection string as the operator may see it: a password written in it is hidden.
+QString SinClave(QString conexion) {
+  static const QRegularExpression clave(QStringLiteral(R"(\bpassword\s*=\s*('[^']*'|\S*))"),
+                                        QRegularExpression::CaseInsensitiveOption);
+  return conexion.replace(clave, QStringLiteral("password=***"));
+}
+
 // Runs `trabajo` on a connection of its own to the server's maintenance database, which
 // every server has: to ask for a database or create one. False with `error` set when the
 // server cannot be reached.
@@ -37,7 +44,7 @@ bool EnServidor(const OpcionesConexion& opciones, QString* error,
                      "No se puede conectar con el servidor de bases de datos (%1). "
                      "Compruebe que está en marcha y lo que dice SERVIDOR en [BDD] de "
                      "RELVANO.ini.\n%2")
-                     .arg(opciones.servidor, db.lastError().databaseText().trimmed());
+                     .arg(SinClave(opciones.servidor), db.lastError().databaseText().trimmed());
     } else {
       hecho = trabajo(db);
       db.close();
