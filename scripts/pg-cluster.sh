@@ -9,6 +9,8 @@
 # (fsync off): whatever it holds is lost when it stops. Its superuser is `postgres`. Run as
 # root, the server runs as the `postgres` account (DIR is handed to it); otherwise as the
 # current user. The newest /usr/lib/postgresql/*/bin is used, or $PG_BIN when set.
+# RELVANO_PG_AJUSTES adds lines of postgresql.conf, e.g. to count statements:
+#   RELVANO_PG_AJUSTES="shared_preload_libraries = 'pg_stat_statements'"
 set -euo pipefail
 
 uso() {
@@ -136,6 +138,7 @@ arrancar() {
       echo "max_wal_size = 1GB"
       echo "logging_collector = off"
       echo "log_min_messages = warning"
+      if [ -n "${RELVANO_PG_AJUSTES:-}" ]; then printf '%s\n' "$RELVANO_PG_AJUSTES"; fi
     } | como_servidor tee "$dir/data/relvano-pruebas.conf" >/dev/null
     if como_servidor "$b/pg_ctl" start -D "$dir/data" -l "$dir/server.log" -w -t 60 >/dev/null 2>&1; then
       break
