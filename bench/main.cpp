@@ -579,6 +579,16 @@ int Principal(int argc, char** argv) {
       ++fallos;
       continue;
     }
+    // Statements the server ran for each side (pg_stat_statements), before the checks below
+    // add theirs.
+    std::string detalleImp, detalleMan;
+    std::int64_t sentImp = -1, sentMan = -1;
+    if (servidor) {
+      sentImp = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdImport), o.sentencias,
+                                 static_cast<double>(o.lineas), &detalleImp);
+      sentMan = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdManual), o.sentencias,
+                                 static_cast<double>(o.lineas), &detalleMan);
+    }
     // Both runs must have done the same work, or the ratio means nothing.
     const std::string hImp =
         servidor ? HuellaPg(servidor->ConexionA(bdImport)) : Huella(bdImport.string());
@@ -602,18 +612,9 @@ int Principal(int argc, char** argv) {
     // On a server the engine's writes are the server's: no figure of the run's own.
     const std::string disco =
         pg ? std::string("-") : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
-    // Statements the server ran for each side, per line (pg_stat_statements).
-    std::string detalleImp, detalleMan;
-    std::int64_t sentImp = -1, sentMan = -1;
-    if (servidor) {
-      sentImp = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdImport), o.sentencias,
-                                 lineas, &detalleImp);
-      sentMan = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdManual), o.sentencias,
-                                 lineas, &detalleMan);
-      if (sentImp >= 0 && sentMan >= 0 && o.lineas > 0)
-        notas += (notas.empty() ? "" : "; ") + Formato(static_cast<double>(sentImp) / lineas, 2) +
-                 "/" + Formato(static_cast<double>(sentMan) / lineas, 2) + " statements/line";
-    }
+    if (sentImp >= 0 && sentMan >= 0 && o.lineas > 0)
+      notas += (notas.empty() ? "" : "; ") + Formato(static_cast<double>(sentImp) / lineas, 2) +
+               "/" + Formato(static_cast<double>(sentMan) / lineas, 2) + " statements/line";
     // The processor time of both sides includes the server's.
     const double cpuImp = imp.cpu + std::max(imp.cpuServidor, 0.0);
     const double cpuMan = man.cpu + std::max(man.cpuServidor, 0.0);
