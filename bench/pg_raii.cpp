@@ -37,7 +37,8 @@ ConexionPg ConectaPg(const std::string& conexion) {
     throw std::runtime_error("no se puede conectar (" + conexion +
                              "): " + (c ? PQerrorMessage(c.get()) : "sin memoria"));
   // The server's notices ("does not exist, skipping") are nobody's business here.
-  PQsetNoticeProcessor(c.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      c.get(), [](void*, const char*) {}, nullptr);
   if (PQsetClientEncoding(c.get(), "UTF8") != 0)
     throw std::runtime_error("el servidor no acepta UTF8");
   return c;

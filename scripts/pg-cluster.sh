@@ -28,7 +28,7 @@ bin_pg() {
     return
   fi
   local b
-  b=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+  b=$(printf '%s\n' /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
   if [ -z "$b" ] || [ ! -x "$b/initdb" ]; then
     echo "no se encuentra PostgreSQL (/usr/lib/postgresql/*/bin/initdb): instale el paquete postgresql" >&2
     exit 1
