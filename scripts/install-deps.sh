@@ -8,6 +8,7 @@ set -euo pipefail
 paquetes=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql
+  qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)
   postgresql libpq-dev  # the test server; libpq for the benchmark's reference program
   libsqliteodbc unixodbc  # the ODBC engine's tests, on SQLite files
   libgtest-dev libsqlite3-dev

@@ -19,17 +19,47 @@ const QString kImportar = QStringLiteral("IMPORTAR");
 
 }  // namespace
 
-store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajustes) {
+store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajustes,
+                                                     QString* motorDesconocido) {
   store::OpcionesConexion opciones;
-  opciones.conexionOdbc =
-      ajustes.GetSetting(kRelvano, kBdd, QStringLiteral("CONEXION_ODBC")).trimmed();
+  const auto valor = [&](const char* clave) {
+    return ajustes.GetSetting(kRelvano, kBdd, QLatin1String(clave)).trimmed();
+  };
+  opciones.conexionOdbc = valor("CONEXION_ODBC");
+  opciones.servidor = valor("SERVIDOR");
+  opciones.prefijo = valor("PREFIJO");
   opciones.clave = store::ClaveBaseDatos();
+  const QString motor = valor("MOTOR");
+  if (motor.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+    opciones.motor = store::Motor::Postgres;
+  } else if (motor.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0 ||
+             (motor.isEmpty() && !opciones.conexionOdbc.isEmpty())) {
+    opciones.motor = store::Motor::Odbc;
+  } else if (!motor.isEmpty() && motor.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0) {
+    if (motorDesconocido) *motorDesconocido = motor;
+  }
   return opciones;
 }
 
 Programa::Programa(SettingsStore& ajustes, Operador& operador, const Reloj* reloj)
-    : ajustes_(ajustes), operador_(operador), conexiones_(OpcionesConexionDesdeAjustes(ajustes)) {
+    : ajustes_(ajustes),
+      operador_(operador),
+      conexiones_(OpcionesConexionDesdeAjustes(ajustes, &motorDesconocido_)) {
   empresa_.reloj = reloj;
+}
+
+bool Programa::ExisteBaseDatos(const QString& ruta) {
+  const store::OpcionesConexion& opciones = conexiones_.Opciones();
+  if (opciones.motor != store::Motor::Postgres) return ExisteFichero(ruta, &operador_);
+  QString error;
+  if (store::ExisteBaseDatos(ruta, opciones, &error)) return true;
+  if (!error.isEmpty()) operador_.Mensaje(error);
+  return false;
+}
+
+QString Programa::Falta(const QString& ruta) const {
+  return QStringLiteral("Falta el fichero: ") +
+         store::DescribeBaseDatos(ruta, conexiones_.Opciones());
 }
 
 QString Programa::Fichero(const QString& carpeta, const QString& nombre) const {
@@ -39,7 +69,9 @@ QString Programa::Fichero(const QString& carpeta, const QString& nombre) const {
 std::shared_ptr<store::Database> Programa::AbreBaseDatos(const QString& ruta) {
   QString error;
   auto bdd = conexiones_.Abre(ruta, &error);
-  if (!bdd) operador_.Mensaje(store::MensajeErrorAbrirBaseDatos(ruta));
+  if (!bdd)
+    operador_.Mensaje(
+        store::MensajeErrorAbrirBaseDatos(store::DescribeBaseDatos(ruta, conexiones_.Opciones())));
   return bdd;
 }
 
@@ -53,16 +85,22 @@ Programa::Resultado Programa::ListaEmpresas() {
   RutaBddAux_ = ajustes_.GetSetting(kVantel, kBdd, QStringLiteral("RUTABDDAUX"));
   RutaBddComercial_ = ajustes_.GetSetting(kVantel, kBdd, QStringLiteral("RUTABDDCOMERCIAL"));
 
+  if (!motorDesconocido_.isEmpty()) {
+    operador_.Mensaje(QStringLiteral("RELVANO.ini dice MOTOR=%1 en [BDD], y ese motor de base de "
+                                     "datos no se conoce. Escriba SQLite, ODBC o PostgreSQL.")
+                          .arg(motorDesconocido_));
+    return Resultado::Detenido;
+  }
   if (RutaBddEmpresa_.isEmpty()) {
     operador_.Mensaje(QStringLiteral("No se ha encontrado la información del programa VANTEL"));
     return Resultado::Detenido;
   }
 
   RutaGeneral_ = Fichero(RutaBddEmpresa_, QStringLiteral("GENERAL.MDB"));
-  if (!ExisteFichero(RutaGeneral_, &operador_)) {
+  if (!ExisteBaseDatos(RutaGeneral_)) {
     RutaGeneral_ = Fichero(RutaBddEmpresa_, QStringLiteral("CMC_GENERAL.MDB"));
-    if (!ExisteFichero(RutaGeneral_, &operador_)) {
-      operador_.Mensaje(QStringLiteral("Falta el fichero: ") + RutaGeneral_);
+    if (!ExisteBaseDatos(RutaGeneral_)) {
+      operador_.Mensaje(Falta(RutaGeneral_));
       return Resultado::Detenido;
     }
   }
@@ -72,15 +110,21 @@ Programa::Resultado Programa::ListaEmpresas() {
 
   Cargando_ = true;
   Empresas_.clear();
+  NombresEmpresas_.clear();
   TextoEmpresa_.clear();
   try {
     store::Recordset rs = BddGeneral_->AbrirRecordset(
         QStringLiteral("select * from EMPRESAS WHERE ID_EMPRESA <> ?"), {Valor("DEM")});
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    const bool conNombre = rs.ExisteCampo(QStringLiteral("NOMBRE"));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
       Empresas_ << ValorTexto(rs[QStringLiteral("ID_EMPRESA")]);
+      NombresEmpresas_ << (conNombre ? ValorTexto(rs[QStringLiteral("NOMBRE")]).trimmed()
+                                     : QString());
+    }
   } catch (const store::DbError& e) {
     // A general database without a readable EMPRESAS table has no company to offer.
     Empresas_.clear();
+    NombresEmpresas_.clear();
   }
   if (Empresas_.isEmpty()) {
     operador_.Mensaje(QStringLiteral("No se ha encontrado la información de la EMPRESA"));
@@ -120,11 +164,11 @@ Programa::Resultado Programa::AbreEmpresa() {
 
   e.RutaContable = Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa +
                                                  e.AnyoActual.right(2) + QStringLiteral(".MDB"));
-  if (!ExisteFichero(e.RutaContable, &operador_)) {
+  if (!ExisteBaseDatos(e.RutaContable)) {
     e.RutaContable =
         Fichero(RutaBddContable_, QStringLiteral("CNT") + e.IdEmpresa + QStringLiteral("00.MDB"));
-    if (!ExisteFichero(e.RutaContable, &operador_)) {
-      operador_.Mensaje(QStringLiteral("Falta el fichero: ") + e.RutaContable);
+    if (!ExisteBaseDatos(e.RutaContable)) {
+      operador_.Mensaje(Falta(e.RutaContable));
       return Resultado::Fatal;
     }
   }
@@ -134,8 +178,8 @@ Programa::Resultado Programa::AbreEmpresa() {
 
   const QString rutaComercial =
       Fichero(RutaBddComercial_, QStringLiteral("CMC") + e.IdEmpresa + QStringLiteral("00.MDB"));
-  if (!ExisteFichero(rutaComercial, &operador_)) {
-    operador_.Mensaje(QStringLiteral("Falta el fichero: ") + rutaComercial);
+  if (!ExisteBaseDatos(rutaComercial)) {
+    operador_.Mensaje(Falta(rutaComercial));
     return Resultado::NoAbierta;
   }
   auto comercial = AbreBaseDatos(rutaComercial);

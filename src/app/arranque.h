@@ -13,7 +13,11 @@ namespace relvano {
 
 // How the databases of this installation are reached: RELVANO/BDD/CONEXION_ODBC of the
 // settings store (empty: SQLite files) and the installation's database password.
-store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajustes);
+// RELVANO.ini [BDD]: MOTOR (SQLite, ODBC or PostgreSQL; ODBC when only CONEXION_ODBC is
+// given), CONEXION_ODBC, SERVIDOR, PREFIJO; the password from the installation. A MOTOR
+// the program does not know is left in `motorDesconocido`.
+store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajustes,
+                                                     QString* motorDesconocido = nullptr);
 
 // The start-up of the program and the opening of a company, without a window: what the
 // main window does on loading (CargaEmpresas), on a choice in its company box
@@ -82,6 +86,8 @@ class Programa {
   // The items of the company box, in order, and its text.
   const QStringList& Empresas() const { return Empresas_; }
   const QString& TextoEmpresa() const { return TextoEmpresa_; }
+  // EMPRESAS.NOMBRE of each item of Empresas(), in the same order ("" when it has none).
+  const QStringList& NombresEmpresas() const { return NombresEmpresas_; }
   // "No actualizar las bajas" (SSCheck1). The window and the command line may change it.
   bool NoActualizarBajas() const { return NoActualizarBajas_; }
   void SetNoActualizarBajas(bool marcado) { NoActualizarBajas_ = marcado; }
@@ -97,10 +103,15 @@ class Programa {
  private:
   // Opens `ruta` through the shared connections; after the fatal message, null.
   std::shared_ptr<store::Database> AbreBaseDatos(const QString& ruta);
+  // True when the database of `ruta` exists (a file, or the server's database).
+  bool ExisteBaseDatos(const QString& ruta);
+  // "Falta el fichero: " and the database.
+  QString Falta(const QString& ruta) const;
   QString Fichero(const QString& carpeta, const QString& nombre) const;
 
   SettingsStore& ajustes_;
   Operador& operador_;
+  QString motorDesconocido_;
   store::Conexiones conexiones_;
   store::Empresa empresa_;
 
@@ -113,6 +124,7 @@ class Programa {
   std::shared_ptr<store::Database> BddGeneral_;
   bool Cargando_ = false;
   QStringList Empresas_;
+  QStringList NombresEmpresas_;
   QString TextoEmpresa_;
   bool NoActualizarBajas_ = false;
 };

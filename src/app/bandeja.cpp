@@ -63,19 +63,14 @@ QString Archiva(const QString& carpeta, const FicheroBandeja& f, QDate hoy, QStr
 }
 
 // A throwaway copy of the company's store for a simulated inbox, in the system's temporary
-// folder. Empty when the store is not a SQLite file or cannot be copied.
+// folder. Empty when the engine cannot copy the store to a file, or the copy fails.
 class CopiaTienda {
  public:
   explicit CopiaTienda(const store::Empresa& empresa) {
-    if (!empresa.BddTienda || !empresa.BddTienda->EsSqlite() || !dir_.isValid()) return;
+    if (!empresa.BddTienda || !dir_.isValid()) return;
     const QString origen = empresa.BddTienda->Ruta();
     const QString ruta = dir_.filePath(QFileInfo(origen).fileName());
-    try {
-      // One read of the store: a copy as of one moment, whatever other programs write.
-      empresa.BddTienda->Ejecuta(QStringLiteral("VACUUM INTO ?"), {Valor(ruta)});
-    } catch (const std::exception&) {
-      return;
-    }
+    if (!empresa.BddTienda->CopiaEnFichero(ruta)) return;
     QString error;
     auto db = store::Database::Abrir(ruta, store::OpcionesConexion{}, &error);
     if (!db) return;

@@ -53,7 +53,10 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     return resultado;
   }
   if (opciones.preguntar &&
-      !operador.Pregunta(QStringLiteral("¿Desea importar el fichero seleccionado?")))
+      !operador.Pregunta(opciones.simular
+                             ? QStringLiteral("¿Desea simular la importación del fichero "
+                                              "seleccionado? No se guardará nada.")
+                             : QStringLiteral("¿Desea importar el fichero seleccionado?")))
     return resultado;
   if (!opciones.opcion) {
     operador.Mensaje(QStringLiteral("Seleccione la opción que desea realizar."));

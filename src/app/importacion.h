@@ -29,8 +29,9 @@ struct OpcionesImportacion {
   bool guardaSimulacion = false;
   // Folder of the run logs.
   QString carpetaLogs;
-  // The window asks "¿Desea importar el fichero seleccionado?" before and offers the
-  // summary after; the command line does neither.
+  // The window asks "¿Desea importar el fichero seleccionado?" (a simulation: "¿Desea
+  // simular la importación del fichero seleccionado? No se guardará nada.") before and
+  // offers the summary after; the command line does neither.
   bool preguntar = true;
   // Go on past the checks that ask (a name of another kind, a content already applied, a
   // file older than the last one applied); never past a shape of another kind.

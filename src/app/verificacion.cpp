@@ -37,6 +37,18 @@ QString Sha256(QFile& f) {
 
 }  // namespace
 
+std::optional<imports::OpcionImportacion> ClaseDelNombre(const QString& nombre) {
+  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+    if (nombre.startsWith(QLatin1String(c.prefijo), Qt::CaseInsensitive)) return c.opcion;
+  return std::nullopt;
+}
+
+std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta) {
+  const auto encajan = ClasesQueEncajan(LeeMuestra(ruta));
+  if (encajan.size() == 1) return encajan.front();
+  return ClaseDelNombre(QFileInfo(ruta).fileName());
+}
+
 MuestraFichero LeeMuestra(const QString& ruta) {
   MuestraFichero m;
   QFile f(ruta);
@@ -129,12 +141,10 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
             false, Operador::Icono::Stop);
     return;
   }
-  for (const imports::ClaseFichero& otra : imports::ClasesFichero()) {
-    if (otra.opcion == clase_->opcion ||
-        !nombre.startsWith(QLatin1String(otra.prefijo), Qt::CaseInsensitive))
-      continue;
+  if (const auto porNombre = ClaseDelNombre(nombre); porNombre && *porNombre != clase_->opcion) {
     if (!Comprueba(QStringLiteral("El nombre del fichero ") + nombre + QStringLiteral(" es de ") +
-                       QString::fromUtf8(otra.titulo) + QStringLiteral(", no de ") + titulo +
+                       QString::fromUtf8(imports::Clase(*porNombre).titulo) +
+                       QStringLiteral(", no de ") + titulo +
                        QStringLiteral(". ¿Desea importarlo de todos modos?"),
                    true))
       return;

@@ -34,6 +34,14 @@ MuestraFichero LeeMuestra(const QString& ruta);
 // layout the chain extended with trailing fields is still accepted).
 std::vector<imports::OpcionImportacion> ClasesQueEncajan(const MuestraFichero& m);
 
+// The kind whose prefix the file name `nombre` (without folder) begins with, any case.
+std::optional<imports::OpcionImportacion> ClaseDelNombre(const QString& nombre);
+
+// The kind a file most likely is, for a front end to preselect: the one its first detail
+// line's shape fits when only one does, else the one its name says; nullopt when neither
+// tells.
+std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta);
+
 // The checks a run makes before its log is opened, and the run's record in the history.
 //
 // On construction: the kind of the file (empty, not a chain file, a first detail line of

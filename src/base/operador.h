@@ -35,6 +35,28 @@ class Progreso {
  public:
   virtual ~Progreso() = default;
   virtual bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) = 0;
+  // Line `linea` has been read and is about to be applied: a message shown while it is
+  // applied (the line count at the trailer, an error) speaks of this line.
+  virtual void Leyendo(int linea) { Q_UNUSED(linea); }
+  // A statement has been waiting `ms` for another program that holds a database, and
+  // goes on waiting: a front end can say so. Told through ProgresoEnCurso.
+  virtual void Esperando(qint64 ms) { Q_UNUSED(ms); }
+};
+
+// The progress of the run in progress on this thread, for the code far below the run
+// that cannot be handed it (the wait for a database held by another program).
+// Registered for the object's life; the one before is restored after it.
+class ProgresoEnCurso {
+ public:
+  explicit ProgresoEnCurso(Progreso* progreso);
+  ~ProgresoEnCurso();
+  ProgresoEnCurso(const ProgresoEnCurso&) = delete;
+  ProgresoEnCurso& operator=(const ProgresoEnCurso&) = delete;
+  // Tells the registered progress, if any, that a statement has waited `ms` so far.
+  static void AvisaEspera(qint64 ms);
+
+ private:
+  Progreso* anterior_;
 };
 
 // "Today" for the code that stamps dates, so that tests can fix it.

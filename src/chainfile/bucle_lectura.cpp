@@ -54,6 +54,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
       throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
     }
   };
+  if (contexto.progreso) contexto.progreso->Leyendo(cuenta);
   if (resto.startsWith(QLatin1String("IDE"))) llena(ide, resto);
 
   const auto avanza = [&] {
@@ -70,6 +71,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
   while (!lector.Eof() || QuedaRegistroUnido(resto)) {
     QString linea = lector.Fichero_LeeLinea(resto);
     ++cuenta;
+    if (contexto.progreso) contexto.progreso->Leyendo(cuenta);
     const QString tipo = linea.left(3);
 
     int indice = -1;

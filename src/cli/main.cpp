@@ -30,7 +30,10 @@ const char kAyuda[] =
     "                      importado antes) a CARPETA/Procesados/<AAAA-MM>/; se para en el\n"
     "                      primer fichero que falla. Escribe una línea por fichero: clase,\n"
     "                      nombre, resultado y líneas, separados por tabuladores\n"
-    "  demo CARPETA        crea una instalación de demostración en CARPETA\n"
+    "  demo CARPETA [--engine postgresql --server CONEXION [--prefix PREFIJO]]\n"
+    "                      crea una instalación de demostración en CARPETA; con\n"
+    "                      --engine postgresql, sus bases de datos en el servidor que dice\n"
+    "                      CONEXION (\"host=... port=... user=...\", sin dbname)\n"
     "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
     "                      prefijo de los ficheros, fichero de resumen y título,\n"
     "                      separados por tabuladores\n"
@@ -117,6 +120,12 @@ int main(int argc, char** argv) {
       opciones.simular = true;
     } else if (a == QLatin1String("--force")) {
       opciones.forzar = true;
+    } else if (a == QLatin1String("--engine")) {
+      if (!valor(&opciones.motor)) return Uso(QStringLiteral("falta el motor tras --engine"));
+    } else if (a == QLatin1String("--server")) {
+      if (!valor(&opciones.servidor)) return Uso(QStringLiteral("falta la conexión tras --server"));
+    } else if (a == QLatin1String("--prefix")) {
+      if (!valor(&opciones.prefijo)) return Uso(QStringLiteral("falta el prefijo tras --prefix"));
     } else if (a == QLatin1String("--kind")) {
       if (!valor(&opciones.clase)) return Uso(QStringLiteral("falta la clase tras --kind"));
     } else if (a == QLatin1String("--limit") || a == QLatin1String("--show")) {

@@ -28,6 +28,9 @@ struct OpcionesCli {
   QString clase;          // history --kind
   int limite = 0;         // history --limit; 0: every run
   qint64 mostrar = 0;     // history --show ID; 0: list
+  QString motor;          // demo --engine: "sqlite" (default) or "postgresql"
+  QString servidor;       // demo --server: the server's connection string
+  QString prefijo;        // demo --prefix: the prefix of the databases' names
 };
 
 int ComandoCompanies(const OpcionesCli& opciones);

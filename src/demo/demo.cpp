@@ -263,18 +263,18 @@ QStringList FicheroFactura(QDate fecha) {
 
 class Creador {
  public:
-  Creador(const QString& carpeta, QString* error)
-      : bdd_(QDir(carpeta).filePath("BDD")), error_(error) {}
+  Creador(const QString& carpeta, const store::OpcionesConexion& conexion, QString* error)
+      : bdd_(QDir(carpeta).filePath("BDD")), conexion_(conexion), error_(error) {}
 
   std::shared_ptr<store::Database> Crea(const QString& nombre, const QStringList& esquemas) {
     const QString ruta = QDir(bdd_).filePath(nombre);
-    if (!store::CreaBaseDatos(ruta, esquemas, error_)) return nullptr;
-    auto db = store::Database::Abrir(ruta, store::OpcionesConexion{}, error_);
-    return db;
+    if (!store::CreaBaseDatos(ruta, esquemas, conexion_, error_)) return nullptr;
+    return store::Database::Abrir(ruta, conexion_, error_);
   }
 
  private:
   QString bdd_;
+  const store::OpcionesConexion& conexion_;
   QString* error_;
 };
 
@@ -371,7 +371,8 @@ void LlenaTienda(store::Database& db, QDate fecha) {
 
 }  // namespace
 
-bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
+bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
+              const store::OpcionesConexion& conexion) {
   const QDir raiz(carpeta);
   const QString bdd = raiz.filePath("BDD");
   const QString entrada = raiz.filePath("In");
@@ -385,6 +386,23 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
                  .arg(QDir::toNativeSeparators(raiz.absolutePath()));
     return false;
   }
+  if (conexion.motor == store::Motor::Postgres) {
+    for (const char* nombre : {"GENERAL.MDB", "CNT00100.MDB", "CMC00100.MDB"}) {
+      const QString ruta = QDir(bdd).filePath(QLatin1String(nombre));
+      QString fallo;
+      if (store::ExisteBaseDatos(ruta, conexion, &fallo)) {
+        *error = QStringLiteral(
+                     "El servidor ya tiene la base de datos %1; elija otro prefijo o "
+                     "bórrela antes.")
+                     .arg(store::NombreEnServidor(ruta, conexion));
+        return false;
+      }
+      if (!fallo.isEmpty()) {
+        *error = fallo;
+        return false;
+      }
+    }
+  }
   for (const QString& sub : {bdd, entrada, ajustes}) {
     if (!QDir().mkpath(sub)) {
       *error =
@@ -394,7 +412,7 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
   }
 
   try {
-    Creador creador(carpeta, error);
+    Creador creador(carpeta, conexion, error);
     auto general = creador.Crea("GENERAL.MDB", {"general"});
     if (!general) return false;
     LlenaGeneral(*general);
@@ -439,6 +457,14 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros) {
   for (const char* clave :
        {"RUTABDDEMPRESA", "RUTABDDCONTABLE", "RUTABDDCOMERCIAL", "RUTALISTADOS", "RUTABDDAUX"})
     store.SaveSetting("VANTEL", "BDD", clave, rutaBdd);
+  if (conexion.motor == store::Motor::Postgres) {
+    store.SaveSetting("RELVANO", "BDD", "MOTOR", "PostgreSQL");
+    store.SaveSetting("RELVANO", "BDD", "SERVIDOR", conexion.servidor);
+    if (!conexion.prefijo.isEmpty())
+      store.SaveSetting("RELVANO", "BDD", "PREFIJO", conexion.prefijo);
+  } else if (conexion.motor == store::Motor::Odbc) {
+    store.SaveSetting("RELVANO", "BDD", "CONEXION_ODBC", conexion.conexionOdbc);
+  }
   store.SaveSetting("RELVANO", "IMPORTAR", "IDEMPRESA", "001");
   store.SaveSetting("RELVANO", "IMPORTAR", "ACTUALIZAR_BAJAS", "Si");
   store.SaveSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA",

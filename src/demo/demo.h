@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+#include "store/db/database.h"
+
 namespace relvano {
 
 // CreaDemo: a demo installation in `carpeta`:
@@ -18,6 +20,9 @@ namespace relvano {
 //   use is never touched).
 // Refuses, writing nothing, a folder that already holds a database or settings files of a
 // demo. False with `error` set (a sentence for the operator) on refusal or failure.
-bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros = QDate(2026, 11, 30));
+// With `conexion` on a server, the three databases are created there instead of in BDD/
+// (refused when one exists), and RELVANO.ini says how to reach them.
+bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros = QDate(2026, 11, 30),
+              const store::OpcionesConexion& conexion = {});
 
 }  // namespace relvano

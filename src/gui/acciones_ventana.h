@@ -15,17 +15,33 @@ namespace relvano::gui {
 // pattern between brackets ("Ficheros Cadena (vrcrefcto*.*)").
 QString FiltroOpcion(OpcionImportacion opcion);
 
-// Where the open-file dialog starts: the chain's fixed inbox "C:\APLC\NRVX\In" on
+// The chain's inbox: the fixed folder "C:\APLC\NRVX\In" on
 // Windows; elsewhere RELVANO/IMPORTAR/CARPETA_ENTRADA when set, else the home folder.
 QString CarpetaEntrada(const SettingsStore& ajustes);
+
+// Where the open-file dialog starts: the folder of the last file chosen with it
+// (RELVANO/IMPORTAR/ULTIMA_CARPETA) while it exists, else CarpetaEntrada.
+QString CarpetaDialogo(const SettingsStore& ajustes);
+// Remembers the folder of `ruta`, a file chosen with the dialog.
+void RecuerdaCarpeta(SettingsStore& ajustes, const QString& ruta);
 
 // The file name without its folder: what follows the last "/" or "\" ("" stays "").
 QString NombreSinCarpeta(const QString& ruta);
 
 // cmdBorrar: nothing for an empty path or a file that does not exist; otherwise asks
-// "¿Desea borrar el fichero?" and on Yes deletes it and says "Fichero borrado.".
-// True when the file was deleted (the window then empties its path box).
+// "¿Desea borrar el fichero?" with the file's path, No by default, and on Yes deletes it
+// and says "Fichero borrado.". True when the file was deleted (the window then empties
+// its path box and the name).
 bool BorraFicheroElegido(const QString& ruta, Operador& operador);
+
+// A count with its thousands separated by a blank: "65 883".
+QString Miles(qint64 n);
+
+// The window's result line after a run: what happened, kept on screen until the next
+// action. `ms`: how long the run took; `mensaje`: the last message box of the run (the
+// reason of a refusal), "" when none.
+QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms,
+                       const QString& mensaje);
 
 // The order button's only answer: order sending is not available in this version.
 inline const QString kMensajePedidos =

@@ -4,7 +4,10 @@
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/gui_operador.h"
 
@@ -49,7 +52,24 @@ FrmInforma::FrmInforma(QWidget* padre) : QDialog(padre) {
   resize(fm.horizontalAdvance(QLatin1Char('M')) * 44, fm.lineSpacing() * 30);
 }
 
-void FrmInforma::SetTexto(const QString& texto) { LbTexto_->setPlainText(TextoParaVentana(texto)); }
+void FrmInforma::SetTexto(const QString& texto) {
+  const QString lineas = TextoParaVentana(texto);
+  LbTexto_->setPlainText(lineas);
+  // Large enough for the whole text where the screen allows, so that its last line (the
+  // verdict of a report) is in sight; when it does not fit, it opens at its end.
+  const QFontMetrics fm(LbTexto_->font());
+  int ancho = 0;
+  for (const QString& l : lineas.split(u'\n')) ancho = std::max(ancho, fm.horizontalAdvance(l));
+  const QSize paraTexto(ancho + fm.horizontalAdvance(QLatin1Char('M')) * 4,
+                        fm.lineSpacing() * (static_cast<int>(lineas.count(u'\n')) + 3));
+  const QSize resto = sizeHint() - LbTexto_->sizeHint();
+  QSize deseado = (paraTexto + resto).expandedTo(size());
+  if (const QScreen* pantalla = parentWidget() ? parentWidget()->screen() : screen())
+    deseado = deseado.boundedTo(pantalla->availableGeometry().size() * 9 / 10);
+  resize(deseado);
+  LbTexto_->moveCursor(QTextCursor::End);
+  LbTexto_->moveCursor(QTextCursor::StartOfLine);
+}
 
 QString FrmInforma::Texto() const { return LbTexto_->toPlainText(); }
 

@@ -14,12 +14,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
@@ -28,10 +31,13 @@
 #include <exception>
 
 #include "app/bandeja.h"
+#include "app/historial.h"
+#include "app/verificacion.h"
 #include "gui/acciones_ventana.h"
 #include "gui/dibujos.h"
-#include "gui/frm_informa.h"
+#include "gui/frm_historial.h"
 #include "gui/gui_operador.h"
+#include "gui/visor_log.h"
 
 namespace relvano::gui {
 
@@ -48,17 +54,29 @@ QString Nombre(const char* control, int indice) {
 QString TextoLineas(int lineas) { return QStringLiteral("Líneas leídas: %1").arg(lineas); }
 
 void MuestraLogEnVentana(QWidget* padre, const QString& ruta) {
-  QFile f(ruta);
-  if (!f.open(QIODevice::ReadOnly)) return;
-  auto* visor = new FrmInforma(padre);
+  auto* visor = new VisorLog(padre);
   visor->setAttribute(Qt::WA_DeleteOnClose);
-  visor->setModal(false);
-  visor->setWindowTitle(QDir::toNativeSeparators(ruta));
-  visor->SetTexto(QString::fromUtf8(f.readAll()));
-  // Log lines are longer than the report's.
-  visor->resize(visor->width() * 2, visor->height());
+  if (!visor->Abre(ruta)) {
+    delete visor;
+    return;
+  }
   visor->show();
 }
+
+// A scroll area that asks for the room of all it holds, so that the window opens at its
+// natural size where the screen allows and scrolls only where it does not.
+class AreaDesplazable final : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    const int marco = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(marco, marco) : QScrollArea::sizeHint();
+  }
+};
+
+// The room a window manager's frame and title bar take, before the window is shown and
+// the window manager tells.
+constexpr QSize kMarco(16, 40);
 
 }  // namespace
 
@@ -68,6 +86,8 @@ class FrmRelvano::ProgresoVentana final : public Progreso {
   bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) override {
     return ventana_.Avance(bytesLeidos, bytesTotales, lineas);
   }
+  void Leyendo(int linea) override { ventana_.ultimo_.lineas = linea; }
+  void Esperando(qint64 ms) override { ventana_.Espera(ms); }
 
  private:
   FrmRelvano& ventana_;
@@ -81,6 +101,7 @@ class FrmRelvano::OperadorEjecucion final : public Operador {
       : ventana_(ventana), operador_(operador) {}
   void Mensaje(const QString& texto, Icono icono) override {
     ventana_.MuestraUltimoAvance();
+    ventana_.ultimoMensaje_ = texto;
     operador_.Mensaje(texto, icono);
   }
   bool Pregunta(const QString& texto) override {
@@ -187,25 +208,29 @@ void FrmRelvano::Construye() {
   SSFrame1_0->setObjectName(QStringLiteral("SSFrame1_0"));
   txtFichero_ = new QLineEdit(SSFrame1_0);
   txtFichero_->setObjectName(QStringLiteral("txtFichero"));
-  txtFichero_->setMinimumWidth(320);
-  txtFichero_->setPlaceholderText(QStringLiteral("Fichero a importar"));
+  txtFichero_->setMinimumWidth(200);
+  txtFichero_->setPlaceholderText(
+      QStringLiteral("Fichero a importar (también se puede arrastrar aquí)"));
+  // A file dragged onto the box is taken by the window, which also selects its kind.
+  txtFichero_->setAcceptDrops(false);
   BotonBuscar_ = new QToolButton(SSFrame1_0);
   BotonBuscar_->setObjectName(QStringLiteral("BotonBuscar"));
   BotonBuscar_->setIcon(IconoBuscar(devicePixelRatioF()));
   BotonBuscar_->setIconSize(QSize(20, 20));
-  BotonBuscar_->setToolTip(QStringLiteral("Buscar el fichero"));
+  BotonBuscar_->setToolTip(QStringLiteral("Buscar el fichero (Alt+F)"));
+  BotonBuscar_->setShortcut(QKeySequence(QStringLiteral("Alt+F")));
   BotonBuscar_->setAccessibleName(QStringLiteral("Buscar el fichero"));
   auto* etiquetaNombre = new QLabel(QStringLiteral("Nombre fichero importado:"), SSFrame1_0);
   LbNombreFicheroImportado_ = new QLabel(SSFrame1_0);
   LbNombreFicheroImportado_->setObjectName(QStringLiteral("LbNombreFicheroImportado"));
   LbNombreFicheroImportado_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   LbNombreFicheroImportado_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  cmdBorrar_ = new QPushButton(QStringLiteral("Borrar"), SSFrame1_0);
+  cmdBorrar_ = new QPushButton(QStringLiteral("&Borrar"), SSFrame1_0);
   cmdBorrar_->setObjectName(QStringLiteral("cmdBorrar"));
 
-  cmdOpcion_[0] = new QPushButton(QStringLiteral("Importar fichero"), SSFrame1_0);
+  cmdOpcion_[0] = new QPushButton(QStringLiteral("&Importar fichero"), SSFrame1_0);
   cmdOpcion_[0]->setObjectName(Nombre("cmdOpcion", 0));
-  cmdSimular_ = new QPushButton(QStringLiteral("Simular"), SSFrame1_0);
+  cmdSimular_ = new QPushButton(QStringLiteral("Si&mular"), SSFrame1_0);
   cmdSimular_->setObjectName(QStringLiteral("cmdSimular"));
   cmdSimular_->setToolTip(QStringLiteral(
       "Hace la importación completa con su fichero resumen y deja la base de datos como estaba"));
@@ -218,13 +243,23 @@ void FrmRelvano::Construye() {
   lbLineas_->setObjectName(QStringLiteral("lbLineas"));
   lbLineas_->setMinimumWidth(lbLineas_->fontMetrics().horizontalAdvance(TextoLineas(9999999)));
   cmdBandeja_ =
-      new QPushButton(QStringLiteral("Importar todos los ficheros de la carpeta"), SSFrame1_0);
+      new QPushButton(QStringLiteral("Importar &todos los ficheros de la carpeta"), SSFrame1_0);
   cmdBandeja_->setObjectName(QStringLiteral("cmdBandeja"));
   cmdBandeja_->setToolTip(
       QStringLiteral("Importa en el orden de la cadena todos los ficheros de la carpeta de "
                      "entrada y mueve los importados a Procesados"));
-  cmdCancelar_ = new QPushButton(QStringLiteral("Cancelar"), SSFrame1_0);
+  cmdCancelar_ = new QPushButton(QStringLiteral("&Cancelar"), SSFrame1_0);
   cmdCancelar_->setObjectName(QStringLiteral("cmdCancelar"));
+  cmdCancelar_->setToolTip(QStringLiteral("Detiene la importación tras la línea en curso (Esc)"));
+  cmdHistorial_ = new QPushButton(QStringLiteral("Ú&ltimas importaciones"), SSFrame1_0);
+  cmdHistorial_->setObjectName(QStringLiteral("cmdHistorial"));
+  lbResultado_ = new QLabel(SSFrame1_0);
+  lbResultado_->setObjectName(QStringLiteral("lbResultado"));
+  lbResultado_->setWordWrap(true);
+  lbResultado_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Two lines are kept for it, so that the window does not jump when it fills.
+  lbResultado_->setMinimumHeight(lbResultado_->fontMetrics().lineSpacing() * 2);
+  lbResultado_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   auto* capaFichero = new QGridLayout(SSFrame1_0);
   capaFichero->addWidget(txtFichero_, 0, 0, 1, 3);
@@ -241,7 +276,12 @@ void FrmRelvano::Construye() {
   filaRun->addWidget(lbLineas_);
   filaRun->addWidget(cmdCancelar_);
   capaFichero->addLayout(filaRun, 2, 0, 1, 4);
-  capaFichero->addWidget(cmdBandeja_, 3, 0, 1, 4);
+  capaFichero->addWidget(lbResultado_, 3, 0, 1, 4);
+  auto* filaBandeja = new QHBoxLayout();
+  filaBandeja->addWidget(cmdBandeja_);
+  filaBandeja->addStretch();
+  filaBandeja->addWidget(cmdHistorial_);
+  capaFichero->addLayout(filaBandeja, 4, 0, 1, 4);
 
   // ---- Order sending ----
   auto* SSFrame1_3 = new QGroupBox(this);
@@ -297,17 +337,32 @@ void FrmRelvano::Construye() {
   pie->addSpacing(12);
   pie->addWidget(cmdSalir_, 0, Qt::AlignBottom);
 
+  // The frames scroll when the screen is too small for them (a small screen at double
+  // scale); the exit row stays in sight.
+  auto* contenido = new QWidget();
+  auto* capaContenido = new QVBoxLayout(contenido);
+  capaContenido->setContentsMargins(0, 0, 0, 0);
+  capaContenido->addWidget(SSFrame3);
+  capaContenido->addWidget(SSFrame1_0);
+  capaContenido->addWidget(SSFrame1_3);
+  capaContenido->addStretch();
+  auto* desplazable = new AreaDesplazable(this);
+  desplazable->setObjectName(QStringLiteral("scrVentana"));
+  desplazable->setWidget(contenido);
+  desplazable->setWidgetResizable(true);
+  desplazable->setFrameShape(QFrame::NoFrame);
+  desplazable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   auto* capa = new QVBoxLayout(this);
-  capa->addWidget(SSFrame3);
-  capa->addWidget(SSFrame1_0);
-  capa->addWidget(SSFrame1_3);
-  capa->addStretch();
+  capa->addWidget(desplazable, 1);
   capa->addLayout(pie);
+  setAcceptDrops(true);
+  // Enter presses the focused button, as people expect of today's programs.
+  for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(true);
 
   // The tab order follows the work: kind, company, file, run, order, exit.
-  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_,   txtFichero_,  BotonBuscar_,
-                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_,   cmdCancelar_, cmdBandeja_,
-                      Text1_,        txtNumPedido_, cmdOpcion_[1], cmdSalir_};
+  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_,   txtFichero_,   BotonBuscar_,
+                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_,   cmdCancelar_,  cmdBandeja_,
+                      cmdHistorial_, Text1_,        txtNumPedido_, cmdOpcion_[1], cmdSalir_};
   for (size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
 
   connect(opciones_, &QButtonGroup::idClicked, this, [this](int) { SSOption1_Click(); });
@@ -322,6 +377,12 @@ void FrmRelvano::Construye() {
     ActualizaControles();
   });
   connect(cmdCancelar_, &QPushButton::clicked, this, &FrmRelvano::cmdCancelar_Click);
+  connect(cmdHistorial_, &QPushButton::clicked, this, &FrmRelvano::cmdHistorial_Click);
+  // The name follows the path that will be imported, typed or chosen.
+  connect(txtFichero_, &QLineEdit::textChanged, this, [this](const QString& ruta) {
+    LbNombreFicheroImportado_->setText(NombreSinCarpeta(ruta));
+    LimpiaResultado();
+  });
   connect(cmdSalir_, &QPushButton::clicked, this, &FrmRelvano::cmdSalir_Click);
   connect(SSCheck1_, &QCheckBox::toggled, this,
           [this](bool marcado) { programa_.SetNoActualizarBajas(marcado); });
@@ -332,8 +393,14 @@ void FrmRelvano::LlenaEmpresas() {
   // Filling the box is not a choice: it opens nothing.
   const QSignalBlocker cargando(cmbEmpresa_);
   cmbEmpresa_->clear();
-  cmbEmpresa_->addItems(programa_.Empresas());
-  cmbEmpresa_->setCurrentIndex(cmbEmpresa_->findText(programa_.TextoEmpresa()));
+  const QStringList& codigos = programa_.Empresas();
+  const QStringList& nombres = programa_.NombresEmpresas();
+  for (qsizetype i = 0; i < codigos.size(); ++i) {
+    const QString nombre = i < nombres.size() ? nombres[i] : QString();
+    cmbEmpresa_->addItem(
+        nombre.isEmpty() ? codigos[i] : codigos[i] + QStringLiteral(" – ") + nombre, codigos[i]);
+  }
+  cmbEmpresa_->setCurrentIndex(cmbEmpresa_->findData(programa_.TextoEmpresa()));
   const QSignalBlocker marcando(SSCheck1_);
   SSCheck1_->setChecked(programa_.NoActualizarBajas());
 }
@@ -348,20 +415,46 @@ void FrmRelvano::ActualizaControles() {
   const bool libre = !ejecutando_;
   const bool arrancado = libre && !programa_.Empresas().isEmpty();
   for (QRadioButton* b : SSOption1_) b->setEnabled(arrancado);
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{SSCheck1_, cmbEmpresa_, txtFichero_, BotonBuscar_,
-                                       cmdBorrar_, Text1_, txtNumPedido_, cmdOpcion_[1]})
+  for (QWidget* w : std::initializer_list<QWidget*>{SSCheck1_, cmbEmpresa_, txtFichero_,
+                                                    BotonBuscar_, cmdBorrar_, Text1_, txtNumPedido_,
+                                                    cmdOpcion_[1], cmdHistorial_})
     w->setEnabled(arrancado);
   // Importing while the shown company did not open would write into another company.
   const bool importable = arrancado && programa_.EmpresaAbierta();
+  // A disabled button says why.
+  QString porQue;
+  if (ejecutando_)
+    porQue = QStringLiteral("Hay una importación en curso: espere a que termine o cancélela.");
+  else if (!arrancado)
+    porQue = QStringLiteral(
+        "No hay ninguna empresa que actualizar: el programa no ha podido "
+        "leer la lista de empresas.");
+  else if (!importable)
+    porQue = QStringLiteral("No se puede importar: la empresa ") + programa_.TextoEmpresa() +
+             QStringLiteral(
+                 " no se ha podido abrir (falta su base de datos de la tienda o no se "
+                 "puede leer). Elija otra empresa.");
   cmdOpcion_[0]->setEnabled(importable);
   cmdSimular_->setEnabled(importable);
   cmdBandeja_->setEnabled(importable);
+  cmdOpcion_[0]->setToolTip(porQue);
+  cmdSimular_->setToolTip(
+      importable ? QStringLiteral("Hace la importación completa con su fichero resumen y deja la "
+                                  "base de datos como estaba")
+                 : porQue);
+  cmdBandeja_->setToolTip(
+      importable ? QStringLiteral("Importa en el orden de la cadena todos los ficheros de la "
+                                  "carpeta de entrada y mueve los importados a Procesados")
+                 : porQue);
+  if (libre && !importable) MuestraResultado(porQue);
   cmdCancelar_->setEnabled(ejecutando_);
   cmdSalir_->setEnabled(libre);
 }
 
-void FrmRelvano::SSOption1_Click() { txtFichero_->clear(); }
+void FrmRelvano::SSOption1_Click() {
+  txtFichero_->clear();
+  LimpiaResultado();
+}
 
 void FrmRelvano::BotonBuscar_Click() {
   const auto opcion = OpcionElegida();
@@ -369,9 +462,9 @@ void FrmRelvano::BotonBuscar_Click() {
     operador_.Mensaje(kMensajeSinOperacion, Operador::Icono::Informacion);
     return;
   }
-  const QString ruta = servicios_.eligeFichero(FiltroOpcion(*opcion), CarpetaEntrada(ajustes_));
+  const QString ruta = servicios_.eligeFichero(FiltroOpcion(*opcion), CarpetaDialogo(ajustes_));
+  RecuerdaCarpeta(ajustes_, ruta);
   txtFichero_->setText(QDir::toNativeSeparators(ruta));
-  LbNombreFicheroImportado_->setText(NombreSinCarpeta(ruta));
 }
 
 void FrmRelvano::cmdBorrar_Click() {
@@ -404,7 +497,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
   OpcionesImportacion opciones;
   opciones.opcion = OpcionElegida();
   opciones.fichero = txtFichero_->text();
-  opciones.nombreFicheroImportado = LbNombreFicheroImportado_->text();
+  opciones.nombreFicheroImportado = NombreSinCarpeta(opciones.fichero);
   opciones.noActualizarBajas = programa_.NoActualizarBajas();
   opciones.simular = simular;
   opciones.carpetaLogs = servicios_.carpetaLogs;
@@ -412,9 +505,16 @@ void FrmRelvano::ImportaFichero(bool simular) {
   opciones.carpetaHistorial = servicios_.carpetaLogs;
 
   ResultadoImportacion resultado;
+  bool fallo = false;
+  QElapsedTimer duracion;
+  duracion.start();
   Ejecuta([&](Operador& operador, Progreso& progreso) {
+    fallo = true;
     resultado = relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
+    fallo = false;
   });
+  if (!fallo)
+    MuestraResultado(TextoResultado(resultado, simular, duracion.elapsed(), ultimoMensaje_));
   if (resultado.verResumen && !resultado.rutaLog.isEmpty()) servicios_.verLog(resultado.rutaLog);
 }
 
@@ -440,19 +540,42 @@ void FrmRelvano::cmdBandeja_Click() {
     resultado = ImportaBandeja(programa_.Empresa(), opciones, operador);
   });
   ActualizaControles();
+  MuestraResultado(QStringLiteral("Carpeta de entrada: %1 ficheros tratados; vea el resumen.")
+                       .arg(resultado.ficheros.size()));
   operador_.Informe(TextoResumenBandeja(carpeta, resultado));
+}
+
+void FrmRelvano::cmdHistorial_Click() {
+  QString error;
+  const auto historial = Historial::Abre(servicios_.carpetaLogs, &error);
+  if (!historial) {
+    operador_.Mensaje(error, Operador::Icono::Stop);
+    return;
+  }
+  std::vector<EjecucionHistorial> ejecuciones;
+  try {
+    ejecuciones = historial->Lista({programa_.TextoEmpresa(), QString(), 200});
+  } catch (const std::exception& e) {
+    operador_.Mensaje(QString::fromUtf8(e.what()), Operador::Icono::Stop);
+    return;
+  }
+  auto* ventana = new FrmHistorial(ejecuciones, servicios_.verLog, this);
+  ventana->setAttribute(Qt::WA_DeleteOnClose);
+  ventana->show();
 }
 
 void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion) {
   ejecutando_ = true;
   cancelar_ = false;
+  esperando_ = false;
+  ultimoMensaje_.clear();
   ultimoRefresco_ = -1;
-  barraProgreso_->setValue(0);
-  lbLineas_->clear();
+  LimpiaResultado();
   ActualizaControles();
   QApplication::setOverrideCursor(Qt::BusyCursor);
   reloj_.start();
   ProgresoVentana progreso(*this);
+  const ProgresoEnCurso enCurso(&progreso);
   OperadorEjecucion operador(*this, operador_);
   try {
     ejecucion(operador, progreso);
@@ -460,8 +583,9 @@ void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecuc
     // The run reports its own failures; anything that still escapes it must not leave
     // the window stuck in its running state.
     QApplication::restoreOverrideCursor();
-    operador_.Mensaje(QStringLiteral("ERROR: ") + QString::fromUtf8(e.what()),
-                      Operador::Icono::Stop);
+    const QString texto = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
+    MuestraResultado(texto);
+    operador_.Mensaje(texto, Operador::Icono::Stop);
     QApplication::setOverrideCursor(Qt::BusyCursor);
   }
   MuestraUltimoAvance();
@@ -469,6 +593,8 @@ void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecuc
   QApplication::restoreOverrideCursor();
   ejecutando_ = false;
   ActualizaControles();
+  // Back to where the next file is given, not to the order boxes after the run's buttons.
+  txtFichero_->setFocus();
 }
 
 bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {
@@ -483,6 +609,14 @@ bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {
   return !cancelar_;
 }
 
+void FrmRelvano::Espera(qint64 ms) {
+  esperando_ = true;
+  MuestraResultado(
+      QStringLiteral("Esperando a que otro programa deje libre la base de datos (%1 s)…")
+          .arg(ms / 1000));
+  QCoreApplication::processEvents();
+}
+
 void FrmRelvano::MuestraUltimoAvance() {
   if (ultimo_.lineas > 0) MuestraAvance(ultimo_.leidos, ultimo_.total, ultimo_.lineas);
 }
@@ -491,11 +625,29 @@ void FrmRelvano::MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int line
   const qint64 milesimas = bytesTotales > 0 ? bytesLeidos * 1000 / bytesTotales : 0;
   barraProgreso_->setValue(static_cast<int>(std::clamp<qint64>(milesimas, 0, 1000)));
   lbLineas_->setText(TextoLineas(lineas));
+  if (esperando_) {
+    esperando_ = false;
+    lbResultado_->clear();
+  }
+}
+
+void FrmRelvano::LimpiaResultado() {
+  barraProgreso_->setValue(0);
+  lbLineas_->clear();
+  lbResultado_->clear();
+  lbResultado_->setToolTip(QString());
+}
+
+void FrmRelvano::MuestraResultado(const QString& texto) {
+  lbResultado_->setText(texto);
+  lbResultado_->setToolTip(texto);
 }
 
 void FrmRelvano::cmbEmpresa_Click(int indice) {
   if (indice < 0) return;
-  const Programa::Resultado resultado = programa_.EligeEmpresa(cmbEmpresa_->itemText(indice));
+  LimpiaResultado();
+  const Programa::Resultado resultado =
+      programa_.EligeEmpresa(cmbEmpresa_->itemData(indice).toString());
   if (resultado == Programa::Resultado::Fatal) {
     // The company has no accounting database: nothing more may be done.
     for (QWidget* w : findChildren<QWidget*>()) w->setEnabled(false);
@@ -520,6 +672,58 @@ void FrmRelvano::closeEvent(QCloseEvent* evento) {
     return;
   }
   evento->accept();
+}
+
+void FrmRelvano::keyPressEvent(QKeyEvent* evento) {
+  if (evento->key() == Qt::Key_Escape && ejecutando_) {
+    cmdCancelar_Click();
+    return;
+  }
+  if (evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) {
+    // Push buttons take Enter themselves; the folder button and the options need this.
+    auto* boton = qobject_cast<QAbstractButton*>(focusWidget());
+    if (boton && boton->isEnabled()) {
+      boton->click();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(evento);
+}
+
+namespace {
+
+// The one local file being dragged, or "".
+QString FicheroArrastrado(const QMimeData* datos) {
+  if (!datos || !datos->hasUrls() || datos->urls().size() != 1) return {};
+  const QUrl url = datos->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void FrmRelvano::dragEnterEvent(QDragEnterEvent* evento) {
+  if (!ejecutando_ && txtFichero_->isEnabled() && !FicheroArrastrado(evento->mimeData()).isEmpty())
+    evento->acceptProposedAction();
+}
+
+void FrmRelvano::dropEvent(QDropEvent* evento) {
+  const QString ruta = FicheroArrastrado(evento->mimeData());
+  if (ejecutando_ || !txtFichero_->isEnabled() || ruta.isEmpty()) return;
+  // Selected without a click, which would empty the path.
+  if (const auto clase = ClaseProbable(ruta))
+    SSOption1_[static_cast<size_t>(*clase)]->setChecked(true);
+  txtFichero_->setText(QDir::toNativeSeparators(ruta));
+  evento->acceptProposedAction();
+  activateWindow();
+  txtFichero_->setFocus();
+}
+
+void FrmRelvano::AjustaAPantalla(const QRect& disponible) {
+  const QSize cabe = disponible.size() - kMarco;
+  resize(sizeHint().boundedTo(cabe).expandedTo(minimumSizeHint()));
+  const QSize marco = size() + kMarco;
+  move(disponible.x() + std::max(0, (disponible.width() - marco.width()) / 2),
+       disponible.y() + std::max(0, (disponible.height() - marco.height()) / 2));
 }
 
 }  // namespace relvano::gui

@@ -13,6 +13,7 @@
 #include "base/operador.h"
 
 class QButtonGroup;
+class QScrollArea;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -50,6 +51,9 @@ struct ServiciosVentana {
 // message goes through `operador`; the window decides nothing about the files or the
 // databases itself.
 //
+// After a run the result line says what happened, until the file or the kind changes
+// or another run starts.
+//
 // A run works on the window's thread and lets the window repaint after every line;
 // meanwhile every control but "Cancelar" is disabled and the close box is refused, so
 // nothing can start a second run or change the company under the first.
@@ -63,6 +67,10 @@ class FrmRelvano : public QWidget {
   // True while an import run (real or simulated) is working.
   bool Ejecutando() const { return ejecutando_; }
 
+  // Sizes and places the window inside `disponible` (a screen's available geometry,
+  // in device-independent pixels), leaving room for the window manager's frame.
+  void AjustaAPantalla(const QRect& disponible);
+
  signals:
   // After each line of a run, before the run asks whether to go on. A slot connected
   // directly may press "Cancelar", and the run then stops after that line.
@@ -70,6 +78,11 @@ class FrmRelvano : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
+  // Enter presses the focused button; Escape cancels a run, as "Cancelar" does.
+  void keyPressEvent(QKeyEvent* evento) override;
+  // A chain file dropped from the file manager: its path, and its kind when it tells.
+  void dragEnterEvent(QDragEnterEvent* evento) override;
+  void dropEvent(QDropEvent* evento) override;
 
  private:
   class ProgresoVentana;
@@ -86,6 +99,7 @@ class FrmRelvano : public QWidget {
   void cmdSimular_Click();
   void cmdCancelar_Click();
   void cmdBandeja_Click();
+  void cmdHistorial_Click();
   void cmbEmpresa_Click(int indice);
   void cmdSalir_Click();
 
@@ -94,6 +108,10 @@ class FrmRelvano : public QWidget {
   // shown, and anything it throws told to the operator.
   void Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion);
   bool Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
+  void Espera(qint64 ms);
+  // The file or the kind changed: what the last run showed no longer applies.
+  void LimpiaResultado();
+  void MuestraResultado(const QString& texto);
   void MuestraAvance(qint64 bytesLeidos, qint64 bytesTotales, int lineas);
   void MuestraUltimoAvance();
   // Enables what the window's state allows: everything when idle with a company open,
@@ -107,6 +125,9 @@ class FrmRelvano : public QWidget {
 
   bool ejecutando_ = false;
   bool cancelar_ = false;
+  bool esperando_ = false;
+  // The last message box of the run in progress: the reason of a refusal.
+  QString ultimoMensaje_;
   // The run's clock for spacing the repaints, and the last progress it reported.
   QElapsedTimer reloj_;
   qint64 ultimoRefresco_ = -1;
@@ -129,8 +150,10 @@ class FrmRelvano : public QWidget {
   QPushButton* cmdSimular_ = nullptr;
   QPushButton* cmdCancelar_ = nullptr;
   QPushButton* cmdBandeja_ = nullptr;
+  QPushButton* cmdHistorial_ = nullptr;
   QProgressBar* barraProgreso_ = nullptr;
   QLabel* lbLineas_ = nullptr;
+  QLabel* lbResultado_ = nullptr;
   QLineEdit* Text1_ = nullptr;
   QLineEdit* txtNumPedido_ = nullptr;
   QPushButton* cmdSalir_ = nullptr;

@@ -1,5 +1,6 @@
 #include "gui/gui_operador.h"
 
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +19,20 @@ class PunteroNormal {
   PunteroNormal(const PunteroNormal&) = delete;
   PunteroNormal& operator=(const PunteroNormal&) = delete;
 };
+
+// A message box is as wide as its text needs; the window manager then cuts a longer title.
+// A spacer as wide as the title keeps it whole.
+void AnchoParaTitulo(QMessageBox& caja) {
+  auto* rejilla = qobject_cast<QGridLayout*>(caja.layout());
+  if (!rejilla) return;
+  QFont fuente = caja.font();
+  fuente.setBold(true);
+  fuente.setPointSizeF(fuente.pointSizeF() * 1.2);
+  // The title's own width and the room of the title bar's buttons and icon.
+  const int ancho = QFontMetrics(fuente).horizontalAdvance(caja.windowTitle()) + 140;
+  rejilla->addItem(new QSpacerItem(ancho, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                   rejilla->rowCount(), 0, 1, rejilla->columnCount());
+}
 
 }  // namespace
 
@@ -46,6 +61,7 @@ void GuiOperador::Mensaje(const QString& texto, Icono icono) {
       break;
   }
   caja.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+  AnchoParaTitulo(caja);
   const PunteroNormal puntero;
   caja.exec();
 }
@@ -63,6 +79,7 @@ bool GuiOperador::Pregunta(const QString& texto, bool siPorDefecto) {
   QPushButton* no = caja.addButton(QStringLiteral("No"), QMessageBox::NoRole);
   caja.setDefaultButton(siPorDefecto ? si : no);
   caja.setEscapeButton(no);
+  AnchoParaTitulo(caja);
   const PunteroNormal puntero;
   caja.exec();
   return caja.clickedButton() == si;

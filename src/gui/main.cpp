@@ -1,8 +1,12 @@
 // relvano: the main window.
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTextStream>
 #include <QTimer>
@@ -12,6 +16,7 @@
 #include "app/arranque.h"
 #include "app/carpetas.h"
 #include "app/ini_settings.h"
+#include "app/verificacion.h"
 #include "gui/frm_relvano.h"
 #include "gui/gui_operador.h"
 #include "relvano_version.h"
@@ -24,6 +29,12 @@ const char kAyuda[] =
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
     "  --log-dir DIR       carpeta de los ficheros de resumen (.LOG)\n"
+    "  --screenshot FICHERO  guarda la ventana como imagen y termina (para la documentación)\n"
+    "  --scene ESCENA --import FICHERO\n"
+    "                      con --screenshot: importa FICHERO respondiendo Sí a todo y guarda\n"
+    "                      la ventana tras la importación (ESCENA completada), tras cancelarla\n"
+    "                      en la línea 4 (cancelada), las últimas importaciones (historial) o\n"
+    "                      la pantalla entera (pantalla)\n"
     "  --help              muestra esta ayuda\n"
     "  --version           muestra la versión\n";
 
@@ -33,6 +44,8 @@ struct OpcionesVentana {
   QString carpetaAjustes;  // --settings-dir; empty: the usual place
   QString carpetaLogs;     // --log-dir; empty: the usual place
   QString captura;         // --screenshot FILE: saves the window as a picture and ends
+  QString escena;          // --scene NAME: what to do before the picture
+  QString importa;         // --import FILE: the chain file the scene imports
 };
 
 int Uso(const QString& error) {
@@ -60,17 +73,49 @@ std::optional<int> LeeOpciones(const QStringList& args, OpcionesVentana& opcione
       destino = &opciones.carpetaLogs;
     } else if (a == QLatin1String("--screenshot")) {
       destino = &opciones.captura;
+    } else if (a == QLatin1String("--scene")) {
+      destino = &opciones.escena;
+    } else if (a == QLatin1String("--import")) {
+      destino = &opciones.importa;
     } else {
       return Uso(QStringLiteral("opción desconocida: %1").arg(a));
     }
     if (i + 1 >= args.size())
       return Uso(QStringLiteral("falta %1 tras %2")
-                     .arg(a == QLatin1String("--screenshot") ? QStringLiteral("el fichero")
-                                                             : QStringLiteral("la carpeta"),
+                     .arg(a.endsWith(QLatin1String("-dir")) ? QStringLiteral("la carpeta")
+                                                            : QStringLiteral("el valor"),
                           a));
     *destino = args[++i];
   }
   return std::nullopt;
+}
+
+// The operator of a scene for the documentation: no box, Yes to every question.
+class OperadorEscena final : public relvano::Operador {
+ public:
+  void Mensaje(const QString&, Icono) override {}
+  bool Pregunta(const QString&) override { return true; }
+  void Informe(const QString&) override {}
+};
+
+// Drives the window as an operator would: the file's kind and path, "Importar fichero",
+// and for "cancelada" "Cancelar" at line 20, for "historial" "Últimas importaciones".
+void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QString& fichero) {
+  const auto clase = relvano::ClaseProbable(fichero);
+  if (auto* opcion = ventana.findChild<QRadioButton*>(
+          QStringLiteral("SSOption1_%1").arg(clase ? static_cast<int>(*clase) : 0)))
+    opcion->click();
+  ventana.findChild<QLineEdit*>(QStringLiteral("txtFichero"))
+      ->setText(QDir::toNativeSeparators(fichero));
+  auto* cancelar = ventana.findChild<QPushButton*>(QStringLiteral("cmdCancelar"));
+  if (escena == QLatin1String("cancelada"))
+    QObject::connect(&ventana, &relvano::gui::FrmRelvano::LineaLeida, cancelar,
+                     [cancelar](qint64, qint64, int lineas) {
+                       if (lineas == 4) cancelar->click();
+                     });
+  ventana.findChild<QPushButton*>(QStringLiteral("cmdOpcion_0"))->click();
+  if (escena == QLatin1String("historial"))
+    ventana.findChild<QPushButton*>(QStringLiteral("cmdHistorial"))->click();
 }
 
 }  // namespace
@@ -96,28 +141,35 @@ int main(int argc, char** argv) {
   const auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);
   const QString carpetaLogs =
       relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
-  relvano::gui::GuiOperador operador;
+  relvano::gui::GuiOperador operadorVentana;
+  OperadorEscena operadorEscena;
+  relvano::Operador& operador =
+      opciones.escena.isEmpty() ? static_cast<relvano::Operador&>(operadorVentana) : operadorEscena;
   relvano::RelojSistema reloj;
   relvano::Programa programa(*ajustes, operador, &reloj);
   if (programa.CargaEmpresas() == relvano::Programa::Resultado::Fatal) return kSalidaUso;
 
   relvano::gui::ServiciosVentana servicios;
   servicios.carpetaLogs = carpetaLogs;
+  if (!opciones.escena.isEmpty()) servicios.verLog = [](const QString&) {};
   relvano::gui::FrmRelvano ventana(programa, operador, *ajustes, std::move(servicios));
-  operador.SetPadre(&ventana);
-  ventana.resize(ventana.sizeHint());
-  if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
-    QRect marco = ventana.frameGeometry();
-    marco.moveCenter(pantalla->availableGeometry().center());
-    ventana.move(marco.topLeft());
-  }
+  operadorVentana.SetPadre(&ventana);
+  if (const QScreen* pantalla = QGuiApplication::primaryScreen())
+    ventana.AjustaAPantalla(pantalla->availableGeometry());
   ventana.show();
 
   if (!opciones.captura.isEmpty()) {
     // For the documentation: the window as drawn once the event loop has laid it out.
     QTimer::singleShot(300, &ventana, [&] {
-      const bool guardada = ventana.grab().save(opciones.captura);
-      QCoreApplication::exit(guardada ? 0 : 1);
+      if (!opciones.escena.isEmpty()) Escena(ventana, opciones.escena, opciones.importa);
+      QTimer::singleShot(300, &ventana, [&] {
+        QPixmap imagen = ventana.grab();
+        if (opciones.escena == QLatin1String("pantalla"))
+          imagen = QGuiApplication::primaryScreen()->grabWindow(0);
+        if (auto* historial = ventana.findChild<QWidget*>(QStringLiteral("frm_Historial")))
+          imagen = historial->grab();
+        QCoreApplication::exit(imagen.save(opciones.captura) ? 0 : 1);
+      });
     });
   }
   return app.exec();

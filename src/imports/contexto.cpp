@@ -40,7 +40,7 @@ bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& cod
   for (const QString& columna : columnas)
     if (!tabla->clave.contains(columna, Qt::CaseInsensitive)) lista << columna;
   rs = bdd.AbrirRecordset(QStringLiteral("SELECT ") + lista.join(QStringLiteral(", ")) +
-                              QStringLiteral(" FROM ARTICULOS WHERE [CODIGO] = ?"),
+                              QStringLiteral(" FROM ARTICULOS WHERE CODIGO = ?"),
                           {Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }

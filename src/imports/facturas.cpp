@@ -276,8 +276,7 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   store::Recordset articulo;
   if (idArticulo != QLatin1String("0"))
     articulo = f.ctx.bdd.AbrirRecordset(
-        QStringLiteral(
-            "select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where [CODIGO] = ?"),
+        QStringLiteral("select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where CODIGO = ?"),
         {Valor(idArticulo.trimmed())});
   const bool existe = articulo.Abierto() && articulo.HayRegistros();
   rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(idArticulo));

@@ -152,7 +152,7 @@ TEST_F(FacturasImport, FailureWhileInvoicingKeepsTheDeliveryNoteAndNoInvoice) {
 class FacturasVistas : public FacturasImport {
  protected:
   void Mira(const QString& sql) {
-    store::OpcionesConexion o;
+    store::OpcionesConexion o = programa_->Conexiones().Opciones();
     o.esperaBloqueoMs = 200;
     otra_ = store::Database::Abrir(db().Ruta(), o, nullptr);
     op_.alMostrar = [this, sql](const QString& texto) {

@@ -87,11 +87,17 @@ class DemoFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     QString error;
-    ASSERT_TRUE(CreaDemo(dir_.path(), &error)) << error.toStdString();
+    ASSERT_TRUE(CreaDemo(dir_.path(), &error, QDate(2026, 11, 30), conexion_))
+        << error.toStdString();
     ajustes_ = std::make_unique<IniSettingsStore>(dir_.filePath("settings"));
     programa_ = std::make_unique<Programa>(*ajustes_, arranque_, &reloj_);
     ASSERT_EQ(Programa::Resultado::Hecho, programa_->CargaEmpresas());
     QDir().mkpath(Logs());
+  }
+  ~DemoFixture() override {
+    programa_.reset();
+    for (const char* nombre : {"GENERAL.MDB", "CNT00100.MDB", "CMC00100.MDB"})
+      BorraDelServidor(dir_.filePath(QStringLiteral("BDD/") + QLatin1String(nombre)), conexion_);
   }
   store::Database& db() { return *programa_->Empresa().BddTienda; }
   QString Logs() const { return dir_.filePath("logs"); }
@@ -116,6 +122,7 @@ class DemoFixture : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
+  store::OpcionesConexion conexion_ = ConexionPrueba();
   bool historial_ = true;
   RelojFijo reloj_{QDate(2027, 1, 15)};
   RecordingOperator arranque_, op_;

@@ -20,7 +20,9 @@ struct Arranque : Instalacion {
   }
   // Another general database listing `empresas`.
   void General(const QString& nombre, const QStringList& empresas) {
+    general.reset();
     QFile::remove(Ruta("GENERAL.MDB"));
+    testing::BorraDelServidor(Ruta("GENERAL.MDB"), conexion);
     general = Crea(nombre, {"general"});
     for (const QString& c : empresas) Lista(c);
   }
@@ -141,7 +143,7 @@ TEST(Startup, OpeningLoadsTheCompanyValues) {
   Arranque ins;
   ins.Bases("001");
   ins.Bases("002");
-  store::Database::Abrir(ins.Ruta("CNT00200.MDB"), {}, nullptr)
+  store::Database::Abrir(ins.Ruta("CNT00200.MDB"), ins.conexion, nullptr)
       ->Ejecuta("INSERT INTO CONFIGURACION (ID, RECARGO_EQ) VALUES (1, 1)");
   Programa p = ins.Abre();
   ASSERT_EQ(Resultado::Hecho, p.CargaEmpresas());
@@ -187,7 +189,7 @@ TEST(Startup, MissingStoreDatabaseKeepsThePreviousHandlesButNothingMayBeImported
 TEST(Startup, BrokenVatTableIsReportedAndLeavesTheCompanyClosed) {
   Arranque ins({"001"});
   ins.Bases("001");
-  store::Database::Abrir(ins.Ruta("CMC00100.MDB"), {}, nullptr)
+  store::Database::Abrir(ins.Ruta("CMC00100.MDB"), ins.conexion, nullptr)
       ->Ejecuta("INSERT INTO IVA (CODIGO, IVA, RECARGO) VALUES ('1', 16, 4)");
   Programa p = ins.Abre();
   EXPECT_EQ(Resultado::NoAbierta, p.CargaEmpresas());

@@ -2,19 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
+#include <tuple>
 
 #include "app/arranque.h"
+#include "gui/acciones_ventana.h"
+#include "gui/gui_operador.h"
 #include "support/tienda.h"
 
 namespace relvano::gui {
@@ -50,7 +59,7 @@ class MainWindow : public ::testing::Test {
  protected:
   MainWindow() { ins.Empresa("001"); }
   // Starts the program as main does, then builds the window over it.
-  void Abre() {
+  void Abre(Operador* operador = nullptr) {
     ventana.reset();
     programa = std::make_unique<Programa>(ins.ajustes, ins.operador, &ins.reloj);
     arranque = programa->CargaEmpresas();
@@ -62,8 +71,8 @@ class MainWindow : public ::testing::Test {
     servicios.verLog = [this](const QString& ruta) { logsVistos << ruta; };
     servicios.terminaPrograma = [this](int codigo) { finales << codigo; };
     servicios.carpetaLogs = ins.logs;
-    ventana =
-        std::make_unique<FrmRelvano>(*programa, ins.operador, ins.ajustes, std::move(servicios));
+    ventana = std::make_unique<FrmRelvano>(*programa, operador ? *operador : ins.operador,
+                                           ins.ajustes, std::move(servicios));
   }
   template <class T>
   T* W(const QString& nombre) {
@@ -77,7 +86,7 @@ class MainWindow : public ::testing::Test {
   void Pulsa(const QString& nombre) { W<QAbstractButton>(nombre)->click(); }
   void Elige(const QString& empresa) {
     auto* cmb = W<QComboBox>("cmbEmpresa");
-    cmb->setCurrentIndex(cmb->findText(empresa));
+    cmb->setCurrentIndex(cmb->findData(empresa));
   }
   // Which of the window's controls take input, as "name" or "name(off)".
   QString Habilitados() {
@@ -140,10 +149,11 @@ TEST_F(MainWindow, FileButtonOffersTheOptionsFilesFromTheInputFolder) {
     EXPECT_EQ(QString("fichero%1.txt").arg(i), Nombre());
   }
   EXPECT_EQ(testing::Golden("filtros_fichero.txt").arg(ins.entrada), dialogos.join(u'\n') + u'\n');
-  // Choosing an option empties the path but not the name.
+  // The name follows the path, also a typed one; choosing an option empties both.
+  txtFichero()->setText(ins.entrada + "/vrcofecto0716.txt");
+  EXPECT_EQ(QString("vrcofecto0716.txt"), Nombre());
   Opcion(2);
-  EXPECT_EQ(QString(), txtFichero()->text());
-  EXPECT_EQ(QString("fichero5.txt"), Nombre());
+  EXPECT_EQ(QString(), txtFichero()->text() + Nombre());
   // A name with Windows separators keeps only what follows the last one.
   eleccion = "C:\\APLC\\NRVX\\In\\envfradis0715.txt";
   Pulsa("BotonBuscar");
@@ -174,16 +184,19 @@ TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
   Pulsa("cmdOpcion_0");
 
   const QString pasos =
-      "Pregunta: ¿Desea importar el fichero seleccionado?\n"
       "Mensaje[i]: Se han leido: 4 lineas.\r\n\r\nEl fichero contiene 4 lineas.\n";
-  EXPECT_EQ(pasos + Resumen("SIMULACION_ARTICULOS.LOG") + pasos + Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
+  EXPECT_EQ(
+      "Pregunta: ¿Desea simular la importación del fichero seleccionado? No se guardará "
+      "nada.\n" +
+          pasos + Resumen("SIMULACION_ARTICULOS.LOG") +
+          "Pregunta: ¿Desea importar el fichero seleccionado?\n" + pasos + Resumen("ARTICULOS.LOG"),
+      ins.operador.Transcripcion());
   // Only the summary accepted is shown.
   EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
   EXPECT_EQ(QStringList({"0000001 LECHE ENTERA", "0000002 PAN"}), ins.Articulos("002"));
   EXPECT_EQ(QStringList(), ins.Articulos("001"));
-  // Each box is read beside the count of the lines finished before it.
-  EXPECT_EQ(QStringList({kEnCurso + " / ", kEnCurso + " / Líneas leídas: 3",
+  // Each box is read beside the count it speaks of.
+  EXPECT_EQ(QStringList({kEnCurso + " / ", kEnCurso + " / Líneas leídas: 4",
                          kEnCurso + " / Líneas leídas: 4"}),
             durante.mid(0, 3));
   EXPECT_EQ(kTodoHabilitado, Habilitados());
@@ -191,24 +204,31 @@ TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
   EXPECT_EQ(1000, W<QProgressBar>("barraProgreso")->value());
 }
 
-TEST_F(MainWindow, DeleteAsksThenDeletesAndKeepsTheName) {
+// The question names the file and a quick Enter keeps it; Yes deletes it, and the path
+// and the name go with it.
+TEST_F(MainWindow, DeleteNamesTheFileAndAsksWithNoByDefault) {
+  GuiOperador cajas;
+  Abre(&cajas);
+  txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde}));
+  const QString ruta = txtFichero()->text();
+  QString pregunta;
+  QTimer::singleShot(0, [&] {
+    auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    pregunta = caja ? caja->text() : "<no box>";
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    if (caja) QApplication::sendEvent(caja, &enter);
+  });
+  Pulsa("cmdBorrar");
+  EXPECT_EQ("¿Desea borrar el fichero?\n\n" + ruta, pregunta);
+  EXPECT_TRUE(QFile::exists(ruta));
   Abre();
-  Opcion(0);
-  eleccion = ins.Fichero("vrcrefcto0715.txt", {kIde});
-  Pulsa("BotonBuscar");
-  ins.operador.Responde({false, true});
+  txtFichero()->setText(ruta);
   Pulsa("cmdBorrar");
-  EXPECT_TRUE(QFile::exists(eleccion));
-  EXPECT_EQ(eleccion, txtFichero()->text());
-  Pulsa("cmdBorrar");
-  EXPECT_EQ(QString("Pregunta: ¿Desea borrar el fichero?\nPregunta: ¿Desea borrar el fichero?\n"
-                    "Mensaje[i]: Fichero borrado.\n"),
-            ins.operador.Transcripcion());
-  EXPECT_FALSE(QFile::exists(eleccion));
-  EXPECT_EQ(QString(), txtFichero()->text());
-  EXPECT_EQ(QString("vrcrefcto0715.txt"), Nombre());
-  Pulsa("cmdBorrar");  // nothing left to delete: no question
-  EXPECT_EQ(3u, ins.operador.Eventos().size());
+  EXPECT_EQ(
+      "Pregunta: ¿Desea borrar el fichero?\r\n\r\n" + ruta + "\nMensaje[i]: Fichero borrado.\n",
+      ins.operador.Transcripcion());
+  EXPECT_FALSE(QFile::exists(ruta));
+  EXPECT_EQ(QString(), txtFichero()->text() + Nombre());
 }
 
 TEST_F(MainWindow, OrderButtonOnlyShowsItsMessage) {
@@ -227,7 +247,7 @@ TEST_F(MainWindow, FillingTheCompanyBoxOpensNothing) {
   ins.ajustes.valores["RELVANO/IMPORTAR/IDEMPRESA"] = "002";
   Abre();
   EXPECT_EQ(QString(), ins.operador.Transcripcion());
-  EXPECT_EQ(QString("002"), W<QComboBox>("cmbEmpresa")->currentText());
+  EXPECT_EQ(QString("002 – Empresa 002"), W<QComboBox>("cmbEmpresa")->currentText());
   EXPECT_TRUE(programa->EmpresaAbierta());
 }
 
@@ -242,6 +262,9 @@ TEST_F(MainWindow, CompanyWithoutADatabase) {
   EXPECT_EQ(QString(kTodoHabilitado)
                 .replace("cmdOpcion_0 cmdSimular", "cmdOpcion_0(off) cmdSimular(off)"),
             Habilitados());
+  // Disabled, the buttons say why, and so does the result line.
+  EXPECT_TRUE(W<QWidget>("cmdOpcion_0")->toolTip().contains("la empresa 003 no se ha podido"));
+  EXPECT_EQ(W<QWidget>("cmdSimular")->toolTip(), W<QLabel>("lbResultado")->text());
   Elige("001");
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QList<int>(), finales);
@@ -291,14 +314,19 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   ventana->show();
   Opcion(0);
   txtFichero()->setText(fichero);
-  QString durante;
+  QString durante, espera;
   bool cerrada = true;
   QObject::connect(ventana.get(), &FrmRelvano::LineaLeida, ventana.get(),
                    [&](qint64, qint64, int n) {
                      if (n != 1200) return;
                      durante = Habilitados();
                      cerrada = ventana->close();
-                     Pulsa("cmdCancelar");
+                     // What the wait for a database held by another program tells the run.
+                     ProgresoEnCurso::AvisaEspera(2500);
+                     espera = W<QLabel>("lbResultado")->text();
+                     // Escape reaches the window from the control that has the focus.
+                     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                     QApplication::sendEvent(W<QWidget>("cmdCancelar"), &escape);
                    });
   // Posted before the run: handled only if the run lets the window work meanwhile.
   bool atendidoDurante = false;
@@ -309,12 +337,66 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   EXPECT_TRUE(atendidoDurante);
   EXPECT_FALSE(cerrada);
   EXPECT_EQ(kEnCurso, durante);
+  EXPECT_EQ("Esperando a que otro programa deje libre la base de datos (2 s)…", espera);
   EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + Resumen("ARTICULOS.LOG"),
             ins.operador.Transcripcion());
   EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
+  EXPECT_EQ(QString("Cancelada tras la línea 1 200: las líneas anteriores quedan aplicadas"),
+            W<QLabel>("lbResultado")->text());
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
+}
+
+// After each kind of run the result line says what happened and the counter shows the line
+// the run stopped at, until the next choice of a kind or a file.
+TEST_F(MainWindow, ResultLineSaysWhatHappened) {
+  Abre();
+  for (const QStringList& c : testing::Casos("resultados_ventana.txt")) {
+    QStringList lineas = {kIde};
+    for (int i = 1; i <= c[2].toInt(); ++i) lineas << Alta(i, QString("ARTICULO %1").arg(i));
+    Opcion(c[1].toInt());
+    txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", lineas << c[3]));
+    for (const QChar r : c[4]) ins.operador.Responde({r == u'S'});
+    Pulsa(c[0]);
+    EXPECT_EQ(c[5], W<QLabel>("lbLineas")->text());
+    EXPECT_EQ(
+        c[6],
+        W<QLabel>("lbResultado")->text().replace(QRegularExpression(" en [0-9,]+ s"), " en T s"));
+  }
+  Opcion(0);
+  EXPECT_EQ(QString("0"), W<QLabel>("lbResultado")->text() + W<QLabel>("lbLineas")->text() +
+                              QString::number(W<QProgressBar>("barraProgreso")->value()));
+  ResultadoImportacion sinFactura;
+  sinFactura.estado = ResultadoImportacion::Estado::FacturaNoCreada;
+  sinFactura.lineas = 6;
+  EXPECT_EQ(QString("Factura no creada: 6 líneas leídas; vea el resumen."),
+            TextoResultado(sinFactura, false, 0, {}));
+}
+
+// A file dropped from the file manager gives the path, and the kind its shape or else its
+// name tells.
+TEST_F(MainWindow, DroppedFileSetsThePathAndTheKind) {
+  Abre();
+  for (const auto& [nombre, detalle, opcion] :
+       {std::tuple{"pedido.txt", Alta(1, "PAN"), 0}, {"vrcprccto0715.txt", QString(), 3}}) {
+    QMimeData datos;
+    datos.setUrls({QUrl::fromLocalFile(ins.Fichero(nombre, {kIde, detalle}))});
+    QDropEvent soltar(QPointF(5, 5), Qt::CopyAction, &datos, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject*>(ventana.get())->event(&soltar);
+    EXPECT_TRUE(W<QRadioButton>(QString("SSOption1_%1").arg(opcion))->isChecked()) << nombre;
+    EXPECT_EQ(QDir::toNativeSeparators(ins.entrada + "/" + nombre), txtFichero()->text());
+  }
+}
+
+// 1280×800 at double scale leaves 640×400 device-independent pixels, less a panel: the
+// window fits there with its frame, at no less than its minimum size.
+TEST_F(MainWindow, FitsASmallScreenAtDoubleScale) {
+  Abre();
+  const QRect pantalla(0, 24, 640, 376);
+  ventana->AjustaAPantalla(pantalla);
+  EXPECT_TRUE(pantalla.contains(QRect(ventana->pos(), ventana->size() + QSize(16, 40))));
+  EXPECT_EQ(ventana->size(), ventana->size().expandedTo(ventana->minimumSizeHint()));
 }
 
 // A shop's server or a script has no display: the answers that need no window come all the same.

@@ -24,11 +24,10 @@ QString Filas(store::Database& db, const QString& sql, const QStringList& cols,
 
 QString VolcadoBaseDatos(store::Database& db) {
   QString texto;
-  auto tablas = db.AbrirRecordset(QStringLiteral(
-      "SELECT name FROM sqlite_master WHERE type = 'table' AND name <> 'sqlite_sequence' "
-      "ORDER BY name"));
-  for (; !tablas.Eof(); tablas.MoveNext()) {
-    const QString tabla = tablas[QStringLiteral("name")].Texto();
+  QStringList tablas = db.Tablas();
+  for (QString& t : tablas) t = t.toUpper();
+  tablas.sort();
+  for (const QString& tabla : tablas) {
     auto rs = db.AbrirRecordset(QStringLiteral("SELECT * FROM ") + tabla);
     QStringList filas;
     for (; !rs.Eof(); rs.MoveNext()) {
@@ -95,14 +94,28 @@ Instalacion::Instalacion() {
   logs = raiz.filePath(QStringLiteral("logs"));
   for (const char* clave : {"RUTABDDEMPRESA", "RUTABDDCONTABLE", "RUTABDDCOMERCIAL"})
     ajustes.valores[QStringLiteral("VANTEL/BDD/") + QLatin1String(clave)] = bdd;
+  if (conexion.motor == store::Motor::Postgres) {
+    ajustes.valores[QStringLiteral("RELVANO/BDD/MOTOR")] = QStringLiteral("PostgreSQL");
+    ajustes.valores[QStringLiteral("RELVANO/BDD/SERVIDOR")] = conexion.servidor;
+    ajustes.valores[QStringLiteral("RELVANO/BDD/PREFIJO")] = conexion.prefijo;
+  } else if (conexion.motor == store::Motor::Odbc) {
+    ajustes.valores[QStringLiteral("RELVANO/BDD/CONEXION_ODBC")] = conexion.conexionOdbc;
+  }
   general = Crea(QStringLiteral("GENERAL.MDB"), {QStringLiteral("general")});
 }
 
 std::shared_ptr<store::Database> Instalacion::Crea(const QString& nombre,
                                                    const QStringList& esquemas) {
   QString error;
-  EXPECT_TRUE(store::CreaBaseDatos(Ruta(nombre), esquemas, &error)) << error.toStdString();
-  return store::Database::Abrir(Ruta(nombre), {}, &error);
+  EXPECT_TRUE(store::CreaBaseDatos(Ruta(nombre), esquemas, conexion, &error))
+      << error.toStdString();
+  creadas << Ruta(nombre);
+  return store::Database::Abrir(Ruta(nombre), conexion, &error);
+}
+
+Instalacion::~Instalacion() {
+  general.reset();
+  for (const QString& ruta : creadas) BorraDelServidor(ruta, conexion);
 }
 
 void Instalacion::Lista(const QString& codigo, const QString& divisa) {
@@ -123,7 +136,7 @@ void Instalacion::Empresa(const QString& codigo, bool contable, bool tienda, con
 QStringList Instalacion::Articulos(const QString& empresa) {
   QString error;
   auto db = store::Database::Abrir(Ruta(QStringLiteral("CMC") + empresa + QStringLiteral("00.MDB")),
-                                   {}, &error);
+                                   conexion, &error);
   if (!db) return {error};
   auto rs = db->AbrirRecordset(
       QStringLiteral("SELECT CODIGO, DESCRIPCION FROM ARTICULOS ORDER BY CODIGO"));

@@ -65,6 +65,7 @@ struct Tienda {
 class Instalacion {
  public:
   Instalacion();
+  ~Instalacion();
   std::shared_ptr<store::Database> Crea(const QString& nombre, const QStringList& esquemas);
   // Lists `codigo` in the general database `general`.
   void Lista(const QString& codigo, const QString& divisa = QStringLiteral("EURO"));
@@ -80,6 +81,8 @@ class Instalacion {
 
   QTemporaryDir dir;
   QString bdd, entrada, logs;
+  store::OpcionesConexion conexion = ConexionPrueba();
+  QStringList creadas;
   std::shared_ptr<store::Database> general;
   AjustesEnMemoria ajustes;
   RecordingOperator operador;

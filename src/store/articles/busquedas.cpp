@@ -3,7 +3,7 @@
 namespace relvano::store {
 
 Recordset BuscaEmpresa(Database& bddGeneral, const QString& idEmpresa) {
-  return bddGeneral.AbrirRecordset(QStringLiteral("select * from EMPRESAS where [ID_EMPRESA] = ?"),
+  return bddGeneral.AbrirRecordset(QStringLiteral("select * from EMPRESAS where ID_EMPRESA = ?"),
                                    {Valor(idEmpresa)});
 }
 
@@ -19,13 +19,13 @@ Recordset AbreConfiguracion(Database& bddContable) {
 }
 
 bool ExisteArticulo(Database& bdd, Recordset& rs, const QString& codigo) {
-  rs = bdd.AbrirRecordset(QStringLiteral("select * from ARTICULOS where [CODIGO] = ?"),
+  rs = bdd.AbrirRecordset(QStringLiteral("select * from ARTICULOS where CODIGO = ?"),
                           {Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }
 
 bool ExisteProveedor(Database& bdd, Recordset& rs, const QString& codigo) {
-  rs = bdd.AbrirRecordset(QStringLiteral("select * from PROVEEDORES where [CODIGO] = ?"),
+  rs = bdd.AbrirRecordset(QStringLiteral("select * from PROVEEDORES where CODIGO = ?"),
                           {Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }

@@ -55,10 +55,10 @@ std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompra
     if (col.Dto3) sql += QStringLiteral(", DTO3_ART");
     if (col.DtoFijo) sql += QStringLiteral(", DTO_FIJO");
   }
-  sql += QStringLiteral(
-      " FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ENTREGADO <> 0"
-      " ORDER BY FECHA_REAL DESC, ID DESC");
-  if (bdd.EsSqlite()) sql += QStringLiteral(" LIMIT 1");
+  sql += QStringLiteral(" FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ") +
+         bdd.Activo(QStringLiteral("ENTREGADO")) +
+         QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC");
+  sql = bdd.Limita(sql, 1);
   Recordset rs = bdd.AbrirRecordset(sql, {Valor(codigo)});
   if (!rs.HayRegistros()) return std::nullopt;
 
@@ -89,7 +89,7 @@ void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, c
   // One read gives the costs and the main warehouse's stock; nothing in between changes them.
   Recordset art = bdd.AbrirRecordset(
       QStringLiteral("select CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION from "
-                     "ARTICULOS where [CODIGO] = ?"),
+                     "ARTICULOS where CODIGO = ?"),
       {Valor(codigo.trimmed())});
   if (!art.HayRegistros()) return;
   const double costeAntes = ValorNumerico(art[QStringLiteral("COSTE")]);

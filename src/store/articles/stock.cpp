@@ -21,7 +21,7 @@ void ActualizaStockLinea(Empresa& empresa, Operador& operador, const LineaStock&
     // The main warehouse's stock is the article's own: one read finds the article and
     // gives the stock to change.
     Recordset art = Tienda(empresa).AbrirRecordset(
-        QStringLiteral("select CODIGO, STOCKACTUAL from ARTICULOS where [CODIGO] = ?"),
+        QStringLiteral("select CODIGO, STOCKACTUAL from ARTICULOS where CODIGO = ?"),
         {Valor(linea.CodigoArticulo)});
     if (art.HayRegistros()) {
       art.EditarRegistro();
@@ -51,7 +51,7 @@ void ActualizaStock(Empresa& empresa, Operador& operador, const QString& codigo,
   if (!alm.isEmpty() && alm != u"1") {
     // The key is matched as given: the warehouse of a secondary row keeps its own spelling.
     rs = bdd.AbrirRecordset(
-        QStringLiteral("select * from ARTICULOS_STOCK WHERE [CODIGO_ART] = ? AND [ALMACEN] = ?"),
+        QStringLiteral("select * from ARTICULOS_STOCK WHERE CODIGO_ART = ? AND ALMACEN = ?"),
         {Valor(codigo), Valor(almacen)});
     if (rs.HayRegistros()) {
       rs.EditarRegistro();
@@ -64,7 +64,7 @@ void ActualizaStock(Empresa& empresa, Operador& operador, const QString& codigo,
       rs.Asigna(QStringLiteral("STOCK_LOC"), Valor(QStringLiteral("")));
     }
   } else {
-    rs = bdd.AbrirRecordset(QStringLiteral("select * from ARTICULOS WHERE [CODIGO] = ?"),
+    rs = bdd.AbrirRecordset(QStringLiteral("select * from ARTICULOS WHERE CODIGO = ?"),
                             {Valor(codigo)});
     if (!rs.HayRegistros()) {
       operador.Mensaje(QStringLiteral("Error en Artículo: El artículo ") + codigo +

@@ -10,6 +10,7 @@
 #include <QSqlIndex>
 #include <QSqlRecord>
 
+#include "store/db/dialecto.h"
 #include "store/db/recordset.h"
 
 namespace relvano::store {
@@ -24,57 +25,6 @@ QString NuevoNombreConexion() {
   // makes names unique and holds no program state.
   static QAtomicInteger<quint64> contador;
   return QStringLiteral("relvano-%1").arg(contador.fetchAndAddRelaxed(1));
-}
-
-bool EsBloqueo(const QSqlError& e) {
-  const QString texto = e.databaseText();
-  return e.nativeErrorCode() == QLatin1String("5") || e.nativeErrorCode() == QLatin1String("6") ||
-         texto.contains(QLatin1String("database is locked")) ||
-         texto.contains(QLatin1String("database table is locked"));
-}
-
-// A number as the engine reads one from text: blanks around, a sign, digits with "."
-// as decimal point, an exponent.
-std::optional<double> NumeroSql(const QString& texto) {
-  static const QRegularExpression re(
-      QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
-  if (!re.match(texto).hasMatch()) return std::nullopt;
-  bool ok = false;
-  const double n = texto.trimmed().toDouble(&ok);  // QString::toDouble reads the C form
-  return ok ? std::optional<double>(n) : std::nullopt;
-}
-
-// The column takes numbers from text (INTEGER, REAL or NUMERIC affinity): its declared
-// type names no text or blob kind (the engine's rules, in their order).
-bool AfinidadNumerica(const QString& tipoDeclarado) {
-  const QString t = tipoDeclarado.toUpper();
-  if (t.contains(QLatin1String("INT"))) return true;
-  if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
-      t.contains(QLatin1String("TEXT")))
-    return false;
-  return !t.isEmpty() && !t.contains(QLatin1String("BLOB"));
-}
-
-// SQLite reports column defaults as SQL text: 0, 1.5, 'EURO', '2.5', NULL, CURRENT_DATE.
-// The value is the one the engine stores in a new row: a quoted number in a column of
-// numeric affinity (`REAL DEFAULT '2.5'`) is the number 2.5, never a text to be read
-// under the shops' regional settings.
-Valor DefectoSqlite(const QVariant& texto, const QString& tipoDeclarado) {
-  if (texto.isNull()) return Valor();
-  QString t = texto.toString().trimmed();
-  while (t.startsWith(QLatin1Char('(')) && t.endsWith(QLatin1Char(')')))
-    t = t.mid(1, t.size() - 2).trimmed();
-  if (t.isEmpty() || t.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) return Valor();
-  if (t.size() >= 2 && t.startsWith(QLatin1Char('\'')) && t.endsWith(QLatin1Char('\''))) {
-    const QString literal = t.mid(1, t.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
-    if (AfinidadNumerica(tipoDeclarado))
-      if (const auto n = NumeroSql(literal)) return Valor(*n);
-    return Database::DesdeColumna(literal);
-  }
-  if (const auto n = NumeroSql(t)) return Valor(*n);
-  if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) return Valor(1.0);
-  if (t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) return Valor(0.0);
-  return Valor();  // an expression such as CURRENT_DATE: left to the engine
 }
 
 const QRegularExpression& PatronFecha() {
@@ -196,54 +146,17 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
   std::shared_ptr<Database> d(new Database());
   d->ruta_ = ruta;
   d->nombreConexion_ = NuevoNombreConexion();
-  d->sqlite_ = opciones.conexionOdbc.isEmpty();
-  if (d->sqlite_) {
-    // SQLite would create a missing file; a missing database is an error here.
-    if (!QFileInfo(ruta).isFile()) {
-      if (error) *error = QStringLiteral("No existe el fichero %1").arg(ruta);
-      return nullptr;
-    }
-    d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->nombreConexion_);
-    d->db_.setDatabaseName(ruta);
-    d->db_.setConnectOptions(
-        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(opciones.esperaBloqueoMs));
-  } else {
-    d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), d->nombreConexion_);
-    QString cadena = opciones.conexionOdbc;
-    cadena.replace(QLatin1String("{ruta}"), ruta).replace(QLatin1String("{clave}"), opciones.clave);
-    d->db_.setDatabaseName(cadena);
-  }
-  if (!d->db_.open()) {
-    if (error) *error = d->db_.lastError().text();
+  d->motor_ = opciones.motor;
+  d->dialecto_ = &Dialecto::De(opciones.motor);
+  d->db_ = QSqlDatabase::addDatabase(d->dialecto_->Driver(), d->nombreConexion_);
+  if (!d->db_.isValid()) {
+    if (error)
+      *error = QStringLiteral("No está instalado el controlador %1 de Qt para esta base de datos")
+                   .arg(d->dialecto_->Driver());
     return nullptr;
   }
-  if (d->sqlite_) {
-    // Opening does not read the file; this does, and fails on a file that is not a database.
-    QSqlQuery q(d->db_);
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-      if (error) *error = q.lastError().text();
-      return nullptr;
-    }
-    // A transaction's changes stay in memory until it commits. Written out earlier, when
-    // the page cache fills, they would need the database to themselves in the middle of
-    // the transaction: each such write waits for the other programs' reads up to the
-    // busy timeout and, refused, is put off silently to the next, so that a long
-    // transaction would wait as long as another program reads. Kept in memory, the
-    // only waits are at BEGIN (for another writer) and at COMMIT (for the readers).
-    // A setting of this connection only; the file is not changed. The threshold first:
-    // with only the switch off, the engine would still search its list of changed pages
-    // for one to write out at every page the cache grows by past its size.
-    // The cache is made room for those changes too (16 MB, the engine's default is 2 MB):
-    // else they would push the unchanged pages out of it, to be read again and again.
-    for (const char* pragma : {"PRAGMA cache_spill = 2147483647", "PRAGMA cache_spill = OFF",
-                               "PRAGMA cache_size = -16384"}) {
-      if (!q.exec(QString::fromLatin1(pragma))) {
-        if (error) *error = q.lastError().text();
-        return nullptr;
-      }
-    }
-    d->esperaBloqueoMs_ = opciones.esperaBloqueoMs;
-  }
+  if (!d->dialecto_->Conecta(d->db_, ruta, opciones, error)) return nullptr;
+  d->esperaBloqueoMs_ = opciones.esperaBloqueoMs;
   return d;
 }
 
@@ -288,7 +201,7 @@ Valor Database::DesdeColumna(const QVariant& v) {
 }
 
 void Database::Falla(const QSqlError& e, const QString& sql) const {
-  if (EsBloqueo(e)) {
+  if (dialecto_->EsBloqueo(e)) {
     throw DbError(QStringLiteral("La base de datos %1 está ocupada por otro programa y no ha "
                                  "quedado libre a tiempo. Cierre el otro programa o espere a que "
                                  "termine y vuelva a importar el fichero.")
@@ -326,6 +239,12 @@ QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& paramet
 }
 
 int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
+  if (parametros.empty() && !dialecto_->PreparaTodo()) {
+    // A statement without values that the server would not prepare (ALTER TABLE, ...).
+    QSqlQuery q(db_);
+    if (!q.exec(sql)) Falla(q.lastError(), sql);
+    return q.numRowsAffected();
+  }
   QSqlQuery& q = Corre(sql, parametros);
   const int n = q.numRowsAffected();
   q.finish();
@@ -371,69 +290,56 @@ void Database::EjecutaSentencias(const QStringList& sentencias) {
 
 void Database::OlvidaEsquema() {
   tablas_.clear();
-  existeTabla_.clear();
+  nombresTabla_.clear();
   formas_.clear();
   analisis_.clear();
 }
 
-bool Database::ExisteTabla(QString tabla) {
+QStringList Database::Tablas() { return dialecto_->Tablas(*this, db_); }
+
+QString Database::NombreTabla(QString tabla) {
   tabla.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
   tabla = tabla.trimmed();
   const QString clave = tabla.toUpper();
-  if (auto it = existeTabla_.constFind(clave); it != existeTabla_.constEnd()) return *it;
-  bool existe = false;
-  if (sqlite_) {
-    existe = !Escalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
-                                     "AND name = ? COLLATE NOCASE"),
-                      {Valor(tabla)})
-                  .EsNull();
-  } else {
-    for (const QString& t : db_.tables(QSql::AllTables))
-      if (t.compare(tabla, Qt::CaseInsensitive) == 0) existe = true;
-  }
-  existeTabla_.insert(clave, existe);
-  return existe;
+  if (auto it = nombresTabla_.constFind(clave); it != nombresTabla_.constEnd()) return *it;
+  QString nombre;
+  for (const QString& t : Tablas())
+    if (t.compare(tabla, Qt::CaseInsensitive) == 0) nombre = t;
+  nombresTabla_.insert(clave, nombre);
+  return nombre;
 }
+
+bool Database::ExisteTabla(QString tabla) { return !NombreTabla(std::move(tabla)).isEmpty(); }
 
 std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
   const QString clave = tabla.toUpper();
   if (auto it = tablas_.constFind(clave); it != tablas_.constEnd()) return *it;
   std::shared_ptr<const InfoTabla> info;
-  if (ExisteTabla(tabla)) {
-    InfoTabla t;
-    t.nombre = tabla;
-    if (sqlite_) {
-      // PRAGMA arguments cannot be bound; the name comes from the program's own
-      // constants and is quoted as an identifier.
-      QString nombre = tabla;
-      nombre.replace(QLatin1Char('"'), QLatin1String("\"\""));
-      QSqlQuery q(db_);
-      if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nombre)))
-        Falla(q.lastError(), tabla);
-      std::vector<std::pair<int, QString>> clave;
-      while (q.next()) {
-        t.columnas << q.value(1).toString();
-        t.defectos.push_back(DefectoSqlite(q.value(4), q.value(2).toString()));
-        if (q.value(5).toInt() > 0) clave.emplace_back(q.value(5).toInt(), q.value(1).toString());
-      }
-      std::sort(clave.begin(), clave.end());
-      for (const auto& [orden, col] : clave) t.clave << col;
-      QSqlQuery w(db_);
-      // Tables WITHOUT ROWID always have a key; the others answer to rowid.
-      t.tieneRowid = w.exec(QStringLiteral("SELECT rowid FROM \"%1\" LIMIT 0").arg(nombre));
-    } else {
-      const QSqlRecord r = db_.record(tabla);
-      for (int i = 0; i < r.count(); ++i) {
-        t.columnas << r.fieldName(i);
-        t.defectos.push_back(Valor::FromVariant(r.field(i).defaultValue()));
-      }
-      const QSqlIndex pk = db_.primaryIndex(tabla);
-      for (int i = 0; i < pk.count(); ++i) t.clave << pk.fieldName(i);
-    }
-    info = std::make_shared<const InfoTabla>(std::move(t));
-  }
+  if (const QString nombre = NombreTabla(tabla); !nombre.isEmpty())
+    info = std::make_shared<const InfoTabla>(dialecto_->LeeTabla(*this, db_, nombre));
   tablas_.insert(clave, info);
   return info;
+}
+
+bool Database::CopiaEnFichero(const QString& ruta) {
+  const QString sql = dialecto_->CopiaEnFichero();
+  if (sql.isEmpty()) return false;
+  try {
+    Ejecuta(sql, {Valor(ruta)});
+  } catch (const DbError&) {
+    return false;
+  }
+  return true;
+}
+
+QString Database::Limita(const QString& sql, int filas) const {
+  return dialecto_->Limita(sql, filas);
+}
+
+QString Database::Activo(const QString& columna) const { return dialecto_->Activo(columna); }
+
+QString Database::Identificador(const QString& nombre) const {
+  return dialecto_->Identificador(nombre);
 }
 
 bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
@@ -443,62 +349,80 @@ bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
 
 void Database::Begin() {
   if (enTransaccion_) return;
-  if (sqlite_) {
+  if (const QString comienzo = dialecto_->Comienzo(); !comienzo.isEmpty()) {
     QElapsedTimer espera;
     espera.start();
-    Ejecuta(QStringLiteral("BEGIN IMMEDIATE"));
+    Control(comienzo);
     esperaBegin_ = espera.elapsed();
   } else if (!db_.transaction()) {
-    Falla(db_.lastError().text(), QStringLiteral("BEGIN"));
+    Falla(db_.lastError(), QStringLiteral("BEGIN"));
   }
   enTransaccion_ = true;
 }
 
 void Database::Commit() {
   if (!enTransaccion_) return;
-  if (sqlite_) {
+  if (!dialecto_->Comienzo().isEmpty()) {
     // One wait for other programs per transaction: what BEGIN waited for another writer
     // is taken off what COMMIT may wait for the readers.
-    const bool descuenta = esperaBegin_ >= kEsperaApreciableMs;
+    const bool descuenta = dialecto_->EsperaAlConfirmar() && esperaBegin_ >= kEsperaApreciableMs;
     if (descuenta) FijaEspera(std::max<qint64>(0, esperaBloqueoMs_ - esperaBegin_));
     try {
-      Ejecuta(QStringLiteral("COMMIT"));
+      Control(QStringLiteral("COMMIT"));
     } catch (...) {
       if (descuenta) FijaEspera(esperaBloqueoMs_);
       throw;
     }
     if (descuenta) FijaEspera(esperaBloqueoMs_);
   } else if (!db_.commit()) {
-    Falla(db_.lastError().text(), QStringLiteral("COMMIT"));
+    Falla(db_.lastError(), QStringLiteral("COMMIT"));
   }
   enTransaccion_ = false;
 }
 
 void Database::FijaEspera(qint64 ms) {
-  // PRAGMA arguments cannot be bound; the value is a number the program computed.
+  const QString sql = dialecto_->Espera(ms);
+  if (sql.isEmpty()) return;
   QSqlQuery q(db_);
-  if (!q.exec(QStringLiteral("PRAGMA busy_timeout = ") + QString::number(ms)))
-    Falla(q.lastError(), QStringLiteral("PRAGMA busy_timeout"));
+  if (!q.exec(sql)) Falla(q.lastError(), sql);
 }
 
 void Database::Rollback() {
   if (!enTransaccion_) return;
   enTransaccion_ = false;
-  if (sqlite_) {
-    Ejecuta(QStringLiteral("ROLLBACK"));
+  if (!dialecto_->Comienzo().isEmpty()) {
+    Control(QStringLiteral("ROLLBACK"));
   } else if (!db_.rollback()) {
-    Falla(db_.lastError().text(), QStringLiteral("ROLLBACK"));
+    Falla(db_.lastError(), QStringLiteral("ROLLBACK"));
   }
 }
 
-void Database::Savepoint(const QString& nombre) { Ejecuta(QStringLiteral("SAVEPOINT ") + nombre); }
+void Database::Control(const QString& sql) {
+  // SQLite prepares these as any other statement, once; the server takes them only as
+  // they are.
+  Ejecuta(sql);
+}
+
+void Database::Savepoint(const QString& nombre) { Control(QStringLiteral("SAVEPOINT ") + nombre); }
 
 void Database::ReleaseSavepoint(const QString& nombre) {
-  Ejecuta(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
+  Control(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
 }
 
 void Database::RollbackToSavepoint(const QString& nombre) {
-  Ejecuta(QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre);
+  const QString sql = QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre;
+  QSqlQuery q(db_);
+  if (q.exec(sql)) return;
+  // Some drivers undo the whole transaction when a statement fails: the lines of the
+  // group before this one are gone with it, and must not be told as applied.
+  if (dialecto_->TransaccionPerdida(q.lastError())) {
+    throw DbError(QStringLiteral("El controlador de la base de datos %1 ha deshecho toda la "
+                                 "transacción tras un error: %2 Ninguna línea desde la última "
+                                 "confirmación ha quedado guardada.")
+                      .arg(ruta_, q.lastError().text().trimmed()),
+                  ruta_, sql);
+  }
+  Falla(q.lastError(), sql);
 }
 
 Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {
@@ -527,11 +451,11 @@ Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {
   // A table without a primary key is edited through its row identity, which the
   // query then also has to return.
   *ejecutada = sql;
-  const bool conRowid =
-      rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid && it->finSelectTodo >= 0;
+  const bool conRowid = rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid &&
+                        it->finSelectTodo >= 0 && !dialecto_->ColumnaFila().isEmpty();
   if (conRowid)
-    *ejecutada =
-        QStringLiteral("SELECT *, rowid AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
+    *ejecutada = QStringLiteral("SELECT *, ") + dialecto_->ColumnaFila() +
+                 QStringLiteral(" AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
   rs.rowidCol_ = conRowid ? 0 : -1;  // its position is known once the shape is
   return rs;
 }
@@ -589,6 +513,14 @@ QString MensajeErrorAbrirBaseDatos(const QString& ruta) {
          QStringLiteral("Puede que este dañada o no exista.") + QStringLiteral("\r\n") +
          QStringLiteral("Póngase en contacto con el servicio de soporte al programa.") +
          QStringLiteral("\r\n") + QStringLiteral("El programa se cerrará.");
+}
+
+bool ExisteBaseDatos(const QString& ruta, const OpcionesConexion& opciones, QString* error) {
+  return Dialecto::De(opciones.motor).Existe(ruta, opciones, error);
+}
+
+QString DescribeBaseDatos(const QString& ruta, const OpcionesConexion& opciones) {
+  return Dialecto::De(opciones.motor).Describe(ruta, opciones);
 }
 
 QString ClaveBaseDatos() {

@@ -16,13 +16,29 @@
 namespace relvano::store {
 
 class Recordset;
+class Dialecto;
+
+// The engines the program reaches its databases through.
+enum class Motor {
+  Sqlite,    // a database file of its own
+  Odbc,      // the suite's own databases, through an ODBC driver
+  Postgres,  // a database server
+};
 
 // How databases are reached. Defaults: SQLite files.
 struct OpcionesConexion {
-  // ODBC connection string; empty selects SQLite. "{ruta}" stands for the database
-  // file's full name and "{clave}" for the database password.
+  Motor motor = Motor::Sqlite;
+  // ODBC: the connection string. "{ruta}" stands for the database file's full name and
+  // "{clave}" for the database password.
   QString conexionOdbc;
-  // Database password (used by ODBC connection strings only; never logged).
+  // PostgreSQL: the server's connection string without the database name
+  // ("host=/run/postgresql port=5432 user=tienda"), and the prefix of the databases'
+  // names, so that one server holds the databases of many shops. Each database file of
+  // the suite is the database named by the file's base name in lower case, after the
+  // prefix: CMC00100.MDB is "tienda017_cmc00100".
+  QString servidor;
+  QString prefijo;
+  // Database password (never logged).
   QString clave;
   // How long a statement waits for another program that holds the database before
   // it fails with a clear error.
@@ -80,7 +96,8 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // NombreBaseDatos: the database's file name as opened.
   const QString& Ruta() const { return ruta_; }
-  bool EsSqlite() const { return sqlite_; }
+  Motor MotorBaseDatos() const { return motor_; }
+  bool EsSqlite() const { return motor_ == Motor::Sqlite; }
 
   // Runs a SELECT and loads its rows into a recordset that can add and edit rows of
   // the statement's table (the table after FROM). Throws DbError.
@@ -107,6 +124,19 @@ class Database : public std::enable_shared_from_this<Database> {
   std::shared_ptr<const InfoTabla> Tabla(const QString& tabla);
   // Forgets what was learnt about tables (after the schema was changed).
   void OlvidaEsquema();
+  // The tables and views of the database, as the engine spells them.
+  QStringList Tablas();
+  // Copies the whole database, as of one moment, into a new SQLite file `ruta` that the
+  // layer opens with the default options. False when the engine cannot or the copy failed.
+  bool CopiaEnFichero(const QString& ruta);
+
+  // The engine's words for what the common SQL does not say: `sql` limited to its first
+  // `filas` rows; a condition true when the flag `columna` is set (a number or a
+  // boolean); a name as the statements built by the layer write it.
+  QString Limita(const QString& sql, int filas) const;
+  QString Activo(const QString& columna) const;
+  QString Identificador(const QString& nombre) const;
+  const Dialecto& Dialect() const { return *dialecto_; }
 
   // Transactions. Begin starts one (taking the write lock at once on SQLite, so that
   // a database held by another program is reported here, not halfway through a line).
@@ -143,21 +173,26 @@ class Database : public std::enable_shared_from_this<Database> {
   Database() = default;
   [[noreturn]] void Falla(const QSqlError& e, const QString& sql) const;
   void EjecutaSentencias(const QStringList& sentencias);
+  // Runs a transaction control statement (SAVEPOINT, COMMIT, ...).
+  void Control(const QString& sql);
+  // `tabla` as the catalogue spells it; "" when it does not exist.
+  QString NombreTabla(QString tabla);
   [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
 
-  // Sets the engine's busy timeout of this connection (SQLite).
+  // Sets the bound of this connection's wait for other programs.
   void FijaEspera(qint64 ms);
 
   QString ruta_;
   QString nombreConexion_;
-  bool sqlite_ = true;
+  Motor motor_ = Motor::Sqlite;
+  const Dialecto* dialecto_ = nullptr;
   bool enTransaccion_ = false;
-  qint64 esperaBloqueoMs_ = 0;  // the connection's busy timeout (SQLite)
+  qint64 esperaBloqueoMs_ = 0;  // the connection's bounded wait for other programs
   qint64 esperaBegin_ = 0;      // how long the open transaction's BEGIN took
   QSqlDatabase db_;
   QHash<QString, QSqlQuery*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
-  QHash<QString, bool> existeTabla_;
+  QHash<QString, QString> nombresTabla_;  // upper-case name: as the catalogue spells it, or ""
   QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
   // What a recordset's SQL text says: the table after FROM, and where "SELECT * FROM"
   // ends (-1 when it does not start so). By SQL text.
@@ -187,6 +222,14 @@ class Conexiones {
 
 // The message shown when a database cannot be opened; the program ends after it.
 QString MensajeErrorAbrirBaseDatos(const QString& ruta);
+
+// True when the database of `ruta` exists: the file, or on a server the database that
+// stands for it. False with `error` set when the server cannot be asked.
+bool ExisteBaseDatos(const QString& ruta, const OpcionesConexion& opciones, QString* error);
+// The name of the server's database that stands for the file `ruta`.
+QString NombreEnServidor(const QString& ruta, const OpcionesConexion& opciones);
+// `ruta` as the operator is told it: the file, or the file and the server's database.
+QString DescribeBaseDatos(const QString& ruta, const OpcionesConexion& opciones);
 
 // The database password of the installation: RELVANO_CLAVE_BDD from the
 // environment, else the value the program was built with.

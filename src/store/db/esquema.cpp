@@ -1,9 +1,9 @@
 #include "store/db/esquema.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include "store/db/database.h"
+#include "store/db/dialecto.h"
 
 // The schema files are compiled into the core library as Qt resources; a static
 // library has to register them before first use.
@@ -18,29 +18,20 @@ QString TextoEsquema(const QString& nombre) {
   return QString::fromUtf8(f.readAll());
 }
 
-bool CreaBaseDatos(const QString& ruta, const QStringList& esquemas, QString* error) {
-  if (QFileInfo::exists(ruta)) {
-    if (error) *error = QStringLiteral("El fichero %1 ya existe").arg(ruta);
-    return false;
-  }
-  {
-    QFile nuevo(ruta);
-    if (!nuevo.open(QIODevice::WriteOnly)) {
-      if (error) *error = nuevo.errorString();
+bool CreaBaseDatos(const QString& ruta, const QStringList& esquemas,
+                   const OpcionesConexion& opciones, QString* error) {
+  const Dialecto& dialecto = Dialecto::De(opciones.motor);
+  for (const QString& e : esquemas) {
+    if (TextoEsquema(e).isEmpty()) {
+      if (error) *error = QStringLiteral("No existe el esquema %1").arg(e);
       return false;
     }
   }
-  auto db = Database::Abrir(ruta, OpcionesConexion{}, error);
+  if (!dialecto.CreaVacia(ruta, opciones, error)) return false;
+  auto db = Database::Abrir(ruta, opciones, error);
   if (!db) return false;
   try {
-    for (const QString& e : esquemas) {
-      const QString texto = TextoEsquema(e);
-      if (texto.isEmpty()) {
-        if (error) *error = QStringLiteral("No existe el esquema %1").arg(e);
-        return false;
-      }
-      db->EjecutaScript(texto);
-    }
+    for (const QString& e : esquemas) db->EjecutaScript(dialecto.Esquema(TextoEsquema(e)));
   } catch (const DbError& e) {
     if (error) *error = e.Mensaje();
     return false;

@@ -4,6 +4,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include "store/db/dialecto.h"
+
 namespace relvano::store {
 
 int Recordset::Indice(const QString& nombre) const {
@@ -86,7 +88,8 @@ void Recordset::GrabarRegistro() {
                   db_ ? db_->Ruta() : QString(), sql_);
   }
   const int n = static_cast<int>(buffer_.size());
-  auto quoted = [](const QString& c) { return QLatin1Char('"') + c + QLatin1Char('"'); };
+  const Dialecto& dialecto = db_->Dialect();
+  auto quoted = [&](const QString& c) { return dialecto.Identificador(c); };
   // Values go back to the engine exactly as they were read or assigned: the raw
   // variants are bound, so that no conversion slips in between.
   auto bind = [&](QSqlQuery& q, const std::vector<QVariant>& valores) {
@@ -104,6 +107,18 @@ void Recordset::GrabarRegistro() {
   };
 
   if (modo_ == Modo::Nuevo) {
+    // What the engine gives the new row by itself and the recordset has to learn: its
+    // identity, or its key when that is one column left unassigned.
+    int claveAuto = -1;
+    if (info_->clave.size() == 1) {
+      const int k = Indice(info_->clave.front());
+      if (k >= 0 && !asignado_[k]) claveAuto = k;
+    }
+    const bool conRowid = rowidCol_ >= 0;
+    const QString retorno =
+        conRowid || claveAuto >= 0
+            ? dialecto.Retorno(conRowid ? dialecto.ColumnaFila() : quoted(info_->clave.front()))
+            : QString();
     QString& sql = forma_->sqlAlta[mascara];
     if (sql.isEmpty()) {
       const QStringList cols = columnas();
@@ -115,6 +130,7 @@ void Recordset::GrabarRegistro() {
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(tabla_), cols.join(QLatin1Char(',')), marcas.join(QLatin1Char(',')));
       }
+      sql += retorno;
     }
     QSqlQuery& q = db_->Prepara(sql);
     bind(q, crudos);
@@ -123,15 +139,19 @@ void Recordset::GrabarRegistro() {
       q.finish();
       db_->FallaSentencia(e, sql);
     }
-    const QVariant id = q.lastInsertId();
+    // Only asked when needed: some drivers answer with a statement of their own, or a
+    // warning, for every INSERT.
+    QVariant id;
+    if (!retorno.isEmpty()) {
+      if (q.next()) id = q.value(0);
+    } else if ((conRowid || claveAuto >= 0) && dialecto.IdentidadDelDriver()) {
+      id = q.lastInsertId();
+    }
     q.finish();
     // The stored row joins the recordset, as the current row, with the identity the
     // engine gave it.
-    if (rowidCol_ >= 0) buffer_[rowidCol_] = id;
-    if (info_->clave.size() == 1) {
-      const int k = Indice(info_->clave.front());
-      if (k >= 0 && !asignado_[k] && id.isValid()) buffer_[k] = id;
-    }
+    if (conRowid) buffer_[rowidCol_] = id;
+    if (claveAuto >= 0 && id.isValid()) buffer_[claveAuto] = id;
     filas_.push_back(buffer_);
     pos_ = static_cast<int>(filas_.size()) - 1;
   } else {
@@ -151,7 +171,7 @@ void Recordset::GrabarRegistro() {
           clave.push_back(original[i]);
         }
       } else if (rowidCol_ >= 0) {
-        donde << QStringLiteral("rowid = ?");
+        donde << dialecto.ColumnaFila() + QStringLiteral(" = ?");
         clave.push_back(original[rowidCol_]);
       } else {
         throw DbError(
@@ -165,6 +185,9 @@ void Recordset::GrabarRegistro() {
         sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                   .arg(quoted(tabla_), sets.join(QLatin1Char(',')),
                        donde.join(QStringLiteral(" AND ")));
+        // A row found by its place gets a new place when edited.
+        if (info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar())
+          sql += dialecto.Retorno(dialecto.ColumnaFila());
       }
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
@@ -174,6 +197,19 @@ void Recordset::GrabarRegistro() {
         const QSqlError e = q.lastError();
         q.finish();
         db_->FallaSentencia(e, sql);
+      }
+      if (info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar()) {
+        // The row's place changes when anyone edits it: not found, it was edited or
+        // removed by another program since it was read, and the edit would be lost.
+        const bool hallada = q.next();
+        if (hallada) buffer_[rowidCol_] = q.value(0);
+        q.finish();
+        if (!hallada) {
+          throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se "
+                                       "iba a modificar; vuelva a importar el fichero.")
+                            .arg(tabla_),
+                        db_->Ruta(), sql);
+        }
       }
       q.finish();
     }
@@ -217,16 +253,18 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     if (mismas(nombres)) texto = &sqlGuardada;
   if (!texto) {
     QStringList nombres;
-    QString nuevo = QStringLiteral("UPDATE \"") + tabla_ + QStringLiteral("\" SET ");
+    const Dialecto& dialecto = db_->Dialect();
+    QString nuevo =
+        QStringLiteral("UPDATE ") + dialecto.Identificador(tabla_) + QStringLiteral(" SET ");
     for (size_t c = 0; c < columnas.size(); ++c) {
       if (c > 0) nuevo += QLatin1Char(',');
-      nuevo += QLatin1Char('"') + columnas[c].first + QStringLiteral("\" = ?");
+      nuevo += dialecto.Identificador(columnas[c].first) + QStringLiteral(" = ?");
       nombres << columnas[c].first;
     }
     nuevo += QStringLiteral(" WHERE ");
     for (int c = 0; c < info_->clave.size(); ++c) {
       if (c > 0) nuevo += QStringLiteral(" AND ");
-      nuevo += QLatin1Char('"') + info_->clave[c] + QStringLiteral("\" = ?");
+      nuevo += dialecto.Identificador(info_->clave[c]) + QStringLiteral(" = ?");
     }
     if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
     forma_->sqlPorClave.emplace_back(nombres, nuevo);

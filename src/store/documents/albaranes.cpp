@@ -17,11 +17,10 @@ bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& 
                           const QString& serie, const QString& numero, const QString& codigo,
                           const std::optional<QString>& idEmpresa) {
   Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
-  rs = bdd.AbrirRecordset(
-      QStringLiteral("SELECT * FROM ALB_PROV WHERE [EJERCICIO] = ? AND [SERIE] = ?"
-                     " AND [NUMERO] = ? AND [CODIGO] = ?"),
-      {Valor(ejercicio.trimmed()), Valor(serie.trimmed()), Valor(numero.trimmed()),
-       Valor(codigo.trimmed())});
+  rs = bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ?"
+                                         " AND NUMERO = ? AND CODIGO = ?"),
+                          {Valor(ejercicio.trimmed()), Valor(serie.trimmed()),
+                           Valor(numero.trimmed()), Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }
 

@@ -149,8 +149,8 @@ bool AbreFacturaProveedor(const Empresa& empresa, Recordset& rs, const QString& 
                           const std::optional<QString>& idEmpresa) {
   Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
   rs = bdd.AbrirRecordset(
-      QStringLiteral("SELECT * FROM FACT_PROV WHERE RTRIM(EJERCICIO) = ? AND [SERIE] = ?"
-                     " AND [NUMERO] = ? AND [CODIGO] = ?"),
+      QStringLiteral("SELECT * FROM FACT_PROV WHERE RTRIM(EJERCICIO) = ? AND SERIE = ?"
+                     " AND NUMERO = ? AND CODIGO = ?"),
       {Valor(ejercicio), Valor(serie.trimmed()), Valor(numero.trimmed()), Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }

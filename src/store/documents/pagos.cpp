@@ -5,7 +5,7 @@
 namespace relvano::store {
 
 bool AbreFormaPago(Database& bddContable, Recordset& rs, const QString& codigo) {
-  rs = bddContable.AbrirRecordset(QStringLiteral("select * from FORMA_PAGCOB where [CODIGO] = ?"),
+  rs = bddContable.AbrirRecordset(QStringLiteral("select * from FORMA_PAGCOB where CODIGO = ?"),
                                   {Valor(codigo)});
   return rs.HayRegistros();
 }
@@ -25,7 +25,7 @@ void AbreDesglosePagos(const Empresa& empresa, const QString& tipoDocumento, Rec
   if (tipoDocumento == u"FACPR" || tipoDocumento == u"PR") {
     Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
     rs = bdd.AbrirRecordset(
-        QStringLiteral("select * from FACPR_DESGPAGCOB WHERE [EJERCICIO] = ? AND [SERIE] = ?"
+        QStringLiteral("select * from FACPR_DESGPAGCOB WHERE EJERCICIO = ? AND SERIE = ?"
                        " AND NUMERO = ? AND CODIGO = ? ORDER BY NUM_PAGCOBFACT"),
         {Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)});
   } else {

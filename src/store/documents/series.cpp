@@ -5,9 +5,9 @@ namespace relvano::store {
 bool EsSerieEspecial(const QString& serie) { return !serie.isEmpty() && serie.at(0) == u'$'; }
 
 bool ExisteSerie(Database& bdd, Recordset& rs, const QString& tipoSerie, const QString& serie) {
-  rs = bdd.AbrirRecordset(
-      QStringLiteral("select * from SERIES where [TIPO_SERIE] = ? AND [CODIGO] = ?"),
-      {Valor(tipoSerie), Valor(serie.trimmed())});
+  rs =
+      bdd.AbrirRecordset(QStringLiteral("select * from SERIES where TIPO_SERIE = ? AND CODIGO = ?"),
+                         {Valor(tipoSerie), Valor(serie.trimmed())});
   return rs.HayRegistros();
 }
 

@@ -189,13 +189,12 @@ void RecalculaTotalesDocumento(Empresa& empresa, Operador& operador, const QStri
   TotalesDocumento t;
   CargaDatosCabecera(empresa, t, cab);
 
-  const QString filtro = esFactura
-                             ? QStringLiteral(
-                                   " from LIN_COMPRAS where [EJER_FACT] = ? and [SERIE_FACT] = ?"
-                                   " and [NUM_FACT] = ? and [IDPROVEEDOR] = ?")
-                             : QStringLiteral(
-                                   " from LIN_COMPRAS where EJER_ALB = ? and [SERIE_ALB] = ?"
-                                   " and [NUM_ALB] = ? and [IDPROVEEDOR] = ?");
+  const QString filtro = esFactura ? QStringLiteral(
+                                         " from LIN_COMPRAS where EJER_FACT = ? and SERIE_FACT = ?"
+                                         " and NUM_FACT = ? and IDPROVEEDOR = ?")
+                                   : QStringLiteral(
+                                         " from LIN_COMPRAS where EJER_ALB = ? and SERIE_ALB = ?"
+                                         " and NUM_ALB = ? and IDPROVEEDOR = ?");
   const std::vector<Valor> clave{Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)};
   if (modoIva != kSerieIvaPersonal) {
     Recordset sumas = doc.bdd->AbrirRecordset(QStringLiteral("select sum(BASE_ALB), TIPO_IVA") +

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Remakes the window's pictures in docs/ on a demo installation, under a virtual X server:
+# after a completed run, after a cancelled run, the last runs, and the whole 1280×800
+# screen at double scale. Needs a build (scripts/build.sh) and xvfb-run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+demo=$(mktemp -d)
+trap 'rm -rf "$demo"' EXIT
+build/relvano-cli demo "$demo/tienda" >/dev/null
+mkdir -p "$demo/logs" docs
+articulos=$(ls "$demo"/tienda/In/vrcrefcto* | head -n 1)
+ean=$(ls "$demo"/tienda/In/vrceancto* | head -n 1)
+
+foto() {  # foto PICTURE SCENE FILE [SCALE]
+  QT_SCALE_FACTOR="${4:-1}" LANG=es_ES.UTF-8 xvfb-run -a -s "-screen 0 1280x800x24" \
+    build/relvano --settings-dir "$demo/tienda/settings" --log-dir "$demo/logs" \
+    --screenshot "docs/$1" --scene "$2" --import "$3"
+  echo "docs/$1"
+}
+
+foto ventana-completada.png completada "$articulos"
+foto ventana-cancelada.png cancelada "$articulos"
+foto ultimas-importaciones.png historial "$ean"
+foto ventana-escala-2.png pantalla "$articulos" 2

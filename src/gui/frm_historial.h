@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+#include "app/historial.h"
+
+class QTableWidget;
+
+namespace relvano::gui {
+
+// "Últimas importaciones": the runs of the history, newest first (date, kind, file,
+// outcome, lines). A double click or "Ver resumen" shows the log kept with the run.
+class FrmHistorial : public QDialog {
+  Q_OBJECT
+ public:
+  FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
+               std::function<void(const QString& ruta)> verLog, QWidget* padre = nullptr);
+
+ private:
+  void VerResumen();
+
+  std::vector<EjecucionHistorial> ejecuciones_;
+  std::function<void(const QString&)> verLog_;
+  QTableWidget* tabla_;
+};
+
+// The history's outcome as the operator reads it: "completa", "cancelada (simulación)".
+QString TextoDesenlaceHistorial(const EjecucionHistorial& e);
+
+}  // namespace relvano::gui
