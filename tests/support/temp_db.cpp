@@ -1,5 +1,7 @@
 #include "support/temp_db.h"
 
+#include <gtest/gtest.h>
+
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -9,6 +11,20 @@
 #include "store/db/esquema.h"
 
 namespace relvano::testing {
+
+namespace {
+
+// The tests on a server are skipped when no server was given.
+class EntornoMotor : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qgetenv("RELVANO_TEST_MOTOR") == "postgresql" && qgetenv("RELVANO_TEST_SERVIDOR").isEmpty())
+      GTEST_SKIP() << "RELVANO_TEST_SERVIDOR no dice qué servidor usar";
+  }
+};
+[[maybe_unused]] const auto* const kEntorno = ::testing::AddGlobalTestEnvironment(new EntornoMotor);
+
+}  // namespace
 
 store::OpcionesConexion ConexionPrueba() {
   store::OpcionesConexion o;

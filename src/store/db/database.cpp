@@ -10,15 +10,13 @@
 #include <QSqlIndex>
 #include <QSqlRecord>
 
+#include "base/operador.h"
 #include "store/db/dialecto.h"
 #include "store/db/recordset.h"
 
 namespace relvano::store {
 
 namespace {
-
-// A BEGIN that took this long has waited for another program.
-constexpr qint64 kEsperaApreciableMs = 20;
 
 QString NuevoNombreConexion() {
   // Qt keys connections by name; each Database needs its own. This counter only
@@ -350,10 +348,7 @@ bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
 void Database::Begin() {
   if (enTransaccion_) return;
   if (const QString comienzo = dialecto_->Comienzo(); !comienzo.isEmpty()) {
-    QElapsedTimer espera;
-    espera.start();
-    Control(comienzo);
-    esperaBegin_ = espera.elapsed();
+    esperaBegin_ = ControlConEspera(comienzo, esperaBloqueoMs_);
   } else if (!db_.transaction()) {
     Falla(db_.lastError(), QStringLiteral("BEGIN"));
   }
@@ -365,19 +360,37 @@ void Database::Commit() {
   if (!dialecto_->Comienzo().isEmpty()) {
     // One wait for other programs per transaction: what BEGIN waited for another writer
     // is taken off what COMMIT may wait for the readers.
-    const bool descuenta = dialecto_->EsperaAlConfirmar() && esperaBegin_ >= kEsperaApreciableMs;
-    if (descuenta) FijaEspera(std::max<qint64>(0, esperaBloqueoMs_ - esperaBegin_));
-    try {
-      Control(QStringLiteral("COMMIT"));
-    } catch (...) {
-      if (descuenta) FijaEspera(esperaBloqueoMs_);
-      throw;
-    }
-    if (descuenta) FijaEspera(esperaBloqueoMs_);
+    ControlConEspera(QStringLiteral("COMMIT"),
+                     std::max<qint64>(0, esperaBloqueoMs_ - esperaBegin_));
   } else if (!db_.commit()) {
     Falla(db_.lastError(), QStringLiteral("COMMIT"));
   }
   enTransaccion_ = false;
+}
+
+qint64 Database::ControlConEspera(const QString& sql, qint64 limiteMs) {
+  QElapsedTimer reloj;
+  reloj.start();
+  if (!dialecto_->EsperaAlConfirmar()) {
+    Control(sql);
+    return reloj.elapsed();
+  }
+  // The engine waits in short slices, so that between them the run in progress can be
+  // told that the program is waiting (a window says so instead of sitting still).
+  constexpr qint64 kTrozoMs = 250;
+  QSqlQuery& q = Prepara(sql);
+  for (;;) {
+    const qint64 trozo = std::clamp<qint64>(limiteMs - reloj.elapsed(), 0, kTrozoMs);
+    FijaEspera(trozo);
+    const bool hecho = q.exec();
+    const QSqlError error = q.lastError();
+    q.finish();
+    const bool seguir = !hecho && dialecto_->EsBloqueo(error) && reloj.elapsed() < limiteMs;
+    if (!seguir) FijaEspera(esperaBloqueoMs_);
+    if (hecho) return reloj.elapsed();
+    if (!seguir) Falla(error, sql);
+    ProgresoEnCurso::AvisaEspera(reloj.elapsed());
+  }
 }
 
 void Database::FijaEspera(qint64 ms) {

@@ -175,6 +175,9 @@ class Database : public std::enable_shared_from_this<Database> {
   void EjecutaSentencias(const QStringList& sentencias);
   // Runs a transaction control statement (SAVEPOINT, COMMIT, ...).
   void Control(const QString& sql);
+  // Runs BEGIN or COMMIT waiting for other programs up to `limiteMs`; returns how long
+  // it took.
+  qint64 ControlConEspera(const QString& sql, qint64 limiteMs);
   // `tabla` as the catalogue spells it; "" when it does not exist.
   QString NombreTabla(QString tabla);
   [[noreturn]] void Falla(const QString& detalle, const QString& sql) const;
