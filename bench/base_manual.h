@@ -17,4 +17,10 @@ namespace relvano::bench {
 std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& fichero,
                           const std::string& hoy);
 
+// The same on a PostgreSQL server through libpq (base_manual_pg.cpp): `conexion` names the
+// store database. When `cpuServidor` is given, it receives the processor seconds the
+// server's process for the connection used. Returns the number of lines read.
+std::int64_t AplicaManualPg(Tipo tipo, const std::string& conexion, const std::string& fichero,
+                            const std::string& hoy, double* cpuServidor = nullptr);
+
 }  // namespace relvano::bench

@@ -537,13 +537,16 @@ bool GeneraBaseDatos(const std::string& ruta, std::int64_t articulos, std::uint6
                                                   "2012-09-01"};
     for (std::int64_t i = 0; i < articulos; ++i) {
       const std::string codigo = CodigoArticulo(i);
-      const std::string descripcion = Utf8(Descripcion(azar));
+      const std::string descripcion1252 = Descripcion(azar);
+      const std::string descripcion = Utf8(descripcion1252);
       const double coste = Coste(i);
       const std::string unidad(1, azar.De(kUnidades));
       const int iva = static_cast<int>(azar.Entre(1, 4));
       const char* modificada = kModificaciones[azar.Entre(0, 4)];
       const double stock = static_cast<double>(azar.Entre(0, 120));
-      articulo.Texto(1, codigo).Texto(2, descripcion).Texto(3, descripcion.substr(0, 30));
+      // The ticket's text is the first 30 letters (cut before the conversion, so that no
+      // letter is cut in half: a server refuses text that is not UTF-8).
+      articulo.Texto(1, codigo).Texto(2, descripcion).Texto(3, Utf8(descripcion1252.substr(0, 30)));
       if (modificada) {
         articulo.Texto(4, modificada);
       } else {

@@ -1,5 +1,8 @@
 // relvano-bench: how fast the imports apply chain files, against a hand-written
-// program that issues the same statements, and how much memory they need.
+// program that issues the same statements, and how much memory they need. On SQLite
+// files, or (--engine postgresql) on a PostgreSQL server: there the generated databases
+// are copied into databases of the server named after a prefix of this run, dropped at
+// the end, and the reference program talks to the server through libpq.
 //
 // Each measured run is a child process of its own (this program run again with a
 // hidden --child option), so that its peak resident memory is its own and not that of
@@ -29,9 +32,12 @@
 #include "app/importacion.h"
 #include "base_manual.h"
 #include "generador.h"
+#include "pg_raii.h"
+#include "servidor_pg.h"
 #include "sqlite_raii.h"
 #include "store/config/conf_programa.h"
 #include "store/db/database.h"
+#include "store/db/esquema.h"
 #include "store/empresa.h"
 #include "store/vat/iva.h"
 
@@ -49,23 +55,33 @@ struct Opciones {
   std::string conservar;     // folder that keeps the files; a temporary one when empty
   bool soloGenerar = false;  // write the database and the files, measure nothing
   int repeticiones = 3;      // runs of each side; the best time of each is reported
+  std::string servidor;      // libpq connection string without dbname: PostgreSQL
+  int sentencias = 0;        // statements of each side to list (PostgreSQL)
   // Hidden: the child side of one measured run.
   std::string hijo;  // "import" or "manual"
   std::string bd, contable, fichero, logs;
+  std::string prefijo;  // of the server's databases
 };
 
 const char* const kUso =
     "uso: relvano-bench [--lines N] [--articles M] [--kind K] [--seed S] [--keep DIR] "
     "[--generate-only]\n"
+    "                    [--engine sqlite|postgresql --server CONNINFO [--statements N]]\n"
     "  --lines N        detail lines of each chain file (10000)\n"
     "  --articles M     articles of the store database (10000)\n"
     "  --kind K         articulos|ean|preciocoste|precioventa|ofertas|facturas (all)\n"
     "  --seed S         seed of the generated data (20120715)\n"
     "  --keep DIR       write and keep the databases, files and logs in DIR\n"
     "  --generate-only  only write the store database and the chain files (needs --keep)\n"
-    "  --repeat R       runs of each side, on fresh copies; the best time counts (3)\n";
+    "  --repeat R       runs of each side, on fresh copies; the best time counts (3)\n"
+    "  --engine E       sqlite (files, the default) or postgresql (a server)\n"
+    "  --server C       the server: a libpq connection string without dbname\n"
+    "                   (\"host=/run/postgresql port=5432 user=tienda\")\n"
+    "  --statements N   list each side's N most run statements, per line (needs the\n"
+    "                   server's pg_stat_statements module loaded)\n";
 
 bool LeeOpciones(int argc, char** argv, Opciones& o) {
+  std::string motor = "sqlite";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto valor = [&]() -> std::string {
@@ -89,6 +105,16 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
       o.soloGenerar = true;
     } else if (a == "--repeat") {
       o.repeticiones = std::stoi(valor());
+    } else if (a == "--engine") {
+      motor = valor();
+      if (motor != "sqlite" && motor != "postgresql")
+        throw std::invalid_argument("motor desconocido: " + motor);
+    } else if (a == "--server") {
+      o.servidor = valor();
+    } else if (a == "--statements") {
+      o.sentencias = std::stoi(valor());
+    } else if (a == "--prefix") {
+      o.prefijo = valor();
     } else if (a == "--child") {
       o.hijo = valor();
     } else if (a == "--db") {
@@ -109,6 +135,8 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
   if (o.lineas < 0 || o.articulos < 1)
     throw std::invalid_argument("--lines >= 0 y --articles >= 1");
   if (o.repeticiones < 1) throw std::invalid_argument("--repeat >= 1");
+  if ((motor == "postgresql") != !o.servidor.empty())
+    throw std::invalid_argument("--engine postgresql va con --server");
   return true;
 }
 
@@ -150,26 +178,52 @@ long long BytesEscritosDisco() {
   return -1;
 }
 
+// How the runs reach the store databases: files, or the server's databases of this run.
+store::OpcionesConexion Conexion(const Opciones& o) {
+  store::OpcionesConexion c;
+  if (!o.servidor.empty()) {
+    c.motor = store::Motor::Postgres;
+    c.servidor = QString::fromStdString(o.servidor);
+    c.prefijo = QString::fromStdString(o.prefijo);
+  }
+  return c;
+}
+
+// The server's database that holds the database file `ruta`.
+std::string BaseEnServidor(const std::string& ruta, const Opciones& o) {
+  return store::NombreEnServidor(QString::fromStdString(ruta), Conexion(o)).toStdString();
+}
+
+// Processor seconds (user and system) this process has used so far.
+double CpuPropia() {
+  struct rusage uso {};
+  getrusage(RUSAGE_SELF, &uso);
+  return static_cast<double>(uso.ru_utime.tv_sec + uso.ru_stime.tv_sec) +
+         static_cast<double>(uso.ru_utime.tv_usec + uso.ru_stime.tv_usec) / 1e6;
+}
+
 double Segundos(std::chrono::steady_clock::time_point desde) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - desde).count();
 }
 
 // Child: one import run through the program's own entry point, as the command line
-// runs it. Prints "OK <seconds> <messages> <bytes written to disk>" or "ERROR <text>".
+// runs it. Prints "OK <seconds> <messages> <bytes written to disk> <server seconds>
+// <own seconds>" or "ERROR <text>": the processor time of the server's processes for the
+// run's connections (0 on SQLite), and this process's during the run.
 int HijoImporta(int argc, char** argv, const Opciones& o) {
   QCoreApplication app(argc, argv);
   const auto inicio = std::chrono::steady_clock::now();
+  const double cpuInicio = CpuPropia();
   QString error;
-  auto bdd =
-      store::Database::Abrir(QString::fromStdString(o.bd), store::OpcionesConexion{}, &error);
+  const store::OpcionesConexion conexion = Conexion(o);
+  auto bdd = store::Database::Abrir(QString::fromStdString(o.bd), conexion, &error);
   if (!bdd) {
     std::cout << "ERROR " << error.toStdString() << std::endl;
     return 1;
   }
   std::shared_ptr<store::Database> contable;
   if (!o.contable.empty()) {
-    contable = store::Database::Abrir(QString::fromStdString(o.contable), store::OpcionesConexion{},
-                                      &error);
+    contable = store::Database::Abrir(QString::fromStdString(o.contable), conexion, &error);
     if (!contable) {
       std::cout << "ERROR " << error.toStdString() << std::endl;
       return 1;
@@ -201,6 +255,7 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   opciones.preguntar = false;
   const ResultadoImportacion r = ImportaFichero(empresa, opciones, operador);
   const double segundos = Segundos(inicio);
+  const double cpu = CpuPropia() - cpuInicio;
   if (r.estado != ResultadoImportacion::Estado::Completa &&
       r.estado != ResultadoImportacion::Estado::FacturaNoCreada) {
     std::cout << "ERROR "
@@ -208,31 +263,51 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
               << std::endl;
     return 1;
   }
-  std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco()
-            << std::endl;
+  double cpuServidor = 0;
+  if (conexion.motor == store::Motor::Postgres) {
+    for (const auto& base : {bdd, contable}) {
+      if (!base) continue;
+      const double cpu = CpuProceso(
+          static_cast<long>(base->Escalar(QStringLiteral("SELECT pg_backend_pid()")).Numero()));
+      cpuServidor = cpu < 0 || cpuServidor < 0 ? -1 : cpuServidor + cpu;
+    }
+  }
+  std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco() << ' '
+            << cpuServidor << ' ' << cpu << std::endl;
   return 0;
 }
 
-// Child: the hand-written run. Prints "OK <seconds> 0 <bytes written to disk>" or "ERROR <text>".
+// Child: the hand-written run. Prints "OK <seconds> 0 <bytes written to disk> <server
+// seconds> <own seconds>" or "ERROR <text>".
 int HijoManual(const Opciones& o) {
   const auto inicio = std::chrono::steady_clock::now();
+  const double cpuInicio = CpuPropia();
+  const std::string hoy = QDate::currentDate().toString(Qt::ISODate).toStdString();
+  double cpuServidor = 0;
   try {
-    AplicaManual(*o.tipo, o.bd, o.fichero,
-                 QDate::currentDate().toString(Qt::ISODate).toStdString());
+    if (o.servidor.empty()) {
+      AplicaManual(*o.tipo, o.bd, o.fichero, hoy);
+    } else {
+      AplicaManualPg(*o.tipo, ConexionABase(o.servidor, BaseEnServidor(o.bd, o)), o.fichero, hoy,
+                     &cpuServidor);
+    }
   } catch (const std::exception& e) {
     std::cout << "ERROR " << e.what() << std::endl;
     return 1;
   }
   const double segundos = Segundos(inicio);
-  std::cout << "OK " << segundos << " 0 " << BytesEscritosDisco() << std::endl;
+  std::cout << "OK " << segundos << " 0 " << BytesEscritosDisco() << ' ' << cpuServidor << ' '
+            << CpuPropia() - cpuInicio << std::endl;
   return 0;
 }
 
 struct Medida {
   bool hecha = false;
   double segundos = 0;
-  long picoKb = 0;  // peak resident memory of the run's process
-  double cpu = 0;   // processor seconds of the run's process (user and system)
+  long picoKb = 0;         // peak resident memory of the run's process
+  double cpu = 0;          // processor seconds of the run's process (user and system)
+  double cpuServidor = 0;  // of the server's processes for the run's connections
+  double cpuRun = 0;       // of the run's process from the start of the run to its end
   int mensajes = 0;
   long long bytesDisco = -1;  // written to the disk by the run's process
   std::string error;
@@ -274,7 +349,7 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
   std::string clave;
   in >> clave;
   if (clave == "OK") {
-    in >> m.segundos >> m.mensajes >> m.bytesDisco;
+    in >> m.segundos >> m.mensajes >> m.bytesDisco >> m.cpuServidor >> m.cpuRun;
     m.hecha = true;
   } else {
     std::getline(in, m.error);
@@ -291,6 +366,8 @@ Medida Mejor(const Medida& hasta, const Medida& nueva, int repeticion) {
   if (repeticion == 0 || !nueva.hecha) return nueva;
   Medida m = nueva.segundos < hasta.segundos ? nueva : hasta;
   m.cpu = std::min(hasta.cpu, nueva.cpu);
+  m.cpuServidor = std::min(hasta.cpuServidor, nueva.cpuServidor);
+  m.cpuRun = std::min(hasta.cpuRun, nueva.cpuRun);
   m.picoKb = std::max(hasta.picoKb, nueva.picoKb);
   return m;
 }
@@ -322,6 +399,57 @@ std::string Huella(const std::string& ruta) {
   }
   return huella;
 }
+
+// The run's databases on a PostgreSQL server: each database file of the run has its
+// database there (named after the run's prefix), created from the schema and filled from
+// the generated file; all are dropped when the run ends, unless it keeps its files.
+class BasesServidor {
+ public:
+  explicit BasesServidor(const Opciones& o)
+      : o_(o), mantenimiento_(ConectaPg(ConexionABase(o.servidor, "postgres"))) {
+    BorraBases(mantenimiento_.get(), o_.prefijo);
+    if (o_.sentencias > 0) {
+      try {
+        EjecutaPg(mantenimiento_.get(), "CREATE EXTENSION IF NOT EXISTS pg_stat_statements");
+      } catch (const std::exception& e) {
+        std::cerr << "sin pg_stat_statements: " << e.what() << "\n";
+      }
+    }
+  }
+  ~BasesServidor() {
+    try {
+      if (o_.conservar.empty()) BorraBases(mantenimiento_.get(), o_.prefijo);
+    } catch (const std::exception& e) {
+      std::cerr << "no se borran las bases de datos " << o_.prefijo << "*: " << e.what() << "\n";
+    }
+  }
+  BasesServidor(const BasesServidor&) = delete;
+  BasesServidor& operator=(const BasesServidor&) = delete;
+
+  PGconn* Mantenimiento() const { return mantenimiento_.get(); }
+  std::string Base(const fs::path& ruta) const { return BaseEnServidor(ruta.string(), o_); }
+  std::string ConexionA(const fs::path& ruta) const {
+    return ConexionABase(o_.servidor, Base(ruta));
+  }
+
+  // The database of `ruta` created on the server from `esquema`, holding the rows of the
+  // SQLite file `ruta`.
+  void Crea(const fs::path& ruta, const char* esquema) const {
+    QString error;
+    if (!store::CreaBaseDatos(QString::fromStdString(ruta.string()), {QString::fromLatin1(esquema)},
+                              Conexion(o_), &error))
+      throw std::runtime_error("no se crea " + Base(ruta) + ": " + error.toStdString());
+    CopiaAlServidor(ruta.string(), ConexionA(ruta));
+  }
+  // The database of `ruta` replaced by a copy of that of `origen`.
+  void Copia(const fs::path& origen, const fs::path& ruta) const {
+    CopiaBase(mantenimiento_.get(), Base(ruta), Base(origen));
+  }
+
+ private:
+  const Opciones& o_;
+  ConexionPg mantenimiento_;
+};
 
 std::string Formato(double x, int decimales) {
   char t[64];
@@ -357,6 +485,14 @@ int Principal(int argc, char** argv) {
     fs::create_directories(dir);
   }
   const std::string yo = fs::read_symlink("/proc/self/exe").string();
+  const bool pg = !o.servidor.empty();
+  std::optional<QCoreApplication> app;  // Qt's database drivers, to create the server's databases
+  std::optional<BasesServidor> servidor;
+  if (pg) {
+    app.emplace(argc, argv);
+    o.prefijo = "bench" + std::to_string(getpid()) + "_";
+    servidor.emplace(o);
+  }
 
   std::string error;
   const fs::path maestra = dir / ("CMC001_" + std::to_string(o.articulos) + ".db");
@@ -372,7 +508,12 @@ int Principal(int argc, char** argv) {
     std::cerr << "ERROR al generar la base de datos contable: " << error << "\n";
     return 1;
   }
-  std::cerr << "Base de datos de " << o.articulos << " artículos: " << maestra.string() << " ("
+  if (servidor) {
+    servidor->Crea(maestra, "tienda");
+    servidor->Crea(contable, "contable");
+  }
+  std::cerr << "Base de datos de " << o.articulos << " artículos: "
+            << (servidor ? servidor->Base(maestra) + " en el servidor" : maestra.string()) << " ("
             << Formato(Segundos(inicio), 1) << " s)\n";
 
   std::vector<Tipo> tipos;
@@ -413,6 +554,9 @@ int Principal(int argc, char** argv) {
     auto args = [&](const char* hijo, const fs::path& bd) {
       std::vector<std::string> a{"--child", hijo, "--db", bd.string()};
       a.insert(a.end(), comunes.begin(), comunes.end());
+      if (pg)
+        a.insert(a.end(),
+                 {"--engine", "postgresql", "--server", o.servidor, "--prefix", o.prefijo});
       return a;
     };
     std::vector<std::string> argsImport = args("import", bdImport);
@@ -422,13 +566,21 @@ int Principal(int argc, char** argv) {
     // alternating, and its best time is the one reported.
     Medida imp, man;
     for (int r = 0; r < o.repeticiones && (r == 0 || (imp.hecha && man.hecha)); ++r) {
-      fs::copy_file(maestra, bdImport, fs::copy_options::overwrite_existing);
-      fs::copy_file(maestra, bdManual, fs::copy_options::overwrite_existing);
-      fs::copy_file(contable, contableImport, fs::copy_options::overwrite_existing);
-      // A shop's database is at rest on its disk. Without this, the first commit of the
-      // measured run would also write out the copy just made (its fsync flushes the whole
-      // file), charging hundreds of megabytes of copying to whichever run commits first.
-      ::sync();
+      if (servidor) {
+        servidor->Copia(maestra, bdImport);
+        servidor->Copia(maestra, bdManual);
+        servidor->Copia(contable, contableImport);
+        // The copies written out before the runs, not during the first of them.
+        EjecutaPg(servidor->Mantenimiento(), "CHECKPOINT");
+      } else {
+        fs::copy_file(maestra, bdImport, fs::copy_options::overwrite_existing);
+        fs::copy_file(maestra, bdManual, fs::copy_options::overwrite_existing);
+        fs::copy_file(contable, contableImport, fs::copy_options::overwrite_existing);
+        // A shop's database is at rest on its disk. Without this, the first commit of the
+        // measured run would also write out the copy just made (its fsync flushes the whole
+        // file), charging hundreds of megabytes of copying to whichever run commits first.
+        ::sync();
+      }
       imp = Mejor(imp, EnHijo(yo, argsImport), r);
       man = Mejor(man, EnHijo(yo, args("manual", bdManual)), r);
     }
@@ -440,8 +592,21 @@ int Principal(int argc, char** argv) {
       ++fallos;
       continue;
     }
+    // Statements the server ran for each side (pg_stat_statements), before the checks below
+    // add theirs.
+    std::string detalleImp, detalleMan;
+    std::int64_t sentImp = -1, sentMan = -1;
+    if (servidor) {
+      sentImp = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdImport), o.sentencias,
+                                 static_cast<double>(o.lineas), &detalleImp);
+      sentMan = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdManual), o.sentencias,
+                                 static_cast<double>(o.lineas), &detalleMan);
+    }
     // Both runs must have done the same work, or the ratio means nothing.
-    const std::string hImp = Huella(bdImport.string()), hMan = Huella(bdManual.string());
+    const std::string hImp =
+        servidor ? HuellaPg(servidor->ConexionA(bdImport)) : Huella(bdImport.string());
+    const std::string hMan =
+        servidor ? HuellaPg(servidor->ConexionA(bdManual)) : Huella(bdManual.string());
     if (hImp != hMan) {
       notas = "DATABASES DIFFER";
       std::cerr << nombre << ": import   " << hImp << "\n"
@@ -457,17 +622,41 @@ int Principal(int argc, char** argv) {
       return bytes < 0 || o.lineas == 0 ? std::string("?")
                                         : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
     };
-    const std::string disco = porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
+    // On a server the engine's writes are the server's: no figure of the run's own.
+    const std::string disco =
+        pg ? std::string("-") : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
+    if (sentImp >= 0 && sentMan >= 0 && o.lineas > 0)
+      notas += (notas.empty() ? "" : "; ") + Formato(static_cast<double>(sentImp) / lineas, 2) +
+               "/" + Formato(static_cast<double>(sentMan) / lineas, 2) + " statements/line";
+    // The processor time of both sides includes the server's.
+    const double cpuImp = imp.cpu + std::max(imp.cpuServidor, 0.0);
+    const double cpuMan = man.cpu + std::max(man.cpuServidor, 0.0);
     const double anadido = o.lineas > 0 ? (imp.segundos - man.segundos) / lineas * 1e6 : 0.0;
     std::printf(
         "%-12s %9lld %9lld %14.0f %14.0f %7.2f %9.2f %12ld %15s %14.1f %s\n", nombre.c_str(),
         static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps, lpsMan, ratio,
-        man.cpu > 0 ? imp.cpu / man.cpu : 0.0, imp.picoKb, disco.c_str(), anadido, notas.c_str());
+        cpuMan > 0 ? cpuImp / cpuMan : 0.0, imp.picoKb, disco.c_str(), anadido, notas.c_str());
     std::printf(
         "BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
         "ratio=%.2f peak_rss_kb=%ld\n",
         nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
         lpsMan, ratio, imp.picoKb);
+    if (pg) {
+      // Where each side's time went: its own processor, the server's, and the rest
+      // (the round trips' latency: both waiting for the other to be scheduled and to answer).
+      auto reparto = [](const Medida& m) {
+        return Formato(m.segundos, 2) + " s = " + Formato(m.cpuRun, 2) + " program + " +
+               (m.cpuServidor < 0 ? std::string("?") : Formato(m.cpuServidor, 2)) + " server + " +
+               Formato(std::max(0.0, m.segundos - m.cpuRun - std::max(m.cpuServidor, 0.0)), 2) +
+               " other";
+      };
+      std::printf("  %s import: %s\n  %s baseline: %s\n", nombre.c_str(), reparto(imp).c_str(),
+                  nombre.c_str(), reparto(man).c_str());
+      if (!detalleImp.empty())
+        std::printf("  %s import, statements run most:\n%s", nombre.c_str(), detalleImp.c_str());
+      if (!detalleMan.empty())
+        std::printf("  %s baseline, statements run most:\n%s", nombre.c_str(), detalleMan.c_str());
+    }
     std::fflush(stdout);
     if (o.conservar.empty()) {
       fs::remove(bdImport);

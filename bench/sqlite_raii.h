@@ -89,6 +89,7 @@ class Sentencia {
     return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(s_.get(), c)))
              : std::string();
   }
+  sqlite3_stmt* Crudo() const { return s_.get(); }
   // Position of a result column by name, looked up once by the caller.
   int Columna(const char* nombre) const {
     for (int c = 0; c < sqlite3_column_count(s_.get()); ++c)

@@ -115,8 +115,10 @@ if(UNIX AND NOT APPLE)
       "Artículos, EANs, precios de coste y de venta, ofertas y facturas de compra.\nLa ventana es relvano, y relvano-cli hace las mismas importaciones sin ventana.")
   # The libraries the programs link (Qt, the C++ runtime) come from dpkg-shlibdeps; what
   # it cannot see is listed by hand: the database driver plugins Qt loads at run time
-  # (SQLite always; ODBC with [BDD] CONEXION_ODBC) and Qt's Spanish texts for the window.
-  set(RELVANO_DEB_PLUGINS "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-translations-l10n")
+  # (SQLite always; ODBC with [BDD] CONEXION_ODBC; PostgreSQL with [BDD] MOTOR=PostgreSQL)
+  # and Qt's Spanish texts for the window.
+  set(RELVANO_DEB_PLUGINS
+      "libqt6sql6-sqlite, libqt6sql6-odbc, libqt6sql6-psql, qt6-translations-l10n")
   # The completion file is read by the bash-completion package.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
   find_program(RELVANO_DPKG_SHLIBDEPS dpkg-shlibdeps)

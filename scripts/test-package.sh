@@ -34,7 +34,8 @@ fi
 
 depende=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depende"
-for p in libqt6core6 libqt6sql6 libqt6widgets6 libqt6sql6-sqlite libqt6sql6-odbc qt6-translations-l10n; do
+for p in libqt6core6 libqt6sql6 libqt6widgets6 libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql \
+  qt6-translations-l10n; do
   # (t64: the library packages' names from Debian 13 on)
   grep -qE "(^|, )$p(t64)?( |,|$)" <<<"$depende" || falla "Depends no nombra $p"
 done
