@@ -238,6 +238,7 @@ QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& paramet
 }
 
 int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
+  escritoDesdeSavepoint_ = true;
   if (parametros.empty() && !dialecto_->PreparaTodo()) {
     // A statement without values that the server would not prepare (ALTER TABLE, ...).
     QSqlQuery q(db_);
@@ -423,10 +424,14 @@ void Database::Control(const QString& sql) {
 void Database::Savepoint(const QString& nombre) {
   QString sql = QStringLiteral("SAVEPOINT ") + nombre;
   if (!liberacionPendiente_.isEmpty()) {
-    sql = QStringLiteral("RELEASE SAVEPOINT ") + liberacionPendiente_ + QStringLiteral("; ") + sql;
-    liberacionPendiente_.clear();
+    const QString pendiente = std::exchange(liberacionPendiente_, QString());
+    // Nothing written since the savepoint of that name was taken: it marks this very
+    // state, and serves again (a line that only read costs no round trip).
+    if (pendiente == nombre && !escritoDesdeSavepoint_) return;
+    sql = QStringLiteral("RELEASE SAVEPOINT ") + pendiente + QStringLiteral("; ") + sql;
   }
   Control(sql);
+  escritoDesdeSavepoint_ = false;
 }
 
 void Database::ReleaseSavepoint(const QString& nombre) {
@@ -446,7 +451,10 @@ void Database::RollbackToSavepoint(const QString& nombre) {
   }
   const QString sql = QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre;
   QSqlQuery q(db_);
-  if (q.exec(sql)) return;
+  if (q.exec(sql)) {
+    escritoDesdeSavepoint_ = false;
+    return;
+  }
   // Some drivers undo the whole transaction when a statement fails: the lines of the
   // group before this one are gone with it, and must not be told as applied.
   if (dialecto_->TransaccionPerdida(q.lastError())) {

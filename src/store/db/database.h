@@ -151,6 +151,10 @@ class Database : public std::enable_shared_from_this<Database> {
   void ReleaseSavepoint(const QString& nombre);
   void RollbackToSavepoint(const QString& nombre);
 
+  // Notes that a statement that may write has run (recordsets store their rows through
+  // Prepara): a savepoint taken before it no longer marks the current state.
+  void MarcaEscritura() { escritoDesdeSavepoint_ = true; }
+
   // A prepared statement for `sql`, prepared once per connection.
   QSqlQuery& Prepara(const QString& sql);
   // The SQL texts prepared on this connection so far (to check the plans the engine
@@ -192,8 +196,9 @@ class Database : public std::enable_shared_from_this<Database> {
   bool enTransaccion_ = false;
   qint64 esperaBloqueoMs_ = 0;  // the connection's bounded wait for other programs
   qint64 esperaBegin_ = 0;
-  QString liberacionPendiente_;  // a savepoint released, to be sent with the next statement      //
-                                 // how long the open transaction's BEGIN took
+  QString liberacionPendiente_;        // a savepoint released, to be sent with the next statement
+  bool escritoDesdeSavepoint_ = true;  // a statement that may write ran since the last savepoint //
+                                       // how long the open transaction's BEGIN took
   QSqlDatabase db_;
   QHash<QString, QSqlQuery*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent

@@ -132,6 +132,7 @@ void Recordset::GrabarRegistro() {
       }
       sql += retorno;
     }
+    db_->MarcaEscritura();
     QSqlQuery& q = db_->Prepara(sql);
     bind(q, crudos);
     if (!q.exec()) {
@@ -189,6 +190,7 @@ void Recordset::GrabarRegistro() {
         if (info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar())
           sql += dialecto.Retorno(dialecto.ColumnaFila());
       }
+      db_->MarcaEscritura();
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
       for (int i = 0; i < static_cast<int>(clave.size()); ++i)
@@ -271,6 +273,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     texto = &forma_->sqlPorClave.back().second;
   }
   const QString sql = *texto;
+  db_->MarcaEscritura();
   QSqlQuery& q = db_->Prepara(sql);
   int n = 0;
   for (const auto& [nombre, valor] : columnas)
