@@ -185,8 +185,9 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
     return testing::Filas(*db, "SELECT CODIGO FROM FAMILIAS ORDER BY CODIGO", {"CODIGO"});
   };
   UnidadTrabajo unidad(t.db(), /*simular=*/false, /*lineasPorGrupo=*/2);
+  int linea = 0;
   const auto alta = [&](std::initializer_list<const char*> codigos) {
-    unidad.Linea([&] {
+    unidad.Linea(++linea, [&] {
       for (const char* c : codigos)
         t.db().Ejecuta("INSERT INTO FAMILIAS (CODIGO) VALUES (?)", {Valor(c)});
     });
@@ -198,8 +199,18 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
   alta({"C"});
   // A line that fails after writing leaves nothing of its own.
   EXPECT_THROW(alta({"D", "A"}), store::DbError);
+  // A driver that undoes the whole transaction on an error takes the group's earlier
+  // line (C) with it: nothing of the group is kept, nor counted as kept.
+  EXPECT_EQ(2, unidad.LineaConfirmada());
+  EXPECT_THROW(unidad.Linea(++linea,
+                            [&] {
+                              t.db().Ejecuta("ROLLBACK");
+                              throw store::DbError("deshecha por el controlador");
+                            }),
+               store::DbError);
   unidad.Termina();
-  EXPECT_EQ(QString("CODIGO=\"A\"\nCODIGO=\"B\"\nCODIGO=\"C\""), otra());
+  EXPECT_EQ(2, unidad.LineaConfirmada());
+  EXPECT_EQ(QString("CODIGO=\"A\"\nCODIGO=\"B\""), otra());
 }
 
 }  // namespace
