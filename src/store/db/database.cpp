@@ -375,7 +375,7 @@ void Database::Commit() {
 qint64 Database::ControlConEspera(const QString& sql, qint64 limiteMs) {
   QElapsedTimer reloj;
   reloj.start();
-  if (!dialecto_->EsperaAlConfirmar()) {
+  if (dialecto_->Espera(limiteMs).isEmpty()) {
     Control(sql);
     return reloj.elapsed();
   }
@@ -449,22 +449,10 @@ void Database::RollbackToSavepoint(const QString& nombre) {
     const QString pendiente = std::exchange(liberacionPendiente_, QString());
     Control(QStringLiteral("RELEASE SAVEPOINT ") + pendiente);
   }
-  const QString sql = QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre;
-  QSqlQuery q(db_);
-  if (q.exec(sql)) {
-    escritoDesdeSavepoint_ = false;
-    return;
-  }
-  // Some drivers undo the whole transaction when a statement fails: the lines of the
-  // group before this one are gone with it, and must not be told as applied.
-  if (dialecto_->TransaccionPerdida(q.lastError())) {
-    throw DbError(QStringLiteral("El controlador de la base de datos %1 ha deshecho toda la "
-                                 "transacción tras un error: %2 Ninguna línea desde la última "
-                                 "confirmación ha quedado guardada.")
-                      .arg(ruta_, q.lastError().text().trimmed()),
-                  ruta_, sql);
-  }
-  Falla(q.lastError(), sql);
+  // Refused when the driver has undone the whole transaction on the error (some do): the
+  // unit of work then takes the whole group as lost.
+  Control(QStringLiteral("ROLLBACK TO SAVEPOINT ") + nombre);
+  escritoDesdeSavepoint_ = false;
 }
 
 Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {

@@ -1,6 +1,7 @@
 #include "store/db/dialecto.h"
 
 #include <QRegularExpression>
+#include <QSqlQuery>
 
 namespace relvano::store {
 
@@ -96,11 +97,12 @@ QString Dialecto::Limita(const QString& sql, int filas) const {
 
 QString Dialecto::Activo(const QString& columna) const { return columna + QStringLiteral(" <> 0"); }
 
-bool Dialecto::TransaccionPerdida(const QSqlError& e) const {
-  const QString t = e.databaseText() + u' ' + e.driverText();
-  return t.contains(QLatin1String("savepoint"), Qt::CaseInsensitive) &&
-         (t.contains(QLatin1String("no such"), Qt::CaseInsensitive) ||
-          t.contains(QLatin1String("does not exist"), Qt::CaseInsensitive));
+QStringList Dialecto::Tablas(Database& db, QSqlDatabase&) const {
+  QStringList tablas;
+  QSqlQuery& q = db.Corre(SqlTablas(), {});
+  while (q.next()) tablas << q.value(0).toString();
+  q.finish();
+  return tablas;
 }
 
 }  // namespace relvano::store

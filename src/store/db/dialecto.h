@@ -47,8 +47,10 @@ class Dialecto {
   // that the program's own statements and the built ones reach the same column.
   virtual QString Identificador(const QString& nombre) const;
 
-  // The tables and views of the database, as the engine spells them.
-  virtual QStringList Tablas(Database& db, QSqlDatabase& conexion) const = 0;
+  // The tables and views of the database, as the engine spells them: by default, the
+  // names SqlTablas() returns.
+  virtual QStringList Tablas(Database& db, QSqlDatabase& conexion) const;
+  virtual QString SqlTablas() const { return {}; }
   // Columns, defaults and key of `tabla`, which exists.
   virtual InfoTabla LeeTabla(Database& db, QSqlDatabase& conexion, const QString& tabla) const = 0;
 
@@ -74,23 +76,18 @@ class Dialecto {
   // The statement that starts a transaction, or "" for the driver's own start.
   virtual QString Comienzo() const { return {}; }
   // The statement that bounds this connection's wait for other programs to `ms`, or ""
-  // when the engine has none. Set at Conecta; changed when a COMMIT has less left.
+  // when the engine has none. Set at Conecta; a transaction's BEGIN and COMMIT wait in
+  // slices of it, so that the run in progress can be told.
   virtual QString Espera(qint64 ms) const {
     (void)ms;
     return {};
   }
-  // True when COMMIT may wait for other programs (their reads), so that what BEGIN waited
-  // is taken off what COMMIT may wait.
-  virtual bool EsperaAlConfirmar() const { return false; }
   // `sql` limited to its first `filas` rows.
   virtual QString Limita(const QString& sql, int filas) const;
   // A condition true when `columna` (a flag: a number, or a boolean) is set.
   virtual QString Activo(const QString& columna) const;
   // True when `e` says that another program holds what the statement needed.
   virtual bool EsBloqueo(const QSqlError& e) const = 0;
-  // A savepoint the engine does not know any more: the driver undid the whole
-  // transaction on an error.
-  virtual bool TransaccionPerdida(const QSqlError& e) const;
 
   // The statement that copies the database into the SQLite file its one parameter names,
   // as of one moment; "" when the engine has none.

@@ -151,15 +151,10 @@ class Postgres final : public Dialecto {
     return Dialecto::Identificador(nombre.toLower());
   }
 
-  QStringList Tablas(Database& db, QSqlDatabase&) const override {
-    QStringList tablas;
-    QSqlQuery& q = db.Corre(QStringLiteral("SELECT table_name FROM information_schema.tables "
-                                           "WHERE table_schema = current_schema() ORDER BY "
-                                           "table_name"),
-                            {});
-    while (q.next()) tablas << q.value(0).toString();
-    q.finish();
-    return tablas;
+  QString SqlTablas() const override {
+    return QStringLiteral(
+        "SELECT table_name FROM information_schema.tables WHERE table_schema "
+        "= current_schema() ORDER BY table_name");
   }
 
   InfoTabla LeeTabla(Database& db, QSqlDatabase&, const QString& tabla) const override {

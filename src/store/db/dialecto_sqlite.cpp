@@ -67,15 +67,10 @@ class Sqlite final : public Dialecto {
     return true;
   }
 
-  QStringList Tablas(Database& db, QSqlDatabase&) const override {
-    QStringList tablas;
-    QSqlQuery& q = db.Corre(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN "
-                                           "('table','view') AND name NOT LIKE 'sqlite\\_%' "
-                                           "ESCAPE '\\' ORDER BY name"),
-                            {});
-    while (q.next()) tablas << q.value(0).toString();
-    q.finish();
-    return tablas;
+  QString SqlTablas() const override {
+    return QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type IN ('table','view') AND "
+        "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
   }
 
   InfoTabla LeeTabla(Database& db, QSqlDatabase& conexion, const QString& tabla) const override {
@@ -111,7 +106,6 @@ class Sqlite final : public Dialecto {
   QString Espera(qint64 ms) const override {
     return QStringLiteral("PRAGMA busy_timeout = ") + QString::number(ms);
   }
-  bool EsperaAlConfirmar() const override { return true; }
   // One read of the database: a copy as of one moment, whatever other programs write.
   QString CopiaEnFichero() const override { return QStringLiteral("VACUUM INTO ?"); }
 
