@@ -26,7 +26,8 @@ struct MuestraFichero {
   QDate fecha;              // IDE field 6 when it is a date
 };
 
-// Reads the first non-empty lines of `ruta` (at most 10, within its first 64 KiB).
+// Reads the first non-empty lines of `ruta` (at most 10, within its first 64 KiB). Empty
+// for anything but a regular file it can read: a pipe or a device is never opened.
 MuestraFichero LeeMuestra(const QString& ruta);
 
 // The kinds whose layout the first detail line of `m` fits exactly (record type and
@@ -46,7 +47,8 @@ std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta);
 //
 // On construction: the kind of the file (empty, not a chain file, a first detail line of
 // another kind's shape: refused with a message; a name beginning with another kind's
-// prefix: asked), then, with a history, the same content applied completely before
+// prefix: asked), then (only then is the file read to its end, for its SHA-256), with a
+// history, the same content applied completely before
 // (asked) and, for the kinds that change existing rows, a file dated before the newest
 // applied (asked). A question is asked with No as the default when the run asks
 // (OpcionesImportacion::preguntar); otherwise its text is told and the file refused,
@@ -68,6 +70,8 @@ class ControlEjecucion {
   bool YaAplicada() const { return yaAplicada_; }
   // The history shows this content's delivery note stored by an earlier real run.
   bool ReanudaFactura() const { return reanudaFactura_; }
+  // The run's id in the history once recorded (Inicia, or a refusal); else 0.
+  qint64 Id() const { return ejecucion_.id; }
 
   // Records the run as "en curso", with the log it writes.
   void Inicia();
