@@ -1,5 +1,7 @@
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 #include <algorithm>
 #include <array>
@@ -9,6 +11,7 @@
 #include "base/regional.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
+#include "cli/salida_json.h"
 #include "imports/clases.h"
 
 namespace relvano::cli {
@@ -84,11 +87,55 @@ void Detalle(const EjecucionHistorial& e, QTextStream& out) {
   out << '\n' << ParaTerminal(QString::fromUtf8(log.readAll()));
 }
 
+QJsonValue NuloSiVacio(const QString& texto) {
+  return texto.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(texto);
+}
+
+QJsonObject EjecucionAJson(const EjecucionHistorial& e) {
+  QJsonObject o{
+      {QStringLiteral("id"), e.id},
+      {QStringLiteral("start"), InstanteJson(e.inicio)},
+      {QStringLiteral("end"), InstanteJson(e.fin)},
+      {QStringLiteral("company"), e.empresa},
+      {QStringLiteral("store_database"), e.bddTienda},
+      {QStringLiteral("kind"), e.clase},
+      {QStringLiteral("path"), e.ruta},
+      {QStringLiteral("name"), e.nombre},
+      {QStringLiteral("size"), e.tamano},
+      {QStringLiteral("sha256"), NuloSiVacio(e.sha256)},
+      {QStringLiteral("file_date"), e.fechaFichero.isValid()
+                                        ? QJsonValue(e.fechaFichero.toString(Qt::ISODate))
+                                        : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("simulation"), e.simulacion},
+      {QStringLiteral("outcome"), e.resultado},
+      {QStringLiteral("lines_read"), e.lineas},
+      {QStringLiteral("applied_up_to_line"),
+       e.lineaAplicada ? QJsonValue(*e.lineaAplicada) : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("delivery_note"), NuloSiVacio(e.albaran)},
+      {QStringLiteral("archived_log"), NuloSiVacio(e.logArchivado)},
+  };
+  if (e.recuento)
+    o.insert(QStringLiteral("counts"),
+             QJsonObject{{QStringLiteral("added"), e.recuento->altas},
+                         {QStringLiteral("changed"), e.recuento->modificaciones},
+                         {QStringLiteral("removed"), e.recuento->bajas},
+                         {QStringLiteral("refused"), e.recuento->rechazadas}});
+  else
+    o.insert(QStringLiteral("counts"), QJsonValue::Null);
+  return o;
+}
+
 }  // namespace
 
 int ComandoHistory(const OpcionesCli& opciones) {
   QTextStream out(stdout);
   QTextStream err(stderr);
+  auto termina = [&](const QJsonArray& ejecuciones, int salida) {
+    if (!opciones.json) return salida;
+    QJsonObject json = DocumentoJson("history");
+    json.insert(QStringLiteral("runs"), ejecuciones);
+    return EmiteJson(json, salida);
+  };
   FiltroHistorial filtro;
   filtro.empresa = opciones.empresa;
   filtro.limite = opciones.limite;
@@ -97,7 +144,7 @@ int ComandoHistory(const OpcionesCli& opciones) {
     if (!clase) {
       err << "relvano-cli: clase de importación desconocida: " << opciones.clase << " ("
           << NombresClases() << " o 0-5)\n";
-      return kSalidaUso;
+      return termina(QJsonArray(), kSalidaUso);
     }
     filtro.clase = QString::fromLatin1(imports::Clase(*clase).nombre);
   }
@@ -110,26 +157,41 @@ int ComandoHistory(const OpcionesCli& opciones) {
   if (existe && !historial) {
     err << "relvano-cli: no se puede abrir el historial " << Historial::RutaBaseDatos(carpeta)
         << ": " << error << '\n';
-    return kSalidaUso;
+    return termina(QJsonArray(), kSalidaUso);
   }
+  QJsonArray json;
   try {
     if (opciones.mostrar > 0) {
       const auto e = historial ? historial->Lee(opciones.mostrar) : std::nullopt;
       if (!e) {
         err << "relvano-cli: no hay ninguna importación " << opciones.mostrar
             << " en el historial.\n";
-        return kSalidaUso;
+        return termina(json, kSalidaUso);
       }
-      Detalle(*e, out);
+      if (!opciones.json) {
+        Detalle(*e, out);
+      } else {
+        QJsonObject o = EjecucionAJson(*e);
+        QFile log(e->logArchivado);
+        o.insert(QStringLiteral("log"), !e->logArchivado.isEmpty() && log.open(QIODevice::ReadOnly)
+                                            ? QJsonValue(QString::fromUtf8(log.readAll()))
+                                            : QJsonValue(QJsonValue::Null));
+        json.append(o);
+      }
     } else if (historial) {
-      Lista(historial->Lista(filtro), out);
+      const auto filas = historial->Lista(filtro);
+      if (opciones.json) {
+        for (const EjecucionHistorial& e : filas) json.append(EjecucionAJson(e));
+      } else {
+        Lista(filas, out);
+      }
     }
   } catch (const ErrorHistorial& e) {
     err << "relvano-cli: el historial " << Historial::RutaBaseDatos(carpeta)
         << " no se puede leer: " << e.what() << '\n';
-    return kSalidaUso;
+    return termina(QJsonArray(), kSalidaUso);
   }
-  return kSalidaOk;
+  return termina(json, kSalidaOk);
 }
 
 }  // namespace relvano::cli
