@@ -68,6 +68,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     resultado.estado = ResultadoImportacion::Estado::Rechazada;
     resultado.forzable = control.Forzable();
     resultado.yaAplicada = control.YaAplicada();
+    resultado.motivo = control.Motivo();
     return resultado;
   }
 
@@ -112,7 +113,10 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
         opciones.noActualizarBajas,
         {},
         control.ReanudaFactura(),
-        [&control](const QString& numero) { control.AlbaranGrabado(numero); }};
+        [&control, &resultado](const QString& numero) {
+          resultado.albaran = numero;
+          control.AlbaranGrabado(numero);
+        }};
     chainfile::ResultadoLectura lectura;
     int lineaError = 0;
     try {
