@@ -166,7 +166,12 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
       servicios_(std::move(servicios)) {
   if (!servicios_.eligeFichero) {
     servicios_.eligeFichero = [this](const QString& filtro, const QString& carpeta) {
-      return QFileDialog::getOpenFileName(this, QStringLiteral("Abrir"), carpeta, filtro);
+      QFileDialog dialogo(this, QStringLiteral("Abrir"), carpeta, filtro);
+      dialogo.setAcceptMode(QFileDialog::AcceptOpen);
+      dialogo.setFileMode(QFileDialog::ExistingFile);
+      // Qt's own dialog opens larger than a small screen at double scale: its buttons in sight.
+      dialogo.resize(CabeEnPantalla(dialogo, dialogo.sizeHint()));
+      return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     };
   }
   if (!servicios_.verLog) {

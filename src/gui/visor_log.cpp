@@ -137,7 +137,7 @@ void VisorLog::keyPressEvent(QKeyEvent* evento) {
   }
   // The find box has searched on Enter already: the dialog must not take it for its button.
   if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) &&
-      txtBuscar_->hasFocus())
+      focusWidget() == txtBuscar_)
     return;
   QDialog::keyPressEvent(evento);
 }
