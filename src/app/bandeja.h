@@ -35,9 +35,9 @@ struct OpcionesBandeja {
   bool forzar = false;             // OpcionesImportacion::forzar for every file
   // Refusals only in the summary (DesenlaceBandeja::detalle), not told one by one.
   bool rechazosEnResumen = false;
-  QString carpetaLogs;             // folder of the run logs
-  QString carpetaHistorial;        // folder of the run history; empty: none (no checks)
-  Progreso* progreso = nullptr;    // each file's run reports here; may be null
+  QString carpetaLogs;           // folder of the run logs
+  QString carpetaHistorial;      // folder of the run history; empty: none (no checks)
+  Progreso* progreso = nullptr;  // each file's run reports here; may be null
 };
 
 // What became of one file of the inbox.

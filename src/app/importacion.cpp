@@ -101,22 +101,21 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
     unidad.RetieneLog(log);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
-    imports::ContextoImportacion ctx{
-        *empresa.BddTienda,
-        empresa.Hoy(),
-        log,
-        operadorImportacion,
-        unidad,
-        progreso,
-        opciones.carpetaLogs,
-        opciones.nombreFicheroImportado,
-        opciones.noActualizarBajas,
-        {},
-        control.ReanudaFactura(),
-        [&control, &resultado](const QString& numero) {
-          resultado.albaran = numero;
-          control.AlbaranGrabado(numero);
-        }};
+    imports::ContextoImportacion ctx{*empresa.BddTienda,
+                                     empresa.Hoy(),
+                                     log,
+                                     operadorImportacion,
+                                     unidad,
+                                     progreso,
+                                     opciones.carpetaLogs,
+                                     opciones.nombreFicheroImportado,
+                                     opciones.noActualizarBajas,
+                                     {},
+                                     control.ReanudaFactura(),
+                                     [&control, &resultado](const QString& numero) {
+                                       resultado.albaran = numero;
+                                       control.AlbaranGrabado(numero);
+                                     }};
     chainfile::ResultadoLectura lectura;
     int lineaError = 0;
     try {

@@ -77,8 +77,8 @@ FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
   int ancho = 0;
   for (int col = 0; col < tabla_->columnCount(); ++col) ancho += tabla_->columnWidth(col);
   const QFontMetrics fm(font());
-  resize(CabeEnPantalla(*this, QSize(std::min(ancho + 2 * tabla_->frameWidth() + 40, 1000),
-                                     fm.lineSpacing() * 20)));
+  resize(CabeEnPantalla(
+      *this, QSize(std::min(ancho + 2 * tabla_->frameWidth() + 40, 1000), fm.lineSpacing() * 20)));
 }
 
 void FrmHistorial::VerResumen() {

@@ -66,8 +66,8 @@ void FrmInforma::SetTexto(const QString& texto) {
   QFont titulo = font();
   titulo.setBold(true);
   const int anchoTitulo = QFontMetrics(titulo).horizontalAdvance(windowTitle()) + 140;
-  resize(CabeEnPantalla(*this, (paraTexto + resto).expandedTo(size()).expandedTo(
-                                   QSize(anchoTitulo, 0))));
+  resize(CabeEnPantalla(*this,
+                        (paraTexto + resto).expandedTo(size()).expandedTo(QSize(anchoTitulo, 0))));
   LbTexto_->moveCursor(QTextCursor::End);
   LbTexto_->moveCursor(QTextCursor::StartOfLine);
 }

@@ -93,7 +93,8 @@ class CajaEmpresas final : public QComboBox {
     pintor.drawComplexControl(QStyle::CC_ComboBox, opcion);
     const QRect texto =
         style()->subControlRect(QStyle::CC_ComboBox, &opcion, QStyle::SC_ComboBoxEditField, this);
-    opcion.currentText = fontMetrics().elidedText(opcion.currentText, Qt::ElideMiddle, texto.width());
+    opcion.currentText =
+        fontMetrics().elidedText(opcion.currentText, Qt::ElideMiddle, texto.width());
     pintor.drawControl(QStyle::CE_ComboBoxLabel, opcion);
   }
 };

@@ -79,8 +79,8 @@ bool GuiOperador::Pregunta(const QString& texto) { return PreguntaEnCaja(padre_,
 
 bool GuiOperador::PreguntaNo(const QString& texto) { return PreguntaEnCaja(padre_, texto, false); }
 
-bool PreguntaEnCaja(QWidget* padre, const QString& texto, bool siPorDefecto,
-                    const QString& casilla, bool* marcada) {
+bool PreguntaEnCaja(QWidget* padre, const QString& texto, bool siPorDefecto, const QString& casilla,
+                    bool* marcada) {
   QMessageBox caja(padre);
   caja.setWindowTitle(QString::fromUtf8(kTituloPrograma));
   caja.setText(TextoParaVentana(texto));

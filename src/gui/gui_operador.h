@@ -35,8 +35,8 @@ bool PreguntaEnCaja(QWidget* padre, const QString& texto, bool siPorDefecto,
                     const QString& casilla = {}, bool* marcada = nullptr);
 
 // Asked before a run stops at the operator's request (No by default).
-inline const QString kPreguntaCancelar = QStringLiteral(
-    "¿Desea cancelar la importación? Las líneas ya aplicadas quedan aplicadas.");
+inline const QString kPreguntaCancelar =
+    QStringLiteral("¿Desea cancelar la importación? Las líneas ya aplicadas quedan aplicadas.");
 // The tick box of the question before a run over the inbox folder.
 inline const QString kCasillaForzarBandeja =
     QStringLiteral("Importar también los ya importados o anteriores");

@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -128,8 +128,9 @@ void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QStr
 // offers to choose their folder. The store to use, or null to end.
 std::unique_ptr<relvano::SettingsStore> AjustesDeLaInstalacion(
     std::unique_ptr<relvano::SettingsStore> ajustes, const QString& carpeta) {
-  while (ajustes->GetSetting(QStringLiteral("VANTEL"), QStringLiteral("BDD"),
-                             QStringLiteral("RUTABDDEMPRESA"))
+  while (ajustes
+             ->GetSetting(QStringLiteral("VANTEL"), QStringLiteral("BDD"),
+                          QStringLiteral("RUTABDDEMPRESA"))
              .isEmpty()) {
     QMessageBox caja;
     caja.setWindowTitle(QString::fromUtf8(relvano::gui::kTituloPrograma));
@@ -142,7 +143,8 @@ std::unique_ptr<relvano::SettingsStore> AjustesDeLaInstalacion(
         "RUTABDDEMPRESA). Elija la carpeta de ajustes de la instalación de la tienda (la que "
         "tiene VANTEL.ini y RELVANO.ini), o pida a quien instaló el programa que la indique "
         "con la variable RELVANO_SETTINGS_DIR o con --settings-dir en el acceso del menú."));
-    QPushButton* elegir = caja.addButton(QStringLiteral("&Elegir carpeta…"), QMessageBox::AcceptRole);
+    QPushButton* elegir =
+        caja.addButton(QStringLiteral("&Elegir carpeta…"), QMessageBox::AcceptRole);
     caja.addButton(QStringLiteral("&Salir"), QMessageBox::RejectRole);
     caja.setDefaultButton(elegir);
     caja.exec();
