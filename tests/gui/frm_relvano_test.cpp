@@ -425,7 +425,7 @@ TEST_F(MainWindow, FolderRunAsksOnceAndListsRefusalsWithTheirReasons) {
 }
 
 // Keyboard: the focus starts in the path box, Enter there imports, and after "Salir" the Tab
-// goes back to the first control, with no stop that shows nothing.
+// goes back to the kinds, with no stop that shows nothing.
 TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
   Abre();
   ventana->show();
@@ -433,7 +433,7 @@ TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
   QWidget* siguiente = W<QWidget>("cmdSalir");
   do siguiente = siguiente->nextInFocusChain();
   while (!(siguiente->focusPolicy() & Qt::TabFocus) || !siguiente->isVisible());
-  EXPECT_EQ(QString("SSOption1_0"), siguiente->objectName());
+  EXPECT_TRUE(siguiente->objectName().startsWith("SSOption1_")) << siguiente->objectName().toStdString();
 
   Opcion(0);
   txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "PAN"), "CHK|000003|"}));
