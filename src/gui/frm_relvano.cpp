@@ -84,6 +84,17 @@ class CajaEmpresas final : public QComboBox {
   explicit CajaEmpresas(QWidget* padre) : QComboBox(padre) {
     connect(this, &QComboBox::currentTextChanged, this, &QWidget::setToolTip);
   }
+  // Room for the longest name where the screen allows; the minimum stays small.
+  QSize sizeHint() const override {
+    int ancho = 0;
+    for (int i = 0; i < count(); ++i)
+      ancho = std::max(ancho, fontMetrics().horizontalAdvance(itemText(i)));
+    QStyleOptionComboBox opcion;
+    initStyleOption(&opcion);
+    const QSize paraNombres = style()->sizeFromContents(
+        QStyle::CT_ComboBox, &opcion, QSize(ancho, QComboBox::sizeHint().height()), this);
+    return QComboBox::sizeHint().expandedTo(QSize(paraNombres.width(), 0));
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -248,9 +259,9 @@ void FrmRelvano::Construye() {
   columnaDerecha->addStretch();
 
   auto* capaOperacion = new QHBoxLayout(SSFrame3);
-  capaOperacion->addLayout(columnaOpciones, 3);
+  capaOperacion->addLayout(columnaOpciones, 1);
   capaOperacion->addSpacing(12);
-  capaOperacion->addLayout(columnaDerecha, 2);
+  capaOperacion->addLayout(columnaDerecha, 1);
 
   // ---- Chain file and import run ----
   auto* SSFrame1_0 = new QGroupBox(this);
@@ -812,6 +823,15 @@ void FrmRelvano::dropEvent(QDropEvent* evento) {
 void FrmRelvano::AjustaAPantalla(const QRect& disponible) {
   const QSize cabe = disponible.size() - kMarco;
   resize(sizeHint().boundedTo(cabe).expandedTo(minimumSizeHint()));
+  // A screen too low for every frame (a small one at double scale): the path and the run's
+  // row are in sight at start, where the focus is; the kinds are a scroll away.
+  if (height() < sizeHint().height()) {
+    // Once laid out at this size.
+    QTimer::singleShot(0, this, [this] {
+      if (auto* desplazable = findChild<QScrollArea*>(QStringLiteral("scrVentana")))
+        desplazable->ensureWidgetVisible(cmdCancelar_, 0, 8);
+    });
+  }
   const QSize marco = size() + kMarco;
   move(disponible.x() + std::max(0, (disponible.width() - marco.width()) / 2),
        disponible.y() + std::max(0, (disponible.height() - marco.height()) / 2));

@@ -205,7 +205,11 @@ int main(int argc, char** argv) {
       visor->setAttribute(Qt::WA_DeleteOnClose);
       if (!visor->Abre(ruta)) return;
       visor->show();
-      visor->Busca(QStringLiteral("ALTA"));
+      // The find bar open with a word found, as after Ctrl+F and Enter.
+      auto* buscar = visor->findChild<QLineEdit*>(QStringLiteral("txtBuscar"));
+      buscar->parentWidget()->show();
+      buscar->setText(QStringLiteral("ALTA"));
+      visor->Busca(buscar->text());
     };
   } else if (!opciones.escena.isEmpty()) {
     servicios.verLog = [](const QString&) {};

@@ -433,7 +433,8 @@ TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
   QWidget* siguiente = W<QWidget>("cmdSalir");
   do siguiente = siguiente->nextInFocusChain();
   while (!(siguiente->focusPolicy() & Qt::TabFocus) || !siguiente->isVisible());
-  EXPECT_TRUE(siguiente->objectName().startsWith("SSOption1_")) << siguiente->objectName().toStdString();
+  EXPECT_TRUE(siguiente->objectName().startsWith("SSOption1_"))
+      << siguiente->objectName().toStdString();
 
   Opcion(0);
   txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "PAN"), "CHK|000003|"}));
