@@ -9,7 +9,8 @@
 include(GNUInstallDirs)
 
 # The maintainer named by the package, its copyright file and its changelog.
-set(CPACK_PACKAGE_CONTACT "Relvano <soporte@relvano.org>" CACHE STRING "Maintainer of the packages")
+set(RELVANO_MANTENEDOR "Relvano <soporte@relvano.org>" CACHE STRING "Maintainer of the packages")
+set(CPACK_PACKAGE_CONTACT "${RELVANO_MANTENEDOR}")
 
 install(TARGETS relvano-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET relvano)
@@ -62,24 +63,24 @@ if(UNIX AND NOT APPLE)
   install(FILES ${RELVANO_PACKAGING}/relvano-inbox.cron DESTINATION ${RELVANO_DOC}/examples)
 
   # What Debian asks of every package's documentation: the copyright and the changelog,
-  # made from the version and its date.
+  # made from the version and its date (a native package's: changelog.gz).
   set(RELVANO_CONTACTO "${CPACK_PACKAGE_CONTACT}")
   string(REGEX REPLACE "^([0-9][0-9])/([0-9][0-9])/([0-9][0-9])$" "20\\3-\\2-\\1" fecha_iso
                        "${RELVANO_FECHA_VERSION}")
   execute_process(COMMAND date -u -R -d "${fecha_iso} 12:00:00" OUTPUT_VARIABLE RELVANO_FECHA_CHANGELOG
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
   configure_file(${RELVANO_PACKAGING}/debian/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
-  configure_file(${RELVANO_PACKAGING}/debian/changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian @ONLY)
+  configure_file(${RELVANO_PACKAGING}/debian/changelog ${CMAKE_BINARY_DIR}/doc/changelog @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION ${RELVANO_DOC})
   if(RELVANO_GZIP)
     add_custom_command(
-      OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
-      COMMAND ${RELVANO_GZIP} -9nf -k ${CMAKE_BINARY_DIR}/doc/changelog.Debian
-      DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.Debian
+      OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.gz
+      COMMAND ${RELVANO_GZIP} -9nf -k ${CMAKE_BINARY_DIR}/doc/changelog
+      DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog
       COMMENT "Compressing the package's changelog"
       VERBATIM)
-    add_custom_target(relvano_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
-    install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${RELVANO_DOC})
+    add_custom_target(relvano_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${RELVANO_DOC})
   endif()
 
   if(TARGET relvano)

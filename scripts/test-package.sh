@@ -35,7 +35,7 @@ for f in usr/bin/relvano usr/bin/relvano-cli usr/share/applications/relvano.desk
   usr/share/icons/hicolor/scalable/apps/relvano.svg usr/share/icons/hicolor/48x48/apps/relvano.png \
   usr/share/man/man1/relvano.1.gz usr/share/man/man1/relvano-cli.1.gz \
   usr/share/bash-completion/completions/relvano-cli usr/share/doc/relvano/copyright \
-  usr/share/doc/relvano/changelog.Debian.gz usr/share/doc/relvano/examples/relvano-inbox.cron \
+  usr/share/doc/relvano/changelog.gz usr/share/doc/relvano/examples/relvano-inbox.cron \
   "$unidades/relvano-inbox@.service" "$unidades/relvano-inbox@.timer"; do
   [ -f "raiz/$f" ] || falla "falta /$f"
 done
