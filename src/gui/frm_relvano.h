@@ -29,7 +29,7 @@ namespace relvano::gui {
 struct ServiciosVentana {
   // The open-file dialog: `filtro` as FiltroOpcion gives it, `carpeta` the initial
   // folder. Returns the chosen file's full path, or "" when the operator cancelled.
-  // Default: QFileDialog::getOpenFileName over the window.
+  // Default: an open-file QFileDialog over the window, within its screen.
   std::function<QString(const QString& filtro, const QString& carpeta)> eligeFichero;
   // Shows a run log without waiting for the viewer. Default: Notepad on Windows, the
   // desktop's viewer for text files elsewhere, and when neither starts, a window of
