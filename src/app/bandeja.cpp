@@ -225,7 +225,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.carpetaLogs = opciones.carpetaLogs;
     importacion.preguntar = false;
     importacion.forzar = opciones.forzar;
-    importacion.carpetaHistorial = opciones.carpetaHistorial;
+    importacion.historial = opciones.historial;
     const ResultadoImportacion r =
         ImportaFichero(*destino, importacion, operador, opciones.progreso);
     d.lineas = r.lineas;

@@ -34,7 +34,7 @@ struct OpcionesBandeja {
   bool simular = false;            // simulate every file and move nothing
   bool forzar = false;             // OpcionesImportacion::forzar for every file
   QString carpetaLogs;             // folder of the run logs
-  QString carpetaHistorial;        // folder of the run history; empty: none (no checks)
+  UbicacionHistorial historial;    // the run history; empty: none (no checks)
   Progreso* progreso = nullptr;    // each file's run reports here; may be null
 };
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 
+#include "app/historial.h"
 #include "base/operador.h"
 #include "imports/clases.h"
 #include "imports/contexto.h"
@@ -36,9 +37,9 @@ struct OpcionesImportacion {
   // Go on past the checks that ask (a name of another kind, a content already applied, a
   // file older than the last one applied); never past a shape of another kind.
   bool forzar = false;
-  // Folder of the run history (historial.sqlite and historial/); empty: no history is
-  // kept and the checks that read it are not made. The front ends give the log folder.
-  QString carpetaHistorial;
+  // The installation's run history (UbicacionHistorial::De); empty: no history is kept
+  // and the checks that read it are not made.
+  UbicacionHistorial historial;
 };
 
 struct ResultadoImportacion {
