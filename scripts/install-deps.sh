@@ -22,6 +22,8 @@ pruebas=(
   libsqlite3-dev  # the tests and the benchmark read the databases directly
   xvfb xauth  # the window's screenshots under a virtual screen
   groff-base  # formats the manual pages in the package check
+  lintian  # the package check: Debian's own checks of the built package
+  systemd  # the package check: systemd-analyze verifies the inbox units and rates their sandbox
   clang libclang-rt-dev clang-format  # the sanitizer and fuzzing build, the format check
 )
 
