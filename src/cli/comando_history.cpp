@@ -115,6 +115,10 @@ int ComandoHistory(const OpcionesCli& opciones) {
   if (!error.isEmpty()) err << error << '\n';  // a damaged history was set aside
   try {
     historial->MarcaInterrumpidas();
+  } catch (const std::exception&) {
+    // A history this user may read but not write is still listed as it is.
+  }
+  try {
     if (opciones.mostrar > 0) {
       const auto e = historial->Lee(opciones.mostrar);
       if (!e) {
