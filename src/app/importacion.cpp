@@ -15,13 +15,6 @@ namespace {
 
 constexpr QLatin1String kCrLf("\r\n");
 
-// Commit groups of the import run. A group ends after one second, so that another
-// program waiting for the store database gets in after about that long: it finds the
-// database free during the pause that follows, which its tries (100 ms apart at most)
-// cannot miss; the pause costs the run a tenth of its time at most. The bound in lines
-// bounds the memory of a group, whose changes stay in memory until it commits.
-constexpr imports::UnidadTrabajo::Opciones kGrupos{20000, 1000, 100};
-
 // The closing words of a failed run: how far the database holds the file.
 QString LineaAplicada(int linea) {
   if (linea <= 0)
@@ -95,7 +88,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
 
   QString error;
   {  // the unit of work ends (and lets the database go) before the log's last line
-    imports::UnidadTrabajo::Opciones grupos = kGrupos;
+    imports::UnidadTrabajo::Opciones grupos = imports::kGruposImportacion;
     grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
     unidad.RetieneLog(log);
