@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <exception>
+#include <utility>
 
 #include "app/verificacion.h"
 #include "base/ficheros.h"
+#include "base/reloj_fijo.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "imports/contexto.h"
@@ -85,6 +87,15 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (opciones.simular)
     log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
   log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
+
+  // Today's date read once for the whole run: every line stamps the same day, and the
+  // clock is not asked for it line after line.
+  const RelojFijo hoy(empresa.Hoy());
+  struct RelojDeLaEjecucion {
+    store::Empresa& empresa;
+    const Reloj* anterior;
+    ~RelojDeLaEjecucion() { empresa.reloj = anterior; }
+  } relojEjecucion{empresa, std::exchange(empresa.reloj, &hoy)};
 
   QString error;
   {  // the unit of work ends (and lets the database go) before the log's last line
