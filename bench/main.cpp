@@ -529,18 +529,18 @@ int Principal(int argc, char** argv) {
 
   // ratio: the import's time over the hand-written run's at the engine's limit (one
   // transaction). struct ratio: over the hand-written run with the import's transactions
-  // (savepoint per line, commit groups, the pause): what the program itself costs.
+  // (savepoint per line, commit groups, the pause): what the program itself costs; struct
+  // cpu ratio the same with the two processes' processor time.
   // cpu ratio: processor time of the two processes (start-up included), a second view
   // that other work on the machine disturbs less than the clock.
   // disk KB/line: what each run had written to the disk per line of the file, import /
-  // baseline. The engine's commits write the changed pages out (journal, then file):
-  // this is what grows with the size of the store database when a file's lines fall on
-  // pages far apart.
-  // added us/line: the import's time less the hand-written run's, per line: what the
+  // baseline / structured baseline. The engine's commits write the changed pages out (journal, then
+  // file): this is what grows with the size of the store database when a file's lines fall on pages
+  // far apart. added us/line: the import's time less the hand-written run's, per line: what the
   // program itself costs over the engine's work, which must not grow with the store.
-  std::printf("%-12s %9s %9s %14s %14s %7s %12s %9s %12s %15s %14s %s\n", "kind", "lines",
+  std::printf("%-12s %9s %9s %14s %14s %7s %12s %9s %15s %12s %15s %14s %s\n", "kind", "lines",
               "articles", "lines/s", "baseline l/s", "ratio", "struct ratio", "cpu ratio",
-              "peak_rss_kb", "disk KB/line", "added us/line", "notes");
+              "struct cpu ratio", "peak_rss_kb", "disk KB/line", "added us/line", "notes");
   int fallos = 0;
   for (Tipo t : tipos) {
     const std::string nombre = Nombre(t);
@@ -637,27 +637,31 @@ int Principal(int argc, char** argv) {
                                         : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
     };
     // On a server the engine's writes are the server's: no figure of the run's own.
-    const std::string disco =
-        pg ? std::string("-") : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco);
+    const std::string disco = pg ? std::string("-")
+                                 : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco) + "/" +
+                                       porLinea(est.bytesDisco);
     if (sentImp >= 0 && sentMan >= 0 && o.lineas > 0)
       notas += (notas.empty() ? "" : "; ") + Formato(static_cast<double>(sentImp) / lineas, 2) +
                "/" + Formato(static_cast<double>(sentMan) / lineas, 2) + " statements/line";
     // The processor time of both sides includes the server's.
     const double cpuImp = imp.cpu + std::max(imp.cpuServidor, 0.0);
     const double cpuMan = man.cpu + std::max(man.cpuServidor, 0.0);
+    const std::string cpuEst =
+        pg || est.cpu <= 0 ? std::string("-") : Formato(imp.cpu / est.cpu, 2);
     const double anadido = o.lineas > 0 ? (imp.segundos - man.segundos) / lineas * 1e6 : 0.0;
-    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %12s %9.2f %12ld %15s %14.1f %s\n",
+    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %12s %9.2f %15s %12ld %15s %14.1f %s\n",
                 nombre.c_str(), static_cast<long long>(o.lineas),
                 static_cast<long long>(o.articulos), lps, lpsMan, ratio, ratioEst.c_str(),
-                cpuMan > 0 ? cpuImp / cpuMan : 0.0, imp.picoKb, disco.c_str(), anadido,
-                notas.c_str());
+                cpuMan > 0 ? cpuImp / cpuMan : 0.0, cpuEst.c_str(), imp.picoKb, disco.c_str(),
+                anadido, notas.c_str());
     std::printf(
         "BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
-        "ratio=%.2f structured_ratio=%s import_s=%.3f baseline_s=%.3f structured_s=%.3f "
+        "ratio=%.2f structured_ratio=%s structured_cpu_ratio=%s import_s=%.3f baseline_s=%.3f "
+        "structured_s=%.3f "
         "peak_rss_kb=%ld\n",
         nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
-        lpsMan, ratio, ratioEst.c_str(), imp.segundos, man.segundos, pg ? 0.0 : est.segundos,
-        imp.picoKb);
+        lpsMan, ratio, ratioEst.c_str(), cpuEst.c_str(), imp.segundos, man.segundos,
+        pg ? 0.0 : est.segundos, imp.picoKb);
     if (pg) {
       // Where each side's time went: its own processor, the server's, and the rest
       // (the round trips' latency: both waiting for the other to be scheduled and to answer).
