@@ -584,12 +584,11 @@ std::int64_t Facturas(sqlite3* db, Transacciones& t, const std::string& fichero,
 std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& fichero,
                           const std::string& hoy, const Grupos* grupos) {
   BaseSqlite db = AbreSqlite(bd);
-  // With the import's transactions, its connection's settings as well: a group's changes
-  // kept in memory until it commits, in a cache made room for them.
-  if (grupos) {
-    Exec(db.get(), "PRAGMA cache_spill = OFF");
-    Exec(db.get(), "PRAGMA cache_size = -16384");
-  }
+  // The import's connection settings: a transaction's changes kept in memory until it
+  // commits, in a cache made room for them (with the engine's default cache a long
+  // transaction writes its pages out again and again, slower than the import itself).
+  Exec(db.get(), "PRAGMA cache_spill = OFF");
+  Exec(db.get(), "PRAGMA cache_size = -16384");
   Transacciones t(db.get(), grupos);
   std::int64_t lineas = 0;
   switch (tipo) {
