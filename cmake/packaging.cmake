@@ -8,6 +8,10 @@
 
 include(GNUInstallDirs)
 
+# The maintainer named by the package, its copyright file and its changelog.
+set(RELVANO_MANTENEDOR "Relvano <soporte@relvano.org>" CACHE STRING "Maintainer of the packages")
+set(CPACK_PACKAGE_CONTACT "${RELVANO_MANTENEDOR}")
+
 install(TARGETS relvano-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET relvano)
   install(TARGETS relvano RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -42,6 +46,42 @@ if(UNIX AND NOT APPLE)
 
   install(FILES ${RELVANO_PACKAGING}/relvano-cli.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME relvano-cli)
+
+  # The unattended inbox: a template unit and its timer (the instance is the company), and a
+  # file for /etc/cron.d as an example, enabled by nobody until the shop's administrator says.
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_get_variable(RELVANO_SYSTEMD_UNITS systemd systemdsystemunitdir)
+  endif()
+  if(NOT RELVANO_SYSTEMD_UNITS)
+    set(RELVANO_SYSTEMD_UNITS /lib/systemd/system)
+  endif()
+  install(FILES ${RELVANO_PACKAGING}/systemd/relvano-inbox@.service
+                ${RELVANO_PACKAGING}/systemd/relvano-inbox@.timer
+          DESTINATION ${RELVANO_SYSTEMD_UNITS})
+  set(RELVANO_DOC ${CMAKE_INSTALL_DATADIR}/doc/relvano)
+  install(FILES ${RELVANO_PACKAGING}/relvano-inbox.cron DESTINATION ${RELVANO_DOC}/examples)
+
+  # What Debian asks of every package's documentation: the copyright and the changelog,
+  # made from the version and its date (a native package's: changelog.gz).
+  set(RELVANO_CONTACTO "${CPACK_PACKAGE_CONTACT}")
+  string(REGEX REPLACE "^([0-9][0-9])/([0-9][0-9])/([0-9][0-9])$" "20\\3-\\2-\\1" fecha_iso
+                       "${RELVANO_FECHA_VERSION}")
+  execute_process(COMMAND date -u -R -d "${fecha_iso} 12:00:00" OUTPUT_VARIABLE RELVANO_FECHA_CHANGELOG
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  configure_file(${RELVANO_PACKAGING}/debian/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
+  configure_file(${RELVANO_PACKAGING}/debian/changelog ${CMAKE_BINARY_DIR}/doc/changelog @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION ${RELVANO_DOC})
+  if(RELVANO_GZIP)
+    add_custom_command(
+      OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.gz
+      COMMAND ${RELVANO_GZIP} -9nf -k ${CMAKE_BINARY_DIR}/doc/changelog
+      DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog
+      COMMENT "Compressing the package's changelog"
+      VERBATIM)
+    add_custom_target(relvano_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${RELVANO_DOC})
+  endif()
 
   if(TARGET relvano)
     # The menu entry and its icon: the window's own mark (src/gui/dibujos.cpp) as SVG,
@@ -97,10 +137,12 @@ endif()
 set(CPACK_PACKAGE_NAME relvano)
 set(CPACK_PACKAGE_VENDOR "Relvano")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Relvano <relvano@localhost>" CACHE STRING "Maintainer of the packages")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Aplica los ficheros de la cadena NORVIA a la base de datos de la tienda")
 set(CPACK_STRIP_FILES ON)
+# Folders as Debian wants them, whatever the umask of the build.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Relvano")
 
 if(UNIX AND NOT APPLE)

@@ -4,7 +4,7 @@
 # missing and builds first (as scripts/build.sh). Prints the package's path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh >&2
+bash scripts/install-deps.sh --tests >&2
 bash scripts/build.sh >&2
 cd build
 rm -f relvano_*.deb

@@ -1,21 +1,41 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the window and the sanitizer build
-# need, when missing: the tests also run against a PostgreSQL server of their own
-# (scripts/pg-cluster.sh) and against SQLite through ODBC.
+# Installs the Debian packages that are missing, by purpose:
+#   scripts/install-deps.sh          what building and running the two programs needs
+#   scripts/install-deps.sh --tests  that, and what the tests need besides: a PostgreSQL
+#                                    server of their own (scripts/pg-cluster.sh), SQLite
+#                                    through ODBC, GoogleTest, the sanitizer and fuzzing
+#                                    build, the format check, the package check
 # Safe to run again: it installs nothing when everything is there.
 set -euo pipefail
 
-paquetes=(
+programas=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql
+  qt6-base-dev qt6-base-dev-tools  # Qt Core, Qt Sql and Qt Widgets, and their build tools
+  libqt6sql6-sqlite  # the default engine
+  libqt6sql6-odbc libqt6sql6-psql  # the other engines' drivers (a server is not needed to build)
   qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)
+)
+pruebas=(
   postgresql libpq-dev  # the test server; libpq for the benchmark's reference program
   libsqliteodbc unixodbc  # the ODBC engine's tests, on SQLite files
-  libgtest-dev libsqlite3-dev
-  xvfb xauth
+  libgtest-dev  # the test framework
+  libsqlite3-dev  # the tests and the benchmark read the databases directly
+  xvfb xauth  # the window's screenshots under a virtual screen
   groff-base  # formats the manual pages in the package check
+  lintian  # the package check: Debian's own checks of the built package
+  systemd  # the package check: systemd-analyze verifies the inbox units and rates their sandbox
   clang libclang-rt-dev clang-format  # the sanitizer and fuzzing build, the format check
 )
+
+paquetes=("${programas[@]}")
+case "${1:-}" in
+  "") ;;
+  --tests) paquetes+=("${pruebas[@]}") ;;
+  *)
+    echo "uso: $0 [--tests]" >&2
+    exit 2
+    ;;
+esac
 
 faltan=()
 for p in "${paquetes[@]}"; do

@@ -4,7 +4,7 @@
 # the tests there. A sanitizer finding fails its test, and so this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 source scripts/sanitizer-env.sh
 
 inicio=$SECONDS

@@ -9,7 +9,7 @@
 # when a step fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 bash scripts/check-format.sh
 bash scripts/build.sh
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Remakes the window's pictures in docs/ on a demo installation, under a virtual X server:
 # after a completed run, after a cancelled run, the last runs, and the whole 1280×800
-# screen at double scale. Needs a build (scripts/build.sh) and xvfb-run.
+# screen at double scale, once with the window and once with the program's own log viewer
+# over it. Needs a build (scripts/build.sh) and xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 demo=$(mktemp -d)
@@ -22,3 +23,4 @@ foto ventana-completada.png completada "$articulos"
 foto ventana-cancelada.png cancelada "$articulos"
 foto ultimas-importaciones.png historial "$ean"
 foto ventana-escala-2.png pantalla "$articulos" 2
+foto visor-escala-2.png visor "$ean" 2

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it with dpkg -x into a temporary folder (no build tree,
-# no installation) and checks it there: the files it installs, its Depends, the unpacked
-# relvano-cli on a new demo installation with each kind's demo file, the versions of both
-# programs, the manual pages (every command and option of --help documented) and the bash
-# completion of `relvano-cli import <TAB>`.
+# Builds the Debian package, checks it with lintian (no error, no warning), unpacks it with
+# dpkg -x into a temporary folder (no build tree, no installation) and checks it there: the
+# files it installs, its Depends, the unpacked relvano-cli on a new demo installation with
+# each kind's demo file, the log folder of a program run from a system folder (seen at /opt
+# in a mount namespace of its own: nothing is written there), the versions of both programs,
+# the manual pages (formatted without warnings; every command and option of both programs'
+# --help in them and in the README), the inbox's systemd units (systemd-analyze verify, and
+# an exposure of 5 at most), the cron example run as cron would, and the bash completion.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz_fuentes=$PWD
@@ -15,16 +18,25 @@ fallos=0
 falla() { echo "FALLO: $*"; fallos=$((fallos + 1)); }
 [ "$(basename "$deb")" = "$esperado" ] || falla "el paquete se llama $(basename "$deb"), no $esperado"
 
+echo "== lintian"
+# Pedantic and informational tags are shown; errors and warnings fail.
+lintian --allow-root --info --display-level '>=pedantic' "$deb" || true
+lintian --allow-root --fail-on error,warning "$deb" >/dev/null || falla "lintian da errores o avisos"
+
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 dpkg -x "$deb" "$tmp/raiz"
 cd "$tmp"
 
 echo "== Ficheros del paquete"
+unidades=$(pkg-config --variable=systemdsystemunitdir systemd 2>/dev/null || echo /lib/systemd/system)
+unidades=${unidades#/}
 for f in usr/bin/relvano usr/bin/relvano-cli usr/share/applications/relvano.desktop \
   usr/share/icons/hicolor/scalable/apps/relvano.svg usr/share/icons/hicolor/48x48/apps/relvano.png \
   usr/share/man/man1/relvano.1.gz usr/share/man/man1/relvano-cli.1.gz \
-  usr/share/bash-completion/completions/relvano-cli; do
+  usr/share/bash-completion/completions/relvano-cli usr/share/doc/relvano/copyright \
+  usr/share/doc/relvano/changelog.gz usr/share/doc/relvano/examples/relvano-inbox.cron \
+  "$unidades/relvano-inbox@.service" "$unidades/relvano-inbox@.timer"; do
   [ -f "raiz/$f" ] || falla "falta /$f"
 done
 grep -qx 'Categories=Office;' raiz/usr/share/applications/relvano.desktop || falla "relvano.desktop sin Categories=Office;"
@@ -50,6 +62,25 @@ grep -q "v${version%.*} (" <<<"$ventana" || falla "el título de la ventana no l
 
 echo "== Demostración con el relvano-cli del paquete"
 "$cli" demo "$tmp/demo"
+
+echo "== Carpeta de los resúmenes de un programa instalado"
+# The unpacked programs' folder seen at /opt, in a mount namespace of this check alone: a
+# run without --log-dir, as root, writes nothing there and its log goes to the user's data.
+if unshare -m true 2>/dev/null; then
+  antes=$(ls -A raiz/usr/bin)
+  mkdir -p "$tmp/casa"
+  env -u RELVANO_LOG_DIR -u XDG_DATA_HOME HOME="$tmp/casa" unshare -m sh -c \
+    'mount --bind "$1" /opt && /opt/relvano-cli --settings-dir "$2" import --simulate articulos "$3"' \
+    sh "$tmp/raiz/usr/bin" "$tmp/demo/settings" "$(ls "$tmp"/demo/In/vrcrefcto* | head -n 1)" \
+    >"$tmp/salida" 2>&1 || { cat "$tmp/salida"; falla "import desde /opt"; }
+  [ "$(ls -A raiz/usr/bin)" = "$antes" ] || falla "un programa en /opt ha escrito en su carpeta: $(ls -A raiz/usr/bin)"
+  [ -s "$tmp/casa/.local/share/relvano/SIMULACION_ARTICULOS.LOG" ] ||
+    falla "el resumen de un programa en /opt no está en ~/.local/share/relvano"
+  echo "/opt/relvano-cli sin --log-dir: $(ls "$tmp/casa/.local/share/relvano" | tr '\n' ' ')"
+else
+  echo "(no se pueden crear espacios de montaje aquí: sin comprobar)"
+fi
+
 opciones=(--settings-dir "$tmp/demo/settings" --log-dir "$tmp/logs")
 [ "$("$cli" "${opciones[@]}" companies)" = "001" ] || falla "companies no da la empresa 001"
 clases=0
@@ -83,12 +114,40 @@ for pagina in raiz/usr/share/man/man1/*.1.gz; do
   echo "$(basename "$pagina"): $(wc -l <"$tmp/pagina") líneas"
   [ "$(basename "$pagina")" = relvano-cli.1.gz ] && cp "$tmp/pagina" "$tmp/pagina-cli"
 done
-# Every command and option that --help names is in the page.
-ayuda=$("$cli" --help)
-ordenes=$(sed -n '/^Órdenes:/,/^Opciones:/s/^  \([a-z][a-z]*\) .*/\1/p' <<<"$ayuda")
-for palabra in $ordenes $(grep -oE -- '--[a-z][a-z-]*' <<<"$ayuda" | sort -u); do
-  grep -qE -- "(^|[^a-z-])$palabra([^a-z-]|$)" "$tmp/pagina-cli" || falla "relvano-cli(1) no documenta $palabra"
+# Every command and option that either program's --help names is in its page and the README.
+bash "$raiz_fuentes/scripts/check-help-docs.sh" "$cli" "$tmp/raiz/usr/bin/relvano" raiz/usr/share/man/man1 ||
+  falla "la ayuda, las páginas de manual y el README no coinciden"
+
+echo "== Unidades de systemd"
+# Verified as installed, with the program's path pointing into the unpacked package.
+mkdir "$tmp/unidades"
+for f in "raiz/$unidades"/relvano-inbox@.*; do
+  sed "s#/usr/bin/relvano-cli#$cli#" "$f" >"$tmp/unidades/$(basename "$f" | sed 's/@\./@001./')"
 done
+(cd "$tmp/unidades" && systemd-analyze verify --man=no ./relvano-inbox@001.service ./relvano-inbox@001.timer) ||
+  falla "systemd-analyze verify rechaza las unidades"
+(cd "$tmp/unidades" && systemd-analyze security --offline=yes ./relvano-inbox@001.service) >"$tmp/exposicion" 2>&1 || true
+exposicion=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' "$tmp/exposicion")
+echo "relvano-inbox@.service: exposición ${exposicion:-?}"
+awk -v e="${exposicion:-99}" 'BEGIN { exit !(e <= 5) }' || { cat "$tmp/exposicion"; falla "exposición ${exposicion:-?} > 5"; }
+grep -qx 'Wants=network-online.target' "raiz/$unidades/relvano-inbox@.service" ||
+  falla "relvano-inbox@.service sin Wants=network-online.target"
+
+echo "== Ejemplo de cron"
+# The line as cron runs it: the user field dropped, "\%" as "%", the shop's folders here.
+"$cli" demo "$tmp/cron-demo" >/dev/null
+linea=$(grep -E '^[0-9*]' raiz/usr/share/doc/relvano/examples/relvano-inbox.cron)
+[ "$(awk '{print $6}' <<<"$linea")" = tienda ] || falla "la línea de cron no tiene el campo del usuario"
+orden=$(cut -d' ' -f7- <<<"$(tr -s ' ' <<<"$linea")" | sed -e 's/\\%/%/g' -e "s#/srv/tienda/settings#$tmp/cron-demo/settings#g" \
+  -e "s#/srv/tienda#$tmp/cron#g" -e "s#/usr/bin/relvano-cli#$cli#g")
+env -i PATH=/usr/bin:/bin HOME="$tmp/casa" sh -c "$orden" || falla "la orden de cron falla"
+if [ -s "$tmp/cron/logs/inbox.out" ]; then
+  grep -vqE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} ' "$tmp/cron/logs/inbox.out" &&
+    falla "líneas sin fecha en inbox.out: $(cat "$tmp/cron/logs/inbox.out")"
+  tail -n 1 "$tmp/cron/logs/inbox.out"
+else
+  falla "la orden de cron no crea la carpeta de los resúmenes ni escribe inbox.out"
+fi
 
 echo "== Completado de bash"
 completa() {
@@ -107,6 +166,12 @@ todas=$("$cli" kinds | cut -f2 | sort | tr '\n' ' ')
 [ "$(completa "$cli" import ean "$tmp/demo/In/vrcean")" = "$(printf '%s ' "$tmp"/demo/In/vrcean*)" ] ||
   falla "import ean FICHERO<TAB> no completa el fichero"
 [ "$(completa "$cli" dem)" = "demo " ] || falla "dem<TAB> da: $(completa "$cli" dem)"
+[ "$(completa "$cli" demo /tmp/d --)" = "--engine --help --prefix --server --version " ] ||
+  falla "demo /tmp/d --<TAB> da: $(completa "$cli" demo /tmp/d --)"
+mkdir -p "$tmp/casa/tienda"
+cp -r "$tmp/demo/settings" "$tmp/casa/tienda/"
+[ "$(HOME="$tmp/casa" completa "$cli" --settings-dir '~/tienda/settings' --company "")" = "001 " ] ||
+  falla "--settings-dir ~/... --company <TAB> da: $(HOME="$tmp/casa" completa "$cli" --settings-dir '~/tienda/settings' --company "")"
 echo "import <TAB>: $todas"
 
 cd "$raiz_fuentes"

@@ -225,6 +225,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.carpetaLogs = opciones.carpetaLogs;
     importacion.preguntar = false;
     importacion.forzar = opciones.forzar;
+    importacion.avisarRechazos = !opciones.rechazosEnResumen;
     importacion.carpetaHistorial = opciones.carpetaHistorial;
     const ResultadoImportacion r =
         ImportaFichero(*destino, importacion, operador, opciones.progreso);
@@ -236,6 +237,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
         break;
       case Estado::Rechazada:
         d.tipo = r.yaAplicada ? Tipo::YaAplicado : Tipo::Rechazado;
+        if (d.tipo == Tipo::Rechazado) d.detalle = r.motivo;
         break;
       case Estado::FacturaNoCreada:
         d.tipo = Tipo::FacturaNoCreada;

@@ -33,9 +33,11 @@ struct OpcionesBandeja {
   bool noActualizarBajas = false;  // as for a single import
   bool simular = false;            // simulate every file and move nothing
   bool forzar = false;             // OpcionesImportacion::forzar for every file
-  QString carpetaLogs;             // folder of the run logs
-  QString carpetaHistorial;        // folder of the run history; empty: none (no checks)
-  Progreso* progreso = nullptr;    // each file's run reports here; may be null
+  // Refusals only in the summary (DesenlaceBandeja::detalle), not told one by one.
+  bool rechazosEnResumen = false;
+  QString carpetaLogs;           // folder of the run logs
+  QString carpetaHistorial;      // folder of the run history; empty: none (no checks)
+  Progreso* progreso = nullptr;  // each file's run reports here; may be null
 };
 
 // What became of one file of the inbox.
@@ -53,7 +55,7 @@ struct DesenlaceBandeja {
   Tipo tipo = Tipo::NoProcesado;
   int lineas = 0;   // lines read by its run
   QString destino;  // where it was moved; empty when it stays
-  QString detalle;  // the error that ended it (Fallido)
+  QString detalle;  // the error that ended it (Fallido), why it was refused (Rechazado)
 };
 
 // Exit statuses of an inbox run: the first that applies.

@@ -63,6 +63,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     resultado.estado = ResultadoImportacion::Estado::Rechazada;
     resultado.forzable = control.Forzable();
     resultado.yaAplicada = control.YaAplicada();
+    resultado.motivo = control.Motivo();
     return resultado;
   }
 
@@ -104,19 +105,21 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
     unidad.RetieneLog(log);
     imports::OperadorConfirmado operadorImportacion(operador, unidad);
-    imports::ContextoImportacion ctx{
-        *empresa.BddTienda,
-        empresa.Hoy(),
-        log,
-        operadorImportacion,
-        unidad,
-        progreso,
-        opciones.carpetaLogs,
-        opciones.nombreFicheroImportado,
-        opciones.noActualizarBajas,
-        {},
-        control.ReanudaFactura(),
-        [&control](const QString& numero) { control.AlbaranGrabado(numero); }};
+    imports::ContextoImportacion ctx{*empresa.BddTienda,
+                                     empresa.Hoy(),
+                                     log,
+                                     operadorImportacion,
+                                     unidad,
+                                     progreso,
+                                     opciones.carpetaLogs,
+                                     opciones.nombreFicheroImportado,
+                                     opciones.noActualizarBajas,
+                                     {},
+                                     control.ReanudaFactura(),
+                                     [&control, &resultado](const QString& numero) {
+                                       resultado.albaran = numero;
+                                       control.AlbaranGrabado(numero);
+                                     }};
     chainfile::ResultadoLectura lectura;
     int lineaError = 0;
     try {

@@ -36,6 +36,9 @@ struct OpcionesImportacion {
   // Go on past the checks that ask (a name of another kind, a content already applied, a
   // file older than the last one applied); never past a shape of another kind.
   bool forzar = false;
+  // A refusal by a check is told to the operator; false: only kept in
+  // ResultadoImportacion::motivo (a run over a folder lists them in its summary).
+  bool avisarRechazos = true;
   // Folder of the run history (historial.sqlite and historial/); empty: no history is
   // kept and the checks that read it are not made. The front ends give the log folder.
   QString carpetaHistorial;
@@ -56,6 +59,8 @@ struct ResultadoImportacion {
   bool verResumen = false;  // the operator asked to see the log (window only)
   bool forzable = false;    // Rechazada by a check that OpcionesImportacion::forzar passes
   bool yaAplicada = false;  // Rechazada only because the same content was applied completely
+  QString motivo;           // Rechazada: why, as a statement without any question
+  QString albaran;          // an invoice file's delivery note (and invoice) number, once stored
   int lineas = 0;           // the line count where reading stopped
   // The database holds the file applied up to this line (every line up to it handled and
   // its changes committed; 0 when none, and always 0 in a simulation): a run that ended in

@@ -144,9 +144,8 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   if (const auto porNombre = ClaseDelNombre(nombre); porNombre && *porNombre != clase_->opcion) {
     if (!Comprueba(QStringLiteral("El nombre del fichero ") + nombre + QStringLiteral(" es de ") +
                        QString::fromUtf8(imports::Clase(*porNombre).titulo) +
-                       QStringLiteral(", no de ") + titulo +
-                       QStringLiteral(". ¿Desea importarlo de todos modos?"),
-                   true))
+                       QStringLiteral(", no de ") + titulo + u'.',
+                   QStringLiteral("¿Desea importarlo de todos modos?")))
       return;
   }
 
@@ -163,9 +162,8 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
     const QDateTime cuando = anterior->fin.isValid() ? anterior->fin : anterior->inicio;
     if (!Comprueba(QStringLiteral("Este fichero ya se importó el ") +
                        regional::TextoFecha(cuando.date()) + QStringLiteral(" a las ") +
-                       cuando.toString(QStringLiteral("HH:mm")) +
-                       QStringLiteral(". ¿Desea importarlo otra vez?"),
-                   true)) {
+                       cuando.toString(QStringLiteral("HH:mm")) + u'.',
+                   QStringLiteral("¿Desea importarlo otra vez?"))) {
       yaAplicada_ = true;
       return;
     }
@@ -176,8 +174,8 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                        QStringLiteral(", anterior al último fichero de ") + titulo +
                        QStringLiteral(" importado, del ") + regional::TextoFecha(masReciente) +
                        QStringLiteral(": aplicarlo pondría precios o datos más antiguos sobre "
-                                      "los más nuevos. ¿Desea importarlo de todos modos?"),
-                   true))
+                                      "los más nuevos."),
+                   QStringLiteral("¿Desea importarlo de todos modos?")))
       return;
   }
   admitida_ = true;
@@ -204,20 +202,25 @@ void ControlEjecucion::AvisaSinHistorial(const QString& error) {
                                    "anterior al último importado."));
 }
 
-bool ControlEjecucion::Comprueba(const QString& texto, bool forzable) {
+bool ControlEjecucion::Comprueba(const QString& motivo, const QString& pregunta) {
   if (opciones_.forzar) return true;
+  const QString texto = motivo + u' ' + pregunta;
   if (opciones_.preguntar) {
     if (operador_.PreguntaNo(texto)) return true;
-    Rechaza(QString(), forzable, Operador::Icono::Ninguno);
+    motivo_ = motivo;
+    Rechaza(QString(), true, Operador::Icono::Ninguno);
     return false;
   }
-  Rechaza(texto, forzable, Operador::Icono::Stop);
+  motivo_ = motivo;
+  Rechaza(texto, true, Operador::Icono::Stop);
   return false;
 }
 
 void ControlEjecucion::Rechaza(const QString& texto, bool forzable, Operador::Icono icono) {
   forzable_ = forzable;
-  if (!texto.isEmpty()) operador_.Mensaje(texto, icono);
+  if (motivo_.isEmpty()) motivo_ = texto;
+  // A run over a folder lists its refusals in its summary instead of one box per file.
+  if (!texto.isEmpty() && opciones_.avisarRechazos) operador_.Mensaje(texto, icono);
   ejecucion_.resultado = resultado_historial::kRechazada;
   ejecucion_.fin = ejecucion_.inicio;
   ConHistorial([&] { ejecucion_.id = historial_->Anota(ejecucion_); });

@@ -66,6 +66,8 @@ class ControlEjecucion {
   // Refused because the history shows this content applied completely, and for no other
   // reason (every check before that one passed).
   bool YaAplicada() const { return yaAplicada_; }
+  // Why the file was refused, as a statement (no question); empty when admitted.
+  const QString& Motivo() const { return motivo_; }
   // The history shows this content's delivery note stored by an earlier real run.
   bool ReanudaFactura() const { return reanudaFactura_; }
 
@@ -77,7 +79,9 @@ class ControlEjecucion {
   void Termina(const ResultadoImportacion& resultado);
 
  private:
-  bool Comprueba(const QString& texto, bool forzable);
+  // A check that a front end may pass: `motivo` is what it found, `pregunta` the question
+  // that offers to go on (a check of this kind is always passed by OpcionesImportacion::forzar).
+  bool Comprueba(const QString& motivo, const QString& pregunta);
   void Rechaza(const QString& texto, bool forzable, Operador::Icono icono);
   void AvisaSinHistorial(const QString& error);
   template <typename F>
@@ -91,6 +95,7 @@ class ControlEjecucion {
   bool admitida_ = false;
   bool forzable_ = false;
   bool yaAplicada_ = false;
+  QString motivo_;
   bool reanudaFactura_ = false;
 };
 

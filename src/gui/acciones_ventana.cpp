@@ -79,10 +79,19 @@ QString Lectura(const ResultadoImportacion& r) {
   return texto;
 }
 
+// "Factura 12345: CORRECTO." from an invoice run's totals check; "" for other runs.
+QString Veredicto(const ResultadoImportacion& r, const QString& informe) {
+  const QString ultima = informe.simplified().section(u' ', -1);
+  if (r.albaran.isEmpty() ||
+      (ultima != QLatin1String("CORRECTO") && ultima != QLatin1String("DESCUADRE")))
+    return {};
+  return QStringLiteral(" Factura ") + r.albaran + QStringLiteral(": ") + ultima + u'.';
+}
+
 }  // namespace
 
 QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms,
-                       const QString& mensaje) {
+                       const QString& mensaje, const QString& informe) {
   using Estado = ResultadoImportacion::Estado;
   const QString nada =
       simulacion ? QStringLiteral(" Simulación: no se ha guardado nada.") : QString();
@@ -90,7 +99,8 @@ QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms
     case Estado::Completa:
       return (simulacion ? QStringLiteral("Simulación completa: ")
                          : QStringLiteral("Importación completa: ")) +
-             Lectura(r) + QStringLiteral(" en ") + Duracion(ms) + u'.' + nada;
+             Lectura(r) + QStringLiteral(" en ") + Duracion(ms) + u'.' + Veredicto(r, informe) +
+             nada;
     case Estado::Cancelada:
       if (simulacion)
         return QStringLiteral("Simulación cancelada tras la línea ") + Miles(r.lineas) + u'.' +
@@ -101,7 +111,7 @@ QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms
       return r.error + nada;
     case Estado::FacturaNoCreada:
       return QStringLiteral("Factura no creada: ") + Lectura(r) +
-             QStringLiteral("; vea el resumen.") + nada;
+             QStringLiteral("; vea el resumen.") + Veredicto(r, informe) + nada;
     case Estado::NoIniciada:
     case Estado::Rechazada:
       break;

@@ -39,9 +39,10 @@ QString Miles(qint64 n);
 
 // The window's result line after a run: what happened, kept on screen until the next
 // action. `ms`: how long the run took; `mensaje`: the last message box of the run (the
-// reason of a refusal), "" when none.
+// reason of a refusal), "" when none; `informe`: the run's last report (an invoice's totals
+// check, whose verdict the line keeps with the invoice's number), "" when none.
 QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms,
-                       const QString& mensaje);
+                       const QString& mensaje, const QString& informe = {});
 
 // The order button's only answer: order sending is not available in this version.
 inline const QString kMensajePedidos =

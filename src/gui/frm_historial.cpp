@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/gui_operador.h"
 #include "imports/clases.h"
 
 namespace relvano::gui {
@@ -23,7 +24,9 @@ QString TituloClase(const QString& nombre) {
 }  // namespace
 
 QString TextoDesenlaceHistorial(const EjecucionHistorial& e) {
-  return e.simulacion ? e.resultado + QStringLiteral(" (simulación)") : e.resultado;
+  // A simulation that ended says so in its outcome already ("simulada").
+  if (!e.simulacion || e.resultado.contains(QLatin1String("simula"))) return e.resultado;
+  return e.resultado + QStringLiteral(" (simulación)");
 }
 
 FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
@@ -74,7 +77,8 @@ FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
   int ancho = 0;
   for (int col = 0; col < tabla_->columnCount(); ++col) ancho += tabla_->columnWidth(col);
   const QFontMetrics fm(font());
-  resize(std::min(ancho + 2 * tabla_->frameWidth() + 40, 1000), fm.lineSpacing() * 20);
+  resize(CabeEnPantalla(
+      *this, QSize(std::min(ancho + 2 * tabla_->frameWidth() + 40, 1000), fm.lineSpacing() * 20)));
 }
 
 void FrmHistorial::VerResumen() {

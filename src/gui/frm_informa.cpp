@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -63,10 +62,12 @@ void FrmInforma::SetTexto(const QString& texto) {
   const QSize paraTexto(ancho + fm.horizontalAdvance(QLatin1Char('M')) * 4,
                         fm.lineSpacing() * (static_cast<int>(lineas.count(u'\n')) + 3));
   const QSize resto = sizeHint() - LbTexto_->sizeHint();
-  QSize deseado = (paraTexto + resto).expandedTo(size());
-  if (const QScreen* pantalla = parentWidget() ? parentWidget()->screen() : screen())
-    deseado = deseado.boundedTo(pantalla->availableGeometry().size() * 9 / 10);
-  resize(deseado);
+  // The title bar shows the whole title: its text and the room of its buttons and icon.
+  QFont titulo = font();
+  titulo.setBold(true);
+  const int anchoTitulo = QFontMetrics(titulo).horizontalAdvance(windowTitle()) + 140;
+  resize(CabeEnPantalla(*this,
+                        (paraTexto + resto).expandedTo(size()).expandedTo(QSize(anchoTitulo, 0))));
   LbTexto_->moveCursor(QTextCursor::End);
   LbTexto_->moveCursor(QTextCursor::StartOfLine);
 }

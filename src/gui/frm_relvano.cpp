@@ -24,6 +24,9 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -74,6 +77,39 @@ class AreaDesplazable final : public QScrollArea {
   }
 };
 
+// The company box: a long name loses its middle, not its end ("001 – Supermercado…Centro"),
+// and the whole name is its tooltip.
+class CajaEmpresas final : public QComboBox {
+ public:
+  explicit CajaEmpresas(QWidget* padre) : QComboBox(padre) {
+    connect(this, &QComboBox::currentTextChanged, this, &QWidget::setToolTip);
+  }
+  // Room for the longest name where the screen allows; the minimum stays small.
+  QSize sizeHint() const override {
+    int ancho = 0;
+    for (int i = 0; i < count(); ++i)
+      ancho = std::max(ancho, fontMetrics().horizontalAdvance(itemText(i)));
+    QStyleOptionComboBox opcion;
+    initStyleOption(&opcion);
+    const QSize paraNombres = style()->sizeFromContents(
+        QStyle::CT_ComboBox, &opcion, QSize(ancho, QComboBox::sizeHint().height()), this);
+    return QComboBox::sizeHint().expandedTo(QSize(paraNombres.width(), 0));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter pintor(this);
+    QStyleOptionComboBox opcion;
+    initStyleOption(&opcion);
+    pintor.drawComplexControl(QStyle::CC_ComboBox, opcion);
+    const QRect texto =
+        style()->subControlRect(QStyle::CC_ComboBox, &opcion, QStyle::SC_ComboBoxEditField, this);
+    opcion.currentText =
+        fontMetrics().elidedText(opcion.currentText, Qt::ElideMiddle, texto.width());
+    pintor.drawControl(QStyle::CE_ComboBoxLabel, opcion);
+  }
+};
+
 // The room a window manager's frame and title bar take, before the window is shown and
 // the window manager tells.
 constexpr QSize kMarco(16, 40);
@@ -94,30 +130,41 @@ class FrmRelvano::ProgresoVentana final : public Progreso {
 };
 
 // The run's operator: brings the progress shown up to date before each box, so that a
-// box raised at the trailer line is read beside the count it speaks of.
+// box raised at the trailer line is read beside the count it speaks of, and keeps the time
+// the boxes waited out of the run's own time.
 class FrmRelvano::OperadorEjecucion final : public Operador {
  public:
   OperadorEjecucion(FrmRelvano& ventana, Operador& operador)
       : ventana_(ventana), operador_(operador) {}
   void Mensaje(const QString& texto, Icono icono) override {
-    ventana_.MuestraUltimoAvance();
     ventana_.ultimoMensaje_ = texto;
-    operador_.Mensaje(texto, icono);
+    Caja([&] { operador_.Mensaje(texto, icono); });
   }
   bool Pregunta(const QString& texto) override {
-    ventana_.MuestraUltimoAvance();
-    return operador_.Pregunta(texto);
+    bool si = false;
+    Caja([&] { si = operador_.Pregunta(texto); });
+    return si;
   }
   bool PreguntaNo(const QString& texto) override {
-    ventana_.MuestraUltimoAvance();
-    return operador_.PreguntaNo(texto);
+    bool si = false;
+    Caja([&] { si = operador_.PreguntaNo(texto); });
+    return si;
   }
   void Informe(const QString& texto) override {
-    ventana_.MuestraUltimoAvance();
-    operador_.Informe(texto);
+    ventana_.ultimoInforme_ = texto;
+    Caja([&] { operador_.Informe(texto); });
   }
 
  private:
+  template <typename F>
+  void Caja(F&& muestra) {
+    ventana_.MuestraUltimoAvance();
+    QElapsedTimer espera;
+    espera.start();
+    muestra();
+    ventana_.enCajas_ += espera.elapsed();
+  }
+
   FrmRelvano& ventana_;
   Operador& operador_;
 };
@@ -131,7 +178,12 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
       servicios_(std::move(servicios)) {
   if (!servicios_.eligeFichero) {
     servicios_.eligeFichero = [this](const QString& filtro, const QString& carpeta) {
-      return QFileDialog::getOpenFileName(this, QStringLiteral("Abrir"), carpeta, filtro);
+      QFileDialog dialogo(this, QStringLiteral("Abrir"), carpeta, filtro);
+      dialogo.setAcceptMode(QFileDialog::AcceptOpen);
+      dialogo.setFileMode(QFileDialog::ExistingFile);
+      // Qt's own dialog opens larger than a small screen at double scale: its buttons in sight.
+      dialogo.resize(CabeEnPantalla(dialogo, dialogo.sizeHint()));
+      return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     };
   }
   if (!servicios_.verLog) {
@@ -149,9 +201,16 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
   if (!servicios_.terminaPrograma) {
     servicios_.terminaPrograma = [](int codigo) { QCoreApplication::exit(codigo); };
   }
+  if (!servicios_.confirmaBandeja) {
+    servicios_.confirmaBandeja = [this](const QString& texto, bool& forzar) {
+      return PreguntaEnCaja(this, texto, false, kCasillaForzarBandeja, &forzar);
+    };
+  }
   Construye();
   LlenaEmpresas();
   ActualizaControles();
+  // The path box is where the work starts.
+  txtFichero_->setFocus();
 }
 
 FrmRelvano::~FrmRelvano() = default;
@@ -186,9 +245,10 @@ void FrmRelvano::Construye() {
 
   auto* Label1 = new QLabel(QStringLiteral("Empresa a actualizar:"), SSFrame3);
   Label1->setObjectName(QStringLiteral("Label1"));
-  cmbEmpresa_ = new QComboBox(SSFrame3);
+  cmbEmpresa_ = new CajaEmpresas(SSFrame3);
   cmbEmpresa_->setObjectName(QStringLiteral("cmbEmpresa"));
   cmbEmpresa_->setMinimumContentsLength(8);
+  cmbEmpresa_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   Label1->setBuddy(cmbEmpresa_);
 
   auto* columnaDerecha = new QVBoxLayout();
@@ -199,9 +259,9 @@ void FrmRelvano::Construye() {
   columnaDerecha->addStretch();
 
   auto* capaOperacion = new QHBoxLayout(SSFrame3);
-  capaOperacion->addLayout(columnaOpciones, 3);
+  capaOperacion->addLayout(columnaOpciones, 1);
   capaOperacion->addSpacing(12);
-  capaOperacion->addLayout(columnaDerecha, 2);
+  capaOperacion->addLayout(columnaDerecha, 1);
 
   // ---- Chain file and import run ----
   auto* SSFrame1_0 = new QGroupBox(this);
@@ -256,6 +316,10 @@ void FrmRelvano::Construye() {
   lbResultado_ = new QLabel(SSFrame1_0);
   lbResultado_->setObjectName(QStringLiteral("lbResultado"));
   lbResultado_->setWordWrap(true);
+  // A long message wraps within the frame instead of widening it past the window.
+  QSizePolicy ajuste(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  ajuste.setHeightForWidth(true);
+  lbResultado_->setSizePolicy(ajuste);
   lbResultado_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Two lines are kept for it, so that the window does not jump when it fills.
   lbResultado_->setMinimumHeight(lbResultado_->fontMetrics().lineSpacing() * 2);
@@ -352,6 +416,8 @@ void FrmRelvano::Construye() {
   desplazable->setWidgetResizable(true);
   desplazable->setFrameShape(QFrame::NoFrame);
   desplazable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Only what it holds takes the focus: no Tab stop that shows nothing.
+  desplazable->setFocusPolicy(Qt::NoFocus);
   auto* capa = new QVBoxLayout(this);
   capa->addWidget(desplazable, 1);
   capa->addLayout(pie);
@@ -378,6 +444,10 @@ void FrmRelvano::Construye() {
   });
   connect(cmdCancelar_, &QPushButton::clicked, this, &FrmRelvano::cmdCancelar_Click);
   connect(cmdHistorial_, &QPushButton::clicked, this, &FrmRelvano::cmdHistorial_Click);
+  // Enter in the path box imports, as the focused "Importar fichero" would.
+  connect(txtFichero_, &QLineEdit::returnPressed, this, [this] {
+    if (cmdOpcion_[0]->isEnabled()) cmdOpcion_[0]->click();
+  });
   // The name follows the path that will be imported, typed or chosen.
   connect(txtFichero_, &QLineEdit::textChanged, this, [this](const QString& ruta) {
     LbNombreFicheroImportado_->setText(NombreSinCarpeta(ruta));
@@ -397,10 +467,13 @@ void FrmRelvano::LlenaEmpresas() {
   const QStringList& nombres = programa_.NombresEmpresas();
   for (qsizetype i = 0; i < codigos.size(); ++i) {
     const QString nombre = i < nombres.size() ? nombres[i] : QString();
-    cmbEmpresa_->addItem(
-        nombre.isEmpty() ? codigos[i] : codigos[i] + QStringLiteral(" – ") + nombre, codigos[i]);
+    const QString texto =
+        nombre.isEmpty() ? codigos[i] : codigos[i] + QStringLiteral(" – ") + nombre;
+    cmbEmpresa_->addItem(texto, codigos[i]);
+    cmbEmpresa_->setItemData(cmbEmpresa_->count() - 1, texto, Qt::ToolTipRole);
   }
   cmbEmpresa_->setCurrentIndex(cmbEmpresa_->findData(programa_.TextoEmpresa()));
+  cmbEmpresa_->setToolTip(cmbEmpresa_->currentText());
   const QSignalBlocker marcando(SSCheck1_);
   SSCheck1_->setChecked(programa_.NoActualizarBajas());
 }
@@ -489,9 +562,17 @@ void FrmRelvano::cmdSimular_Click() {
   ActualizaControles();
 }
 
-void FrmRelvano::cmdCancelar_Click() {
-  if (ejecutando_) cancelar_ = true;
+bool FrmRelvano::PreguntaCancelar() {
+  if (!ejecutando_ || cancelar_) return cancelar_;
+  // The run waits while the operator reads: that wait is not the run's time.
+  QElapsedTimer espera;
+  espera.start();
+  cancelar_ = operador_.PreguntaNo(kPreguntaCancelar);
+  enCajas_ += espera.elapsed();
+  return cancelar_;
 }
+
+void FrmRelvano::cmdCancelar_Click() { PreguntaCancelar(); }
 
 void FrmRelvano::ImportaFichero(bool simular) {
   OpcionesImportacion opciones;
@@ -513,8 +594,15 @@ void FrmRelvano::ImportaFichero(bool simular) {
     resultado = relvano::ImportaFichero(programa_.Empresa(), opciones, operador, &progreso);
     fallo = false;
   });
+  using Estado = ResultadoImportacion::Estado;
+  // The counter and the bar end where the run ended: the trailer line is read after the
+  // last progress report.
+  if (resultado.lineas > 0) lbLineas_->setText(TextoLineas(resultado.lineas));
+  if (resultado.estado == Estado::Completa || resultado.estado == Estado::FacturaNoCreada)
+    barraProgreso_->setValue(barraProgreso_->maximum());
   if (!fallo)
-    MuestraResultado(TextoResultado(resultado, simular, duracion.elapsed(), ultimoMensaje_));
+    MuestraResultado(TextoResultado(resultado, simular, duracion.elapsed() - enCajas_,
+                                    ultimoMensaje_, ultimoInforme_));
   if (resultado.verResumen && !resultado.rutaLog.isEmpty()) servicios_.verLog(resultado.rutaLog);
 }
 
@@ -527,10 +615,17 @@ void FrmRelvano::cmdBandeja_Click() {
                       Operador::Icono::Informacion);
     return;
   }
-  if (!operador_.Pregunta(TextoConfirmacionBandeja(carpeta, ficheros))) return;
+  bool forzar = false;
+  if (!servicios_.confirmaBandeja(TextoParaVentana(TextoConfirmacionBandeja(carpeta, ficheros)),
+                                  forzar))
+    return;
 
   OpcionesBandeja opciones;
   opciones.carpeta = carpeta;
+  // One question for the whole folder: the files are not asked about one by one, and the
+  // summary says why any was refused.
+  opciones.forzar = forzar;
+  opciones.rechazosEnResumen = true;
   opciones.noActualizarBajas = programa_.NoActualizarBajas();
   opciones.carpetaLogs = servicios_.carpetaLogs;
   opciones.carpetaHistorial = servicios_.carpetaLogs;
@@ -568,7 +663,9 @@ void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecuc
   ejecutando_ = true;
   cancelar_ = false;
   esperando_ = false;
+  enCajas_ = 0;
   ultimoMensaje_.clear();
+  ultimoInforme_.clear();
   ultimoRefresco_ = -1;
   LimpiaResultado();
   ActualizaControles();
@@ -595,6 +692,9 @@ void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecuc
   ActualizaControles();
   // Back to where the next file is given, not to the order boxes after the run's buttons.
   txtFichero_->setFocus();
+  // The close box was pressed and the run stopped: the window closes once the run's
+  // caller has shown its result.
+  if (cerrarAlTerminar_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 bool FrmRelvano::Avance(qint64 bytesLeidos, qint64 bytesTotales, int lineas) {
@@ -666,9 +766,11 @@ void FrmRelvano::cmdSalir_Click() {
 }
 
 void FrmRelvano::closeEvent(QCloseEvent* evento) {
-  // A run in progress holds this window's state on the stack; it ends first.
+  // A run in progress holds this window's state on the stack: it is asked to stop, and
+  // the window closes after it.
   if (ejecutando_) {
     evento->ignore();
+    if (PreguntaCancelar()) cerrarAlTerminar_ = true;
     return;
   }
   evento->accept();
@@ -676,7 +778,7 @@ void FrmRelvano::closeEvent(QCloseEvent* evento) {
 
 void FrmRelvano::keyPressEvent(QKeyEvent* evento) {
   if (evento->key() == Qt::Key_Escape && ejecutando_) {
-    cmdCancelar_Click();
+    PreguntaCancelar();
     return;
   }
   if (evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) {
@@ -721,6 +823,15 @@ void FrmRelvano::dropEvent(QDropEvent* evento) {
 void FrmRelvano::AjustaAPantalla(const QRect& disponible) {
   const QSize cabe = disponible.size() - kMarco;
   resize(sizeHint().boundedTo(cabe).expandedTo(minimumSizeHint()));
+  // A screen too low for every frame (a small one at double scale): the path and the run's
+  // row are in sight at start, where the focus is; the kinds are a scroll away.
+  if (height() < sizeHint().height()) {
+    // Once laid out at this size.
+    QTimer::singleShot(0, this, [this] {
+      if (auto* desplazable = findChild<QScrollArea*>(QStringLiteral("scrVentana")))
+        desplazable->ensureWidgetVisible(cmdCancelar_, 0, 8);
+    });
+  }
   const QSize marco = size() + kMarco;
   move(disponible.x() + std::max(0, (disponible.width() - marco.width()) / 2),
        disponible.y() + std::max(0, (disponible.height() - marco.height()) / 2));

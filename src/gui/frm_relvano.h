@@ -29,7 +29,7 @@ namespace relvano::gui {
 struct ServiciosVentana {
   // The open-file dialog: `filtro` as FiltroOpcion gives it, `carpeta` the initial
   // folder. Returns the chosen file's full path, or "" when the operator cancelled.
-  // Default: QFileDialog::getOpenFileName over the window.
+  // Default: an open-file QFileDialog over the window, within its screen.
   std::function<QString(const QString& filtro, const QString& carpeta)> eligeFichero;
   // Shows a run log without waiting for the viewer. Default: Notepad on Windows, the
   // desktop's viewer for text files elsewhere, and when neither starts, a window of
@@ -38,6 +38,10 @@ struct ServiciosVentana {
   // Ends the program with `codigo`: 0 after "&Salir", 2 after a fatal message of a
   // company opening. Default: QCoreApplication::exit.
   std::function<void(int codigo)> terminaPrograma;
+  // The question before a run over the inbox folder, with the box "Importar también los ya
+  // importados o anteriores" (unticked) that `forzar` returns. True for Yes. Default: a
+  // question box of the program, No by default.
+  std::function<bool(const QString& texto, bool& forzar)> confirmaBandeja;
   // Folder of the run logs.
   QString carpetaLogs;
 };
@@ -55,8 +59,9 @@ struct ServiciosVentana {
 // or another run starts.
 //
 // A run works on the window's thread and lets the window repaint after every line;
-// meanwhile every control but "Cancelar" is disabled and the close box is refused, so
-// nothing can start a second run or change the company under the first.
+// meanwhile every control but "Cancelar" is disabled, so nothing can start a second run or
+// change the company under the first. "Cancelar", Escape and the close box ask before
+// stopping the run (No by default); the close box then closes the window once it stopped.
 class FrmRelvano : public QWidget {
   Q_OBJECT
  public:
@@ -78,7 +83,8 @@ class FrmRelvano : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
-  // Enter presses the focused button; Escape cancels a run, as "Cancelar" does.
+  // Enter presses the focused button, and "Importar fichero" from the path box; Escape
+  // cancels a run, as "Cancelar" does.
   void keyPressEvent(QKeyEvent* evento) override;
   // A chain file dropped from the file manager: its path, and its kind when it tells.
   void dragEnterEvent(QDragEnterEvent* evento) override;
@@ -98,6 +104,8 @@ class FrmRelvano : public QWidget {
   void cmdOpcion_Click(int indice);
   void cmdSimular_Click();
   void cmdCancelar_Click();
+  // During a run: asks whether to stop it, once; true when it is to stop.
+  bool PreguntaCancelar();
   void cmdBandeja_Click();
   void cmdHistorial_Click();
   void cmbEmpresa_Click(int indice);
@@ -126,6 +134,11 @@ class FrmRelvano : public QWidget {
   bool ejecutando_ = false;
   bool cancelar_ = false;
   bool esperando_ = false;
+  bool cerrarAlTerminar_ = false;
+  // How long the run's boxes waited for the operator (not the run's own time), and the
+  // text of its last report (the invoice's totals check).
+  qint64 enCajas_ = 0;
+  QString ultimoInforme_;
   // The last message box of the run in progress: the reason of a refusal.
   QString ultimoMensaje_;
   // The run's clock for spacing the repaints, and the last progress it reported.

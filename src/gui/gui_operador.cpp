@@ -1,9 +1,11 @@
 #include "gui/gui_operador.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include "gui/frm_informa.h"
 
@@ -42,6 +44,13 @@ QString TextoParaVentana(QString texto) {
   return texto;
 }
 
+QSize CabeEnPantalla(const QWidget& ventana, QSize deseado) {
+  const QWidget* padre = ventana.parentWidget();
+  if (const QScreen* pantalla = padre ? padre->screen() : ventana.screen())
+    deseado = deseado.boundedTo(pantalla->availableGeometry().size() * 9 / 10);
+  return deseado;
+}
+
 void GuiOperador::Mensaje(const QString& texto, Icono icono) {
   QMessageBox caja(padre_);
   caja.setWindowTitle(QString::fromUtf8(kTituloPrograma));
@@ -66,12 +75,13 @@ void GuiOperador::Mensaje(const QString& texto, Icono icono) {
   caja.exec();
 }
 
-bool GuiOperador::Pregunta(const QString& texto) { return Pregunta(texto, true); }
+bool GuiOperador::Pregunta(const QString& texto) { return PreguntaEnCaja(padre_, texto, true); }
 
-bool GuiOperador::PreguntaNo(const QString& texto) { return Pregunta(texto, false); }
+bool GuiOperador::PreguntaNo(const QString& texto) { return PreguntaEnCaja(padre_, texto, false); }
 
-bool GuiOperador::Pregunta(const QString& texto, bool siPorDefecto) {
-  QMessageBox caja(padre_);
+bool PreguntaEnCaja(QWidget* padre, const QString& texto, bool siPorDefecto, const QString& casilla,
+                    bool* marcada) {
+  QMessageBox caja(padre);
   caja.setWindowTitle(QString::fromUtf8(kTituloPrograma));
   caja.setText(TextoParaVentana(texto));
   caja.setIcon(QMessageBox::Question);
@@ -79,9 +89,11 @@ bool GuiOperador::Pregunta(const QString& texto, bool siPorDefecto) {
   QPushButton* no = caja.addButton(QStringLiteral("No"), QMessageBox::NoRole);
   caja.setDefaultButton(siPorDefecto ? si : no);
   caja.setEscapeButton(no);
+  if (!casilla.isEmpty()) caja.setCheckBox(new QCheckBox(casilla, &caja));
   AnchoParaTitulo(caja);
   const PunteroNormal puntero;
   caja.exec();
+  if (marcada && caja.checkBox()) *marcada = caja.checkBox()->isChecked();
   return caja.clickedButton() == si;
 }
 

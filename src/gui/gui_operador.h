@@ -26,11 +26,27 @@ class GuiOperador : public Operador {
   void Informe(const QString& texto) override;
 
  private:
-  bool Pregunta(const QString& texto, bool siPorDefecto);
   QPointer<QWidget> padre_;
 };
 
+// A Yes/No question box of the program over `padre`, with `casilla` as a tick box under
+// the text when not empty (its state comes back in `marcada`). True for Yes.
+bool PreguntaEnCaja(QWidget* padre, const QString& texto, bool siPorDefecto,
+                    const QString& casilla = {}, bool* marcada = nullptr);
+
+// Asked before a run stops at the operator's request (No by default).
+inline const QString kPreguntaCancelar =
+    QStringLiteral("¿Desea cancelar la importación? Las líneas ya aplicadas quedan aplicadas.");
+// The tick box of the question before a run over the inbox folder.
+inline const QString kCasillaForzarBandeja =
+    QStringLiteral("Importar también los ya importados o anteriores");
+
 // Message box text as Qt shows it: CR LF and lone CR become line breaks.
 QString TextoParaVentana(QString texto);
+
+// `deseado` bounded to nine tenths of the available room of the screen `ventana` is on
+// (its parent's screen before it is shown), so that its frame, title bar and buttons stay
+// in sight at any scale.
+QSize CabeEnPantalla(const QWidget& ventana, QSize deseado);
 
 }  // namespace relvano::gui

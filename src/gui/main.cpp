@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -19,6 +21,7 @@
 #include "app/verificacion.h"
 #include "gui/frm_relvano.h"
 #include "gui/gui_operador.h"
+#include "gui/visor_log.h"
 #include "relvano_version.h"
 
 namespace {
@@ -33,9 +36,10 @@ const char kAyuda[] =
     "  --scene ESCENA --import FICHERO\n"
     "                      con --screenshot: importa FICHERO respondiendo Sí a todo y guarda\n"
     "                      la ventana tras la importación (ESCENA completada), tras cancelarla\n"
-    "                      en la línea 4 (cancelada), las últimas importaciones (historial) o\n"
-    "                      la pantalla entera (pantalla)\n"
-    "  --help              muestra esta ayuda\n"
+    "                      en la línea 4 (cancelada), las últimas importaciones (historial),\n"
+    "                      el visor de resúmenes del programa (visor) o la pantalla entera\n"
+    "                      (pantalla)\n"
+    "  -h, --help          muestra esta ayuda\n"
     "  --version           muestra la versión\n";
 
 constexpr int kSalidaUso = 2;
@@ -99,7 +103,8 @@ class OperadorEscena final : public relvano::Operador {
 };
 
 // Drives the window as an operator would: the file's kind and path, "Importar fichero",
-// and for "cancelada" "Cancelar" at line 20, for "historial" "Últimas importaciones".
+// and for "cancelada" "Cancelar" at line 4, for "historial" "Últimas importaciones"; for
+// "visor", the program's own log viewer opens the run's log and finds "ALTA" in it.
 void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QString& fichero) {
   const auto clase = relvano::ClaseProbable(fichero);
   if (auto* opcion = ventana.findChild<QRadioButton*>(
@@ -116,6 +121,40 @@ void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QStr
   ventana.findChild<QPushButton*>(QStringLiteral("cmdOpcion_0"))->click();
   if (escena == QLatin1String("historial"))
     ventana.findChild<QPushButton*>(QStringLiteral("cmdHistorial"))->click();
+}
+
+// The settings of the installation are not where the window looked (a new user's first
+// start from the menu): says what is missing and how to point the program at them, and
+// offers to choose their folder. The store to use, or null to end.
+std::unique_ptr<relvano::SettingsStore> AjustesDeLaInstalacion(
+    std::unique_ptr<relvano::SettingsStore> ajustes, const QString& carpeta) {
+  while (ajustes
+             ->GetSetting(QStringLiteral("VANTEL"), QStringLiteral("BDD"),
+                          QStringLiteral("RUTABDDEMPRESA"))
+             .isEmpty()) {
+    QMessageBox caja;
+    caja.setWindowTitle(QString::fromUtf8(relvano::gui::kTituloPrograma));
+    caja.setIcon(QMessageBox::Warning);
+    caja.setText(QStringLiteral("No se ha encontrado la información del programa VANTEL en "
+                                "la carpeta de ajustes %1.")
+                     .arg(QDir::toNativeSeparators(carpeta)));
+    caja.setInformativeText(QStringLiteral(
+        "Falta el fichero VANTEL.ini con la carpeta de las bases de datos ([BDD] "
+        "RUTABDDEMPRESA). Elija la carpeta de ajustes de la instalación de la tienda (la que "
+        "tiene VANTEL.ini y RELVANO.ini), o pida a quien instaló el programa que la indique "
+        "con la variable RELVANO_SETTINGS_DIR o con --settings-dir en el acceso del menú."));
+    QPushButton* elegir =
+        caja.addButton(QStringLiteral("&Elegir carpeta…"), QMessageBox::AcceptRole);
+    caja.addButton(QStringLiteral("&Salir"), QMessageBox::RejectRole);
+    caja.setDefaultButton(elegir);
+    caja.exec();
+    if (caja.clickedButton() != elegir) return nullptr;
+    const QString elegida = QFileDialog::getExistingDirectory(
+        nullptr, QStringLiteral("Carpeta de ajustes de la instalación"), QDir::homePath());
+    if (elegida.isEmpty()) continue;
+    return AjustesDeLaInstalacion(relvano::CreaAlmacenAjustes(elegida), elegida);
+  }
+  return ajustes;
 }
 
 }  // namespace
@@ -138,7 +177,14 @@ int main(int argc, char** argv) {
                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&traduccionQt);
 
-  const auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);
+  auto ajustes = relvano::CreaAlmacenAjustes(opciones.carpetaAjustes);
+#ifndef Q_OS_WIN
+  if (opciones.captura.isEmpty()) {
+    ajustes = AjustesDeLaInstalacion(std::move(ajustes),
+                                     relvano::CarpetaAjustes(opciones.carpetaAjustes));
+    if (!ajustes) return kSalidaUso;
+  }
+#endif
   const QString carpetaLogs =
       relvano::CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   relvano::gui::GuiOperador operadorVentana;
@@ -151,9 +197,26 @@ int main(int argc, char** argv) {
 
   relvano::gui::ServiciosVentana servicios;
   servicios.carpetaLogs = carpetaLogs;
-  if (!opciones.escena.isEmpty()) servicios.verLog = [](const QString&) {};
+  QWidget* padreVisor = nullptr;
+  if (opciones.escena == QLatin1String("visor")) {
+    // The program's own viewer over the window, a match found, as the operator sees it.
+    servicios.verLog = [&padreVisor](const QString& ruta) {
+      auto* visor = new relvano::gui::VisorLog(padreVisor);
+      visor->setAttribute(Qt::WA_DeleteOnClose);
+      if (!visor->Abre(ruta)) return;
+      visor->show();
+      // The find bar open with a word found, as after Ctrl+F and Enter.
+      auto* buscar = visor->findChild<QLineEdit*>(QStringLiteral("txtBuscar"));
+      buscar->parentWidget()->show();
+      buscar->setText(QStringLiteral("ALTA"));
+      visor->Busca(buscar->text());
+    };
+  } else if (!opciones.escena.isEmpty()) {
+    servicios.verLog = [](const QString&) {};
+  }
   relvano::gui::FrmRelvano ventana(programa, operador, *ajustes, std::move(servicios));
   operadorVentana.SetPadre(&ventana);
+  padreVisor = &ventana;
   if (const QScreen* pantalla = QGuiApplication::primaryScreen())
     ventana.AjustaAPantalla(pantalla->availableGeometry());
   ventana.show();
@@ -168,6 +231,8 @@ int main(int argc, char** argv) {
           imagen = QGuiApplication::primaryScreen()->grabWindow(0);
         if (auto* historial = ventana.findChild<QWidget*>(QStringLiteral("frm_Historial")))
           imagen = historial->grab();
+        if (opciones.escena == QLatin1String("visor"))
+          imagen = QGuiApplication::primaryScreen()->grabWindow(0);
         QCoreApplication::exit(imagen.save(opciones.captura) ? 0 : 1);
       });
     });

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "gui/gui_operador.h"
+
 namespace relvano::gui {
 
 // The lines of a file kept as its bytes and where each line begins.
@@ -87,6 +89,9 @@ VisorLog::VisorLog(QWidget* padre) : QDialog(padre) {
   barraBusqueda_->hide();
 
   auto* cerrar = new QPushButton(QStringLiteral("Cerrar"), this);
+  cerrar->setObjectName(QStringLiteral("cmdCerrar"));
+  // Enter belongs to the find box (next match); Escape closes the viewer.
+  cerrar->setAutoDefault(false);
   connect(cerrar, &QPushButton::clicked, this, &QDialog::accept);
   auto* capa = new QVBoxLayout(this);
   capa->addWidget(lista_, 1);
@@ -109,7 +114,8 @@ VisorLog::VisorLog(QWidget* padre) : QDialog(padre) {
   });
   connect(new QShortcut(QKeySequence::Copy, lista_), &QShortcut::activated, this, &VisorLog::Copia);
   const QFontMetrics fm(lista_->font());
-  resize(fm.horizontalAdvance(QLatin1Char('M')) * 100, fm.lineSpacing() * 32);
+  resize(CabeEnPantalla(
+      *this, QSize(fm.horizontalAdvance(QLatin1Char('M')) * 100, fm.lineSpacing() * 32)));
 }
 
 VisorLog::~VisorLog() = default;
@@ -129,6 +135,10 @@ void VisorLog::keyPressEvent(QKeyEvent* evento) {
     lista_->setFocus();
     return;
   }
+  // The find box has searched on Enter already: the dialog must not take it for its button.
+  if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) &&
+      focusWidget() == txtBuscar_)
+    return;
   QDialog::keyPressEvent(evento);
 }
 

@@ -12,7 +12,8 @@ class ModeloLineas;
 // The program's own viewer of a run log, for a machine without a text viewer and for the
 // logs of the history. A log of hundreds of thousands of lines opens at once: the file is
 // read as bytes and each line is decoded only when it is drawn. Ctrl+F opens a find bar
-// (Enter or F3: next match, Escape: close it); Ctrl+C copies the selected lines.
+// (Enter or F3: next match, Escape: close it); Ctrl+C copies the selected lines. It opens
+// within nine tenths of its screen's available room.
 class VisorLog : public QDialog {
   Q_OBJECT
  public:

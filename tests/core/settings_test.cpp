@@ -104,6 +104,11 @@ TEST(Settings, LogFolderOrderCreatesTheFolder) {
   EXPECT_EQ(programa, CarpetaLogs("", programa));
   EXPECT_EQ(dir.filePath("xdg/relvano"), CarpetaLogs("", dir.filePath("no/existe")));
   EXPECT_TRUE(QDir(dir.filePath("xdg/relvano")).exists());
+#ifndef Q_OS_WIN
+  // An installed program's folder is never used, even when it can be written (as root).
+  for (const char* sistema : {"/usr/bin", "/usr/local/bin", "/opt/relvano", "/bin", "/sbin"})
+    EXPECT_EQ(dir.filePath("xdg/relvano"), CarpetaLogs("", sistema)) << sistema;
+#endif
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -24,6 +27,7 @@
 #include "app/arranque.h"
 #include "gui/acciones_ventana.h"
 #include "gui/gui_operador.h"
+#include "gui/visor_log.h"
 #include "support/tienda.h"
 
 namespace relvano::gui {
@@ -70,6 +74,11 @@ class MainWindow : public ::testing::Test {
     };
     servicios.verLog = [this](const QString& ruta) { logsVistos << ruta; };
     servicios.terminaPrograma = [this](int codigo) { finales << codigo; };
+    servicios.confirmaBandeja = [this](const QString& texto, bool& forzar) {
+      confirmaciones << texto;
+      forzar = forzarBandeja;
+      return true;
+    };
     servicios.carpetaLogs = ins.logs;
     ventana = std::make_unique<FrmRelvano>(*programa, operador ? *operador : ins.operador,
                                            ins.ajustes, std::move(servicios));
@@ -107,8 +116,9 @@ class MainWindow : public ::testing::Test {
   std::unique_ptr<Programa> programa;
   Programa::Resultado arranque = Programa::Resultado::Hecho;
   std::unique_ptr<FrmRelvano> ventana;
-  QStringList dialogos, logsVistos;
+  QStringList dialogos, logsVistos, confirmaciones;
   QString eleccion;
+  bool forzarBandeja = false;
   QList<int> finales;
 };
 
@@ -320,6 +330,7 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
                    [&](qint64, qint64, int n) {
                      if (n != 1200) return;
                      durante = Habilitados();
+                     // The close box asks; No leaves the run going.
                      cerrada = ventana->close();
                      // What the wait for a database held by another program tells the run.
                      ProgresoEnCurso::AvisaEspera(2500);
@@ -331,14 +342,16 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   // Posted before the run: handled only if the run lets the window work meanwhile.
   bool atendidoDurante = false;
   QTimer::singleShot(0, ventana.get(), [&] { atendidoDurante = ventana->Ejecutando(); });
-  ins.operador.Responde({true, true});
+  ins.operador.Responde({true, false, true, true});
   Pulsa("cmdOpcion_0");
 
   EXPECT_TRUE(atendidoDurante);
   EXPECT_FALSE(cerrada);
   EXPECT_EQ(kEnCurso, durante);
   EXPECT_EQ("Esperando a que otro programa deje libre la base de datos (2 s)…", espera);
-  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + Resumen("ARTICULOS.LOG"),
+  const QString cancelar = "Pregunta: " + kPreguntaCancelar + "\n";
+  EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + cancelar + cancelar +
+                Resumen("ARTICULOS.LOG"),
             ins.operador.Transcripcion());
   EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
@@ -346,6 +359,90 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
             W<QLabel>("lbResultado")->text());
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
+
+  // Yes to the close box: the run stops after its line and the window then closes.
+  QObject::disconnect(ventana.get(), &FrmRelvano::LineaLeida, nullptr, nullptr);
+  QObject::connect(ventana.get(), &FrmRelvano::LineaLeida, ventana.get(),
+                   [&](qint64, qint64, int n) {
+                     if (n == 100) ventana->close();
+                   });
+  ins.operador.Responde({true, true, false});
+  Pulsa("cmdOpcion_0");
+  EXPECT_TRUE(W<QLabel>("lbResultado")->text().startsWith("Cancelada tras la línea 100"));
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(ventana->isVisible());
+}
+
+// The time on the result line is the run's own: not the time the operator took to answer.
+TEST_F(MainWindow, ResultTimeLeavesOutTheBoxes) {
+  QStringList lineas = {kIde, Alta(1, "PAN"), "CHK|000003|"};
+  Abre();
+  Opcion(0);
+  txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", lineas));
+  ins.operador.alMostrar = [](const QString&) { QThread::msleep(2000); };
+  ins.operador.Responde({true, false});
+  Pulsa("cmdOpcion_0");
+  ins.operador.alMostrar = nullptr;
+  const QString resultado = W<QLabel>("lbResultado")->text();
+  const auto segundos = QRegularExpression(" en ([0-9]+),([0-9]) s").match(resultado);
+  ASSERT_TRUE(segundos.hasMatch()) << resultado.toStdString();
+  EXPECT_LT(segundos.captured(1).toInt(), 2) << resultado.toStdString();
+  // The counter and the bar end where the run ended.
+  EXPECT_EQ(QString("Líneas leídas: 3"), W<QLabel>("lbLineas")->text());
+  EXPECT_EQ(1000, W<QProgressBar>("barraProgreso")->value());
+}
+
+// A run over the inbox folder asks once, with the box that passes the checks; refusals are
+// not boxes but reasons in the summary.
+TEST_F(MainWindow, FolderRunAsksOnceAndListsRefusalsWithTheirReasons) {
+  ins.ajustes.SaveSetting("RELVANO", "IMPORTAR", "CARPETA_ENTRADA", ins.entrada);
+  const QString nuevo = ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "PAN"), "CHK|000003|"});
+  Abre();
+  Opcion(0);
+  txtFichero()->setText(nuevo);
+  ins.operador.Responde({true, false});
+  Pulsa("cmdOpcion_0");
+  QString ide = kIde;
+  ins.Fichero("vrcrefcto0714.txt",
+              {ide.replace("2012-07-15", "2012-07-14"), Alta(2, "SAL"), "CHK|000003|"});
+  ins.operador.Limpia();
+  Pulsa("cmdBandeja");
+  ASSERT_EQ(1, confirmaciones.size());
+  ASSERT_EQ(1u, ins.operador.Eventos().size()) << ins.operador.Transcripcion().toStdString();
+  const QString resumen = ins.operador.Informes().value(0);
+  EXPECT_TRUE(resumen.contains(QRegularExpression(
+      "vrcrefcto0714.txt: rechazado, 0 líneas\. El fichero vrcrefcto0714.txt es del "
+      "14/07/2012, anterior al último")))
+      << resumen.toStdString();
+  EXPECT_TRUE(resumen.contains("vrcrefcto0715.txt: ya importado antes, archivado"));
+
+  forzarBandeja = true;
+  ins.operador.Limpia();
+  Pulsa("cmdBandeja");
+  EXPECT_TRUE(ins.operador.Informes().value(0).contains("vrcrefcto0714.txt: importado"))
+      << ins.operador.Transcripcion().toStdString();
+  EXPECT_EQ(2, ins.Articulos("001").size());
+}
+
+// Keyboard: the focus starts in the path box, Enter there imports, and after "Salir" the Tab
+// goes back to the kinds, with no stop that shows nothing.
+TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
+  Abre();
+  ventana->show();
+  EXPECT_EQ(txtFichero(), ventana->focusWidget());
+  QWidget* siguiente = W<QWidget>("cmdSalir");
+  do siguiente = siguiente->nextInFocusChain();
+  while (!(siguiente->focusPolicy() & Qt::TabFocus) || !siguiente->isVisible());
+  EXPECT_TRUE(siguiente->objectName().startsWith("SSOption1_"))
+      << siguiente->objectName().toStdString();
+
+  Opcion(0);
+  txtFichero()->setText(ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "PAN"), "CHK|000003|"}));
+  ins.operador.Responde({false});
+  QKeyEvent intro(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(txtFichero(), &intro);
+  EXPECT_EQ(QString("Pregunta: ¿Desea importar el fichero seleccionado?\n"),
+            ins.operador.Transcripcion());
 }
 
 // After each kind of run the result line says what happened and the counter shows the line
@@ -372,6 +469,13 @@ TEST_F(MainWindow, ResultLineSaysWhatHappened) {
   sinFactura.lineas = 6;
   EXPECT_EQ(QString("Factura no creada: 6 líneas leídas; vea el resumen."),
             TextoResultado(sinFactura, false, 0, {}));
+  // After the invoice's report is closed, the line keeps its number and the verdict.
+  ResultadoImportacion factura;
+  factura.estado = ResultadoImportacion::Estado::Completa;
+  factura.lineas = 14;
+  factura.albaran = "12345";
+  EXPECT_EQ(QString("Importación completa: 14 líneas leídas en 1,5 s. Factura 12345: DESCUADRE."),
+            TextoResultado(factura, false, 1500, {}, "TOTAL ...\r\n\r\n DESCUADRE\r\n"));
 }
 
 // A file dropped from the file manager gives the path, and the kind its shape or else its
@@ -397,6 +501,31 @@ TEST_F(MainWindow, FitsASmallScreenAtDoubleScale) {
   ventana->AjustaAPantalla(pantalla);
   EXPECT_TRUE(pantalla.contains(QRect(ventana->pos(), ventana->size() + QSize(16, 40))));
   EXPECT_EQ(ventana->size(), ventana->size().expandedTo(ventana->minimumSizeHint()));
+}
+
+// Enter in the viewer's find box finds the next match and leaves the viewer open; the viewer
+// opens within its screen.
+TEST(LogViewer, EnterFindsTheNextMatchAndTheViewerFitsTheScreen) {
+  QTemporaryDir dir;
+  const QString log = testing::EscribeLineas(dir.filePath("ARTICULOS.LOG"),
+                                             {"uno", "ALTA dos", "tres", "alta cuatro"});
+  QWidget ventana;
+  VisorLog visor(&ventana);
+  ASSERT_TRUE(visor.Abre(log));
+  visor.show();
+  auto* buscar = visor.findChild<QLineEdit*>("txtBuscar");
+  buscar->parentWidget()->show();
+  buscar->setFocus();
+  buscar->setText("Alta");
+  for (const int fila : {1, 3, 1}) {
+    QKeyEvent intro(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(buscar, &intro);
+    EXPECT_EQ(fila, visor.LineaActual());
+    EXPECT_TRUE(visor.isVisible());
+  }
+  const QSize sitio = ventana.screen()->availableGeometry().size();
+  EXPECT_TRUE(visor.width() <= sitio.width() && visor.height() <= sitio.height())
+      << visor.width() << "x" << visor.height();
 }
 
 // A shop's server or a script has no display: the answers that need no window come all the same.
