@@ -29,6 +29,10 @@ store::OpcionesConexion OpcionesConexionDesdeAjustes(const SettingsStore& ajuste
   opciones.servidor = valor("SERVIDOR");
   opciones.prefijo = valor("PREFIJO");
   opciones.clave = store::ClaveBaseDatos();
+  // Seconds a server may take to answer one statement (beyond the wait for other programs).
+  bool ok = false;
+  if (const int s = valor("ESPERA_SERVIDOR").toInt(&ok); ok && s > 0)
+    opciones.esperaServidorMs = s * 1000;
   const QString motor = valor("MOTOR");
   if (motor.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
     opciones.motor = store::Motor::Postgres;
@@ -103,7 +107,8 @@ Programa::Resultado Programa::ListaEmpresas() {
   RutaGeneral_ = Fichero(RutaBddEmpresa_, QStringLiteral("GENERAL.MDB"));
   if (!ExisteBaseDatos(RutaGeneral_)) {
     RutaGeneral_ = Fichero(RutaBddEmpresa_, QStringLiteral("CMC_GENERAL.MDB"));
-    if (!ExisteBaseDatos(RutaGeneral_)) {
+    // A server that could not be asked is not asked again (it may take its time to fail).
+    if (!errorServidor_.isEmpty() || !ExisteBaseDatos(RutaGeneral_)) {
       AvisaFalta(RutaGeneral_);
       return Resultado::Detenido;
     }

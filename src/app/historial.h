@@ -31,7 +31,7 @@ struct EjecucionHistorial {
   QDateTime inicio;
   QDateTime fin;       // invalid while the run is "en curso"
   QString empresa;     // IdEmpresa
-  QString bddTienda;   // the store database's file
+  QString bddTienda;   // the store database as the operator is told it (file, or server's)
   QString clase;       // the kind's command-line name: "articulos"
   QString ruta;        // the chain file's full path
   QString nombre;      // its name

@@ -100,7 +100,7 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   const QFileInfo info(opciones.fichero);
   ejecucion_.inicio = QDateTime::currentDateTime();
   ejecucion_.empresa = empresa.IdEmpresa;
-  ejecucion_.bddTienda = empresa.BddTienda ? empresa.BddTienda->Ruta() : QString();
+  ejecucion_.bddTienda = empresa.BddTienda ? empresa.BddTienda->Nombre() : QString();
   ejecucion_.clase = QString::fromLatin1(clase_->nombre);
   ejecucion_.ruta = info.absoluteFilePath();
   ejecucion_.nombre = info.fileName();

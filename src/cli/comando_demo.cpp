@@ -34,6 +34,12 @@ int ComandoDemo(const OpcionesCli& opciones) {
   QTextStream(stdout) << "Instalación de demostración creada en "
                       << QDir::toNativeSeparators(QDir(carpeta).absolutePath()) << "\n"
                       << "Use --settings-dir " << ajustes << " con las demás órdenes.\n";
+  bool conClave = false;
+  store::ConexionSinClave(conexion.servidor, &conClave);
+  if (conClave)
+    QTextStream(stdout) << "La contraseña de --server no se ha guardado en RELVANO.ini: "
+                           "désela a las demás órdenes con la variable de entorno "
+                           "RELVANO_CLAVE_BDD o en el fichero ~/.pgpass.\n";
   return kSalidaOk;
 }
 

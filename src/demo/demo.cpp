@@ -459,9 +459,10 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
     store.SaveSetting("VANTEL", "BDD", clave, rutaBdd);
   if (conexion.motor == store::Motor::Postgres) {
     store.SaveSetting("RELVANO", "BDD", "MOTOR", "PostgreSQL");
-    store.SaveSetting("RELVANO", "BDD", "SERVIDOR", conexion.servidor);
+    // The password never goes into a settings file: RELVANO_CLAVE_BDD or ~/.pgpass give it.
+    store.SaveSetting("RELVANO", "BDD", "SERVIDOR", store::ConexionSinClave(conexion.servidor));
     if (!conexion.prefijo.isEmpty())
-      store.SaveSetting("RELVANO", "BDD", "PREFIJO", conexion.prefijo);
+      store.SaveSetting("RELVANO", "BDD", "PREFIJO", conexion.prefijo.toLower());
   } else if (conexion.motor == store::Motor::Odbc) {
     store.SaveSetting("RELVANO", "BDD", "CONEXION_ODBC", conexion.conexionOdbc);
   }

@@ -21,7 +21,8 @@ namespace relvano {
 // Refuses, writing nothing, a folder that already holds a database or settings files of a
 // demo. False with `error` set (a sentence for the operator) on refusal or failure.
 // With `conexion` on a server, the three databases are created there instead of in BDD/
-// (refused when one exists), and RELVANO.ini says how to reach them.
+// (refused when one exists), and RELVANO.ini says how to reach them: the connection string
+// without its password, and the prefix in lower case.
 bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros = QDate(2026, 11, 30),
               const store::OpcionesConexion& conexion = {});
 

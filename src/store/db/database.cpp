@@ -130,6 +130,8 @@ int InfoTabla::Indice(const QString& columna) const {
 }
 
 Database::~Database() {
+  // Freeing the prepared statements and the connection talks to the server too.
+  const Vigilancia vigilancia(*this);
   qDeleteAll(sentencias_);
   sentencias_.clear();
   if (db_.isValid()) {
@@ -144,6 +146,7 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
                                           QString* error) {
   std::shared_ptr<Database> d(new Database());
   d->ruta_ = ruta;
+  d->nombre_ = ruta;
   d->nombreConexion_ = NuevoNombreConexion();
   d->motor_ = opciones.motor;
   d->dialecto_ = &Dialecto::De(opciones.motor);
@@ -155,6 +158,8 @@ std::shared_ptr<Database> Database::Abrir(const QString& ruta, const OpcionesCon
     return nullptr;
   }
   if (!d->dialecto_->Conecta(d->db_, ruta, opciones, error)) return nullptr;
+  d->vigilante_ = d->dialecto_->Vigila(d->db_, opciones);
+  d->nombre_ = d->dialecto_->Describe(ruta, opciones);
   d->esperaBloqueoMs_ = opciones.esperaBloqueoMs;
   return d;
 }
@@ -200,23 +205,33 @@ Valor Database::DesdeColumna(const QVariant& v) {
 }
 
 void Database::Falla(const QSqlError& e, const QString& sql) const {
+  if (vigilante_ && vigilante_->Disparado()) {
+    // The connection was given up: whatever the driver says now is about that.
+    throw DbError(QStringLiteral("El servidor de base de datos no responde (%1): no ha "
+                                 "contestado en %2 s. Compruebe que está en marcha y vuelva a "
+                                 "importar el fichero.")
+                      .arg(nombre_)
+                      .arg((vigilante_->LimiteMs() + 999) / 1000),
+                  nombre_, sql);
+  }
   if (dialecto_->EsBloqueo(e)) {
     throw DbError(QStringLiteral("La base de datos %1 está ocupada por otro programa y no ha "
                                  "quedado libre a tiempo. Cierre el otro programa o espere a que "
                                  "termine y vuelva a importar el fichero.")
-                      .arg(ruta_),
-                  ruta_, sql);
+                      .arg(nombre_),
+                  nombre_, sql);
   }
-  Falla(e.text(), sql);
+  Falla(dialecto_->TextoError(e), sql);
 }
 
 void Database::Falla(const QString& detalle, const QString& sql) const {
-  throw DbError(QStringLiteral("Error en la base de datos %1: %2").arg(ruta_, detalle.trimmed()),
-                ruta_, sql);
+  throw DbError(QStringLiteral("Error en la base de datos %1: %2").arg(nombre_, detalle.trimmed()),
+                nombre_, sql);
 }
 
 QSqlQuery& Database::Prepara(const QString& sql) {
   if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) return **it;
+  const Vigilancia vigilancia(*this);  // the server prepares it
   auto q = std::make_unique<QSqlQuery>(db_);
   q->setForwardOnly(true);
   if (!q->prepare(ConParametrosConNombre(sql))) Falla(q->lastError(), sql);
@@ -229,6 +244,7 @@ QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& paramet
   QSqlQuery& q = Prepara(sql);
   for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
     Enlaza(q, i, AParametro(parametros[i]));
+  const Vigilancia vigilancia(*this);
   if (!q.exec()) {
     const QSqlError e = q.lastError();
     q.finish();
@@ -239,6 +255,7 @@ QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& paramet
 
 int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
   escritoDesdeSavepoint_ = true;
+  const Vigilancia vigilancia(*this);
   if (parametros.empty() && !dialecto_->PreparaTodo()) {
     // A statement without values that the server would not prepare (ALTER TABLE, ...).
     QSqlQuery q(db_);
@@ -252,6 +269,7 @@ int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) 
 }
 
 Valor Database::Escalar(const QString& sql, const std::vector<Valor>& parametros) {
+  const Vigilancia vigilancia(*this);  // the row may come after the statement
   QSqlQuery& q = Corre(sql, parametros);
   Valor v;
   if (q.next()) v = DesdeColumna(q.value(0));
@@ -283,6 +301,7 @@ void Database::EjecutaSentencias(const QStringList& sentencias) {
     s = lineas.join(QLatin1Char('\n')).trimmed();
     if (s.endsWith(QLatin1Char(';'))) s.chop(1);
     if (s.isEmpty()) continue;
+    const Vigilancia vigilancia(*this);
     QSqlQuery q(db_);
     if (!q.exec(s)) Falla(q.lastError(), s);
   }
@@ -295,7 +314,10 @@ void Database::OlvidaEsquema() {
   analisis_.clear();
 }
 
-QStringList Database::Tablas() { return dialecto_->Tablas(*this, db_); }
+QStringList Database::Tablas() {
+  const Vigilancia vigilancia(*this);
+  return dialecto_->Tablas(*this, db_);
+}
 
 QString Database::NombreTabla(QString tabla) {
   tabla.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
@@ -315,6 +337,7 @@ std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
   const QString clave = tabla.toUpper();
   if (auto it = tablas_.constFind(clave); it != tablas_.constEnd()) return *it;
   std::shared_ptr<const InfoTabla> info;
+  const Vigilancia vigilancia(*this);
   if (const QString nombre = NombreTabla(tabla); !nombre.isEmpty())
     info = std::make_shared<const InfoTabla>(dialecto_->LeeTabla(*this, db_, nombre));
   tablas_.insert(clave, info);
@@ -349,6 +372,7 @@ bool Database::ExisteCampoTabla(const QString& tabla, const QString& campo) {
 
 void Database::Begin() {
   if (enTransaccion_) return;
+  const Vigilancia vigilancia(*this);
   liberacionPendiente_.clear();
   if (const QString comienzo = dialecto_->Comienzo(); !comienzo.isEmpty()) {
     esperaBegin_ = ControlConEspera(comienzo, esperaBloqueoMs_);
@@ -360,6 +384,7 @@ void Database::Begin() {
 
 void Database::Commit() {
   if (!enTransaccion_) return;
+  const Vigilancia vigilancia(*this);
   liberacionPendiente_.clear();
   if (!dialecto_->Comienzo().isEmpty()) {
     // One wait for other programs per transaction: what BEGIN waited for another writer
@@ -386,6 +411,7 @@ qint64 Database::ControlConEspera(const QString& sql, qint64 limiteMs) {
   for (;;) {
     const qint64 trozo = std::clamp<qint64>(limiteMs - reloj.elapsed(), 0, kTrozoMs);
     FijaEspera(trozo);
+    const Vigilancia vigilancia(*this);
     const bool hecho = q.exec();
     const QSqlError error = q.lastError();
     q.finish();
@@ -400,12 +426,14 @@ qint64 Database::ControlConEspera(const QString& sql, qint64 limiteMs) {
 void Database::FijaEspera(qint64 ms) {
   const QString sql = dialecto_->Espera(ms);
   if (sql.isEmpty()) return;
+  const Vigilancia vigilancia(*this);
   QSqlQuery q(db_);
   if (!q.exec(sql)) Falla(q.lastError(), sql);
 }
 
 void Database::Rollback() {
   if (!enTransaccion_) return;
+  const Vigilancia vigilancia(*this);
   liberacionPendiente_.clear();
   enTransaccion_ = false;
   if (!dialecto_->Comienzo().isEmpty()) {
@@ -494,6 +522,7 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
   QString ejecutada;
   Recordset rs = PreparaRecordset(sql, &ejecutada);
   const bool conRowid = rs.rowidCol_ >= 0;
+  const Vigilancia vigilancia(*this);  // the rows may come after the statement
   QSqlQuery& q = Corre(ejecutada, parametros);
   auto& forma = formas_[ejecutada];
   if (!forma) {

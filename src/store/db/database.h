@@ -43,6 +43,24 @@ struct OpcionesConexion {
   // How long a statement waits for another program that holds the database before
   // it fails with a clear error.
   int esperaBloqueoMs = 5000;
+  // On a server: how long the server may take to answer a statement, beyond the wait
+  // for other programs, before the connection is given up as "no responde".
+  int esperaServidorMs = 30000;
+};
+
+// What stands between a statement and a server that stopped answering: armed while a
+// statement waits for the server, it gives the connection up (every later statement on it
+// fails at once) when the answer takes longer than its bound. Arm and Disarm nest; each
+// Arm starts the bound again.
+class Vigilante {
+ public:
+  virtual ~Vigilante() = default;
+  virtual void Arma() = 0;
+  virtual void Desarma() = 0;
+  // True once the connection has been given up.
+  virtual bool Disparado() const = 0;
+  // The bound, in milliseconds.
+  virtual qint64 LimiteMs() const = 0;
 };
 
 // What the layer knows about one table: its columns in order, their defaults and
@@ -96,6 +114,9 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // NombreBaseDatos: the database's file name as opened.
   const QString& Ruta() const { return ruta_; }
+  // The database as the operator is told it: the file, or on a server its database and
+  // where the server is ("tienda017_cmc00100 en servidor:5432").
+  const QString& Nombre() const { return nombre_; }
   Motor MotorBaseDatos() const { return motor_; }
   bool EsSqlite() const { return motor_ == Motor::Sqlite; }
 
@@ -170,6 +191,23 @@ class Database : public std::enable_shared_from_this<Database> {
   static void Enlaza(QSqlQuery& q, int indice, const QVariant& valor);
   static Valor DesdeColumna(const QVariant& v);
 
+  // Keeps the wait for the server's answer bounded while it lives: every statement and
+  // the reading of its rows runs under one (nothing on file engines).
+  class Vigilancia {
+   public:
+    explicit Vigilancia(const Database& db) : v_(db.vigilante_.get()) {
+      if (v_) v_->Arma();
+    }
+    ~Vigilancia() {
+      if (v_) v_->Desarma();
+    }
+    Vigilancia(const Vigilancia&) = delete;
+    Vigilancia& operator=(const Vigilancia&) = delete;
+
+   private:
+    Vigilante* v_;
+  };
+
   // Throws the DbError for a failed statement (a lock held too long gets its own message).
   [[noreturn]] void FallaSentencia(const QSqlError& e, const QString& sql) const { Falla(e, sql); }
 
@@ -190,6 +228,7 @@ class Database : public std::enable_shared_from_this<Database> {
   void FijaEspera(qint64 ms);
 
   QString ruta_;
+  QString nombre_;
   QString nombreConexion_;
   Motor motor_ = Motor::Sqlite;
   const Dialecto* dialecto_ = nullptr;
@@ -200,6 +239,7 @@ class Database : public std::enable_shared_from_this<Database> {
   bool escritoDesdeSavepoint_ = true;  // a statement that may write ran since the last savepoint //
                                        // how long the open transaction's BEGIN took
   QSqlDatabase db_;
+  std::unique_ptr<Vigilante> vigilante_;  // on a server; destroyed after the connection closes
   QHash<QString, QSqlQuery*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
   QHash<QString, QString> nombresTabla_;  // upper-case name: as the catalogue spells it, or ""
@@ -238,8 +278,15 @@ QString MensajeErrorAbrirBaseDatos(const QString& ruta);
 bool ExisteBaseDatos(const QString& ruta, const OpcionesConexion& opciones, QString* error);
 // The name of the server's database that stands for the file `ruta`.
 QString NombreEnServidor(const QString& ruta, const OpcionesConexion& opciones);
-// `ruta` as the operator is told it: the file, or the file and the server's database.
+// `ruta` as the operator is told it: the file, or the server's database and where the
+// server is.
 QString DescribeBaseDatos(const QString& ruta, const OpcionesConexion& opciones);
+
+// A server's connection string (libpq's "clave=valor" items, a value quoted with '...' and
+// \ escapes) with the password's value hidden as "***", whatever its quoting.
+QString ConexionVisible(const QString& conexion);
+// The same string without its password item; `habia` tells whether it had one.
+QString ConexionSinClave(const QString& conexion, bool* habia = nullptr);
 
 // The database password of the installation: RELVANO_CLAVE_BDD from the
 // environment, else the value the program was built with.

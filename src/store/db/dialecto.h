@@ -36,6 +36,16 @@ class Dialecto {
   // Creates the empty database of `ruta`; refuses one that exists.
   virtual bool CreaVacia(const QString& ruta, const OpcionesConexion& opciones,
                          QString* error) const = 0;
+  // What bounds the wait for the answer of the server `db` is connected to; nullptr when
+  // the engine has no server to wait for.
+  virtual std::unique_ptr<Vigilante> Vigila(QSqlDatabase& db,
+                                            const OpcionesConexion& opciones) const {
+    (void)db;
+    (void)opciones;
+    return nullptr;
+  }
+  // The text of a failed statement's error as the operator reads it: one line.
+  virtual QString TextoError(const QSqlError& e) const { return e.text(); }
   // How the operator is told which database `ruta` is.
   virtual QString Describe(const QString& ruta, const OpcionesConexion& opciones) const {
     (void)opciones;

@@ -17,7 +17,7 @@ int Recordset::Indice(const QString& nombre) const {
 void Recordset::ExigeColumna(int indice, const QString& nombre) const {
   if (indice < 0) {
     throw DbError(QStringLiteral("No existe la columna %1 en la consulta: %2").arg(nombre, sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
 }
 
@@ -25,7 +25,7 @@ QVariant Recordset::Crudo(int indice) const {
   if (modo_ != Modo::Ninguno) return buffer_[indice];
   if (Eof()) {
     throw DbError(QStringLiteral("No hay registro actual en la consulta: %1").arg(sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
   return filas_[pos_][indice];
 }
@@ -45,7 +45,7 @@ Valor Recordset::Campo(int indice) const {
 void Recordset::NuevoRegistro() {
   if (!db_ || !info_) {
     throw DbError(QStringLiteral("No se pueden añadir registros a la consulta: %1").arg(sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
   const int n = forma_->nombres.size();
   buffer_.assign(n, QVariant());
@@ -63,7 +63,7 @@ void Recordset::NuevoRegistro() {
 void Recordset::EditarRegistro() {
   if (!db_ || !info_ || Eof()) {
     throw DbError(QStringLiteral("No hay registro que modificar en la consulta: %1").arg(sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
   buffer_ = filas_[pos_];
   asignado_.assign(buffer_.size(), 0);
@@ -74,7 +74,7 @@ void Recordset::Asigna(const QString& nombre, const Valor& valor) {
   if (modo_ == Modo::Ninguno) {
     throw DbError(
         QStringLiteral("Se asigna %1 sin añadir ni modificar un registro: %2").arg(nombre, sql_),
-        db_ ? db_->Ruta() : QString(), sql_);
+        db_ ? db_->Nombre() : QString(), sql_);
   }
   const int i = Indice(nombre);
   ExigeColumna(i, nombre);
@@ -85,7 +85,7 @@ void Recordset::Asigna(const QString& nombre, const Valor& valor) {
 void Recordset::GrabarRegistro() {
   if (modo_ == Modo::Ninguno) {
     throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
   const int n = static_cast<int>(buffer_.size());
   const Dialecto& dialecto = db_->Dialect();
@@ -133,6 +133,7 @@ void Recordset::GrabarRegistro() {
       sql += retorno;
     }
     db_->MarcaEscritura();
+    const Database::Vigilancia vigilancia(*db_);
     QSqlQuery& q = db_->Prepara(sql);
     bind(q, crudos);
     if (!q.exec()) {
@@ -166,7 +167,7 @@ void Recordset::GrabarRegistro() {
           if (i < 0) {
             throw DbError(QStringLiteral("La consulta no devuelve la clave %1 de %2: %3")
                               .arg(k, tabla_, sql_),
-                          db_->Ruta(), sql_);
+                          db_->Nombre(), sql_);
           }
           donde << quoted(k) + QStringLiteral(" = ?");
           clave.push_back(original[i]);
@@ -177,7 +178,7 @@ void Recordset::GrabarRegistro() {
       } else {
         throw DbError(
             QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-            db_->Ruta(), sql_);
+            db_->Nombre(), sql_);
       }
       QString& sql = forma_->sqlEdicion[mascara];
       if (sql.isEmpty()) {
@@ -191,6 +192,7 @@ void Recordset::GrabarRegistro() {
           sql += dialecto.Retorno(dialecto.ColumnaFila());
       }
       db_->MarcaEscritura();
+      const Database::Vigilancia vigilancia(*db_);
       QSqlQuery& q = db_->Prepara(sql);
       bind(q, crudos);
       for (int i = 0; i < static_cast<int>(clave.size()); ++i)
@@ -210,7 +212,7 @@ void Recordset::GrabarRegistro() {
           throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se "
                                        "iba a modificar; vuelva a importar el fichero.")
                             .arg(tabla_),
-                        db_->Ruta(), sql);
+                        db_->Nombre(), sql);
         }
       }
       q.finish();
@@ -225,12 +227,12 @@ void Recordset::GrabarRegistro() {
 void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
   if (!db_ || !info_ || Eof()) {
     throw DbError(QStringLiteral("No hay registro que modificar en la consulta: %1").arg(sql_),
-                  db_ ? db_->Ruta() : QString(), sql_);
+                  db_ ? db_->Nombre() : QString(), sql_);
   }
   if (info_->clave.isEmpty()) {
     throw DbError(
         QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-        db_->Ruta(), sql_);
+        db_->Nombre(), sql_);
   }
   if (columnas.empty()) return;
   std::vector<QVariant>& fila = filas_[pos_];
@@ -240,7 +242,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     if (i < 0) {
       throw DbError(
           QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
-          db_->Ruta(), sql_);
+          db_->Nombre(), sql_);
     }
     posClave.push_back(i);
   }
@@ -274,6 +276,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   }
   const QString sql = *texto;
   db_->MarcaEscritura();
+  const Database::Vigilancia vigilancia(*db_);
   QSqlQuery& q = db_->Prepara(sql);
   int n = 0;
   for (const auto& [nombre, valor] : columnas)

@@ -41,7 +41,7 @@ double Porcentaje(const Recordset& rs, const QString& columna, const QString& co
   if (v.EsNull())
     throw DbError(
         QStringLiteral("La columna %1 del tipo de IVA %2 está vacía").arg(columna, codigo),
-        rs.BaseDatos().Ruta(), rs.Sql());
+        rs.BaseDatos().Nombre(), rs.Sql());
   return ValorNumerico(v);
 }
 
@@ -95,8 +95,8 @@ void CargaTablaIva(Empresa& empresa) {
   rs.Cerrar();
   for (int slot = 1; slot <= 5; ++slot) {
     if (!CargaTipo(bdd, empresa, slot) && slot <= 3)
-      throw DbError(QStringLiteral("Falta el tipo de IVA %1 en la tabla IVA").arg(slot), bdd.Ruta(),
-                    QStringLiteral("select * from IVA WHERE CODIGO = ?"));
+      throw DbError(QStringLiteral("Falta el tipo de IVA %1 en la tabla IVA").arg(slot),
+                    bdd.Nombre(), QStringLiteral("select * from IVA WHERE CODIGO = ?"));
   }
 }
 
