@@ -273,7 +273,7 @@ bool CreaAlbaranProveedor(ContextoFactura& f) {
 }
 
 void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
-  auto rs = f.ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
+  auto rs = f.ctx.bdd.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
 
   const QString ref = Referencia(lin);
   const QString idArticulo = ArticuloDeReferencia(f.ctx.bdd, ref);
