@@ -226,7 +226,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.preguntar = false;
     importacion.forzar = opciones.forzar;
     importacion.avisarRechazos = !opciones.rechazosEnResumen;
-    importacion.carpetaHistorial = opciones.carpetaHistorial;
+    importacion.historial = opciones.historial;
     const ResultadoImportacion r =
         ImportaFichero(*destino, importacion, operador, opciones.progreso);
     d.lineas = r.lineas;

@@ -73,7 +73,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
       QDir(opciones.carpetaLogs)
           .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
                             QString::fromLatin1(clase.log));
-  control.Inicia();
+  control.Inicia(rutaLog);
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {

@@ -1,11 +1,12 @@
 #include <QCoreApplication>
-#include <QFile>
 #include <QTextStream>
 #include <algorithm>
 #include <array>
 
+#include "app/arranque.h"
 #include "app/carpetas.h"
 #include "app/historial.h"
+#include "app/ini_settings.h"
 #include "base/regional.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
@@ -47,7 +48,7 @@ void Lista(const std::vector<EjecucionHistorial>& filas, QTextStream& out) {
   }
 }
 
-void Detalle(const EjecucionHistorial& e, QTextStream& out) {
+void Detalle(const EjecucionHistorial& e, const QString& log, QTextStream& out) {
   out << "Importación: " << e.id << '\n'
       << "Inicio: " << e.inicio.toString(QLatin1String(kFormatoInstante)) << '\n'
       << "Fin: "
@@ -73,15 +74,9 @@ void Detalle(const EjecucionHistorial& e, QTextStream& out) {
         << "Bajas: " << e.recuento->bajas << '\n'
         << "Rechazadas: " << e.recuento->rechazadas << '\n';
   if (!e.albaran.isEmpty()) out << "Albarán grabado: " << e.albaran << '\n';
-  out << "Resumen archivado: " << (e.logArchivado.isEmpty() ? QStringLiteral("-") : e.logArchivado)
-      << '\n';
-  if (e.logArchivado.isEmpty()) return;
-  QFile log(e.logArchivado);
-  if (!log.open(QIODevice::ReadOnly)) {
-    out << "(no se puede leer el resumen archivado: " << log.errorString() << ")\n";
-    return;
-  }
-  out << '\n' << ParaTerminal(QString::fromUtf8(log.readAll()));
+  if (!e.maquina.isEmpty()) out << "Equipo: " << e.maquina << " (proceso " << e.proceso << ")\n";
+  out << "Resumen: " << (e.rutaLog.isEmpty() ? QStringLiteral("-") : e.rutaLog) << '\n';
+  if (!log.isEmpty()) out << '\n' << ParaTerminal(log);
 }
 
 }  // namespace
@@ -102,31 +97,42 @@ int ComandoHistory(const OpcionesCli& opciones) {
     filtro.clase = QString::fromLatin1(imports::Clase(*clase).nombre);
   }
 
-  const QString carpeta = CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
-  const bool existe = QFile::exists(Historial::RutaBaseDatos(carpeta));
-  std::unique_ptr<Historial> historial;
+  // The history is the installation's: its place comes from the settings, as an import's.
+  const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
+  CliOperador operador;
+  Programa programa(*ajustes, operador);
+  if (programa.ListaEmpresas() != Programa::Resultado::Hecho) return kSalidaUso;
+  const UbicacionHistorial ubicacion = UbicacionHistorial::De(
+      programa.RutaGeneral(), programa.Conexiones().Opciones(),
+      CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath()));
   QString error;
-  if (existe) historial = Historial::Abre(carpeta, &error);
-  if (existe && !historial) {
-    err << "relvano-cli: no se puede abrir el historial " << Historial::RutaBaseDatos(carpeta)
-        << ": " << error << '\n';
+  const auto historial = Historial::Abre(ubicacion, &error, &error);
+  if (!historial) {
+    err << "relvano-cli: no se puede abrir el historial " << ubicacion.Describe() << ": " << error
+        << '\n';
     return kSalidaUso;
+  }
+  if (!error.isEmpty()) err << error << '\n';  // a damaged history was set aside
+  try {
+    historial->MarcaInterrumpidas();
+  } catch (const std::exception&) {
+    // A history this user may read but not write is still listed as it is.
   }
   try {
     if (opciones.mostrar > 0) {
-      const auto e = historial ? historial->Lee(opciones.mostrar) : std::nullopt;
+      const auto e = historial->Lee(opciones.mostrar);
       if (!e) {
         err << "relvano-cli: no hay ninguna importación " << opciones.mostrar
             << " en el historial.\n";
         return kSalidaUso;
       }
-      Detalle(*e, out);
-    } else if (historial) {
+      Detalle(*e, historial->Log(e->id), out);
+    } else {
       Lista(historial->Lista(filtro), out);
     }
-  } catch (const ErrorHistorial& e) {
-    err << "relvano-cli: el historial " << Historial::RutaBaseDatos(carpeta)
-        << " no se puede leer: " << e.what() << '\n';
+  } catch (const std::exception& e) {
+    err << "relvano-cli: el historial " << ubicacion.Describe() << " no se puede leer: " << e.what()
+        << '\n';
     return kSalidaUso;
   }
   return kSalidaOk;

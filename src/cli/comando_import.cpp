@@ -69,7 +69,8 @@ int ComandoImport(const OpcionesCli& opciones) {
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   importacion.preguntar = false;
   importacion.forzar = opciones.forzar;
-  importacion.carpetaHistorial = importacion.carpetaLogs;
+  importacion.historial = UbicacionHistorial::De(
+      programa.RutaGeneral(), programa.Conexiones().Opciones(), importacion.carpetaLogs);
 
   const auto resultado = ImportaFichero(programa.Empresa(), importacion, operador);
   if (resultado.forzable) err << "Use --force para importarlo de todos modos.\n";
