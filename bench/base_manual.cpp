@@ -1,10 +1,13 @@
 #include "base_manual.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "generador.h"
@@ -15,8 +18,91 @@ namespace relvano::bench {
 namespace {
 
 using namespace lectura;
+using Reloj = std::chrono::steady_clock;
 
-std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::string& hoy) {
+// The transactions of a reference run. At the engine's limit: one transaction for the
+// whole file. With the import's structure: every unit of work inside a savepoint, the
+// units committed in groups ended as the import ends them (a number of lines, or a
+// duration), and the next group begun only once the import's pause after a commit
+// has passed.
+class Transacciones {
+ public:
+  Transacciones(sqlite3* db, const Grupos* grupos) : db_(db), grupos_(grupos) {}
+
+  // Runs `aplica` as one unit of work.
+  template <typename F>
+  void Unidad(F&& aplica) {
+    Empieza();
+    aplica();
+    Termina();
+  }
+  // The same for a unit that spans lines: Empieza before its first, Termina after its last.
+  void Empieza() {
+    Abre();
+    if (grupos_) Exec(db_, "SAVEPOINT RELVANO_LINEA");
+  }
+  void Termina() {
+    if (!grupos_) return;
+    Exec(db_, "RELEASE SAVEPOINT RELVANO_LINEA");
+    ++pendientes_;
+    if (pendientes_ >= grupos_->lineas ||
+        (grupos_->duracionMs > 0 && Reloj::now() - inicio_ >= Ms(grupos_->duracionMs))) {
+      Confirma();
+    }
+  }
+  // With the import's structure, commits what is open (as the import commits a unit
+  // that is kept whole).
+  void ConfirmaUnidad() {
+    if (grupos_) Confirma();
+  }
+  // Commits what is open (the end of the run).
+  void Confirma() {
+    if (!abierta_) return;
+    Exec(db_, "COMMIT");
+    abierta_ = false;
+    pendientes_ = 0;
+    libre_ = Reloj::now();
+    pausa_ = grupos_ && grupos_->pausaMs > 0 && libre_ - retenido_ >= Ms(grupos_->duracionMs);
+  }
+
+ private:
+  static std::chrono::milliseconds Ms(std::int64_t ms) { return std::chrono::milliseconds(ms); }
+  void Abre() {
+    if (abierta_) return;
+    if (pausa_) {
+      const auto hasta = libre_ + Ms(grupos_->pausaMs);
+      if (Reloj::now() < hasta) std::this_thread::sleep_until(hasta);
+      pausa_ = false;
+      retenido_ = Reloj::now();
+    } else if (!grupos_ || retenido_ == Reloj::time_point{}) {
+      retenido_ = Reloj::now();
+    }
+    Exec(db_, "BEGIN IMMEDIATE");
+    abierta_ = true;
+    inicio_ = Reloj::now();
+  }
+
+  sqlite3* db_;
+  const Grupos* grupos_;
+  bool abierta_ = false;
+  bool pausa_ = false;  // the next group waits for the pause after the commit
+  int pendientes_ = 0;
+  Reloj::time_point inicio_, libre_, retenido_;
+};
+
+// The line handler `linea` of a kind with each line of the types `detalles` run as one
+// unit of work, as the import runs its detail lines.
+template <typename F>
+auto PorUnidad(Transacciones& t, std::vector<std::string_view> detalles, F&& linea) {
+  return [&t, detalles = std::move(detalles), linea = std::forward<F>(linea)](
+             std::string_view tipo, const Campos& c, const std::string& fecha) {
+    if (std::find(detalles.begin(), detalles.end(), tipo) == detalles.end()) return;
+    t.Unidad([&] { linea(tipo, c, fecha); });
+  };
+}
+
+std::int64_t Articulos(sqlite3* db, Transacciones& t, const std::string& fichero,
+                       const std::string& hoy) {
   // A change or removal reads only the columns it uses; a new row opens the whole row.
   Sentencia sel(
       db,
@@ -56,7 +142,7 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
   // Family/group pairs already made sure of in this run, as the import keeps them.
   std::set<std::string> vistas;
 
-  return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
     const std::string op = c(2), codigo = c(3), letra = c(7), familia = c(9), grupo = c(10);
     const std::string descripcion1252 = c(4);
@@ -146,14 +232,15 @@ std::int64_t Articulos(sqlite3* db, const std::string& fichero, const std::strin
     } else {
       selProv.Reinicia();
     }
-  });
+  };
+  return Recorre(fichero, PorUnidad(t, {"DET"}, linea));
 }
 
-std::int64_t Ean(sqlite3* db, const std::string& fichero) {
+std::int64_t Ean(sqlite3* db, Transacciones& t, const std::string& fichero) {
   Sentencia selArt(db, "SELECT 1 FROM ARTICULOS WHERE CODIGO = ?");
   Sentencia sel(db, "SELECT * FROM ARTICULOS_EAN WHERE IDARTICULO = ? AND EAN = ?");
   Sentencia ins(db, "INSERT INTO ARTICULOS_EAN (IDARTICULO, EAN) VALUES (?, ?)");
-  return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string&) {
     if (tipo != "DET") return;
     const std::string accion = c(2), ean = c(3), articulo = c(4);
     if (!selArt.Texto(1, articulo).Paso()) return;
@@ -165,10 +252,11 @@ std::int64_t Ean(sqlite3* db, const std::string& fichero) {
     }
     if (c(5) != "R") return;
     ins.Texto(1, articulo).Texto(2, ean).Ejecuta();
-  });
+  };
+  return Recorre(fichero, PorUnidad(t, {"DET"}, linea));
 }
 
-std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
+std::int64_t PreciosCoste(sqlite3* db, Transacciones& t, const std::string& fichero) {
   Sentencia selArt(
       db, "SELECT \"CODIGO\", COSTE, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET COSTE = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
@@ -182,7 +270,7 @@ std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
       "INSERT INTO ARTICULOS_PROV (DEFECTO_PROV, IDPROVEEDOR, IDARTICULO, REF_PROV, "
       "DESC_PROV, ES_DESC_IGUAL, COSTE, FECHA_INI) VALUES (?4, ?1, ?2, ?2, ?3, ?4, ?5, ?6)");
   int colModif = -1;
-  return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
     const std::string accion = c(2), articulo = c(3);
     if (!selArt.Texto(1, articulo).Paso()) return;
@@ -204,15 +292,16 @@ std::int64_t PreciosCoste(sqlite3* db, const std::string& fichero) {
         .Real(5, coste)
         .Texto(6, fechaIde)
         .Ejecuta();
-  });
+  };
+  return Recorre(fichero, PorUnidad(t, {"DET"}, linea));
 }
 
-std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
+std::int64_t PreciosVenta(sqlite3* db, Transacciones& t, const std::string& fichero) {
   Sentencia selArt(
       db, "SELECT \"CODIGO\", VENTA, ULTIMA_MODIFICACION FROM ARTICULOS WHERE [CODIGO] = ?");
   Sentencia updArt(db, "UPDATE ARTICULOS SET VENTA = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
   int colVenta = -1, colModif = -1;
-  return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
     const std::string articulo = c(2);
     if (!selArt.Texto(1, articulo).Paso()) return;
@@ -228,10 +317,11 @@ std::int64_t PreciosVenta(sqlite3* db, const std::string& fichero) {
         .Texto(2, UltimaModificacion(modificada, fechaIde))
         .Texto(3, articulo)
         .Ejecuta();
-  });
+  };
+  return Recorre(fichero, PorUnidad(t, {"DET"}, linea));
 }
 
-std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
+std::int64_t Ofertas(sqlite3* db, Transacciones& t, const std::string& fichero) {
   Sentencia selCom(
       db,
       "SELECT 1 FROM PROM_ART_COMPRA WHERE IDPROVEEDOR = ? AND COD_ART = ? AND FECHA_INI = ? "
@@ -245,7 +335,7 @@ std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
       db,
       "INSERT INTO PROM_ART_VENTA (COD_ART, UNI_LOTE, DTO, PRECIO_NETO, FECHA_INI, FECHA_FIN) "
       "VALUES (?, ?, ?, ?, ?, ?)");
-  return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string&) {
     const std::string articulo = c(5), desde = Fecha(c(6)), hasta = Fecha(c(7));
     if (tipo == "COM") {
       if (selCom.Texto(1, "1").Texto(2, articulo).Texto(3, desde).Texto(4, hasta).Paso()) {
@@ -273,12 +363,14 @@ std::int64_t Ofertas(sqlite3* db, const std::string& fichero) {
           .Texto(6, hasta)
           .Ejecuta();
     }
-  });
+  };
+  return Recorre(fichero, PorUnidad(t, {"COM", "VTA"}, linea));
 }
 
 // The invoice: the delivery note header, per LIN line the line, the stock, the
 // costs and the last purchase date, and at CHK the totals and the invoice.
-std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string& hoy) {
+std::int64_t Facturas(sqlite3* db, Transacciones& t, const std::string& fichero,
+                      const std::string& hoy) {
   Sentencia selAlb(
       db, "SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? AND CODIGO = ?");
   Sentencia selProv(db, "SELECT * FROM PROVEEDORES WHERE CODIGO = ?");
@@ -339,6 +431,7 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
 
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
     if (tipo == "CAB") {
+      t.Empieza();  // the delivery note is one unit, the invoice another
       fecha = Fecha(c(3));
       ejercicio = fecha.substr(0, 4);
       const std::string campo = c(2);
@@ -433,6 +526,9 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
       }
       updCompra.Texto(1, fecha).Texto(2, idArticulo).Ejecuta();
     } else if (tipo == "CHK") {
+      t.Termina();
+      t.ConfirmaUnidad();
+      t.Empieza();
       double base = 0, cuota = 0;
       selTotales.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1");
       while (selTotales.Paso()) {
@@ -478,6 +574,7 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
           .Real(7, total)
           .Real(8, total)
           .Ejecuta();
+      t.Termina();
     }
   });
 }
@@ -485,31 +582,36 @@ std::int64_t Facturas(sqlite3* db, const std::string& fichero, const std::string
 }  // namespace
 
 std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& fichero,
-                          const std::string& hoy) {
+                          const std::string& hoy, const Grupos* grupos) {
   BaseSqlite db = AbreSqlite(bd);
-  Exec(db.get(), "BEGIN IMMEDIATE");
+  // The import's connection settings: a transaction's changes kept in memory until it
+  // commits, in a cache made room for them (with the engine's default cache a long
+  // transaction writes its pages out again and again, slower than the import itself).
+  Exec(db.get(), "PRAGMA cache_spill = OFF");
+  Exec(db.get(), "PRAGMA cache_size = -16384");
+  Transacciones t(db.get(), grupos);
   std::int64_t lineas = 0;
   switch (tipo) {
     case Tipo::Articulos:
-      lineas = Articulos(db.get(), fichero, hoy);
+      lineas = Articulos(db.get(), t, fichero, hoy);
       break;
     case Tipo::Ean:
-      lineas = Ean(db.get(), fichero);
+      lineas = Ean(db.get(), t, fichero);
       break;
     case Tipo::PreciosCoste:
-      lineas = PreciosCoste(db.get(), fichero);
+      lineas = PreciosCoste(db.get(), t, fichero);
       break;
     case Tipo::PreciosVenta:
-      lineas = PreciosVenta(db.get(), fichero);
+      lineas = PreciosVenta(db.get(), t, fichero);
       break;
     case Tipo::Ofertas:
-      lineas = Ofertas(db.get(), fichero);
+      lineas = Ofertas(db.get(), t, fichero);
       break;
     case Tipo::Facturas:
-      lineas = Facturas(db.get(), fichero, hoy);
+      lineas = Facturas(db.get(), t, fichero, hoy);
       break;
   }
-  Exec(db.get(), "COMMIT");
+  t.Confirma();
   return lineas;
 }
 

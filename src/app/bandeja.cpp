@@ -291,7 +291,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.preguntar = false;
     importacion.forzar = opciones.forzar;
     importacion.avisarRechazos = !opciones.rechazosEnResumen;
-    importacion.carpetaHistorial = opciones.carpetaHistorial;
+    importacion.historial = opciones.historial;
     d.inicio = QDateTime::currentDateTime();
     d.importacion = ImportaFichero(*destino, importacion, operador, opciones.progreso);
     d.fin = QDateTime::currentDateTime();

@@ -48,7 +48,7 @@ struct OpcionesBandeja {
   // Refusals only in the summary (DesenlaceBandeja::detalle), not told one by one.
   bool rechazosEnResumen = false;
   QString carpetaLogs;           // folder of the run logs
-  QString carpetaHistorial;      // folder of the run history; empty: none (no checks)
+  UbicacionHistorial historial;  // the run history; empty: none (no checks)
   Progreso* progreso = nullptr;  // each file's run reports here; may be null
 };
 

@@ -1,18 +1,33 @@
 #include "app/historial.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QVariant>
-#include <atomic>
+#include <QSysInfo>
+
+#include "store/db/dialecto.h"
+#include "store/db/recordset.h"
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+
+#include <cerrno>
+#endif
 
 namespace relvano {
 namespace {
 
+using store::Database;
+using store::DbError;
+namespace r = resultado_historial;
+
 constexpr char kFormatoInstante[] = "yyyy-MM-dd HH:mm:ss";
+const QString kNombre = QStringLiteral("RELVANO_HISTORIAL.sqlite");
+const QString kAnterior = QStringLiteral("historial.sqlite");
 
 const char kTabla[] =
     "CREATE TABLE IF NOT EXISTS EJECUCIONES ("
@@ -20,31 +35,30 @@ const char kTabla[] =
     "EMPRESA TEXT, BDD_TIENDA TEXT, CLASE TEXT, RUTA TEXT, NOMBRE TEXT, TAMANO INTEGER, "
     "SHA256 TEXT, FECHA_FICHERO TEXT, SIMULACION INTEGER, RESULTADO TEXT, LINEAS INTEGER, "
     "LINEA_APLICADA INTEGER, ALTAS INTEGER, MODIFICACIONES INTEGER, BAJAS INTEGER, "
-    "RECHAZADAS INTEGER, LOG_ARCHIVADO TEXT, ALBARAN TEXT)";
+    "RECHAZADAS INTEGER, ALBARAN TEXT, MAQUINA TEXT, ARRANQUE TEXT, PROCESO INTEGER, "
+    "RUTA_LOG TEXT, LOG TEXT)";
 
+// Every column but the log, in the order Fila reads them.
 const char kColumnas[] =
     "SELECT ID, INICIO, FIN, EMPRESA, BDD_TIENDA, CLASE, RUTA, NOMBRE, TAMANO, SHA256, "
     "FECHA_FICHERO, SIMULACION, RESULTADO, LINEAS, LINEA_APLICADA, ALTAS, MODIFICACIONES, "
-    "BAJAS, RECHAZADAS, LOG_ARCHIVADO, ALBARAN FROM EJECUCIONES";
+    "BAJAS, RECHAZADAS, ALBARAN, MAQUINA, PROCESO, RUTA_LOG, "
+    "CASE WHEN LOG IS NULL THEN 0 ELSE 1 END FROM EJECUCIONES";
 
-QVariant Texto(const QString& s) { return s.isNull() ? QVariant(QString()) : QVariant(s); }
-
-QVariant Instante(const QDateTime& t) {
-  return t.isValid() ? QVariant(t.toString(QLatin1String(kFormatoInstante))) : QVariant();
+Valor Texto(const QString& s) { return s.isEmpty() ? Valor() : Valor(s); }
+Valor Instante(const QDateTime& t) {
+  return t.isValid() ? Valor(t.toString(QLatin1String(kFormatoInstante))) : Valor();
 }
-
-QVariant Opcional(const std::optional<int>& n) { return n ? QVariant(*n) : QVariant(); }
-
-std::optional<int> EnteroOpcional(const QVariant& v) {
-  if (v.isNull()) return std::nullopt;
-  return v.toInt();
+Valor Opcional(const std::optional<int>& n) { return n ? Valor(*n) : Valor(); }
+QDateTime LeeInstante(const QVariant& v) {
+  return QDateTime::fromString(v.toString(), QLatin1String(kFormatoInstante));
 }
 
 EjecucionHistorial Fila(const QSqlQuery& q) {
   EjecucionHistorial e;
   e.id = q.value(0).toLongLong();
-  e.inicio = QDateTime::fromString(q.value(1).toString(), QLatin1String(kFormatoInstante));
-  e.fin = QDateTime::fromString(q.value(2).toString(), QLatin1String(kFormatoInstante));
+  e.inicio = LeeInstante(q.value(1));
+  e.fin = LeeInstante(q.value(2));
   e.empresa = q.value(3).toString();
   e.bddTienda = q.value(4).toString();
   e.clase = q.value(5).toString();
@@ -56,161 +70,392 @@ EjecucionHistorial Fila(const QSqlQuery& q) {
   e.simulacion = q.value(11).toInt() != 0;
   e.resultado = q.value(12).toString();
   e.lineas = q.value(13).toInt();
-  e.lineaAplicada = EnteroOpcional(q.value(14));
+  if (!q.value(14).isNull()) e.lineaAplicada = q.value(14).toInt();
   if (!q.value(15).isNull())
     e.recuento = imports::Recuento{q.value(15).toInt(), q.value(16).toInt(), q.value(17).toInt(),
                                    q.value(18).toInt()};
-  e.logArchivado = q.value(19).toString();
-  e.albaran = q.value(20).toString();
+  e.albaran = q.value(19).toString();
+  e.maquina = q.value(20).toString();
+  e.proceso = q.value(21).toLongLong();
+  e.rutaLog = q.value(22).toString();
+  e.tieneLog = q.value(23).toInt() != 0;
   return e;
+}
+
+// A log as the history keeps it: compressed, as text every engine stores.
+Valor Comprime(const QByteArray& log) {
+  if (log.isNull()) return Valor();
+  return Valor(QString::fromLatin1(qCompress(log).toBase64()));
+}
+
+QByteArray LeeFichero(const QString& ruta) {
+  // Only a regular file: a log written to a device is nothing to keep.
+  QFile f(ruta);
+  if (!QFileInfo(ruta).isFile() || !f.open(QIODevice::ReadOnly)) return {};
+  QByteArray bytes = f.readAll();
+  if (bytes.isNull()) bytes = QByteArray("");
+  return bytes;
+}
+
+QString ArranqueActual() { return QString::fromLatin1(QSysInfo::bootUniqueId()); }
+
+// The process `pid` of this machine's current boot still runs.
+bool ProcesoVivo(qint64 pid) {
+  if (pid <= 0) return false;
+  if (pid == QCoreApplication::applicationPid()) return true;
+#ifdef Q_OS_UNIX
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#else
+  return true;  // not known here: the run stays "en curso"
+#endif
+}
+
+// True when `ruta` is not an SQLite database (an empty file is a new one).
+bool NoEsSqlite(const QString& ruta) {
+  QFile f(ruta);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QByteArray cabecera = f.read(16);
+  return !cabecera.isEmpty() && cabecera != QByteArray("SQLite format 3\0", 16);
+}
+
+bool DiceDanada(const QString& error) {
+  return error.contains(QLatin1String("malformed")) ||
+         error.contains(QLatin1String("not a database")) ||
+         error.contains(QLatin1String("corrupt"));
+}
+
+// `ruta` + `cola`, or + `cola`-N when that name is taken: a name that replaces nothing.
+QString NombreLibre(const QString& ruta, const QString& cola) {
+  QString nombre = ruta + cola;
+  for (int n = 2; QFileInfo::exists(nombre); ++n) nombre = ruta + cola + u'-' + QString::number(n);
+  return nombre;
+}
+
+qint64 Inserta(Database& db, const EjecucionHistorial& e, const QString& arranque,
+               const Valor& log) {
+  store::Recordset rs =
+      db.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM EJECUCIONES WHERE ID = 0"));
+  rs.NuevoRegistro();
+  const std::pair<const char*, Valor> columnas[] = {
+      {"INICIO", Instante(e.inicio)},
+      {"FIN", Instante(e.fin)},
+      {"EMPRESA", Texto(e.empresa)},
+      {"BDD_TIENDA", Texto(e.bddTienda)},
+      {"CLASE", Texto(e.clase)},
+      {"RUTA", Texto(e.ruta)},
+      {"NOMBRE", Texto(e.nombre)},
+      {"TAMANO", Valor(e.tamano)},
+      {"SHA256", Texto(e.sha256)},
+      {"FECHA_FICHERO",
+       e.fechaFichero.isValid() ? Valor(e.fechaFichero.toString(Qt::ISODate)) : Valor()},
+      {"SIMULACION", Valor(e.simulacion ? 1 : 0)},
+      {"RESULTADO", Texto(e.resultado)},
+      {"LINEAS", Valor(e.lineas)},
+      {"LINEA_APLICADA", Opcional(e.lineaAplicada)},
+      {"ALTAS", e.recuento ? Valor(e.recuento->altas) : Valor()},
+      {"MODIFICACIONES", e.recuento ? Valor(e.recuento->modificaciones) : Valor()},
+      {"BAJAS", e.recuento ? Valor(e.recuento->bajas) : Valor()},
+      {"RECHAZADAS", e.recuento ? Valor(e.recuento->rechazadas) : Valor()},
+      {"ALBARAN", Texto(e.albaran)},
+      {"MAQUINA", Texto(e.maquina)},
+      {"ARRANQUE", Texto(arranque)},
+      {"PROCESO", e.proceso ? Valor(e.proceso) : Valor()},
+      {"RUTA_LOG", Texto(e.rutaLog)},
+      {"LOG", log},
+  };
+  for (const auto& [columna, valor] : columnas) rs.Asigna(QLatin1String(columna), valor);
+  rs.GrabarRegistro();
+  return static_cast<qint64>(rs[QStringLiteral("ID")].Numero());
 }
 
 }  // namespace
 
-QString Historial::RutaBaseDatos(const QString& carpetaLogs) {
-  return QDir(carpetaLogs).absoluteFilePath(QStringLiteral("historial.sqlite"));
+UbicacionHistorial UbicacionHistorial::De(const QString& rutaGeneral,
+                                          const store::OpcionesConexion& conexion,
+                                          const QString& carpetaLogs) {
+  UbicacionHistorial u;
+  u.ruta = QFileInfo(rutaGeneral).absoluteDir().filePath(kNombre);
+  u.conexion = conexion;
+  if (u.conexion.motor != store::Motor::Postgres) {
+    // The suite's own databases may be reached through ODBC; the history is the program's.
+    u.conexion.motor = store::Motor::Sqlite;
+    u.conexion.conexionOdbc.clear();
+  }
+  u.carpetaLogs = carpetaLogs;
+  u.rutaGeneral = rutaGeneral;
+  return u;
 }
 
-Historial::Historial(QString carpetaLogs, QString conexion)
-    : carpetaLogs_(std::move(carpetaLogs)), conexion_(std::move(conexion)) {}
+QString UbicacionHistorial::Describe() const { return store::DescribeBaseDatos(ruta, conexion); }
 
-Historial::~Historial() {
-  if (db_.isValid()) db_.close();
-  db_ = QSqlDatabase();
-  QSqlDatabase::removeDatabase(conexion_);
-}
+Historial::~Historial() = default;
 
-std::unique_ptr<Historial> Historial::Abre(const QString& carpetaLogs, QString* error) {
-  static std::atomic<int> siguiente{0};
-  const QString conexion = QStringLiteral("relvano-historial-%1").arg(siguiente++);
-  std::unique_ptr<Historial> h(new Historial(carpetaLogs, conexion));
-  h->db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conexion);
-  h->db_.setDatabaseName(RutaBaseDatos(carpetaLogs));
-  h->db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-  if (!h->db_.open()) {
-    if (error) *error = h->db_.lastError().text();
+std::unique_ptr<Historial> Historial::Abre(const UbicacionHistorial& u, QString* error,
+                                           QString* aviso) {
+  const store::Dialecto& dialecto = store::Dialecto::De(u.conexion.motor);
+  const bool fichero = u.conexion.motor == store::Motor::Sqlite;
+  QString fallo;
+  // Two runs may create it at once: the one that finds it made by the other opens it.
+  const auto existeOCrea = [&] {
+    fallo.clear();
+    if (store::ExisteBaseDatos(u.ruta, u.conexion, &fallo)) return true;
+    if (!fallo.isEmpty()) return false;
+    if (dialecto.CreaVacia(u.ruta, u.conexion, &fallo)) {
+      if (fichero && QFileInfo::exists(u.rutaGeneral))
+        QFile::setPermissions(u.ruta, QFileInfo(u.rutaGeneral).permissions());
+      return true;
+    }
+    return store::ExisteBaseDatos(u.ruta, u.conexion, &fallo);
+  };
+  const auto abre = [&]() -> std::unique_ptr<Historial> {
+    if (!existeOCrea()) return nullptr;
+    auto db = Database::Abrir(u.ruta, u.conexion, &fallo);
+    if (!db) return nullptr;
+    std::unique_ptr<Historial> h(new Historial(std::move(db)));
+    try {
+      h->CreaTabla();
+      h->db_->Escalar(QStringLiteral("SELECT COUNT(*) FROM EJECUCIONES"));
+    } catch (const DbError& e) {
+      fallo = e.Mensaje();
+      return nullptr;
+    }
+    return h;
+  };
+
+  auto h = abre();
+  if (!h && fichero && QFileInfo(u.ruta).isFile() && (NoEsSqlite(u.ruta) || DiceDanada(fallo))) {
+    // Set aside, never deleted: someone may want to read what is left of it.
+    const QString apartado = NombreLibre(
+        u.ruta, QStringLiteral(".danado-") +
+                    QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    if (QFile::rename(u.ruta, apartado)) {
+      if (aviso)
+        *aviso = QStringLiteral("El historial de importaciones ") + u.ruta +
+                 QStringLiteral(" estaba dañado (") + fallo +
+                 QStringLiteral("): se ha apartado como ") + apartado +
+                 QStringLiteral(" y se ha empezado uno nuevo.");
+      h = abre();
+    }
+  }
+  if (!h) {
+    if (error) *error = fallo;
     return nullptr;
   }
-  try {
-    h->Corre(QString::fromLatin1(kTabla), {});
-  } catch (const ErrorHistorial& e) {
-    if (error) *error = QString::fromUtf8(e.what());
-    return nullptr;
+  if (!u.carpetaLogs.isEmpty()) {
+    try {
+      h->TomaAnterior(u.carpetaLogs);
+    } catch (const DbError& e) {
+      // Left where it was, for a later run to take in; this one goes on without it.
+      if (aviso)
+        *aviso = QStringLiteral("No se ha podido incorporar el historial anterior ") +
+                 QDir(u.carpetaLogs).filePath(kAnterior) + QStringLiteral(": ") + e.Mensaje();
+    }
   }
   return h;
 }
 
-QSqlQuery Historial::Corre(const QString& sql, const QVariantList& parametros) {
-  QSqlQuery q(db_);
-  if (!q.prepare(sql)) throw ErrorHistorial(q.lastError().text());
-  for (int i = 0; i < parametros.size(); ++i) q.bindValue(i, parametros[i]);
-  if (!q.exec()) throw ErrorHistorial(q.lastError().text());
-  return q;
+void Historial::CreaTabla() {
+  if (db_->ExisteTabla(QStringLiteral("EJECUCIONES"))) return;
+  db_->Ejecuta(db_->Dialect().Esquema(QString::fromLatin1(kTabla)));
+  db_->OlvidaEsquema();
 }
 
-qint64 Historial::Anota(const EjecucionHistorial& e) {
-  QSqlQuery q = Corre(
-      QStringLiteral("INSERT INTO EJECUCIONES (INICIO, FIN, EMPRESA, BDD_TIENDA, CLASE, RUTA, "
-                     "NOMBRE, TAMANO, SHA256, FECHA_FICHERO, SIMULACION, RESULTADO, LINEAS) "
-                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-      {Instante(e.inicio), Instante(e.fin), Texto(e.empresa), Texto(e.bddTienda), Texto(e.clase),
-       Texto(e.ruta), Texto(e.nombre), e.tamano, Texto(e.sha256),
-       e.fechaFichero.isValid() ? QVariant(e.fechaFichero.toString(Qt::ISODate)) : QVariant(),
-       e.simulacion ? 1 : 0, Texto(e.resultado), e.lineas});
-  return q.lastInsertId().toLongLong();
+void Historial::TomaAnterior(const QString& carpetaLogs) {
+  const QString anterior = QDir(carpetaLogs).filePath(kAnterior);
+  if (!QFileInfo(anterior).isFile()) return;
+  // Renamed first: of two runs that find it, one takes it in.
+  const QString tomado = NombreLibre(anterior, QStringLiteral(".importado"));
+  if (!QFile::rename(anterior, tomado)) return;
+  QString error;
+  auto vieja = Database::Abrir(tomado, store::OpcionesConexion{}, &error);
+  if (!vieja || !vieja->ExisteTabla(QStringLiteral("EJECUCIONES"))) return;
+  try {
+    // Read as stored: the columns an earlier version had, by name.
+    QSqlQuery& q = vieja->Corre(QStringLiteral("SELECT * FROM EJECUCIONES ORDER BY ID"), {});
+    const auto texto = [&q](const char* columna) {
+      const int i = q.record().indexOf(QLatin1String(columna));
+      return i < 0 ? QString() : q.value(i).toString();
+    };
+    const auto numero = [&q](const char* columna) -> std::optional<int> {
+      const int i = q.record().indexOf(QLatin1String(columna));
+      if (i < 0 || q.value(i).isNull()) return std::nullopt;
+      return q.value(i).toInt();
+    };
+    db_->Begin();
+    while (q.next()) {
+      EjecucionHistorial e;
+      e.fin = LeeInstante(texto("FIN"));
+      e.inicio = LeeInstante(texto("INICIO"));
+      if (!e.inicio.isValid()) e.inicio = e.fin.isValid() ? e.fin : QDateTime::currentDateTime();
+      e.empresa = texto("EMPRESA");
+      e.bddTienda = texto("BDD_TIENDA");
+      e.clase = texto("CLASE");
+      e.ruta = texto("RUTA");
+      e.nombre = texto("NOMBRE");
+      e.tamano = numero("TAMANO").value_or(0);
+      e.sha256 = texto("SHA256");
+      e.fechaFichero = QDate::fromString(texto("FECHA_FICHERO"), Qt::ISODate);
+      e.simulacion = numero("SIMULACION").value_or(0) != 0;
+      e.resultado = texto("RESULTADO");
+      // The earlier version that left it runs no more.
+      if (e.resultado == r::kEnCurso) e.resultado = r::kInterrumpida;
+      e.lineas = numero("LINEAS").value_or(0);
+      e.lineaAplicada = numero("LINEA_APLICADA");
+      if (numero("ALTAS"))
+        e.recuento =
+            imports::Recuento{*numero("ALTAS"), numero("MODIFICACIONES").value_or(0),
+                              numero("BAJAS").value_or(0), numero("RECHAZADAS").value_or(0)};
+      e.albaran = texto("ALBARAN");
+      QString archivado = texto("LOG_ARCHIVADO");
+      if (!archivado.isEmpty()) archivado = QDir(carpetaLogs).absoluteFilePath(archivado);
+      e.rutaLog = archivado;
+      Inserta(*db_, e, QString(), Comprime(LeeFichero(archivado)));
+    }
+    q.finish();
+    db_->Commit();
+  } catch (const DbError&) {
+    if (db_->EnTransaccion()) db_->Rollback();
+    vieja.reset();
+    QFile::rename(tomado, anterior);  // taken in by a later run
+    throw;
+  }
+}
+
+qint64 Historial::Anota(EjecucionHistorial& e) {
+  e.maquina = QSysInfo::machineHostName();
+  e.proceso = QCoreApplication::applicationPid();
+  e.id = Inserta(*db_, e, ArranqueActual(), Valor());
+  return e.id;
 }
 
 void Historial::Termina(const EjecucionHistorial& e) {
   const auto cuenta = [&](int imports::Recuento::*campo) {
-    return e.recuento ? QVariant((*e.recuento).*campo) : QVariant();
+    return e.recuento ? Valor((*e.recuento).*campo) : Valor();
   };
-  Corre(QStringLiteral("UPDATE EJECUCIONES SET FIN = ?, RESULTADO = ?, LINEAS = ?, "
-                       "LINEA_APLICADA = ?, ALTAS = ?, MODIFICACIONES = ?, BAJAS = ?, "
-                       "RECHAZADAS = ?, LOG_ARCHIVADO = ? WHERE ID = ?"),
-        {Instante(e.fin), Texto(e.resultado), e.lineas, Opcional(e.lineaAplicada),
-         cuenta(&imports::Recuento::altas), cuenta(&imports::Recuento::modificaciones),
-         cuenta(&imports::Recuento::bajas), cuenta(&imports::Recuento::rechazadas),
-         Texto(e.logArchivado), e.id});
+  db_->Ejecuta(QStringLiteral("UPDATE EJECUCIONES SET FIN = ?, RESULTADO = ?, LINEAS = ?, "
+                              "LINEA_APLICADA = ?, ALTAS = ?, MODIFICACIONES = ?, BAJAS = ?, "
+                              "RECHAZADAS = ?, LOG = ? WHERE ID = ?"),
+               {Instante(e.fin), Texto(e.resultado), Valor(e.lineas), Opcional(e.lineaAplicada),
+                cuenta(&imports::Recuento::altas), cuenta(&imports::Recuento::modificaciones),
+                cuenta(&imports::Recuento::bajas), cuenta(&imports::Recuento::rechazadas),
+                Comprime(e.rutaLog.isEmpty() ? QByteArray() : LeeFichero(e.rutaLog)), Valor(e.id)});
 }
 
 void Historial::AnotaAlbaran(qint64 id, const QString& numero) {
-  Corre(QStringLiteral("UPDATE EJECUCIONES SET ALBARAN = ? WHERE ID = ?"), {Texto(numero), id});
+  db_->Ejecuta(QStringLiteral("UPDATE EJECUCIONES SET ALBARAN = ? WHERE ID = ?"),
+               {Texto(numero), Valor(id)});
+}
+
+void Historial::MarcaInterrumpidas() {
+  const QString maquina = QSysInfo::machineHostName();
+  const QString arranque = ArranqueActual();
+  struct Parada {
+    qint64 id;
+    QDateTime inicio;
+    bool simulacion;
+    QString rutaLog;
+  };
+  std::vector<Parada> paradas;
+  {
+    QSqlQuery& q =
+        db_->Corre(QStringLiteral("SELECT ID, INICIO, SIMULACION, ARRANQUE, PROCESO, RUTA_LOG FROM "
+                                  "EJECUCIONES WHERE RESULTADO = ? AND MAQUINA = ?"),
+                   {Valor(r::kEnCurso), Valor(maquina)});
+    while (q.next())
+      if (q.value(3).toString() != arranque || !ProcesoVivo(q.value(4).toLongLong()))
+        paradas.push_back({q.value(0).toLongLong(), LeeInstante(q.value(1)),
+                           q.value(2).toInt() != 0, q.value(5).toString()});
+    q.finish();
+  }
+  for (const Parada& p : paradas) {
+    // The log file is the run's own unless a later run of this machine wrote it again.
+    QByteArray log;
+    const bool reescrito =
+        !p.rutaLog.isEmpty() &&
+        !db_->Escalar(QStringLiteral("SELECT COUNT(*) FROM EJECUCIONES WHERE MAQUINA = ? AND "
+                                     "RUTA_LOG = ? AND ID > ?"),
+                      {Valor(maquina), Valor(p.rutaLog), Valor(p.id)})
+                .Numero() == 0;
+    if (!reescrito && QFileInfo(p.rutaLog).lastModified() >= p.inicio.addSecs(-1))
+      log = LeeFichero(p.rutaLog);
+    const int linea = LineaAplicadaSegunLog(QString::fromUtf8(log));
+    db_->Ejecuta(QStringLiteral("UPDATE EJECUCIONES SET RESULTADO = ?, LINEA_APLICADA = ?, "
+                                "LOG = ? WHERE ID = ? AND RESULTADO = ?"),
+                 {Valor(r::kInterrumpida), p.simulacion ? Valor() : Valor(linea), Comprime(log),
+                  Valor(p.id), Valor(r::kEnCurso)});
+  }
 }
 
 std::vector<EjecucionHistorial> Historial::Filas(const QString& condicion,
-                                                 const QVariantList& parametros,
-                                                 const QString& cola) {
-  QSqlQuery q =
-      Corre(QString::fromLatin1(kColumnas) +
-                (condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion) +
-                QStringLiteral(" ORDER BY ID DESC") + cola,
-            parametros);
+                                                 const std::vector<Valor>& parametros, int limite) {
+  QSqlQuery& q =
+      db_->Corre(QString::fromLatin1(kColumnas) +
+                     (condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion) +
+                     QStringLiteral(" ORDER BY INICIO DESC, ID DESC"),
+                 parametros);
   std::vector<EjecucionHistorial> filas;
-  while (q.next()) filas.push_back(Fila(q));
+  while ((limite <= 0 || static_cast<int>(filas.size()) < limite) && q.next())
+    filas.push_back(Fila(q));
+  q.finish();
   return filas;
 }
 
 std::optional<EjecucionHistorial> Historial::UltimaCompleta(const QString& empresa,
                                                             const QString& clase,
                                                             const QString& sha256) {
-  auto filas =
-      Filas(QStringLiteral("EMPRESA = ? AND CLASE = ? AND SHA256 = ? AND SIMULACION = 0 "
-                           "AND RESULTADO = ?"),
-            {empresa, clase, sha256, resultado_historial::kCompleta}, QStringLiteral(" LIMIT 1"));
+  auto filas = Filas(QStringLiteral("EMPRESA = ? AND CLASE = ? AND SHA256 = ? AND SIMULACION = 0 "
+                                    "AND RESULTADO = ?"),
+                     {Valor(empresa), Valor(clase), Valor(sha256), Valor(r::kCompleta)}, 1);
   if (filas.empty()) return std::nullopt;
   return filas.front();
 }
 
 QDate Historial::FechaMasReciente(const QString& empresa, const QString& clase) {
-  QSqlQuery q = Corre(QStringLiteral("SELECT MAX(FECHA_FICHERO) FROM EJECUCIONES WHERE EMPRESA = ? "
-                                     "AND CLASE = ? AND SIMULACION = 0 AND RESULTADO = ?"),
-                      {empresa, clase, resultado_historial::kCompleta});
-  if (!q.next()) return {};
-  return QDate::fromString(q.value(0).toString(), Qt::ISODate);
-}
-
-bool Historial::AlbaranGrabado(const QString& empresa, const QString& sha256) {
-  QSqlQuery q = Corre(QStringLiteral("SELECT 1 FROM EJECUCIONES WHERE EMPRESA = ? AND SHA256 = ? "
-                                     "AND SIMULACION = 0 AND ALBARAN IS NOT NULL LIMIT 1"),
-                      {empresa, sha256});
-  return q.next();
+  const Valor v =
+      db_->Escalar(QStringLiteral("SELECT MAX(FECHA_FICHERO) FROM EJECUCIONES WHERE EMPRESA = ? "
+                                  "AND CLASE = ? AND SIMULACION = 0 AND RESULTADO = ?"),
+                   {Valor(empresa), Valor(clase), Valor(r::kCompleta)});
+  return v.EsFecha() ? v.Fecha() : QDate::fromString(v.Texto(), Qt::ISODate);
 }
 
 std::vector<EjecucionHistorial> Historial::Lista(const FiltroHistorial& filtro) {
   QStringList condiciones;
-  QVariantList parametros;
+  std::vector<Valor> parametros;
   if (!filtro.empresa.isEmpty()) {
     condiciones << QStringLiteral("EMPRESA = ?");
-    parametros << filtro.empresa;
+    parametros.emplace_back(filtro.empresa);
   }
   if (!filtro.clase.isEmpty()) {
     condiciones << QStringLiteral("CLASE = ?");
-    parametros << filtro.clase;
+    parametros.emplace_back(filtro.clase);
   }
-  QString cola;
-  if (filtro.limite > 0) {
-    cola = QStringLiteral(" LIMIT ?");
-    parametros << filtro.limite;
-  }
-  return Filas(condiciones.join(QStringLiteral(" AND ")), parametros, cola);
+  return Filas(condiciones.join(QStringLiteral(" AND ")), parametros, filtro.limite);
 }
 
 std::optional<EjecucionHistorial> Historial::Lee(qint64 id) {
-  auto filas = Filas(QStringLiteral("ID = ?"), {id}, QString());
+  auto filas = Filas(QStringLiteral("ID = ?"), {Valor(id)}, 1);
   if (filas.empty()) return std::nullopt;
   return filas.front();
 }
 
-QString Historial::ArchivaLog(const QString& rutaLog, const QDateTime& inicio, qint64 id) const {
-  QDir carpeta(carpetaLogs_);
-  if (!carpeta.mkpath(QStringLiteral("historial"))) return {};
-  carpeta.cd(QStringLiteral("historial"));
-  const QString sello = inicio.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  const QString nombre = QFileInfo(rutaLog).fileName();
-  QString destino = carpeta.absoluteFilePath(sello + u'-' + nombre);
-  if (QFile::exists(destino))
-    destino = carpeta.absoluteFilePath(sello + u'-' + QString::number(id) + u'-' + nombre);
-  return QFile::copy(rutaLog, destino) ? destino : QString();
+QString Historial::Log(qint64 id) {
+  const Valor v =
+      db_->Escalar(QStringLiteral("SELECT LOG FROM EJECUCIONES WHERE ID = ?"), {Valor(id)});
+  if (v.EsNull()) return {};
+  return QString::fromUtf8(qUncompress(QByteArray::fromBase64(v.Texto().toLatin1())));
+}
+
+int LineaAplicadaSegunLog(const QString& log) {
+  static const QRegularExpression cierre(
+      QStringLiteral("tiene aplicado el fichero hasta la línea (\\d+)\\."));
+  static const QRegularExpression leyendo(QStringLiteral("^\\s*Leyendo [^:\\r\\n]*: (\\d+)\\s*$"),
+                                          QRegularExpression::MultilineOption);
+  int linea = 0;
+  for (const auto* patron : {&cierre, &leyendo}) {
+    for (auto it = patron->globalMatch(log); it.hasNext();) linea = it.next().captured(1).toInt();
+    if (linea > 0) return linea;
+  }
+  return linea;
 }
 
 }  // namespace relvano

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <exception>
+#include <utility>
 
 #include "app/verificacion.h"
 #include "base/ficheros.h"
+#include "base/reloj_fijo.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
 #include "imports/contexto.h"
@@ -14,13 +16,6 @@ namespace relvano {
 namespace {
 
 constexpr QLatin1String kCrLf("\r\n");
-
-// Commit groups of the import run. A group ends after one second, so that another
-// program waiting for the store database gets in after about that long: it finds the
-// database free during the pause that follows, which its tries (100 ms apart at most)
-// cannot miss; the pause costs the run a tenth of its time at most. The bound in lines
-// bounds the memory of a group, whose changes stay in memory until it commits.
-constexpr imports::UnidadTrabajo::Opciones kGrupos{20000, 1000, 100};
 
 // The closing words of a failed run: how far the database holds the file.
 QString LineaAplicada(int linea) {
@@ -96,7 +91,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
       QDir(opciones.carpetaLogs)
           .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
                             QString::fromLatin1(clase.log));
-  control.Inicia();
+  control.Inicia(rutaLog);
   resultado.idHistorial = control.Id();
   RunLog log;
   QString errorLog;
@@ -113,9 +108,18 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
   log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
 
+  // Today's date read once for the whole run: every line stamps the same day, and the
+  // clock is not asked for it line after line.
+  const RelojFijo hoy(empresa.Hoy());
+  struct RelojDeLaEjecucion {
+    store::Empresa& empresa;
+    const Reloj* anterior;
+    ~RelojDeLaEjecucion() { empresa.reloj = anterior; }
+  } relojEjecucion{empresa, std::exchange(empresa.reloj, &hoy)};
+
   QString error;
   {  // the unit of work ends (and lets the database go) before the log's last line
-    imports::UnidadTrabajo::Opciones grupos = kGrupos;
+    imports::UnidadTrabajo::Opciones grupos = imports::kGruposImportacion;
     grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
     imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
     unidad.RetieneLog(log);

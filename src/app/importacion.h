@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 
+#include "app/historial.h"
 #include "base/operador.h"
 #include "imports/clases.h"
 #include "imports/contexto.h"
@@ -39,9 +40,9 @@ struct OpcionesImportacion {
   // A refusal by a check is told to the operator; false: only kept in
   // ResultadoImportacion::motivo (a run over a folder lists them in its summary).
   bool avisarRechazos = true;
-  // Folder of the run history (historial.sqlite and historial/); empty: no history is
-  // kept and the checks that read it are not made. The front ends give the log folder.
-  QString carpetaHistorial;
+  // The installation's run history (UbicacionHistorial::De); empty: no history is kept
+  // and the checks that read it are not made.
+  UbicacionHistorial historial;
 };
 
 struct ResultadoImportacion {

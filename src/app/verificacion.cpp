@@ -9,6 +9,7 @@
 #include "base/ficheros.h"
 #include "base/regional.h"
 #include "chainfile/conversion.h"
+#include "imports/facturas.h"
 
 namespace relvano {
 namespace {
@@ -119,10 +120,18 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   }
   ejecucion_.fechaFichero = muestra.fecha;
 
-  if (!opciones.carpetaHistorial.isEmpty()) {
-    QString error;
-    historial_ = Historial::Abre(opciones.carpetaHistorial, &error);
-    if (!historial_) AvisaSinHistorial(error);
+  if (!opciones.historial.Vacia()) {
+    QString error, aviso;
+    historial_ = Historial::Abre(opciones.historial, &error, &aviso);
+    if (!historial_) {
+      AvisaSinHistorial(error);
+    } else if (!aviso.isEmpty()) {
+      // What the checks read is set aside with the damaged file.
+      operador_.Mensaje(aviso + QStringLiteral(" No se ha comprobado si el fichero ya se "
+                                               "importó ni si es anterior al último importado."));
+      sinComprobaciones_ = true;
+    }
+    ConHistorial([&] { historial_->MarcaInterrumpidas(); });
   }
 
   const QString nombre = ejecucion_.nombre;
@@ -158,15 +167,37 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   hash.addData(&f);
   ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
 
+  // An invoice file: the store's rows say what a re-run does, whatever the history says.
+  if (clase_->opcion == imports::OpcionImportacion::Facturas) {
+    using Estado = imports::AlbaranEnTienda::Estado;
+    imports::AlbaranEnTienda albaran;
+    try {
+      albaran = imports::BuscaAlbaranDelFichero(opciones.fichero, empresa);
+    } catch (const std::exception&) {
+      // A store that cannot be read: the run itself stops at it and says why.
+    }
+    reanudaFactura_ = albaran.estado == Estado::SinFactura;
+    if (albaran.estado == Estado::Facturado &&
+        !Comprueba(QStringLiteral("Este fichero ya está aplicado: el albarán ") + albaran.numero +
+                       QStringLiteral(" está grabado con sus líneas y facturado en ") +
+                       albaran.factura + u'.',
+                   QStringLiteral("¿Desea importarlo otra vez?"))) {
+      yaAplicada_ = true;
+      return;
+    }
+    admitida_ = true;
+    return;
+  }
+
   std::optional<EjecucionHistorial> anterior;
   QDate masReciente;
-  ConHistorial([&] {
-    anterior = historial_->UltimaCompleta(ejecucion_.empresa, ejecucion_.clase, ejecucion_.sha256);
-    if (clase_->cambiaExistentes)
-      masReciente = historial_->FechaMasReciente(ejecucion_.empresa, ejecucion_.clase);
-    if (clase_->opcion == imports::OpcionImportacion::Facturas)
-      reanudaFactura_ = historial_->AlbaranGrabado(ejecucion_.empresa, ejecucion_.sha256);
-  });
+  if (!sinComprobaciones_)
+    ConHistorial([&] {
+      anterior =
+          historial_->UltimaCompleta(ejecucion_.empresa, ejecucion_.clase, ejecucion_.sha256);
+      if (clase_->cambiaExistentes)
+        masReciente = historial_->FechaMasReciente(ejecucion_.empresa, ejecucion_.clase);
+    });
   if (anterior) {
     const QDateTime cuando = anterior->fin.isValid() ? anterior->fin : anterior->inicio;
     if (!Comprueba(QStringLiteral("Este fichero ya se importó el ") +
@@ -205,8 +236,7 @@ void ControlEjecucion::ConHistorial(F&& f) {
 
 void ControlEjecucion::AvisaSinHistorial(const QString& error) {
   operador_.Mensaje(QStringLiteral("No se puede usar el historial de importaciones ") +
-                    Historial::RutaBaseDatos(opciones_.carpetaHistorial) + QStringLiteral(": ") +
-                    error +
+                    opciones_.historial.Describe() + QStringLiteral(": ") + error +
                     QStringLiteral(". No se ha comprobado si el fichero ya se importó ni si es "
                                    "anterior al último importado."));
 }
@@ -232,11 +262,12 @@ void ControlEjecucion::Rechaza(const QString& texto, bool forzable, Operador::Ic
   if (!texto.isEmpty() && opciones_.avisarRechazos) operador_.Mensaje(texto, icono);
   ejecucion_.resultado = resultado_historial::kRechazada;
   ejecucion_.fin = ejecucion_.inicio;
-  ConHistorial([&] { ejecucion_.id = historial_->Anota(ejecucion_); });
+  ConHistorial([&] { historial_->Anota(ejecucion_); });
 }
 
-void ControlEjecucion::Inicia() {
-  ConHistorial([&] { ejecucion_.id = historial_->Anota(ejecucion_); });
+void ControlEjecucion::Inicia(const QString& rutaLog) {
+  ejecucion_.rutaLog = rutaLog;
+  ConHistorial([&] { historial_->Anota(ejecucion_); });
 }
 
 void ControlEjecucion::AlbaranGrabado(const QString& numero) {
@@ -274,9 +305,7 @@ void ControlEjecucion::Termina(const ResultadoImportacion& resultado) {
     ejecucion_.lineaAplicada = resultado.lineaAplicada;
   if (clase_->opcion != imports::OpcionImportacion::Facturas)
     ejecucion_.recuento = resultado.recuento;
-  if (!resultado.rutaLog.isEmpty())
-    ejecucion_.logArchivado =
-        historial_->ArchivaLog(resultado.rutaLog, ejecucion_.inicio, ejecucion_.id);
+  if (resultado.rutaLog.isEmpty()) ejecucion_.rutaLog.clear();  // its log was never opened
   ConHistorial([&] { historial_->Termina(ejecucion_); });
 }
 

@@ -47,12 +47,15 @@ std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta);
 //
 // On construction: the kind of the file (empty, not a chain file, a first detail line of
 // another kind's shape: refused with a message; a name beginning with another kind's
-// prefix: asked), then (only then is the file read to its end, for its SHA-256), with a
-// history, the same content applied completely before
-// (asked) and, for the kinds that change existing rows, a file dated before the newest
-// applied (asked). A question is asked with No as the default when the run asks
-// (OpcionesImportacion::preguntar); otherwise its text is told and the file refused,
-// unless OpcionesImportacion::forzar. A refusal is recorded as "rechazada".
+// prefix: asked), then (only then is the file read to its end, for its SHA-256) the
+// content applied before: for an invoice file, the store's own
+// rows say it (its delivery note with the file's lines and its invoice: asked; without
+// the invoice: the run resumes at the invoice), for the other kinds the history (the
+// same content applied completely: asked); and, for the kinds that change existing rows,
+// a file dated before the newest applied (asked). A question is asked with No as the
+// default when the run asks (OpcionesImportacion::preguntar); otherwise its text is told
+// and the file refused, unless OpcionesImportacion::forzar. A refusal is recorded as
+// "rechazada". Runs of this machine whose process is gone are marked "interrumpida".
 // A history that cannot be opened or read is told as a warning and the run goes on
 // without it.
 class ControlEjecucion {
@@ -65,21 +68,21 @@ class ControlEjecucion {
 
   bool Admitida() const { return admitida_; }
   bool Forzable() const { return forzable_; }
-  // Refused because the history shows this content applied completely, and for no other
-  // reason (every check before that one passed).
+  // Refused because this content is applied completely, and for no other reason (every
+  // check before that one passed).
   bool YaAplicada() const { return yaAplicada_; }
   // Why the file was refused, as a statement (no question); empty when admitted.
   const QString& Motivo() const { return motivo_; }
-  // The history shows this content's delivery note stored by an earlier real run.
+  // The store holds this invoice file's delivery note, with its lines and without invoice.
   bool ReanudaFactura() const { return reanudaFactura_; }
   // The run's id in the history once recorded (Inicia, or a refusal); else 0.
   qint64 Id() const { return ejecucion_.id; }
 
-  // Records the run as "en curso", with the log it writes.
-  void Inicia();
+  // Records the run as "en curso", with the log `rutaLog` it writes.
+  void Inicia(const QString& rutaLog);
   // Records that the run has stored the invoice's delivery note `numero`.
   void AlbaranGrabado(const QString& numero);
-  // Records the end of the run and keeps a copy of its log `resultado.rutaLog`.
+  // Records the end of the run and keeps its log in the history.
   void Termina(const ResultadoImportacion& resultado);
 
  private:
@@ -101,6 +104,7 @@ class ControlEjecucion {
   bool yaAplicada_ = false;
   QString motivo_;
   bool reanudaFactura_ = false;
+  bool sinComprobaciones_ = false;  // the history was begun anew: it tells nothing yet
 };
 
 }  // namespace relvano

@@ -6,26 +6,39 @@
 namespace relvano::chainfile {
 namespace {
 
-// Widths count characters as the operator sees them, so a letter outside the basic
-// plane (two UTF-16 units) is one character and is never cut in half.
-QString AjustaAncho(const QString& valor, int ancho) {
-  if (ancho == kLibre) return valor;
-  qsizetype unidades = 0;
-  int caracteres = 0;
-  while (unidades < valor.size() && caracteres < ancho) {
-    const bool par = valor.at(unidades).isHighSurrogate() && unidades + 1 < valor.size() &&
-                     valor.at(unidades + 1).isLowSurrogate();
-    unidades += par ? 2 : 1;
-    ++caracteres;
+// Stores `valor` into `campo` cut or padded to `ancho`. Widths count characters as the
+// operator sees them, so a letter outside the basic plane (two UTF-16 units) is one
+// character and is never cut in half. The field's own buffer is reused when nobody
+// else holds it: a line's fields are stored one by one, 61 of them for an article, and
+// a new text for each cost as much as reading the line.
+void Ajusta(QString& campo, QStringView valor, int ancho) {
+  if (!valor.isEmpty() && valor.data() >= campo.constData() &&
+      valor.data() < campo.constData() + campo.capacity()) {
+    const QString copia = valor.toString();  // the field's own text, stored into itself
+    Ajusta(campo, copia, ancho);
+    return;
   }
-  // Most fields already have their width or only need blanks: share the text, or
-  // build the padded one in a single allocation.
-  if (unidades == valor.size() && caracteres == ancho) return valor;
-  QString ajustado;
-  ajustado.reserve(unidades + (ancho - caracteres));
-  ajustado.append(QStringView(valor).left(unidades));
-  if (caracteres < ancho) ajustado.append(QString(ancho - caracteres, QLatin1Char(' ')));
-  return ajustado;
+  qsizetype unidades = valor.size();
+  qsizetype total = unidades;
+  if (ancho != kLibre) {
+    unidades = 0;
+    int caracteres = 0;
+    while (unidades < valor.size() && caracteres < ancho) {
+      const bool par = valor.at(unidades).isHighSurrogate() && unidades + 1 < valor.size() &&
+                       valor.at(unidades + 1).isLowSurrogate();
+      unidades += par ? 2 : 1;
+      ++caracteres;
+    }
+    total = unidades + (ancho - caracteres);
+  }
+  if (campo.isDetached() && campo.capacity() >= total) {
+    campo.resize(0);
+  } else {
+    campo = QString();
+    campo.reserve(total);
+  }
+  campo.append(valor.left(unidades));
+  campo.resize(total, QLatin1Char(' '));
 }
 
 // C0 and C1 controls and DEL; tab is a character of the chain's texts.
@@ -62,11 +75,11 @@ QString Registro::Texto(int n) const { return regional::QuitaBlancos(Campo(n)); 
 void Registro::Asigna(int n, const QString& valor) {
   if (n < 1 || n > NumCampos()) return;
   const auto i = static_cast<size_t>(n - 1);
-  campos_[i] = AjustaAncho(valor, anchos_[i]);
+  Ajusta(campos_[i], valor, anchos_[i]);
 }
 
 void Registro::Limpia() {
-  for (size_t i = 0; i < campos_.size(); ++i) campos_[i] = AjustaAncho(QString(), anchos_[i]);
+  for (size_t i = 0; i < campos_.size(); ++i) Ajusta(campos_[i], {}, anchos_[i]);
 }
 
 void Registro::Llena(QString& linea) {
@@ -76,8 +89,9 @@ void Registro::Llena(QString& linea) {
   qsizetype desde = 0;
   bool agotada = false;  // a field without a separator after it took all that was left
   for (int n = 1; n <= NumCampos(); ++n) {
+    const auto i = static_cast<size_t>(n - 1);
     if (agotada) {
-      Asigna(n, QString());
+      Ajusta(campos_[i], {}, anchos_[i]);
       continue;
     }
     const qsizetype p = texto.indexOf(u'|', desde);
@@ -91,7 +105,7 @@ void Registro::Llena(QString& linea) {
     while (!campo.isEmpty() && campo.back() == u' ') campo.chop(1);
     for (const QChar c : campo)
       if (EsControl(c.unicode())) throw CampoNoValido(n, c.unicode());
-    Asigna(n, campo.toString());
+    Ajusta(campos_[i], campo, anchos_[i]);
   }
   linea = agotada ? QString() : linea.mid(desde);
 }

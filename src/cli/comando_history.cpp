@@ -1,13 +1,14 @@
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
 #include <algorithm>
 #include <array>
 
+#include "app/arranque.h"
 #include "app/carpetas.h"
 #include "app/historial.h"
+#include "app/ini_settings.h"
 #include "base/regional.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
@@ -50,7 +51,7 @@ void Lista(const std::vector<EjecucionHistorial>& filas, QTextStream& out) {
   }
 }
 
-void Detalle(const EjecucionHistorial& e, QTextStream& out) {
+void Detalle(const EjecucionHistorial& e, const QString& log, QTextStream& out) {
   out << "Importación: " << e.id << '\n'
       << "Inicio: " << e.inicio.toString(QLatin1String(kFormatoInstante)) << '\n'
       << "Fin: "
@@ -76,15 +77,9 @@ void Detalle(const EjecucionHistorial& e, QTextStream& out) {
         << "Bajas: " << e.recuento->bajas << '\n'
         << "Rechazadas: " << e.recuento->rechazadas << '\n';
   if (!e.albaran.isEmpty()) out << "Albarán grabado: " << e.albaran << '\n';
-  out << "Resumen archivado: " << (e.logArchivado.isEmpty() ? QStringLiteral("-") : e.logArchivado)
-      << '\n';
-  if (e.logArchivado.isEmpty()) return;
-  QFile log(e.logArchivado);
-  if (!log.open(QIODevice::ReadOnly)) {
-    out << "(no se puede leer el resumen archivado: " << log.errorString() << ")\n";
-    return;
-  }
-  out << '\n' << ParaTerminal(QString::fromUtf8(log.readAll()));
+  if (!e.maquina.isEmpty()) out << "Equipo: " << e.maquina << " (proceso " << e.proceso << ")\n";
+  out << "Resumen: " << (e.rutaLog.isEmpty() ? QStringLiteral("-") : e.rutaLog) << '\n';
+  if (!log.isEmpty()) out << '\n' << ParaTerminal(log);
 }
 
 QJsonValue NuloSiVacio(const QString& texto) {
@@ -112,16 +107,17 @@ QJsonObject EjecucionAJson(const EjecucionHistorial& e) {
       {QStringLiteral("applied_up_to_line"),
        e.lineaAplicada ? QJsonValue(*e.lineaAplicada) : QJsonValue(QJsonValue::Null)},
       {QStringLiteral("delivery_note"), NuloSiVacio(e.albaran)},
-      {QStringLiteral("archived_log"), NuloSiVacio(e.logArchivado)},
+      {QStringLiteral("machine"), NuloSiVacio(e.maquina)},
+      {QStringLiteral("pid"), e.proceso > 0 ? QJsonValue(e.proceso) : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("log_path"), NuloSiVacio(e.rutaLog)},
   };
-  if (e.recuento)
-    o.insert(QStringLiteral("counts"),
-             QJsonObject{{QStringLiteral("added"), e.recuento->altas},
-                         {QStringLiteral("changed"), e.recuento->modificaciones},
-                         {QStringLiteral("removed"), e.recuento->bajas},
-                         {QStringLiteral("refused"), e.recuento->rechazadas}});
-  else
-    o.insert(QStringLiteral("counts"), QJsonValue::Null);
+  o.insert(QStringLiteral("counts"),
+           e.recuento
+               ? QJsonValue(QJsonObject{{QStringLiteral("added"), e.recuento->altas},
+                                        {QStringLiteral("changed"), e.recuento->modificaciones},
+                                        {QStringLiteral("removed"), e.recuento->bajas},
+                                        {QStringLiteral("refused"), e.recuento->rechazadas}})
+               : QJsonValue(QJsonValue::Null));
   return o;
 }
 
@@ -130,11 +126,12 @@ QJsonObject EjecucionAJson(const EjecucionHistorial& e) {
 int ComandoHistory(const OpcionesCli& opciones) {
   QTextStream out(stdout);
   QTextStream err(stderr);
-  auto termina = [&](const QJsonArray& ejecuciones, int salida) {
+  QJsonArray json;
+  auto termina = [&](int salida) {
     if (!opciones.json) return salida;
-    QJsonObject json = DocumentoJson("history");
-    json.insert(QStringLiteral("runs"), ejecuciones);
-    return EmiteJson(json, salida);
+    QJsonObject documento = DocumentoJson("history");
+    documento.insert(QStringLiteral("runs"), json);
+    return EmiteJson(documento, salida);
   };
   FiltroHistorial filtro;
   filtro.empresa = opciones.empresa;
@@ -144,54 +141,59 @@ int ComandoHistory(const OpcionesCli& opciones) {
     if (!clase) {
       err << "relvano-cli: clase de importación desconocida: " << opciones.clase << " ("
           << NombresClases() << " o 0-5)\n";
-      return termina(QJsonArray(), kSalidaUso);
+      return termina(kSalidaUso);
     }
     filtro.clase = QString::fromLatin1(imports::Clase(*clase).nombre);
   }
 
-  const QString carpeta = CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
-  const bool existe = QFile::exists(Historial::RutaBaseDatos(carpeta));
-  std::unique_ptr<Historial> historial;
+  // The history is the installation's: its place comes from the settings, as an import's.
+  const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
+  CliOperador operador;
+  Programa programa(*ajustes, operador);
+  if (programa.ListaEmpresas() != Programa::Resultado::Hecho) return termina(kSalidaUso);
+  const UbicacionHistorial ubicacion = UbicacionHistorial::De(
+      programa.RutaGeneral(), programa.Conexiones().Opciones(),
+      CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath()));
   QString error;
-  if (existe) historial = Historial::Abre(carpeta, &error);
-  if (existe && !historial) {
-    err << "relvano-cli: no se puede abrir el historial " << Historial::RutaBaseDatos(carpeta)
-        << ": " << error << '\n';
-    return termina(QJsonArray(), kSalidaUso);
+  const auto historial = Historial::Abre(ubicacion, &error, &error);
+  if (!historial) {
+    err << "relvano-cli: no se puede abrir el historial " << ubicacion.Describe() << ": " << error
+        << '\n';
+    return termina(kSalidaUso);
   }
-  QJsonArray json;
+  if (!error.isEmpty()) err << error << '\n';  // a damaged history was set aside
+  try {
+    historial->MarcaInterrumpidas();
+  } catch (const std::exception&) {
+    // A history this user may read but not write is still listed as it is.
+  }
   try {
     if (opciones.mostrar > 0) {
-      const auto e = historial ? historial->Lee(opciones.mostrar) : std::nullopt;
+      const auto e = historial->Lee(opciones.mostrar);
       if (!e) {
         err << "relvano-cli: no hay ninguna importación " << opciones.mostrar
             << " en el historial.\n";
-        return termina(json, kSalidaUso);
+        return termina(kSalidaUso);
       }
-      if (!opciones.json) {
-        Detalle(*e, out);
-      } else {
-        QJsonObject o = EjecucionAJson(*e);
-        QFile log(e->logArchivado);
-        o.insert(QStringLiteral("log"), !e->logArchivado.isEmpty() && log.open(QIODevice::ReadOnly)
-                                            ? QJsonValue(QString::fromUtf8(log.readAll()))
-                                            : QJsonValue(QJsonValue::Null));
-        json.append(o);
-      }
-    } else if (historial) {
-      const auto filas = historial->Lista(filtro);
       if (opciones.json) {
-        for (const EjecucionHistorial& e : filas) json.append(EjecucionAJson(e));
+        QJsonObject o = EjecucionAJson(*e);
+        o.insert(QStringLiteral("log"),
+                 e->tieneLog ? QJsonValue(historial->Log(e->id)) : QJsonValue(QJsonValue::Null));
+        json.append(o);
       } else {
-        Lista(filas, out);
+        Detalle(*e, historial->Log(e->id), out);
       }
+    } else if (opciones.json) {
+      for (const EjecucionHistorial& e : historial->Lista(filtro)) json.append(EjecucionAJson(e));
+    } else {
+      Lista(historial->Lista(filtro), out);
     }
-  } catch (const ErrorHistorial& e) {
-    err << "relvano-cli: el historial " << Historial::RutaBaseDatos(carpeta)
-        << " no se puede leer: " << e.what() << '\n';
-    return termina(QJsonArray(), kSalidaUso);
+  } catch (const std::exception& e) {
+    err << "relvano-cli: el historial " << ubicacion.Describe() << " no se puede leer: " << e.what()
+        << '\n';
+    return termina(kSalidaUso);
   }
-  return termina(json, kSalidaOk);
+  return termina(kSalidaOk);
 }
 
 }  // namespace relvano::cli

@@ -96,7 +96,8 @@ int ComandoImport(const OpcionesCli& opciones) {
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   importacion.preguntar = false;
   importacion.forzar = opciones.forzar;
-  importacion.carpetaHistorial = importacion.carpetaLogs;
+  importacion.historial = UbicacionHistorial::De(
+      programa.RutaGeneral(), programa.Conexiones().Opciones(), importacion.carpetaLogs);
 
   FicheroJson fichero;
   fichero.clase = clase;

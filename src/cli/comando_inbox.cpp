@@ -50,7 +50,8 @@ int ComandoInbox(const OpcionesCli& opciones) {
   bandeja.simular = opciones.simular;
   bandeja.forzar = opciones.forzar;
   bandeja.carpetaLogs = CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
-  bandeja.carpetaHistorial = bandeja.carpetaLogs;
+  bandeja.historial = UbicacionHistorial::De(programa.RutaGeneral(),
+                                             programa.Conexiones().Opciones(), bandeja.carpetaLogs);
 
   const ResultadoBandeja resultado = ImportaBandeja(programa.Empresa(), bandeja, operador);
   if (resultado.carpetaExiste && !resultado.ocupada && resultado.ficheros.empty())

@@ -43,7 +43,7 @@ const char kAyuda[] =
     "                      lista las importaciones del historial, la más reciente primero,\n"
     "                      una por línea: número, inicio, empresa, clase, fichero, resultado,\n"
     "                      líneas y segundos\n"
-    "  history --show ID   muestra la importación ID del historial y su resumen archivado\n"
+    "  history --show ID   muestra la importación ID del historial y su resumen\n"
     "\n"
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
@@ -63,7 +63,7 @@ const char kAyuda[] =
     "                      importado de su clase (nunca si sus líneas son de otra clase)\n"
     "  --kind CLASE        con history: solo las importaciones de esa clase\n"
     "  --limit N           con history: como mucho las N importaciones más recientes\n"
-    "  --show ID           con history: la importación ID y su resumen archivado\n"
+    "  --show ID           con history: la importación ID y su resumen\n"
     "  --json              con companies, kinds, history, import e inbox: en lugar de las\n"
     "                      líneas de texto, un documento JSON en una línea de la salida\n"
     "                      estándar (campos en docs/JSON.md); los mensajes siguen en la\n"
@@ -78,8 +78,13 @@ const char kAyuda[] =
     "no se creó; 2 un fichero rechazado por una comprobación o de clase desconocida, o nada\n"
     "que hacer; 0 todos los ficheros importados o archivados por estar ya importados.\n"
     "\n"
-    "Ficheros: el historial es historial.sqlite en la carpeta de los resúmenes, y el resumen\n"
-    "de cada importación se guarda en historial/<AAAAMMDD-HHMMSS>-<RESUMEN> en esa carpeta.\n";
+    "Historial: uno por instalación, compartido por todos los equipos, usuarios y carpetas\n"
+    "de resúmenes que importan en sus bases de datos: RELVANO_HISTORIAL.sqlite en la carpeta\n"
+    "de la base de datos general (GENERAL.MDB), o la base de datos <PREFIJO>relvano_historial\n"
+    "del servidor con PostgreSQL. Guarda el resumen de cada importación, así que history\n"
+    "--show lo muestra desde cualquier equipo. Un historial.sqlite de una versión anterior\n"
+    "en la carpeta de los resúmenes se incorpora la primera vez y queda como\n"
+    "historial.sqlite.importado.\n";
 
 int Uso(const QString& error) {
   QTextStream err(stderr);

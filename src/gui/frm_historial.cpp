@@ -30,7 +30,7 @@ QString TextoDesenlaceHistorial(const EjecucionHistorial& e) {
 }
 
 FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
-                           std::function<void(const QString& ruta)> verLog, QWidget* padre)
+                           std::function<void(const EjecucionHistorial&)> verLog, QWidget* padre)
     : QDialog(padre), ejecuciones_(ejecuciones), verLog_(std::move(verLog)) {
   setObjectName(QStringLiteral("frm_Historial"));
   setWindowTitle(QStringLiteral("Últimas importaciones"));
@@ -84,8 +84,8 @@ FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
 void FrmHistorial::VerResumen() {
   const int fila = tabla_->currentRow();
   if (fila < 0 || fila >= static_cast<int>(ejecuciones_.size())) return;
-  const QString& log = ejecuciones_[static_cast<size_t>(fila)].logArchivado;
-  if (!log.isEmpty()) verLog_(log);
+  const EjecucionHistorial& e = ejecuciones_[static_cast<size_t>(fila)];
+  if (e.tieneLog) verLog_(e);
 }
 
 }  // namespace relvano::gui

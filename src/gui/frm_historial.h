@@ -15,14 +15,15 @@ namespace relvano::gui {
 class FrmHistorial : public QDialog {
   Q_OBJECT
  public:
+  // `verLog` shows the log the history keeps with a run.
   FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
-               std::function<void(const QString& ruta)> verLog, QWidget* padre = nullptr);
+               std::function<void(const EjecucionHistorial&)> verLog, QWidget* padre = nullptr);
 
  private:
   void VerResumen();
 
   std::vector<EjecucionHistorial> ejecuciones_;
-  std::function<void(const QString&)> verLog_;
+  std::function<void(const EjecucionHistorial&)> verLog_;
   QTableWidget* tabla_;
 };
 

@@ -587,7 +587,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
   opciones.simular = simular;
   opciones.carpetaLogs = servicios_.carpetaLogs;
   opciones.preguntar = true;
-  opciones.carpetaHistorial = servicios_.carpetaLogs;
+  opciones.historial = UbicacionDelHistorial();
 
   ResultadoImportacion resultado;
   bool fallo = false;
@@ -632,7 +632,7 @@ void FrmRelvano::cmdBandeja_Click() {
   opciones.rechazosEnResumen = true;
   opciones.noActualizarBajas = programa_.NoActualizarBajas();
   opciones.carpetaLogs = servicios_.carpetaLogs;
-  opciones.carpetaHistorial = servicios_.carpetaLogs;
+  opciones.historial = UbicacionDelHistorial();
   ResultadoBandeja resultado;
   Ejecuta([&](Operador& operador, Progreso& progreso) {
     opciones.progreso = &progreso;
@@ -644,9 +644,14 @@ void FrmRelvano::cmdBandeja_Click() {
   operador_.Informe(TextoResumenBandeja(carpeta, resultado));
 }
 
+UbicacionHistorial FrmRelvano::UbicacionDelHistorial() const {
+  return UbicacionHistorial::De(programa_.RutaGeneral(), programa_.Conexiones().Opciones(),
+                                servicios_.carpetaLogs);
+}
+
 void FrmRelvano::cmdHistorial_Click() {
   QString error;
-  const auto historial = Historial::Abre(servicios_.carpetaLogs, &error);
+  const auto historial = Historial::Abre(UbicacionDelHistorial(), &error);
   if (!historial) {
     operador_.Mensaje(error, Operador::Icono::Stop);
     return;
@@ -658,7 +663,30 @@ void FrmRelvano::cmdHistorial_Click() {
     operador_.Mensaje(QString::fromUtf8(e.what()), Operador::Icono::Stop);
     return;
   }
-  auto* ventana = new FrmHistorial(ejecuciones, servicios_.verLog, this);
+  // The viewer reads a file: the kept log is written to one of the temporary folder.
+  const auto verLog = [this](const EjecucionHistorial& e) {
+    QString error;
+    const auto h = Historial::Abre(UbicacionDelHistorial(), &error);
+    QFile copia(
+        QDir(QDir::tempPath())
+            .filePath(
+                QStringLiteral("relvano-%1-%2").arg(e.id).arg(QFileInfo(e.rutaLog).fileName())));
+    try {
+      if (h && copia.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+          copia.write(h->Log(e.id).toUtf8()) >= 0 && copia.flush()) {
+        copia.close();
+        servicios_.verLog(copia.fileName());
+        return;
+      }
+    } catch (const std::exception& fallo) {
+      error = QString::fromUtf8(fallo.what());
+    }
+    operador_.Mensaje(QStringLiteral("No se puede mostrar el resumen de la importación ") +
+                          QString::number(e.id) + QStringLiteral(": ") +
+                          (error.isEmpty() ? copia.errorString() : error),
+                      Operador::Icono::Stop);
+  };
+  auto* ventana = new FrmHistorial(ejecuciones, verLog, this);
   ventana->setAttribute(Qt::WA_DeleteOnClose);
   ventana->show();
 }

@@ -112,6 +112,8 @@ class FrmRelvano : public QWidget {
   void cmdSalir_Click();
 
   void ImportaFichero(bool simular);
+  // The installation's run history, beside its general database.
+  UbicacionHistorial UbicacionDelHistorial() const;
   // Runs `ejecucion` as a run of the window: busy, only "Cancelar" enabled, the progress
   // shown, and anything it throws told to the operator.
   void Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion);

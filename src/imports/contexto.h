@@ -37,8 +37,8 @@ struct ContextoImportacion {
   QString nombreFicheroImportado;  // the chain file's name without folder
   bool noActualizarBajas = false;  // "No actualizar las bajas"
   Recuento recuento;               // counted where the log lines are written
-  // An earlier run of this same file stored its delivery note and ended before the
-  // invoice: when that note is still without invoice, the invoice import goes straight
+  // The store holds this file's delivery note, with the file's lines and without its
+  // invoice (an earlier run ended before the invoice): the invoice import goes straight
   // to the totals check and the invoice instead of booking the note again.
   bool reanudaFactura = false;
   // Called with the delivery note's number once the invoice import has stored it.

@@ -151,12 +151,46 @@ constexpr FilaInforme kFilasInforme[] = {
     {"Recargo 4%:   ", 0, 7, "RECARGO1"},   {"Total:        ", -1, 15, "TOTAL"},
 };
 
-bool AbreAlbaran(ContextoFactura& f, store::Recordset& rs) {
-  rs = f.ctx.bdd.AbrirRecordset(
+bool AbreAlbaran(store::Database& bdd, const QString& ejercicio, const QString& numero,
+                 store::Recordset& rs) {
+  rs = bdd.AbrirRecordset(
       QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? "
                      "AND CODIGO = ?"),
-      {Valor(f.ejercicio), Valor(kSerie), Valor(f.numero), Valor(kProveedor)});
+      {Valor(ejercicio), Valor(kSerie), Valor(numero), Valor(kProveedor)});
   return rs.HayRegistros();
+}
+
+bool AbreAlbaran(ContextoFactura& f, store::Recordset& rs) {
+  return AbreAlbaran(f.ctx.bdd, f.ejercicio, f.numero, rs);
+}
+
+bool Facturado(const store::Recordset& albaran) {
+  const Valor facturado = albaran[QStringLiteral("FACTURADO")];
+  return facturado.EsBooleano() ? facturado.Booleano() : ValorNumerico(facturado) != 0;
+}
+
+// The article of the chain's reference `ref` (ARTICULOS_PROV of supplier "1"); "0" when
+// it is not listed.
+QString ArticuloDeReferencia(store::Database& bdd, const QString& ref) {
+  auto prov = bdd.AbrirRecordset(
+      QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"),
+      {Valor(kProveedor), Valor(ref)});
+  return prov.HayRegistros() ? ValorTexto(prov[QStringLiteral("IDARTICULO")]) : QStringLiteral("0");
+}
+
+QString Referencia(const chainfile::Registro& lin) {
+  return regional::TextoNumero(ValorNumerico(Valor(lin.Campo(2))));
+}
+
+// "la factura 1234 del 15/07/2012, de 41,18": the invoice open in `rs`.
+QString DescribeFactura(const store::Recordset& rs, const QString& divisa) {
+  Valor total = rs[QStringLiteral("TOTAL")];
+  const Valor fecha = rs[QStringLiteral("FECHA")];
+  const QDate dia = fecha.EsFecha() ? fecha.Fecha() : QDate::fromString(fecha.Texto(), Qt::ISODate);
+  return QStringLiteral("la factura ") + ValorTexto(rs[QStringLiteral("NUMERO")]) +
+         (dia.isValid() ? QStringLiteral(" del ") + regional::TextoFecha(dia)
+                        : QStringLiteral(" sin fecha")) +
+         QStringLiteral(", de ") + FormateaMoneda(total, divisa);
 }
 
 // The year back in AnyoActual whatever way the invoice creation ends.
@@ -176,9 +210,7 @@ class AnyoDelEjercicio {
 // The file's delivery note is stored and not invoiced.
 bool AlbaranSinFactura(ContextoFactura& f) {
   store::Recordset rs;
-  if (!AbreAlbaran(f, rs)) return false;
-  const Valor facturado = rs[QStringLiteral("FACTURADO")];
-  return facturado.EsBooleano() ? !facturado.Booleano() : ValorNumerico(facturado) == 0;
+  return AbreAlbaran(f, rs) && !Facturado(rs);
 }
 
 }  // namespace
@@ -241,16 +273,10 @@ bool CreaAlbaranProveedor(ContextoFactura& f) {
 }
 
 void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
-  auto rs = f.ctx.bdd.AbrirRecordset(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
+  auto rs = f.ctx.bdd.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
 
-  const QString ref = regional::TextoNumero(ValorNumerico(Valor(lin.Campo(2))));
-  QString idArticulo = QStringLiteral("0");
-  {
-    auto prov = f.ctx.bdd.AbrirRecordset(
-        QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"),
-        {Valor(kProveedor), Valor(ref)});
-    if (prov.HayRegistros()) idArticulo = ValorTexto(prov[QStringLiteral("IDARTICULO")]);
-  }
+  const QString ref = Referencia(lin);
+  const QString idArticulo = ArticuloDeReferencia(f.ctx.bdd, ref);
 
   rs.NuevoRegistro();
   rs.Asigna(QStringLiteral("EJER_ALB"), Valor(f.ejercicio));
@@ -344,6 +370,20 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
   if (!TotalesCuadran(Importe(cab, 15), ValorNumerico(albaran[QStringLiteral("TOTAL")]))) {
     f.ctx.operador.Mensaje(QStringLiteral("No se ha podido crear la factura: ") + f.numero +
                            QStringLiteral(" porque está descuadrada."));
+    return false;
+  }
+
+  // An invoice of this key keyed by hand (or by another program) is never stored twice.
+  if (store::Recordset existente; store::AbreFacturaProveedor(f.empresa, existente, f.ejercicio,
+                                                              kSerie, f.numero, kProveedor)) {
+    const QString texto =
+        QStringLiteral("No se ha podido crear la factura: ") + f.numero +
+        QStringLiteral(" porque ya existe ") + DescribeFactura(existente, f.empresa.Divisa) +
+        QStringLiteral(" (serie ") + kSerie + QStringLiteral(", proveedor ") + kProveedor +
+        QStringLiteral(", ejercicio ") + f.ejercicio + QStringLiteral("). El albarán ") + f.numero +
+        QStringLiteral(" queda sin facturar.");
+    f.ctx.log.Escribe(texto);
+    f.ctx.operador.Mensaje(texto, Operador::Icono::Stop);
     return false;
   }
 
@@ -522,6 +562,70 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
     }
   }
   resultado.lectura.lineas = lector.Cuenta();
+  return resultado;
+}
+
+AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa& empresa) {
+  AlbaranEnTienda resultado;
+  struct Linea {
+    QString articulo;
+    double cantidad, precio;
+  };
+  std::vector<Linea> lineas;
+  QString ejercicio;
+  try {
+    LectorFactura lector(ruta, nullptr);
+    lector.Siguiente();
+    const QString linea = lector.SiguienteSinVacia();
+    if (!linea.startsWith(QLatin1String("CAB"))) return resultado;
+    chainfile::Registro cab = CabeceraFactura();
+    lector.Llena(cab, linea);
+    resultado.numero = NumeroAlbaran(cab.Campo(2));
+    ejercicio = cab.Campo(3).left(4);
+    while (!lector.Eof()) {
+      const QString texto = lector.Siguiente();
+      if (texto.startsWith(QLatin1String("CHK"))) break;
+      if (!texto.startsWith(QLatin1String("LIN"))) continue;
+      chainfile::Registro lin = LineaFactura();
+      lector.Llena(lin, texto);
+      lineas.push_back({ArticuloDeReferencia(*empresa.BddTienda, Referencia(lin)), Importe(lin, 9),
+                        Importe(lin, 18)});
+    }
+  } catch (const chainfile::ErrorEnLinea&) {
+    return AlbaranEnTienda{};  // the import itself tells what is wrong with the file
+  }
+  store::Database& bdd = *empresa.BddTienda;
+  store::Recordset albaran;
+  if (resultado.numero == QLatin1String("0") ||
+      !AbreAlbaran(bdd, ejercicio, resultado.numero, albaran))
+    return AlbaranEnTienda{};
+  auto guardadas = bdd.AbrirRecordset(
+      QStringLiteral("SELECT CODIGO_ART, CANTIDAD_ALB, PRECIO_ALB FROM LIN_COMPRAS WHERE "
+                     "EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? "
+                     "ORDER BY ID"),
+      {Valor(ejercicio), Valor(kSerie), Valor(resultado.numero), Valor(kProveedor)});
+  bool iguales = guardadas.RecordCount() == static_cast<int>(lineas.size());
+  for (size_t i = 0; iguales && i < lineas.size(); ++i, guardadas.MoveNext()) {
+    // Both sides went through the same conversions: equal amounts are equal numbers.
+    iguales = ValorTexto(guardadas[QStringLiteral("CODIGO_ART")]).trimmed() ==
+                  lineas[i].articulo.trimmed() &&
+              ValorNumerico(guardadas[QStringLiteral("CANTIDAD_ALB")]) == lineas[i].cantidad &&
+              ValorNumerico(guardadas[QStringLiteral("PRECIO_ALB")]) == lineas[i].precio;
+  }
+  if (!iguales) {
+    resultado.estado = AlbaranEnTienda::Estado::OtrasLineas;
+    return resultado;
+  }
+  if (!Facturado(albaran)) {
+    resultado.estado = AlbaranEnTienda::Estado::SinFactura;
+    return resultado;
+  }
+  resultado.estado = AlbaranEnTienda::Estado::Facturado;
+  store::Recordset factura;
+  resultado.factura =
+      store::AbreFacturaProveedor(empresa, factura, ejercicio, kSerie, resultado.numero, kProveedor)
+          ? DescribeFactura(factura, empresa.Divisa)
+          : QStringLiteral("la factura ") + resultado.numero;
   return resultado;
 }
 

@@ -98,7 +98,10 @@ bool TotalesCuadran(double totalFichero, double totalAlbaran);
 //   invoice's totals and instalments, all as one unit (nothing of it stays after a
 //   failure); true;
 // - they differ: "No se ha podido crear la factura: <n> porque está descuadrada.";
-//   false, nothing changed.
+//   false, nothing changed;
+// - an invoice of the same year, series, number and supplier is already in FACT_PROV
+//   (keyed by hand): the message names it (number, date, total), the log says so, the
+//   delivery note stays without invoice; false, nothing changed.
 // Messages raised while the invoice is written are shown after it is stored.
 // Throws ErrorEnLinea(`linea`) when the invoice cannot be created.
 bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const PieFactura& pie,
@@ -127,5 +130,23 @@ struct ResultadoFactura {
 // supplier "1" is missing; a database failure.
 ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                  ContextoImportacion& ctx);
+
+// What the store holds of an invoice file's delivery note: a re-run of the file is
+// decided by these rows.
+struct AlbaranEnTienda {
+  enum class Estado {
+    Ninguno,      // no delivery note of the file's number (or the file is not readable as one)
+    SinFactura,   // the note with the file's lines, without its invoice: resume at the invoice
+    Facturado,    // the note with the file's lines and its invoice: already applied
+    OtrasLineas,  // a note of that number with other lines: another document
+  };
+  Estado estado = Estado::Ninguno;
+  QString numero;   // the delivery note's number
+  QString factura;  // Facturado: "la factura 1234 del 15/07/2012, de 41,18 €"
+};
+
+// Compares the file's LIN lines (article, quantity, price, in order) with the lines of
+// the stored delivery note of its number, supplier "1" and year. Throws DbError.
+AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa& empresa);
 
 }  // namespace relvano::imports

@@ -59,8 +59,13 @@ class Inbox : public ::testing::Test {
   ResultadoBandeja Importa() {
     OpcionesBandeja o;
     o.carpeta = In();
-    o.carpetaLogs = o.carpetaHistorial = dir_.filePath("logs");
+    o.carpetaLogs = dir_.filePath("logs");
+    o.historial = Ubicacion();
     return ImportaBandeja(programa_->Empresa(), o, operador_);
+  }
+  UbicacionHistorial Ubicacion() {
+    return UbicacionHistorial::De(programa_->RutaGeneral(), programa_->Conexiones().Opciones(),
+                                  dir_.filePath("logs"));
   }
   static QString Resumen(const ResultadoBandeja& r) {
     QStringList s;
@@ -103,7 +108,7 @@ TEST_F(Inbox, AppliesScrambledNamesInTheChainsOrderAndArchivesEachFile) {
   EXPECT_EQ(12, QDir(Procesados()).entryList(QDir::Files).size());
 
   QStringList vistos;  // the history shows each file, in the order applied
-  for (const EjecucionHistorial& e : Historial::Abre(dir_.filePath("logs"), nullptr)->Lista({}))
+  for (const EjecucionHistorial& e : Historial::Abre(Ubicacion(), nullptr)->Lista({}))
     vistos.prepend(e.nombre);
   EXPECT_EQ("z0.txt f.txt e.txt a0.txt z2.txt d.txt z3.txt c.txt z4.txt b.txt z5.txt a.txt",
             vistos.join(' '));
@@ -297,7 +302,9 @@ TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
                                  "lines_read",
                                  "applied_up_to_line",
                                  "delivery_note",
-                                 "archived_log",
+                                 "machine",
+                                 "pid",
+                                 "log_path",
                                  "counts"};
   struct Caso {
     QStringList argumentos;

@@ -96,11 +96,17 @@ class DemoFixture : public ::testing::Test {
   }
   ~DemoFixture() override {
     programa_.reset();
-    for (const char* nombre : {"GENERAL.MDB", "CNT00100.MDB", "CMC00100.MDB"})
+    for (const char* nombre :
+         {"GENERAL.MDB", "CNT00100.MDB", "CMC00100.MDB", "RELVANO_HISTORIAL.sqlite"})
       BorraDelServidor(dir_.filePath(QStringLiteral("BDD/") + QLatin1String(nombre)), conexion_);
   }
   store::Database& db() { return *programa_->Empresa().BddTienda; }
   QString Logs() const { return dir_.filePath("logs"); }
+  // The installation's history, taking in what `logs` (default: Logs()) held before.
+  UbicacionHistorial Ubicacion(const QString& logs = {}) const {
+    return UbicacionHistorial::De(programa_->RutaGeneral(), conexion_,
+                                  logs.isEmpty() ? Logs() : logs);
+  }
   QString In(const QString& nombre) const { return dir_.filePath("In/" + nombre); }
   QString Log(const QString& nombre) const {
     QFile f(QDir(Logs()).filePath(nombre));
@@ -115,7 +121,7 @@ class DemoFixture : public ::testing::Test {
     o.fichero = ruta;
     o.nombreFicheroImportado = QFileInfo(ruta).fileName();
     o.carpetaLogs = Logs();
-    if (historial_) o.carpetaHistorial = Logs();
+    if (historial_) o.historial = Ubicacion();
     o.preguntar = false;
     o.forzar = forzar;
     return ImportaFichero(programa_->Empresa(), o, operador ? *operador : op_, progreso);

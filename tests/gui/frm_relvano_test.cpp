@@ -420,7 +420,7 @@ TEST_F(MainWindow, FolderRunAsksOnceAndListsRefusalsWithTheirReasons) {
   ASSERT_EQ(1u, ins.operador.Eventos().size()) << ins.operador.Transcripcion().toStdString();
   const QString resumen = ins.operador.Informes().value(0);
   EXPECT_TRUE(resumen.contains(QRegularExpression(
-      "vrcrefcto0714.txt: rechazado, 0 líneas\. El fichero vrcrefcto0714.txt es del "
+      "vrcrefcto0714.txt: rechazado, 0 líneas\\. El fichero vrcrefcto0714.txt es del "
       "14/07/2012, anterior al último")))
       << resumen.toStdString();
   EXPECT_TRUE(resumen.contains("vrcrefcto0715.txt: ya importado antes, archivado"));
