@@ -144,13 +144,18 @@ Programa::Resultado Programa::ListaEmpresas() {
   return Resultado::Hecho;
 }
 
-Programa::Resultado Programa::CargaEmpresas() {
+Programa::Resultado Programa::CargaEmpresas(SiFaltaRecordada siFalta) {
+  recordadaAusente_.clear();
   const Resultado lista = ListaEmpresas();
   if (lista != Resultado::Hecho) return lista;
 
   const QString recordada = ajustes_.GetSetting(kRelvano, kImportar, QStringLiteral("IDEMPRESA"));
   if (!recordada.isEmpty()) {
-    if (!Empresas_.contains(recordada)) return EligeEmpresa(Empresas_.first());
+    if (!Empresas_.contains(recordada)) {
+      recordadaAusente_ = recordada;
+      if (siFalta == SiFaltaRecordada::NoAbre) return Resultado::NoAbierta;
+      return EligeEmpresa(Empresas_.first());
+    }
     TextoEmpresa_ = recordada;
   }
   empresa_.IdEmpresa = TextoEmpresa_;
@@ -158,6 +163,10 @@ Programa::Resultado Programa::CargaEmpresas() {
       QLatin1String("No"))
     NoActualizarBajas_ = true;
   return AbreEmpresa();
+}
+
+QString Programa::NombreEmpresa(const QString& codigo) const {
+  return NombresEmpresas_.value(Empresas_.indexOf(codigo));
 }
 
 Programa::Resultado Programa::EligeEmpresa(const QString& codigo) {

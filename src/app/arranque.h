@@ -42,11 +42,20 @@ class Programa {
   Programa(const Programa&) = delete;
   Programa& operator=(const Programa&) = delete;
 
+  // What CargaEmpresas does with a remembered company that is not in the list.
+  enum class SiFaltaRecordada {
+    AbrePrimera,  // the window's start-up: the first company opens instead
+    NoAbre,       // an unattended run, which never guesses: nothing opens (NoAbierta,
+                  // nothing told), and the caller says why
+  };
+
   // CargaEmpresas: ListaEmpresas, then restores the remembered company and the
   // "No actualizar las bajas" box and opens the company (AbreEmpresa). A remembered
-  // company that is no longer listed gives way to the first one, opened as a choice in
-  // the list is, and the box is then not restored.
-  Resultado CargaEmpresas();
+  // company (RELVANO/IMPORTAR/IDEMPRESA, not empty) that is not in the list, as it is
+  // written (a trailing blank included), is kept in RecordadaAusente(); it gives way to
+  // the first company, opened as a choice in the list is, and the box is then not
+  // restored, unless `siFalta` says NoAbre. With nothing remembered the first one opens.
+  Resultado CargaEmpresas(SiFaltaRecordada siFalta = SiFaltaRecordada::AbrePrimera);
 
   // The start-up up to the filled company list, opening nothing but the general database
   // and writing nothing: reads the VANTEL/BDD folders, finds GENERAL.MDB (else
@@ -88,6 +97,11 @@ class Programa {
   const QString& TextoEmpresa() const { return TextoEmpresa_; }
   // EMPRESAS.NOMBRE of each item of Empresas(), in the same order ("" when it has none).
   const QStringList& NombresEmpresas() const { return NombresEmpresas_; }
+  // The name of the listed company `codigo`; empty when it has none or is not listed.
+  QString NombreEmpresa(const QString& codigo) const;
+  // The remembered company that CargaEmpresas did not find in the list; empty when it
+  // found it or nothing was remembered.
+  const QString& RecordadaAusente() const { return recordadaAusente_; }
   // "No actualizar las bajas" (SSCheck1). The window and the command line may change it.
   bool NoActualizarBajas() const { return NoActualizarBajas_; }
   void SetNoActualizarBajas(bool marcado) { NoActualizarBajas_ = marcado; }
@@ -127,6 +141,7 @@ class Programa {
   QStringList Empresas_;
   QStringList NombresEmpresas_;
   QString TextoEmpresa_;
+  QString recordadaAusente_;
   bool NoActualizarBajas_ = false;
 };
 

@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <tuple>
 
 #include "app/verificacion.h"
@@ -15,14 +18,8 @@ namespace {
 
 using Tipo = DesenlaceBandeja::Tipo;
 
-std::optional<imports::OpcionImportacion> ClasePorPrefijo(const QString& nombre) {
-  for (const imports::ClaseFichero& c : imports::ClasesFichero())
-    if (nombre.startsWith(QLatin1String(c.prefijo), Qt::CaseInsensitive)) return c.opcion;
-  return std::nullopt;
-}
-
 std::optional<imports::OpcionImportacion> ClaseDe(const QString& nombre, const MuestraFichero& m) {
-  const auto porNombre = ClasePorPrefijo(nombre);
+  const auto porNombre = ClaseDelNombre(nombre);
   const auto encajan = ClasesQueEncajan(m);
   if (encajan.size() == 1) return encajan.front();
   if (porNombre &&
@@ -62,6 +59,48 @@ QString Archiva(const QString& carpeta, const FicheroBandeja& f, QDate hoy, QStr
   return ruta;
 }
 
+// Marks the folder as held by this run for as long as the lock lives, so that a second run
+// (a scheduled run overlapping the one before, the window's) never applies the same files.
+// The mark is a file in the folder, seen by runs of other machines that share it. Null
+// after telling the operator why the run cannot go on.
+std::unique_ptr<QLockFile> TomaCarpeta(const OpcionesBandeja& opciones, Operador& operador) {
+  const QString ruta = QDir(opciones.carpeta).filePath(QLatin1String(kCerrojoBandeja));
+  auto cerrojo = std::make_unique<QLockFile>(ruta);
+  // However long a run takes, its mark holds; only a run whose process is gone (a crash,
+  // on this machine) leaves a mark the next run takes over.
+  cerrojo->setStaleLockTime(0);
+  if (cerrojo->tryLock(0)) return cerrojo;
+  if (cerrojo->error() == QLockFile::LockFailedError) {
+    qint64 pid = 0;
+    QString maquina, programa;
+    QString quien = QStringLiteral("no se sabe qué proceso la hace");
+    QString otraMaquina;
+    if (cerrojo->getLockInfo(&pid, &maquina, &programa)) {
+      quien = QStringLiteral("proceso ") + QString::number(pid);
+      if (!programa.isEmpty()) quien += QStringLiteral(" de ") + programa;
+      if (!maquina.isEmpty()) quien += QStringLiteral(" en ") + maquina;
+      if (!maquina.isEmpty() && maquina != QSysInfo::machineHostName())
+        otraMaquina = QStringLiteral(" Si en ") + maquina +
+                      QStringLiteral(" ya no hay ninguna importación en curso, borre el fichero ") +
+                      QDir::toNativeSeparators(ruta) + u'.';
+    }
+    operador.Mensaje(QStringLiteral("Otra importación de esta carpeta está en curso (") + quien +
+                         QStringLiteral("). No se ha importado nada.") + otraMaquina,
+                     Operador::Icono::Stop);
+    return nullptr;
+  }
+  // A folder that takes no new file: a simulation moves nothing, so it goes on unmarked.
+  if (opciones.simular) return cerrojo;
+  operador.Mensaje(QStringLiteral("No se puede crear en la carpeta ") +
+                       QDir::toNativeSeparators(opciones.carpeta) +
+                       QStringLiteral(" el fichero que marca la importación en curso: no se ha "
+                                      "importado nada, porque los ficheros importados no se "
+                                      "podrían mover a Procesados. Compruebe los permisos de "
+                                      "la carpeta."),
+                   Operador::Icono::Stop);
+  return nullptr;
+}
+
 // A throwaway copy of the company's store for a simulated inbox, in the system's temporary
 // folder. Empty when the engine cannot copy the store to a file, or the copy fails.
 class CopiaTienda {
@@ -90,15 +129,23 @@ class CopiaTienda {
 
 std::vector<FicheroBandeja> FicherosBandeja(const QString& carpeta) {
   std::vector<FicheroBandeja> ficheros;
-  const QFileInfoList infos =
-      QDir(carpeta).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+  // Every entry but hidden ones (the lock among them): devices, pipes and links to
+  // nothing named like a chain file are listed so that the summary tells them.
+  const QFileInfoList infos = QDir(carpeta).entryInfoList(
+      QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
   for (const QFileInfo& info : infos) {
     FicheroBandeja f;
     f.ruta = info.absoluteFilePath();
     f.nombre = info.fileName();
-    const MuestraFichero muestra = LeeMuestra(f.ruta);
-    f.clase = ClaseDe(f.nombre, muestra);
-    f.fecha = muestra.fecha;
+    if (f.nombre == QLatin1String(kCerrojoBandeja)) continue;
+    f.acceso = ExaminaAcceso(f.ruta);
+    if (f.acceso == AccesoFichero::NoExiste) f.acceso = AccesoFichero::NoEsFichero;
+    if (f.acceso == AccesoFichero::NoEsFichero && !ClaseDelNombre(f.nombre)) continue;
+    if (f.acceso == AccesoFichero::Legible) {
+      const MuestraFichero muestra = LeeMuestra(f.ruta);
+      f.clase = ClaseDe(f.nombre, muestra);
+      f.fecha = muestra.fecha;
+    }
     ficheros.push_back(f);
   }
   // Unknown kinds after the six; undated files first within a kind.
@@ -129,6 +176,9 @@ QString TextoDesenlace(const DesenlaceBandeja& d, bool simulacion) {
       return QStringLiteral("no procesado");
     case Tipo::ClaseDesconocida:
       return QStringLiteral("clase desconocida");
+    case Tipo::NoLegible:
+      return d.fichero.acceso == AccesoFichero::NoSeLee ? QStringLiteral("no se puede leer")
+                                                        : QStringLiteral("no es un fichero");
   }
   return QString();
 }
@@ -139,7 +189,7 @@ QStringList ResultadoBandeja::Lineas() const {
     lineas << (d.fichero.clase ? QString::fromLatin1(imports::Clase(*d.fichero.clase).nombre)
                                : QStringLiteral("-")) +
                   u'\t' + d.fichero.nombre + u'\t' + TextoDesenlace(d, simulacion) + u'\t' +
-                  QString::number(d.lineas);
+                  QString::number(d.importacion.lineas);
   return lineas;
 }
 
@@ -149,9 +199,16 @@ QString TextoConfirmacionBandeja(const QString& carpeta,
                   QDir::toNativeSeparators(carpeta) + QStringLiteral(":\r\n\r\n");
   int n = 0;
   for (const FicheroBandeja& f : ficheros) {
-    texto += QString::number(++n) + QStringLiteral(". ") + f.nombre + QStringLiteral(" (") +
-             (f.clase ? QString::fromUtf8(imports::Clase(*f.clase).titulo)
-                      : QStringLiteral("clase desconocida: no se importará")) +
+    QString clase;
+    if (f.acceso == AccesoFichero::NoSeLee)
+      clase = QStringLiteral("no se puede leer: no se importará");
+    else if (f.acceso != AccesoFichero::Legible)
+      clase = QStringLiteral("no es un fichero: no se importará");
+    else if (f.clase)
+      clase = QString::fromUtf8(imports::Clase(*f.clase).titulo);
+    else
+      clase = QStringLiteral("clase desconocida: no se importará");
+    texto += QString::number(++n) + QStringLiteral(". ") + f.nombre + QStringLiteral(" (") + clase +
              QStringLiteral(")\r\n");
   }
   texto += QStringLiteral(
@@ -170,7 +227,8 @@ QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resu
                               : QStringLiteral("-"))
                  .leftJustified(12) +
              d.fichero.nombre + QStringLiteral(": ") + TextoDesenlace(d, resultado.simulacion) +
-             QStringLiteral(", ") + QString::number(d.lineas) + QStringLiteral(" líneas");
+             QStringLiteral(", ") + QString::number(d.importacion.lineas) +
+             QStringLiteral(" líneas");
     if (!d.detalle.isEmpty()) texto += QStringLiteral(". ") + d.detalle;
     texto += QStringLiteral("\r\n");
   }
@@ -187,6 +245,11 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     operador.Mensaje(
         QStringLiteral("La carpeta ") + opciones.carpeta + QStringLiteral(" no existe."),
         Operador::Icono::Stop);
+    return resultado;
+  }
+  const std::unique_ptr<QLockFile> cerrojo = TomaCarpeta(opciones, operador);
+  if (!cerrojo) {
+    resultado.ocupada = true;
     return resultado;
   }
   std::optional<CopiaTienda> copia;
@@ -210,8 +273,10 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
   for (const FicheroBandeja& f : FicherosBandeja(opciones.carpeta)) {
     DesenlaceBandeja d;
     d.fichero = f;
-    if (parada || !f.clase) {
-      d.tipo = parada ? Tipo::NoProcesado : Tipo::ClaseDesconocida;
+    if (parada || f.acceso != AccesoFichero::Legible || !f.clase) {
+      d.tipo = parada                               ? Tipo::NoProcesado
+               : f.acceso != AccesoFichero::Legible ? Tipo::NoLegible
+                                                    : Tipo::ClaseDesconocida;
       resultado.ficheros.push_back(d);
       continue;
     }
@@ -227,9 +292,10 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     importacion.forzar = opciones.forzar;
     importacion.avisarRechazos = !opciones.rechazosEnResumen;
     importacion.historial = opciones.historial;
-    const ResultadoImportacion r =
-        ImportaFichero(*destino, importacion, operador, opciones.progreso);
-    d.lineas = r.lineas;
+    d.inicio = QDateTime::currentDateTime();
+    d.importacion = ImportaFichero(*destino, importacion, operador, opciones.progreso);
+    d.fin = QDateTime::currentDateTime();
+    const ResultadoImportacion& r = d.importacion;
     using Estado = ResultadoImportacion::Estado;
     switch (r.estado) {
       case Estado::Completa:
@@ -269,7 +335,8 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     resultado.estado = kBandejaFallo;
   } else if (hay(Tipo::FacturaNoCreada)) {
     resultado.estado = kBandejaFactura;
-  } else if (resultado.ficheros.empty() || hay(Tipo::Rechazado) || hay(Tipo::ClaseDesconocida)) {
+  } else if (resultado.ficheros.empty() || hay(Tipo::Rechazado) || hay(Tipo::ClaseDesconocida) ||
+             hay(Tipo::NoLegible)) {
     resultado.estado = kBandejaRechazo;
   } else {
     resultado.estado = kBandejaCorrecta;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <vector>
 
 #include "app/importacion.h"
+#include "base/ficheros.h"
 #include "base/operador.h"
 #include "store/empresa.h"
 
@@ -16,17 +18,27 @@ namespace relvano {
 struct FicheroBandeja {
   QString ruta;    // full path
   QString nombre;  // name without folder
-  // The kind, from the shape of its first detail line and its name; unset: unknown kind.
+  // The kind, from the shape of its first detail line and its name; unset: unknown kind
+  // (and always for an entry that is not a readable file).
   std::optional<imports::OpcionImportacion> clase;
   QDate fecha;  // IDE field 6; invalid when the file has none
+  // Legible, or what keeps the entry from being read: NoEsFichero (a folder, a device, a
+  // pipe, a link to nothing, named like a chain file) or NoSeLee.
+  AccesoFichero acceso = AccesoFichero::Legible;
 };
 
-// The regular files of `carpeta` in the order the inbox applies them: the chain's kinds in
-// their order, within a kind by file date (undated first), then by name; the files of
-// unknown kind last, by name. A file's kind is the one its shape fits; when its shape
-// fits several kinds or none, the one its name's prefix says; a file with neither is of
-// unknown kind. Empty when the folder is missing or holds no file.
+// The files of `carpeta` in the order the inbox applies them: the chain's kinds in their
+// order, within a kind by file date (undated first), then by name; the files of unknown
+// kind last, by name. A file's kind is the one its shape fits; when its shape fits several
+// kinds or none, the one its name's prefix says; a file with neither is of unknown kind.
+// Entries that are not regular readable files come last too, with the unknown kind: a
+// regular file that cannot be read, and anything else named like a chain file (other
+// folders, such as Procesados, are left out). Pipes and devices are never opened. Empty
+// when the folder is missing or holds no such entry.
 std::vector<FicheroBandeja> FicherosBandeja(const QString& carpeta);
+
+// The name of the file in the inbox folder that marks a run in progress (hidden).
+inline constexpr char kCerrojoBandeja[] = ".relvano-bandeja.lock";
 
 struct OpcionesBandeja {
   QString carpeta;                 // the inbox folder
@@ -43,18 +55,20 @@ struct OpcionesBandeja {
 // What became of one file of the inbox.
 struct DesenlaceBandeja {
   enum class Tipo {
-    Aplicado,         // read to its end; moved to Procesados (not in a simulation)
-    YaAplicado,       // its content was applied before; moved to Procesados
-    Rechazado,        // refused by a check; stays
-    FacturaNoCreada,  // an invoice file whose invoice was not created; stays
-    Fallido,          // an error or a cancellation ended it (or it could not be moved); stays
-    NoProcesado,      // after a failed file; untouched
-    ClaseDesconocida  // neither its shape nor its name is a chain kind's; stays
+    Aplicado,          // read to its end; moved to Procesados (not in a simulation)
+    YaAplicado,        // its content was applied before; moved to Procesados
+    Rechazado,         // refused by a check; stays
+    FacturaNoCreada,   // an invoice file whose invoice was not created; stays
+    Fallido,           // an error or a cancellation ended it (or it could not be moved); stays
+    NoProcesado,       // after a failed file; untouched
+    ClaseDesconocida,  // neither its shape nor its name is a chain kind's; stays
+    NoLegible,         // not a regular file, or one that cannot be read (see acceso); stays
   };
   FicheroBandeja fichero;
   Tipo tipo = Tipo::NoProcesado;
-  int lineas = 0;   // lines read by its run
-  QString destino;  // where it was moved; empty when it stays
+  ResultadoImportacion importacion;  // its run (lines, log, history id); default when none
+  QDateTime inicio, fin;             // of its run; invalid when none was made
+  QString destino;                   // where it was moved; empty when it stays
   QString detalle;  // the error that ended it (Fallido), why it was refused (Rechazado)
 };
 
@@ -66,6 +80,8 @@ inline constexpr int kBandejaFactura = 3;   // an invoice was not created
 
 struct ResultadoBandeja {
   bool carpetaExiste = true;
+  // Another run holds the folder, or the run could not mark it as held: nothing was done.
+  bool ocupada = false;
   bool simulacion = false;
   // For a simulation: how it was made, to be said with the summary.
   QString avisoSimulacion;
@@ -87,9 +103,12 @@ QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resu
 
 // ImportaBandeja: every file of the inbox folder through ImportaFichero, in the order of
 // FicherosBandeja, with no question asked (the checks refuse what they would ask about,
-// unless `forzar`). A file applied to its end, or refused only because its content was
-// applied before, is moved to <carpeta>/Procesados/<YYYY-MM>/ (the month of the company's
-// today), under a name with "-1", "-2"... added when the name is taken there. A file that
+// unless `forzar`), one run per folder at a time: a run started while another holds the
+// folder (kCerrojoBandeja; a run that ended without freeing it, a crash, frees it once its
+// process is gone) says so and touches nothing (ocupada). Entries that are not readable
+// files are listed and skipped (NoLegible). A file applied to its end, or refused only because its
+// content was applied before, is moved to <carpeta>/Procesados/<YYYY-MM>/ (the month of the
+// company's today), under a name with "-1", "-2"... added when the name is taken there. A file that
 // fails stops the run: the ones after it are not touched. In a simulation the files are
 // simulated in order on a throwaway copy of the store database, so that each one sees the
 // changes of the ones before it (a store that is not a SQLite file cannot be copied: each

@@ -34,6 +34,23 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     operador.Mensaje(QStringLiteral("No ha seleccionado el fichero a importar."));
     return resultado;
   }
+  switch (ExaminaAcceso(opciones.fichero)) {
+    case AccesoFichero::NoEsFichero:
+      operador.Mensaje(
+          opciones.fichero + QStringLiteral(" no es un fichero (es una carpeta, un dispositivo o "
+                                            "una tubería): no se ha importado nada."),
+          Operador::Icono::Stop);
+      return resultado;
+    case AccesoFichero::NoSeLee:
+      operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero +
+                           QStringLiteral(" no se puede leer (compruebe sus permisos): no se ha "
+                                          "importado nada."),
+                       Operador::Icono::Stop);
+      return resultado;
+    case AccesoFichero::Legible:
+    case AccesoFichero::NoExiste:  // or a pattern, which the check below resolves
+      break;
+  }
   if (!ExisteFichero(opciones.fichero, &operador)) {
     operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero +
                      QStringLiteral(" no existe."));
@@ -63,6 +80,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     resultado.estado = ResultadoImportacion::Estado::Rechazada;
     resultado.forzable = control.Forzable();
     resultado.yaAplicada = control.YaAplicada();
+    resultado.idHistorial = control.Id();
     resultado.motivo = control.Motivo();
     return resultado;
   }
@@ -74,6 +92,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
           .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
                             QString::fromLatin1(clase.log));
   control.Inicia(rutaLog);
+  resultado.idHistorial = control.Id();
   RunLog log;
   QString errorLog;
   if (!log.Abre(rutaLog, &errorLog)) {

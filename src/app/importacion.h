@@ -68,6 +68,7 @@ struct ResultadoImportacion {
   // error can be taken up after it.
   int lineaAplicada = 0;
   imports::Recuento recuento;  // the log's lines by outcome, for the kinds that count them
+  qint64 idHistorial = 0;      // the run's id in the history; 0 when it was not recorded
 };
 
 // ImportaFichero: the import run, from the checks to the closed log. Shows its

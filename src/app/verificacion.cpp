@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <exception>
 
+#include "base/ficheros.h"
 #include "base/regional.h"
 #include "chainfile/conversion.h"
 #include "imports/facturas.h"
@@ -29,35 +30,12 @@ bool EsTipoDetalle(const QByteArray& tipo) {
   return false;
 }
 
-QString Sha256(QFile& f) {
-  QCryptographicHash hash(QCryptographicHash::Sha256);
-  f.seek(0);
-  hash.addData(&f);
-  return QString::fromLatin1(hash.result().toHex());
-}
-
-}  // namespace
-
-std::optional<imports::OpcionImportacion> ClaseDelNombre(const QString& nombre) {
-  for (const imports::ClaseFichero& c : imports::ClasesFichero())
-    if (nombre.startsWith(QLatin1String(c.prefijo), Qt::CaseInsensitive)) return c.opcion;
-  return std::nullopt;
-}
-
-std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta) {
-  const auto encajan = ClasesQueEncajan(LeeMuestra(ruta));
-  if (encajan.size() == 1) return encajan.front();
-  return ClaseDelNombre(QFileInfo(ruta).fileName());
-}
-
-MuestraFichero LeeMuestra(const QString& ruta) {
+// The sample of a file's first bytes; `cortada` when the file goes on after them.
+MuestraFichero MuestraDe(QByteArray bytes, bool cortada) {
   MuestraFichero m;
-  QFile f(ruta);
-  if (!f.open(QIODevice::ReadOnly)) return m;
-  QByteArray bytes = f.read(kBytesMuestra);
   if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
   // A last line cut by the sample's end is left out, unless it is all there is.
-  if (f.bytesAvailable() > 0) {
+  if (cortada) {
     const qsizetype fin = std::max(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
     if (fin > 0) bytes.truncate(fin);
   }
@@ -87,6 +65,28 @@ MuestraFichero LeeMuestra(const QString& ruta) {
   return m;
 }
 
+}  // namespace
+
+std::optional<imports::OpcionImportacion> ClaseDelNombre(const QString& nombre) {
+  for (const imports::ClaseFichero& c : imports::ClasesFichero())
+    if (nombre.startsWith(QLatin1String(c.prefijo), Qt::CaseInsensitive)) return c.opcion;
+  return std::nullopt;
+}
+
+std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta) {
+  const auto encajan = ClasesQueEncajan(LeeMuestra(ruta));
+  if (encajan.size() == 1) return encajan.front();
+  return ClaseDelNombre(QFileInfo(ruta).fileName());
+}
+
+MuestraFichero LeeMuestra(const QString& ruta) {
+  if (ExaminaAcceso(ruta) != AccesoFichero::Legible) return MuestraFichero{};
+  QFile f(ruta);
+  if (!f.open(QIODevice::ReadOnly)) return MuestraFichero{};
+  const QByteArray bytes = f.read(kBytesMuestra);
+  return MuestraDe(bytes, f.bytesAvailable() > 0);
+}
+
 std::vector<imports::OpcionImportacion> ClasesQueEncajan(const MuestraFichero& m) {
   std::vector<imports::OpcionImportacion> clases;
   for (const imports::ClaseFichero& c : imports::ClasesFichero())
@@ -106,12 +106,18 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   ejecucion_.ruta = info.absoluteFilePath();
   ejecucion_.nombre = info.fileName();
   ejecucion_.simulacion = opciones.simular;
+  // One read of the file serves every check: its first bytes give the kind, name and date
+  // checks, and only a file that passes them is read on to its end for the SHA-256 of the
+  // duplicate check, so that a large file that is not a chain file is refused unread.
   QFile f(opciones.fichero);
+  QCryptographicHash hash(QCryptographicHash::Sha256);
+  MuestraFichero muestra;
   if (f.open(QIODevice::ReadOnly)) {
     ejecucion_.tamano = f.size();
-    ejecucion_.sha256 = Sha256(f);
+    const QByteArray inicio = f.read(kBytesMuestra);
+    hash.addData(inicio);
+    muestra = MuestraDe(inicio, f.bytesAvailable() > 0);
   }
-  const MuestraFichero muestra = LeeMuestra(opciones.fichero);
   ejecucion_.fechaFichero = muestra.fecha;
 
   if (!opciones.historial.Vacia()) {
@@ -157,6 +163,9 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                    QStringLiteral("¿Desea importarlo de todos modos?")))
       return;
   }
+
+  hash.addData(&f);
+  ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
 
   // An invoice file: the store's rows say what a re-run does, whatever the history says.
   if (clase_->opcion == imports::OpcionImportacion::Facturas) {

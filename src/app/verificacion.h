@@ -26,7 +26,8 @@ struct MuestraFichero {
   QDate fecha;              // IDE field 6 when it is a date
 };
 
-// Reads the first non-empty lines of `ruta` (at most 10, within its first 64 KiB).
+// Reads the first non-empty lines of `ruta` (at most 10, within its first 64 KiB). Empty
+// for anything but a regular file it can read: a pipe or a device is never opened.
 MuestraFichero LeeMuestra(const QString& ruta);
 
 // The kinds whose layout the first detail line of `m` fits exactly (record type and
@@ -46,7 +47,8 @@ std::optional<imports::OpcionImportacion> ClaseProbable(const QString& ruta);
 //
 // On construction: the kind of the file (empty, not a chain file, a first detail line of
 // another kind's shape: refused with a message; a name beginning with another kind's
-// prefix: asked), then the content applied before: for an invoice file, the store's own
+// prefix: asked), then (only then is the file read to its end, for its SHA-256) the
+// content applied before: for an invoice file, the store's own
 // rows say it (its delivery note with the file's lines and its invoice: asked; without
 // the invoice: the run resumes at the invoice), for the other kinds the history (the
 // same content applied completely: asked); and, for the kinds that change existing rows,
@@ -73,6 +75,8 @@ class ControlEjecucion {
   const QString& Motivo() const { return motivo_; }
   // The store holds this invoice file's delivery note, with its lines and without invoice.
   bool ReanudaFactura() const { return reanudaFactura_; }
+  // The run's id in the history once recorded (Inicia, or a refusal); else 0.
+  qint64 Id() const { return ejecucion_.id; }
 
   // Records the run as "en curso", with the log `rutaLog` it writes.
   void Inicia(const QString& rutaLog);

@@ -1,6 +1,7 @@
 #include "base/ficheros.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -126,6 +127,14 @@ bool EsErrorAccesoBorrado(const std::error_code& ec) {
 
 bool ExisteFichero(const QString& ruta, Operador* operador) {
   return ExamenFichero(ruta, operador) == Existencia::Existe;
+}
+
+AccesoFichero ExaminaAcceso(const QString& ruta) {
+  const QFileInfo info(ruta);
+  if (ruta.isEmpty() || !info.exists()) return AccesoFichero::NoExiste;
+  if (!info.isFile()) return AccesoFichero::NoEsFichero;
+  QFile f(ruta);
+  return f.open(QIODevice::ReadOnly) ? AccesoFichero::Legible : AccesoFichero::NoSeLee;
 }
 
 bool BorraFichero(const QString& ruta, Operador& operador) {

@@ -19,6 +19,10 @@ void CliOperador::Mensaje(const QString& texto, Icono) {
 bool CliOperador::Pregunta(const QString&) { return true; }
 
 void CliOperador::Informe(const QString& texto) {
+  if (informeEnError_) {
+    Mensaje(texto);
+    return;
+  }
   QTextStream out(stdout);
   out << ParaTerminal(texto);
   if (!texto.endsWith(QLatin1Char('\n'))) out << '\n';

@@ -1,4 +1,6 @@
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 #include <algorithm>
 #include <array>
@@ -10,6 +12,7 @@
 #include "base/regional.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
+#include "cli/salida_json.h"
 #include "imports/clases.h"
 
 namespace relvano::cli {
@@ -79,11 +82,57 @@ void Detalle(const EjecucionHistorial& e, const QString& log, QTextStream& out) 
   if (!log.isEmpty()) out << '\n' << ParaTerminal(log);
 }
 
+QJsonValue NuloSiVacio(const QString& texto) {
+  return texto.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(texto);
+}
+
+QJsonObject EjecucionAJson(const EjecucionHistorial& e) {
+  QJsonObject o{
+      {QStringLiteral("id"), e.id},
+      {QStringLiteral("start"), InstanteJson(e.inicio)},
+      {QStringLiteral("end"), InstanteJson(e.fin)},
+      {QStringLiteral("company"), e.empresa},
+      {QStringLiteral("store_database"), e.bddTienda},
+      {QStringLiteral("kind"), e.clase},
+      {QStringLiteral("path"), e.ruta},
+      {QStringLiteral("name"), e.nombre},
+      {QStringLiteral("size"), e.tamano},
+      {QStringLiteral("sha256"), NuloSiVacio(e.sha256)},
+      {QStringLiteral("file_date"), e.fechaFichero.isValid()
+                                        ? QJsonValue(e.fechaFichero.toString(Qt::ISODate))
+                                        : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("simulation"), e.simulacion},
+      {QStringLiteral("outcome"), e.resultado},
+      {QStringLiteral("lines_read"), e.lineas},
+      {QStringLiteral("applied_up_to_line"),
+       e.lineaAplicada ? QJsonValue(*e.lineaAplicada) : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("delivery_note"), NuloSiVacio(e.albaran)},
+      {QStringLiteral("machine"), NuloSiVacio(e.maquina)},
+      {QStringLiteral("pid"), e.proceso > 0 ? QJsonValue(e.proceso) : QJsonValue(QJsonValue::Null)},
+      {QStringLiteral("log_path"), NuloSiVacio(e.rutaLog)},
+  };
+  o.insert(QStringLiteral("counts"),
+           e.recuento
+               ? QJsonValue(QJsonObject{{QStringLiteral("added"), e.recuento->altas},
+                                        {QStringLiteral("changed"), e.recuento->modificaciones},
+                                        {QStringLiteral("removed"), e.recuento->bajas},
+                                        {QStringLiteral("refused"), e.recuento->rechazadas}})
+               : QJsonValue(QJsonValue::Null));
+  return o;
+}
+
 }  // namespace
 
 int ComandoHistory(const OpcionesCli& opciones) {
   QTextStream out(stdout);
   QTextStream err(stderr);
+  QJsonArray json;
+  auto termina = [&](int salida) {
+    if (!opciones.json) return salida;
+    QJsonObject documento = DocumentoJson("history");
+    documento.insert(QStringLiteral("runs"), json);
+    return EmiteJson(documento, salida);
+  };
   FiltroHistorial filtro;
   filtro.empresa = opciones.empresa;
   filtro.limite = opciones.limite;
@@ -92,7 +141,7 @@ int ComandoHistory(const OpcionesCli& opciones) {
     if (!clase) {
       err << "relvano-cli: clase de importación desconocida: " << opciones.clase << " ("
           << NombresClases() << " o 0-5)\n";
-      return kSalidaUso;
+      return termina(kSalidaUso);
     }
     filtro.clase = QString::fromLatin1(imports::Clase(*clase).nombre);
   }
@@ -101,7 +150,7 @@ int ComandoHistory(const OpcionesCli& opciones) {
   const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
   CliOperador operador;
   Programa programa(*ajustes, operador);
-  if (programa.ListaEmpresas() != Programa::Resultado::Hecho) return kSalidaUso;
+  if (programa.ListaEmpresas() != Programa::Resultado::Hecho) return termina(kSalidaUso);
   const UbicacionHistorial ubicacion = UbicacionHistorial::De(
       programa.RutaGeneral(), programa.Conexiones().Opciones(),
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath()));
@@ -110,7 +159,7 @@ int ComandoHistory(const OpcionesCli& opciones) {
   if (!historial) {
     err << "relvano-cli: no se puede abrir el historial " << ubicacion.Describe() << ": " << error
         << '\n';
-    return kSalidaUso;
+    return termina(kSalidaUso);
   }
   if (!error.isEmpty()) err << error << '\n';  // a damaged history was set aside
   try {
@@ -124,18 +173,27 @@ int ComandoHistory(const OpcionesCli& opciones) {
       if (!e) {
         err << "relvano-cli: no hay ninguna importación " << opciones.mostrar
             << " en el historial.\n";
-        return kSalidaUso;
+        return termina(kSalidaUso);
       }
-      Detalle(*e, historial->Log(e->id), out);
+      if (opciones.json) {
+        QJsonObject o = EjecucionAJson(*e);
+        o.insert(QStringLiteral("log"),
+                 e->tieneLog ? QJsonValue(historial->Log(e->id)) : QJsonValue(QJsonValue::Null));
+        json.append(o);
+      } else {
+        Detalle(*e, historial->Log(e->id), out);
+      }
+    } else if (opciones.json) {
+      for (const EjecucionHistorial& e : historial->Lista(filtro)) json.append(EjecucionAJson(e));
     } else {
       Lista(historial->Lista(filtro), out);
     }
   } catch (const std::exception& e) {
     err << "relvano-cli: el historial " << ubicacion.Describe() << " no se puede leer: " << e.what()
         << '\n';
-    return kSalidaUso;
+    return termina(kSalidaUso);
   }
-  return kSalidaOk;
+  return termina(kSalidaOk);
 }
 
 }  // namespace relvano::cli

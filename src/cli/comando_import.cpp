@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QTextStream>
 #include <optional>
 
@@ -9,6 +10,7 @@
 #include "app/ini_settings.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
+#include "cli/salida_json.h"
 
 namespace relvano::cli {
 namespace {
@@ -32,32 +34,57 @@ int Salida(ResultadoImportacion::Estado estado) {
 }  // namespace
 
 bool AbreEmpresa(const OpcionesCli& opciones, Programa& programa) {
-  if (programa.CargaEmpresas() != Programa::Resultado::Hecho) return false;
+  QTextStream err(stderr);
+  const auto carga = programa.CargaEmpresas(Programa::SiFaltaRecordada::NoAbre);
+  const QString& ausente = programa.RecordadaAusente();
+  if (carga != Programa::Resultado::Hecho && ausente.isEmpty()) return false;
+  if (opciones.empresa.isEmpty() && !ausente.isEmpty()) {
+    // Unattended, the first company of the list is a guess: a file applied to the
+    // wrong company is worse than a run that did nothing.
+    err << "relvano-cli: la empresa recordada \"" << ausente
+        << "\" ([IMPORTAR] IDEMPRESA de RELVANO.ini) no está en la lista de empresas ("
+        << programa.Empresas().join(QStringLiteral(", "))
+        << "): no se ha importado nada. Indique la empresa con --company CODIGO.\n";
+    return false;
+  }
   if (!opciones.empresa.isEmpty() && opciones.empresa != programa.Empresa().IdEmpresa) {
     if (!programa.Empresas().contains(opciones.empresa)) {
-      QTextStream(stderr) << "relvano-cli: la empresa " << opciones.empresa
-                          << " no está en la lista de empresas.\n";
+      err << "relvano-cli: la empresa " << opciones.empresa
+          << " no está en la lista de empresas.\n";
       return false;
     }
     if (programa.EligeEmpresa(opciones.empresa) != Programa::Resultado::Hecho) return false;
   }
-  return programa.EmpresaAbierta();
+  if (!programa.EmpresaAbierta()) return false;
+  const QString& codigo = programa.Empresa().IdEmpresa;
+  const QString nombre = programa.NombreEmpresa(codigo);
+  err << "Empresa " << codigo << (nombre.isEmpty() ? QString() : QStringLiteral(" – ") + nombre)
+      << '\n';
+  return true;
 }
 
 int ComandoImport(const OpcionesCli& opciones) {
   QTextStream err(stderr);
+  QJsonObject json = DocumentoJson("import");
+  json.insert(QStringLiteral("company"), QJsonValue::Null);
+  json.insert(QStringLiteral("simulation"), opciones.simular);
+  json.insert(QStringLiteral("files"), QJsonArray());
+  auto termina = [&](int salida) { return opciones.json ? EmiteJson(json, salida) : salida; };
+
   const auto clase = imports::ClasePorNombre(opciones.argumentos.value(0));
   if (!clase) {
     err << "relvano-cli: clase de importación desconocida: " << opciones.argumentos.value(0) << " ("
         << NombresClases() << " o 0-5)\n";
-    return kSalidaUso;
+    return termina(kSalidaUso);
   }
 
   const auto ajustes = CreaAlmacenAjustes(opciones.carpetaAjustes);
-  CliOperador operador;
+  // With --json standard output holds the document alone: the report goes with the messages.
+  CliOperador operador(opciones.json);
   RelojSistema reloj;
   Programa programa(*ajustes, operador, &reloj);
-  if (!AbreEmpresa(opciones, programa)) return kSalidaUso;
+  if (!AbreEmpresa(opciones, programa)) return termina(kSalidaUso);
+  json.insert(QStringLiteral("company"), EmpresaJson(programa));
 
   OpcionesImportacion importacion;
   importacion.opcion = clase;
@@ -72,13 +99,26 @@ int ComandoImport(const OpcionesCli& opciones) {
   importacion.historial = UbicacionHistorial::De(
       programa.RutaGeneral(), programa.Conexiones().Opciones(), importacion.carpetaLogs);
 
-  const auto resultado = ImportaFichero(programa.Empresa(), importacion, operador);
+  FicheroJson fichero;
+  fichero.clase = clase;
+  fichero.ruta = QFileInfo(importacion.fichero).absoluteFilePath();
+  fichero.inicio = QDateTime::currentDateTime();
+  fichero.r = ImportaFichero(programa.Empresa(), importacion, operador);
+  fichero.fin = QDateTime::currentDateTime();
+  const ResultadoImportacion& resultado = fichero.r;
   if (resultado.forzable) err << "Use --force para importarlo de todos modos.\n";
   err.flush();
+  const int salida = Salida(resultado.estado);
+  if (opciones.json) {
+    fichero.desenlace = DesenlaceImportacion(resultado, opciones.simular, importacion.fichero);
+    fichero.error = resultado.error;
+    json.insert(QStringLiteral("files"), QJsonArray{FicheroAJson(fichero)});
+    return EmiteJson(json, salida);
+  }
   if (!resultado.rutaLog.isEmpty())
     QTextStream(stdout) << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath()
                         << '\n';
-  return Salida(resultado.estado);
+  return salida;
 }
 
 }  // namespace relvano::cli

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonArray>
 #include <QTextStream>
 
 #include "app/arranque.h"
@@ -8,23 +9,9 @@
 #include "app/ini_settings.h"
 #include "cli/cli_operador.h"
 #include "cli/opciones_cli.h"
+#include "cli/salida_json.h"
 
 namespace relvano::cli {
-namespace {
-
-// Standard output carries only the summary, one line per file: a run's report (the
-// invoice's totals) goes to standard error with the messages.
-class OperadorBandeja final : public Operador {
- public:
-  void Mensaje(const QString& texto, Icono icono) override { cli_.Mensaje(texto, icono); }
-  bool Pregunta(const QString& texto) override { return cli_.Pregunta(texto); }
-  void Informe(const QString& texto) override { cli_.Mensaje(texto); }
-
- private:
-  CliOperador cli_;
-};
-
-}  // namespace
 
 int ComandoInbox(const OpcionesCli& opciones) {
   QTextStream err(stderr);
@@ -33,16 +20,29 @@ int ComandoInbox(const OpcionesCli& opciones) {
   if (carpeta.isEmpty())
     carpeta = ajustes->GetSetting(QStringLiteral("RELVANO"), QStringLiteral("IMPORTAR"),
                                   QStringLiteral("CARPETA_ENTRADA"));
+  QJsonObject json = DocumentoJson("inbox");
+  json.insert(QStringLiteral("company"), QJsonValue::Null);
+  json.insert(QStringLiteral("folder"),
+              carpeta.isEmpty()
+                  ? QJsonValue(QJsonValue::Null)
+                  : QJsonValue(QDir(QDir::fromNativeSeparators(carpeta)).absolutePath()));
+  json.insert(QStringLiteral("simulation"), opciones.simular);
+  json.insert(QStringLiteral("busy"), false);
+  json.insert(QStringLiteral("files"), QJsonArray());
+  auto termina = [&](int salida) { return opciones.json ? EmiteJson(json, salida) : salida; };
   if (carpeta.isEmpty()) {
     err << "relvano-cli: falta la carpeta: no se ha indicado y RELVANO.ini no tiene "
            "[IMPORTAR] CARPETA_ENTRADA.\n";
-    return kSalidaUso;
+    return termina(kSalidaUso);
   }
 
-  OperadorBandeja operador;
+  // Standard output carries only the summary, one line per file (or the document): a run's
+  // report (the invoice's totals) goes to standard error with the messages.
+  CliOperador operador(true);
   RelojSistema reloj;
   Programa programa(*ajustes, operador, &reloj);
-  if (!AbreEmpresa(opciones, programa)) return kSalidaUso;
+  if (!AbreEmpresa(opciones, programa)) return termina(kSalidaUso);
+  json.insert(QStringLiteral("company"), EmpresaJson(programa));
 
   OpcionesBandeja bandeja;
   bandeja.carpeta = QDir::fromNativeSeparators(carpeta);
@@ -54,10 +54,22 @@ int ComandoInbox(const OpcionesCli& opciones) {
                                              programa.Conexiones().Opciones(), bandeja.carpetaLogs);
 
   const ResultadoBandeja resultado = ImportaBandeja(programa.Empresa(), bandeja, operador);
-  if (resultado.carpetaExiste && resultado.ficheros.empty())
+  if (resultado.carpetaExiste && !resultado.ocupada && resultado.ficheros.empty())
     err << "La carpeta " << carpeta << " no tiene ningún fichero.\n";
   if (!resultado.avisoSimulacion.isEmpty()) err << resultado.avisoSimulacion << '\n';
   err.flush();
+  if (opciones.json) {
+    QJsonArray ficheros;
+    for (const DesenlaceBandeja& d : resultado.ficheros) {
+      FicheroJson f{d.fichero.clase, d.fichero.ruta, DesenlaceBandejaJson(d, resultado.simulacion),
+                    d.importacion,   d.inicio,       d.fin,
+                    d.destino,       d.detalle};
+      ficheros.append(FicheroAJson(f));
+    }
+    json.insert(QStringLiteral("busy"), resultado.ocupada);
+    json.insert(QStringLiteral("files"), ficheros);
+    return EmiteJson(json, resultado.estado);
+  }
   QTextStream out(stdout);
   for (const QString& linea : resultado.Lineas()) out << linea << '\n';
   return resultado.estado;

@@ -29,7 +29,9 @@ const char kAyuda[] =
     "                      fichero y por nombre. Mueve cada fichero importado (o ya\n"
     "                      importado antes) a CARPETA/Procesados/<AAAA-MM>/; se para en el\n"
     "                      primer fichero que falla. Escribe una línea por fichero: clase,\n"
-    "                      nombre, resultado y líneas, separados por tabuladores\n"
+    "                      nombre, resultado y líneas, separados por tabuladores. Una sola\n"
+    "                      importación por carpeta a la vez: otra que empiece mientras\n"
+    "                      tanto no toca nada (estado 2)\n"
     "  demo CARPETA [--engine postgresql --server CONEXION [--prefix PREFIJO]]\n"
     "                      crea una instalación de demostración en CARPETA; con\n"
     "                      --engine postgresql, sus bases de datos en el servidor que dice\n"
@@ -46,8 +48,9 @@ const char kAyuda[] =
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
     "  --log-dir DIR       carpeta de los ficheros de resumen (.LOG)\n"
-    "  --company CODIGO    empresa que se abre (por defecto, la última usada);\n"
-    "                      con history, solo las importaciones de esa empresa\n"
+    "  --company CODIGO    empresa que se abre (por defecto, la última usada; import e\n"
+    "                      inbox no importan nada si la última usada ya no está en la\n"
+    "                      lista); con history, solo las importaciones de esa empresa\n"
     "  --no-bajas          marca \"No actualizar las bajas\"\n"
     "  --bajas             desmarca \"No actualizar las bajas\"\n"
     "  --simulate          con import e inbox: hace todo y deja las bases de datos como\n"
@@ -61,6 +64,10 @@ const char kAyuda[] =
     "  --kind CLASE        con history: solo las importaciones de esa clase\n"
     "  --limit N           con history: como mucho las N importaciones más recientes\n"
     "  --show ID           con history: la importación ID y su resumen\n"
+    "  --json              con companies, kinds, history, import e inbox: en lugar de las\n"
+    "                      líneas de texto, un documento JSON en una línea de la salida\n"
+    "                      estándar (campos en docs/JSON.md); los mensajes siguen en la\n"
+    "                      salida de errores y el estado de salida es el mismo\n"
     "  -h, --help          muestra esta ayuda\n"
     "  --version           muestra la versión\n"
     "\n"
@@ -125,6 +132,8 @@ int main(int argc, char** argv) {
       opciones.simular = true;
     } else if (a == QLatin1String("--force")) {
       opciones.forzar = true;
+    } else if (a == QLatin1String("--json")) {
+      opciones.json = true;
     } else if (a == QLatin1String("--engine")) {
       if (!valor(&opciones.motor)) return Uso(QStringLiteral("falta el motor tras --engine"));
     } else if (a == QLatin1String("--server")) {
@@ -168,7 +177,7 @@ int main(int argc, char** argv) {
   }
   if (opciones.comando == QLatin1String("kinds")) {
     if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("kinds no lleva argumentos"));
-    return relvano::cli::ComandoKinds();
+    return relvano::cli::ComandoKinds(opciones);
   }
   if (opciones.comando == QLatin1String("history")) {
     if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("history no lleva argumentos"));
@@ -176,6 +185,7 @@ int main(int argc, char** argv) {
   }
   if (opciones.comando == QLatin1String("demo")) {
     if (opciones.argumentos.size() != 1) return Uso(QStringLiteral("uso: demo CARPETA"));
+    if (opciones.json) return Uso(QStringLiteral("--json no se usa con demo"));
     return relvano::cli::ComandoDemo(opciones);
   }
   return Uso(QStringLiteral("orden desconocida: %1").arg(opciones.comando));

@@ -31,17 +31,20 @@ struct OpcionesCli {
   QString motor;          // demo --engine: "sqlite" (default) or "postgresql"
   QString servidor;       // demo --server: the server's connection string
   QString prefijo;        // demo --prefix: the prefix of the databases' names
+  bool json = false;      // --json: one JSON document on standard output (docs/JSON.md)
 };
 
 int ComandoCompanies(const OpcionesCli& opciones);
 int ComandoImport(const OpcionesCli& opciones);
 int ComandoDemo(const OpcionesCli& opciones);
-int ComandoKinds();
+int ComandoKinds(const OpcionesCli& opciones);
 int ComandoHistory(const OpcionesCli& opciones);
 int ComandoInbox(const OpcionesCli& opciones);
 
 // Start-up and the opening of the company --company names (or the one start-up restores),
-// telling what goes wrong on standard error. False when no company is open.
+// telling what goes wrong on standard error, then the company's code and name there.
+// Never guesses: without --company, a remembered company that is not in the list is
+// refused. False when no company is open.
 bool AbreEmpresa(const OpcionesCli& opciones, Programa& programa);
 
 // The command-line names of the six kinds, separated by ", ".

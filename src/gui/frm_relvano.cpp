@@ -209,6 +209,10 @@ FrmRelvano::FrmRelvano(Programa& programa, Operador& operador, SettingsStore& aj
   Construye();
   LlenaEmpresas();
   ActualizaControles();
+  if (!programa_.RecordadaAusente().isEmpty() && programa_.EmpresaAbierta())
+    MuestraResultado(QStringLiteral("La empresa recordada \"%1\" no está en la lista de "
+                                    "empresas: se ha abierto la %2.")
+                         .arg(programa_.RecordadaAusente(), programa_.Empresa().IdEmpresa));
   // The path box is where the work starts.
   txtFichero_->setFocus();
 }

@@ -3,10 +3,18 @@
 #include "app/bandeja.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 #include "app/arranque.h"
@@ -159,6 +167,184 @@ TEST_F(Inbox, CommandLineSimulatesTheSettingsFolderInOrderAndRefusesAnEmptyOne) 
 
   QTemporaryDir vacia;
   EXPECT_EQ(2, testing::Cli(base + QStringList{vacia.path()}).codigo);
+}
+
+TEST_F(Inbox, EntriesThatAreNotReadableFilesAreListedAndSkippedAndImportRefusesThem) {
+  struct Caso {
+    QString nombre;
+    std::function<bool(const QString&)> crea;
+    QString desenlace;
+  };
+  std::vector<Caso> casos = {
+      {"vrcrefcto9.txt", [](const QString& r) { return ::mkfifo(QFile::encodeName(r), 0600) == 0; },
+       "no es un fichero"},
+      {"vrceancto9.txt", [](const QString& r) { return QFile::link("/dev/null", r); },
+       "no es un fichero"},
+      {"vrcmllcto9", [](const QString& r) { return QDir().mkdir(r); }, "no es un fichero"}};
+  if (::geteuid() != 0)  // root reads anything
+    casos.push_back({"cualquiera.txt",
+                     [&](const QString& r) {
+                       return QFile::copy(Demo(OpcionImportacion::Ean), r) &&
+                              QFile::setPermissions(r, QFileDevice::WriteOwner);
+                     },
+                     "no se puede leer"});
+  QStringList esperado;
+  for (const Caso& c : casos) {
+    ASSERT_TRUE(c.crea(In(c.nombre))) << c.nombre.toStdString();
+    esperado << "- " + c.nombre + ' ' + c.desenlace;
+  }
+  esperado.sort();
+  // They never stop the run: every chain file is applied, and they count as unknown.
+  const ResultadoBandeja r = Importa();
+  EXPECT_EQ(kBandejaRechazo, r.estado) << operador_.Transcripcion().toStdString();
+  EXPECT_EQ(6, QDir(Procesados()).entryList(QDir::Files).size());
+  EXPECT_TRUE(Resumen(r).endsWith('\n' + esperado.join('\n'))) << Resumen(r).toStdString();
+
+  // A single import says the same, and so does one of a device, which is never read.
+  casos.push_back({"/dev/zero", nullptr, "no es un fichero"});
+  for (const Caso& c : casos) {
+    const QString ruta = c.nombre.startsWith('/') ? c.nombre : In(c.nombre);
+    const auto salida = testing::Cli({"--settings-dir", dir_.filePath("settings"), "--log-dir",
+                                      dir_.filePath("logs"), "import", "ean", ruta});
+    EXPECT_EQ(2, salida.codigo);
+    EXPECT_TRUE(salida.err.contains(c.desenlace + " (")) << salida.err.toStdString();
+  }
+}
+
+TEST_F(Inbox, OneRunPerFolderAtATimeAndAMarkLeftByACrashIsTakenOver) {
+  QLockFile otra(In(kCerrojoBandeja));
+  ASSERT_TRUE(otra.tryLock(0));
+  // Another process (a scheduled run overlapping this one) touches nothing.
+  const auto salida = testing::Cli({"--settings-dir", dir_.filePath("settings"), "--log-dir",
+                                    dir_.filePath("logs"), "--json", "inbox", In()});
+  EXPECT_EQ(2, salida.codigo);
+  EXPECT_TRUE(
+      salida.err.contains(QString("Otra importación de esta carpeta está en curso (proceso %1 ")
+                              .arg(QCoreApplication::applicationPid())))
+      << salida.err.toStdString();
+  const QJsonObject json = QJsonDocument::fromJson(salida.out.toUtf8()).object();
+  EXPECT_TRUE(json["busy"].toBool());
+  EXPECT_EQ(QJsonArray(), json["files"].toArray());
+  EXPECT_EQ(6, QDir(In()).entryList(QDir::Files).size());
+  EXPECT_TRUE(QDir(dir_.filePath("logs")).isEmpty());
+
+  // A process gone without removing its mark (a crash) holds nothing.
+  QFile marca(In(kCerrojoBandeja));
+  ASSERT_TRUE(marca.open(QIODevice::ReadOnly));
+  QByteArray contenido = marca.readAll();
+  marca.close();
+  otra.unlock();
+  QProcess ido;
+  ido.start("true", {});
+  ASSERT_TRUE(ido.waitForStarted());
+  const qint64 pid = ido.processId();
+  ASSERT_TRUE(ido.waitForFinished());
+  contenido.replace(0, contenido.indexOf('\n'), QByteArray::number(pid));
+  ASSERT_TRUE(marca.open(QIODevice::WriteOnly) && marca.write(contenido) == contenido.size());
+  marca.close();
+  EXPECT_EQ(kBandejaCorrecta, Importa().estado) << operador_.Transcripcion().toStdString();
+  EXPECT_FALSE(QFile::exists(In(kCerrojoBandeja)));  // and the run frees the folder
+}
+
+TEST_F(Inbox, UnattendedRunsNeverGuessTheCompanyAndNameTheOneTheyImportInto) {
+  struct Caso {
+    QString recordada;  // IDEMPRESA; "-": none
+    QStringList argumentos;
+    int codigo;
+    QString primerMensaje;
+  };
+  const QString refusal =
+      "relvano-cli: la empresa recordada \"%1\" ([IMPORTAR] IDEMPRESA de RELVANO.ini) no está "
+      "en la lista de empresas (001): no se ha importado nada. Indique la empresa con "
+      "--company CODIGO.";
+  const QString empresa = "Empresa 001 – Supermercado Norvia Centro";
+  const QStringList simula = {"--simulate", "import", "ean", Demo(OpcionImportacion::Ean)};
+  const Caso casos[] = {
+      {"DEM ", simula, 2, refusal.arg("DEM ")},
+      {"007", {"--simulate", "inbox", In()}, 2, refusal.arg("007")},
+      {"007", QStringList{"--company", "001"} + simula, 0, empresa},
+      {"-", simula, 0, empresa},
+      {"001", {"--simulate", "inbox", In()}, 0, empresa},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE((c.recordada + ' ' + c.argumentos.join(' ')).toStdString());
+    ajustes_->SaveSetting("RELVANO", "IMPORTAR", "IDEMPRESA",
+                          c.recordada == "-" ? QString() : c.recordada);
+    const auto salida = testing::Cli(QStringList{"--settings-dir", dir_.filePath("settings"),
+                                                 "--log-dir", dir_.filePath("logs")} +
+                                     c.argumentos);
+    EXPECT_EQ(c.codigo, salida.codigo);
+    EXPECT_EQ(c.primerMensaje, salida.err.section('\n', 0, 0));
+  }
+}
+
+TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
+  const QStringList base = {"--settings-dir", dir_.filePath("settings"), "--log-dir",
+                            dir_.filePath("logs"), "--json"};
+  const QStringList fichero = {
+      "kind",        "name",          "path",          "outcome",
+      "lines_read",  "lines_applied", "lines_refused", "applied_up_to_line",
+      "log",         "history_id",    "start",         "end",
+      "archived_to", "error"};
+  const QStringList ejecucion = {"id",
+                                 "start",
+                                 "end",
+                                 "company",
+                                 "store_database",
+                                 "kind",
+                                 "path",
+                                 "name",
+                                 "size",
+                                 "sha256",
+                                 "file_date",
+                                 "simulation",
+                                 "outcome",
+                                 "lines_read",
+                                 "applied_up_to_line",
+                                 "delivery_note",
+                                 "machine",
+                                 "pid",
+                                 "log_path",
+                                 "counts"};
+  struct Caso {
+    QStringList argumentos;
+    int codigo;
+    QStringList campos;          // of the document
+    QString lista;               // its array of items
+    QStringList camposElemento;  // of each item
+    int elementos;
+  };
+  const Caso casos[] = {
+      {{"kinds"}, 0, {}, "kinds", {"option", "name", "prefix", "log", "title"}, 6},
+      {{"companies"}, 0, {"remembered"}, "companies", {"code", "name"}, 1},
+      {{"import", "ean", Demo(OpcionImportacion::Ean)},
+       0,
+       {"company", "simulation"},
+       "files",
+       fichero,
+       1},
+      {{"inbox", In()}, 0, {"company", "folder", "simulation", "busy"}, "files", fichero, 6},
+      {{"import", "ean", In("Procesados")}, 2, {"company"}, "files", fichero, 1},
+      {{"history"}, 0, {}, "runs", ejecucion, 7},
+      {{"history", "--show", "2"}, 0, {}, "runs", ejecucion + QStringList{"log"}, 1},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.argumentos.join(' ').toStdString());
+    const auto salida = testing::Cli(base + c.argumentos);
+    EXPECT_EQ(c.codigo, salida.codigo) << salida.err.toStdString();
+    EXPECT_EQ(1, salida.out.count('\n'));
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(salida.out.toUtf8(), &error).object();
+    EXPECT_EQ(QJsonParseError::NoError, error.error) << salida.out.toStdString();
+    EXPECT_EQ(c.codigo, json["exit_status"].toInt(-1));
+    EXPECT_EQ(c.argumentos[0], json["command"].toString());
+    for (const QString& campo : c.campos) EXPECT_TRUE(json.contains(campo)) << campo.toStdString();
+    const QJsonArray elementos = json[c.lista].toArray();
+    EXPECT_EQ(c.elementos, elementos.size());
+    for (const QJsonValue& e : elementos)
+      for (const QString& campo : c.camposElemento)
+        EXPECT_TRUE(e.toObject().contains(campo)) << campo.toStdString();
+  }
 }
 
 }  // namespace

@@ -264,7 +264,8 @@ TEST_F(Servidor, ABackendThatStopsOrDiesEndsTheRunWithOneCleanMessage) {
         << c.que << err.toStdString();
     EXPECT_TRUE(ultima.endsWith("La base de datos no tiene aplicada ninguna línea del fichero."))
         << c.que << err.toStdString();
-    EXPECT_EQ(ultima, err.trimmed()) << c.que;  // nothing else on standard error
+    // Nothing else on standard error but the company the run imports into.
+    EXPECT_EQ("Empresa 001 – Supermercado Norvia Centro\n" + ultima, err.trimmed()) << c.que;
   }
 }
 

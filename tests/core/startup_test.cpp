@@ -125,6 +125,7 @@ TEST(Startup, RememberedCompanyAndRemovalsBox) {
     EXPECT_EQ(c[2], p.Empresa().IdEmpresa);
     EXPECT_EQ(ins.Ruta("CMC" + c[2] + "00.MDB"), p.Empresa().RutaComercial);
     EXPECT_EQ(c[3] == "on", p.NoActualizarBajas());
+    EXPECT_EQ(c.value(4), p.RecordadaAusente());
     EXPECT_TRUE(p.EmpresaAbierta());
     EXPECT_TRUE(ins.operador.Mensajes().isEmpty());
   }

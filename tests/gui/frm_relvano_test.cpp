@@ -261,6 +261,15 @@ TEST_F(MainWindow, FillingTheCompanyBoxOpensNothing) {
   EXPECT_TRUE(programa->EmpresaAbierta());
 }
 
+TEST_F(MainWindow, ARememberedCompanyNoLongerListedGivesWayToTheFirstAndSaysSo) {
+  ins.ajustes.valores["RELVANO/IMPORTAR/IDEMPRESA"] = "007";
+  Abre();
+  EXPECT_EQ(QString("La empresa recordada \"007\" no está en la lista de empresas: se ha "
+                    "abierto la 001."),
+            W<QLabel>("lbResultado")->text());
+  EXPECT_EQ(kTodoHabilitado, Habilitados());
+}
+
 TEST_F(MainWindow, CompanyWithoutADatabase) {
   ins.Empresa("003", true, false);
   ins.Empresa("004", false, false);
