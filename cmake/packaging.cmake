@@ -61,6 +61,7 @@ if(UNIX AND NOT APPLE)
           DESTINATION ${RELVANO_SYSTEMD_UNITS})
   set(RELVANO_DOC ${CMAKE_INSTALL_DATADIR}/doc/relvano)
   install(FILES ${RELVANO_PACKAGING}/relvano-inbox.cron DESTINATION ${RELVANO_DOC}/examples)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/JSON.md DESTINATION ${RELVANO_DOC})
 
   # What Debian asks of every package's documentation: the copyright and the changelog,
   # made from the version and its date (a native package's: changelog.gz).

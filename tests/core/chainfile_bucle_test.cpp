@@ -88,7 +88,9 @@ TEST_F(ChainFileReadLoop, CancelStopsAfterTheLineInHandAndProgressCoversTheFile)
       EXPECT_GE(progreso.llamadas[i].leidos, anterior);
       anterior = progreso.llamadas[i].leidos;
     }
-    if (linea < 0) EXPECT_EQ(bytes.size(), anterior);
+    if (linea < 0) {
+      EXPECT_EQ(bytes.size(), anterior);
+    }
   }
 }
 
