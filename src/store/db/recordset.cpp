@@ -120,6 +120,27 @@ QStringList Recordset::ColumnasAsignadas() const {
   return cols;
 }
 
+std::vector<int> Recordset::PosicionesClave() const {
+  std::vector<int> posiciones;
+  for (const QString& k : info_->clave) {
+    const int i = Indice(k);
+    if (i < 0) {
+      throw DbError(
+          QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
+          db_->Nombre(), sql_);
+    }
+    posiciones.push_back(i);
+  }
+  return posiciones;
+}
+
+QStringList Recordset::CondicionesClave() const {
+  QStringList donde;
+  for (const QString& k : info_->clave)
+    donde << db_->Dialect().Identificador(k) + QStringLiteral(" = ?");
+  return donde;
+}
+
 void Recordset::GrabarRegistro() {
   if (modo_ == Modo::Ninguno) {
     throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
@@ -197,16 +218,8 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
   const std::vector<QVariant>& original = filas_[pos_];
   QStringList donde;
   if (!info_->clave.isEmpty()) {
-    for (const QString& k : info_->clave) {
-      const int i = Indice(k);
-      if (i < 0) {
-        throw DbError(
-            QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
-            db_->Nombre(), sql_);
-      }
-      donde << dialecto.Identificador(k) + QStringLiteral(" = ?");
-      clave.push_back(original[i]);
-    }
+    for (const int i : PosicionesClave()) clave.push_back(original[i]);
+    donde = CondicionesClave();
   } else if (rowidCol_ >= 0) {
     donde << dialecto.ColumnaFila() + QStringLiteral(" = ?");
     clave.push_back(original[rowidCol_]);
@@ -256,16 +269,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   }
   if (columnas.empty()) return;
   std::vector<QVariant>& fila = filas_[pos_];
-  std::vector<int> posClave;
-  for (const QString& k : info_->clave) {
-    const int i = Indice(k);
-    if (i < 0) {
-      throw DbError(
-          QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
-          db_->Nombre(), sql_);
-    }
-    posClave.push_back(i);
-  }
+  const std::vector<int> posClave = PosicionesClave();
   const auto mismas = [&](const QStringList& nombres) {
     if (nombres.size() != static_cast<qsizetype>(columnas.size())) return false;
     for (size_t c = 0; c < columnas.size(); ++c)
@@ -277,15 +281,14 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     if (mismas(nombres)) texto = &sqlGuardada;
   if (!texto) {
     const Dialecto& dialecto = db_->Dialect();
-    QStringList nombres, cols, donde;
+    QStringList nombres, cols;
     for (const auto& [nombre, valor] : columnas) {
       nombres << nombre;
       cols << dialecto.Identificador(nombre);
     }
-    for (const QString& k : info_->clave)
-      donde << dialecto.Identificador(k) + QStringLiteral(" = ?");
     if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
-    forma_->sqlPorClave.emplace_back(nombres, SentenciaUpdate(dialecto, tabla_, cols, donde));
+    forma_->sqlPorClave.emplace_back(nombres,
+                                     SentenciaUpdate(dialecto, tabla_, cols, CondicionesClave()));
     texto = &forma_->sqlPorClave.back().second;
   }
   const QString sql = *texto;

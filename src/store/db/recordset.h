@@ -81,6 +81,10 @@ class Recordset {
   void ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
   // The assigned columns as the engine spells them.
   QStringList ColumnasAsignadas() const;
+  // Where the table's key columns are in the result; throws DbError when one is missing.
+  std::vector<int> PosicionesClave() const;
+  // "<key column> = ?" for each key column, as the engine spells it.
+  QStringList CondicionesClave() const;
 
   std::shared_ptr<Database> db_;
   QString sql_;
