@@ -236,6 +236,67 @@ QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resu
   return texto;
 }
 
+namespace {
+
+// The import of one file of the folder: never asks, and applies to `enCopia` (the store's
+// copy of a simulation) what a simulation would otherwise undo.
+OpcionesImportacion OpcionesDelFichero(const OpcionesBandeja& opciones, const FicheroBandeja& f,
+                                       bool enCopia) {
+  OpcionesImportacion importacion;
+  importacion.opcion = f.clase;
+  importacion.fichero = f.ruta;
+  importacion.nombreFicheroImportado = f.nombre;
+  importacion.noActualizarBajas = opciones.noActualizarBajas;
+  importacion.simular = opciones.simular;
+  importacion.guardaSimulacion = enCopia;
+  importacion.carpetaLogs = opciones.carpetaLogs;
+  importacion.preguntar = false;
+  importacion.forzar = opciones.forzar;
+  importacion.avisarRechazos = !opciones.rechazosEnResumen;
+  importacion.historial = opciones.historial;
+  return importacion;
+}
+
+// The file's outcome, and what the summary says of it, from its import's result.
+void AnotaDesenlace(DesenlaceBandeja& d) {
+  const ResultadoImportacion& r = d.importacion;
+  using Estado = ResultadoImportacion::Estado;
+  switch (r.estado) {
+    case Estado::Completa:
+      d.tipo = Tipo::Aplicado;
+      break;
+    case Estado::Rechazada:
+      d.tipo = r.yaAplicada ? Tipo::YaAplicado : Tipo::Rechazado;
+      if (d.tipo == Tipo::Rechazado) d.detalle = r.motivo;
+      break;
+    case Estado::FacturaNoCreada:
+      d.tipo = Tipo::FacturaNoCreada;
+      break;
+    case Estado::NoIniciada:  // a company that is not open: no file can go on
+    case Estado::Error:
+    case Estado::Cancelada:
+      d.tipo = Tipo::Fallido;
+      d.detalle = r.error;
+      break;
+  }
+}
+
+// The run's status: the worst of its files' outcomes.
+int EstadoBandeja(const std::vector<DesenlaceBandeja>& ficheros) {
+  auto hay = [&](Tipo t) {
+    return std::any_of(ficheros.begin(), ficheros.end(),
+                       [t](const DesenlaceBandeja& d) { return d.tipo == t; });
+  };
+  if (hay(Tipo::Fallido)) return kBandejaFallo;
+  if (hay(Tipo::FacturaNoCreada)) return kBandejaFactura;
+  if (ficheros.empty() || hay(Tipo::Rechazado) || hay(Tipo::ClaseDesconocida) ||
+      hay(Tipo::NoLegible))
+    return kBandejaRechazo;
+  return kBandejaCorrecta;
+}
+
+}  // namespace
+
 ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& opciones,
                                 Operador& operador) {
   ResultadoBandeja resultado;
@@ -280,41 +341,11 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
       resultado.ficheros.push_back(d);
       continue;
     }
-    OpcionesImportacion importacion;
-    importacion.opcion = f.clase;
-    importacion.fichero = f.ruta;
-    importacion.nombreFicheroImportado = f.nombre;
-    importacion.noActualizarBajas = opciones.noActualizarBajas;
-    importacion.simular = opciones.simular;
-    importacion.guardaSimulacion = destino != &empresa;
-    importacion.carpetaLogs = opciones.carpetaLogs;
-    importacion.preguntar = false;
-    importacion.forzar = opciones.forzar;
-    importacion.avisarRechazos = !opciones.rechazosEnResumen;
-    importacion.historial = opciones.historial;
     d.inicio = QDateTime::currentDateTime();
-    d.importacion = ImportaFichero(*destino, importacion, operador, opciones.progreso);
+    d.importacion = ImportaFichero(*destino, OpcionesDelFichero(opciones, f, destino != &empresa),
+                                   operador, opciones.progreso);
     d.fin = QDateTime::currentDateTime();
-    const ResultadoImportacion& r = d.importacion;
-    using Estado = ResultadoImportacion::Estado;
-    switch (r.estado) {
-      case Estado::Completa:
-        d.tipo = Tipo::Aplicado;
-        break;
-      case Estado::Rechazada:
-        d.tipo = r.yaAplicada ? Tipo::YaAplicado : Tipo::Rechazado;
-        if (d.tipo == Tipo::Rechazado) d.detalle = r.motivo;
-        break;
-      case Estado::FacturaNoCreada:
-        d.tipo = Tipo::FacturaNoCreada;
-        break;
-      case Estado::NoIniciada:  // a company that is not open: no file can go on
-      case Estado::Error:
-      case Estado::Cancelada:
-        d.tipo = Tipo::Fallido;
-        d.detalle = r.error;
-        break;
-    }
+    AnotaDesenlace(d);
     if (!opciones.simular && (d.tipo == Tipo::Aplicado || d.tipo == Tipo::YaAplicado)) {
       d.destino = Archiva(opciones.carpeta, f, empresa.Hoy(), &d.detalle);
       if (d.destino.isEmpty()) {
@@ -327,20 +358,7 @@ ResultadoBandeja ImportaBandeja(store::Empresa& empresa, const OpcionesBandeja& 
     resultado.ficheros.push_back(d);
   }
 
-  auto hay = [&](Tipo t) {
-    return std::any_of(resultado.ficheros.begin(), resultado.ficheros.end(),
-                       [t](const DesenlaceBandeja& d) { return d.tipo == t; });
-  };
-  if (hay(Tipo::Fallido)) {
-    resultado.estado = kBandejaFallo;
-  } else if (hay(Tipo::FacturaNoCreada)) {
-    resultado.estado = kBandejaFactura;
-  } else if (resultado.ficheros.empty() || hay(Tipo::Rechazado) || hay(Tipo::ClaseDesconocida) ||
-             hay(Tipo::NoLegible)) {
-    resultado.estado = kBandejaRechazo;
-  } else {
-    resultado.estado = kBandejaCorrecta;
-  }
+  resultado.estado = EstadoBandeja(resultado.ficheros);
   return resultado;
 }
 

@@ -25,14 +25,13 @@ QString LineaAplicada(int linea) {
          QString::number(linea) + QStringLiteral(".");
 }
 
-}  // namespace
-
-ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
-                                    Operador& operador, Progreso* progreso) {
-  ResultadoImportacion resultado;
+// The checks that need neither the history nor the log: false once the operator has been
+// told why nothing is imported.
+bool SePuedeImportar(const store::Empresa& empresa, const OpcionesImportacion& opciones,
+                     Operador& operador) {
   if (opciones.fichero.isEmpty()) {
     operador.Mensaje(QStringLiteral("No ha seleccionado el fichero a importar."));
-    return resultado;
+    return false;
   }
   switch (ExaminaAcceso(opciones.fichero)) {
     case AccesoFichero::NoEsFichero:
@@ -40,13 +39,13 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
           opciones.fichero + QStringLiteral(" no es un fichero (es una carpeta, un dispositivo o "
                                             "una tubería): no se ha importado nada."),
           Operador::Icono::Stop);
-      return resultado;
+      return false;
     case AccesoFichero::NoSeLee:
       operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero +
                            QStringLiteral(" no se puede leer (compruebe sus permisos): no se ha "
                                           "importado nada."),
                        Operador::Icono::Stop);
-      return resultado;
+      return false;
     case AccesoFichero::Legible:
     case AccesoFichero::NoExiste:  // or a pattern, which the check below resolves
       break;
@@ -54,7 +53,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   if (!ExisteFichero(opciones.fichero, &operador)) {
     operador.Mensaje(QStringLiteral("El fichero ") + opciones.fichero +
                      QStringLiteral(" no existe."));
-    return resultado;
+    return false;
   }
   if (!empresa.Abierta || !empresa.BddTienda) {
     // The store handles may be those of the company opened before: never write there.
@@ -62,18 +61,152 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
                          QStringLiteral(" no está abierta: no se ha importado el fichero. "
                                         "Elija una empresa que se pueda abrir."),
                      Operador::Icono::Stop);
-    return resultado;
+    return false;
   }
   if (opciones.preguntar &&
       !operador.Pregunta(opciones.simular
                              ? QStringLiteral("¿Desea simular la importación del fichero "
                                               "seleccionado? No se guardará nada.")
                              : QStringLiteral("¿Desea importar el fichero seleccionado?")))
-    return resultado;
+    return false;
   if (!opciones.opcion) {
     operador.Mensaje(QStringLiteral("Seleccione la opción que desea realizar."));
-    return resultado;
+    return false;
   }
+  return true;
+}
+
+// Opens the run's log with its first lines. A log that cannot be created ends the run as
+// an error, told to the history and the operator: false.
+bool AbreLog(RunLog& log, const QString& rutaLog, const OpcionesImportacion& opciones,
+             ControlEjecucion& control, Operador& operador, ResultadoImportacion& resultado) {
+  QString errorLog;
+  if (!log.Abre(rutaLog, &errorLog)) {
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error =
+        QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog;
+    control.Termina(resultado);
+    operador.Mensaje(resultado.error, Operador::Icono::Stop);
+    return false;
+  }
+  resultado.rutaLog = rutaLog;
+  if (opciones.simular)
+    log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
+  log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
+  return true;
+}
+
+// After a failed line: ends the unit of work (the failed line is already undone; what was
+// applied before it is kept, unless its group could not be committed) and adds to `error`
+// how far the database holds the file.
+void TerminaTrasError(imports::UnidadTrabajo& unidad, const OpcionesImportacion& opciones,
+                      int lineaError, int lineasLeidas, RunLog& log,
+                      ResultadoImportacion& resultado, QString& error) {
+  try {
+    unidad.Termina();
+  } catch (const std::exception& e) {
+    error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e.what());
+  }
+  if (opciones.simular) return;
+  resultado.lineaAplicada = unidad.LineaConfirmada();
+  const int desde = unidad.DeshechaDesde();
+  const int hasta = lineaError > 0 ? lineaError : lineasLeidas;
+  if (desde > 0 && desde < hasta)
+    log.Escribe(QStringLiteral("Se han deshecho los cambios de las líneas ") +
+                QString::number(desde) + QStringLiteral(" a ") + QString::number(hasta) +
+                QStringLiteral(" del fichero."));
+  if (!error.endsWith(u'.')) error += u'.';
+  error += LineaAplicada(resultado.lineaAplicada);
+}
+
+// Applies the file as the run's unit of work, which ends (and lets the database go) before
+// the log's last line. Fills the outcome, lines and counts of `resultado`; returns the
+// run's error, empty when none.
+QString AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
+                      const imports::ClaseFichero& clase, ControlEjecucion& control, RunLog& log,
+                      Operador& operador, Progreso* progreso, ResultadoImportacion& resultado) {
+  imports::UnidadTrabajo::Opciones grupos = imports::kGruposImportacion;
+  grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
+  imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
+  unidad.RetieneLog(log);
+  imports::OperadorConfirmado operadorImportacion(operador, unidad);
+  imports::ContextoImportacion ctx{
+      .bdd = *empresa.BddTienda,
+      .hoy = empresa.Hoy(),
+      .log = log,
+      .operador = operadorImportacion,
+      .unidad = unidad,
+      .progreso = progreso,
+      .carpetaLogs = opciones.carpetaLogs,
+      .nombreFicheroImportado = opciones.nombreFicheroImportado,
+      .noActualizarBajas = opciones.noActualizarBajas,
+      .recuento = {},
+      .reanudaFactura = control.ReanudaFactura(),
+      .albaranGrabado =
+          [&control, &resultado](const QString& numero) {
+            resultado.albaran = numero;
+            control.AlbaranGrabado(numero);
+          },
+  };
+  QString error;
+  chainfile::ResultadoLectura lectura;
+  int lineaError = 0;
+  try {
+    const imports::ResultadoClase importado = clase.importa(opciones.fichero, empresa, ctx);
+    lectura = importado.lectura;
+    const bool sinFactura = importado.facturaNoCreada;
+    unidad.Termina();
+    if (!opciones.simular) resultado.lineaAplicada = lectura.lineas;
+    resultado.lineas = lectura.lineas;
+    if (lectura.cancelado) {
+      resultado.estado = ResultadoImportacion::Estado::Cancelada;
+      log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
+                  QString::number(lectura.lineas) + QStringLiteral("."));
+    } else {
+      resultado.estado = sinFactura ? ResultadoImportacion::Estado::FacturaNoCreada
+                                    : ResultadoImportacion::Estado::Completa;
+    }
+  } catch (const chainfile::ErrorEnLinea& e) {
+    lineaError = e.Linea();
+    resultado.lineas = e.Linea();
+    error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
+                                QStringLiteral(": ") + e.Detalle()
+                          : QStringLiteral("ERROR: ") + e.Detalle();
+  } catch (const std::exception& e) {
+    error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
+  }
+  if (!error.isEmpty())
+    TerminaTrasError(unidad, opciones, lineaError, lectura.lineas, log, resultado, error);
+  resultado.recuento = ctx.recuento;
+  return error;
+}
+
+// Closes the log with the run's error and records the end; a log that cannot be closed
+// is itself the run's error, which the operator must know.
+void CierraEjecucion(RunLog& log, QString error, const OpcionesImportacion& opciones,
+                     ControlEjecucion& control, Operador& operador,
+                     ResultadoImportacion& resultado) {
+  if (!error.isEmpty()) {
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error = error;
+    log.Escribe(error);
+  }
+  if (!log.Cierra() && error.isEmpty()) {
+    error = QStringLiteral("ERROR: ") + log.Error();
+    if (!opciones.simular) error += LineaAplicada(resultado.lineaAplicada);
+    resultado.estado = ResultadoImportacion::Estado::Error;
+    resultado.error = error;
+  }
+  control.Termina(resultado);
+  if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
+}
+
+}  // namespace
+
+ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
+                                    Operador& operador, Progreso* progreso) {
+  ResultadoImportacion resultado;
+  if (!SePuedeImportar(empresa, opciones, operador)) return resultado;
 
   ControlEjecucion control(empresa, opciones, operador);
   if (!control.Admitida()) {
@@ -94,19 +227,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
   control.Inicia(rutaLog);
   resultado.idHistorial = control.Id();
   RunLog log;
-  QString errorLog;
-  if (!log.Abre(rutaLog, &errorLog)) {
-    resultado.estado = ResultadoImportacion::Estado::Error;
-    resultado.error =
-        QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog;
-    control.Termina(resultado);
-    operador.Mensaje(resultado.error, Operador::Icono::Stop);
-    return resultado;
-  }
-  resultado.rutaLog = rutaLog;
-  if (opciones.simular)
-    log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
-  log.Escribe(QStringLiteral("Abriendo fichero: ") + rutaLog + kCrLf);
+  if (!AbreLog(log, rutaLog, opciones, control, operador, resultado)) return resultado;
 
   // Today's date read once for the whole run: every line stamps the same day, and the
   // clock is not asked for it line after line.
@@ -117,91 +238,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     ~RelojDeLaEjecucion() { empresa.reloj = anterior; }
   } relojEjecucion{empresa, std::exchange(empresa.reloj, &hoy)};
 
-  QString error;
-  {  // the unit of work ends (and lets the database go) before the log's last line
-    imports::UnidadTrabajo::Opciones grupos = imports::kGruposImportacion;
-    grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
-    imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
-    unidad.RetieneLog(log);
-    imports::OperadorConfirmado operadorImportacion(operador, unidad);
-    imports::ContextoImportacion ctx{*empresa.BddTienda,
-                                     empresa.Hoy(),
-                                     log,
-                                     operadorImportacion,
-                                     unidad,
-                                     progreso,
-                                     opciones.carpetaLogs,
-                                     opciones.nombreFicheroImportado,
-                                     opciones.noActualizarBajas,
-                                     {},
-                                     control.ReanudaFactura(),
-                                     [&control, &resultado](const QString& numero) {
-                                       resultado.albaran = numero;
-                                       control.AlbaranGrabado(numero);
-                                     }};
-    chainfile::ResultadoLectura lectura;
-    int lineaError = 0;
-    try {
-      const imports::ResultadoClase importado = clase.importa(opciones.fichero, empresa, ctx);
-      lectura = importado.lectura;
-      const bool sinFactura = importado.facturaNoCreada;
-      unidad.Termina();
-      if (!opciones.simular) resultado.lineaAplicada = lectura.lineas;
-      resultado.lineas = lectura.lineas;
-      if (lectura.cancelado) {
-        resultado.estado = ResultadoImportacion::Estado::Cancelada;
-        log.Escribe(QStringLiteral("Importación cancelada por el usuario tras la línea ") +
-                    QString::number(lectura.lineas) + QStringLiteral("."));
-      } else {
-        resultado.estado = sinFactura ? ResultadoImportacion::Estado::FacturaNoCreada
-                                      : ResultadoImportacion::Estado::Completa;
-      }
-    } catch (const chainfile::ErrorEnLinea& e) {
-      lineaError = e.Linea();
-      resultado.lineas = e.Linea();
-      error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
-                                  QStringLiteral(": ") + e.Detalle()
-                            : QStringLiteral("ERROR: ") + e.Detalle();
-    } catch (const std::exception& e) {
-      error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
-    }
-    if (!error.isEmpty()) {
-      // The failed line is already undone; what was applied before it is kept, unless
-      // its group could not be committed.
-      try {
-        unidad.Termina();
-      } catch (const std::exception& e) {
-        error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e.what());
-      }
-      if (!opciones.simular) {
-        resultado.lineaAplicada = unidad.LineaConfirmada();
-        const int desde = unidad.DeshechaDesde();
-        const int hasta = lineaError > 0 ? lineaError : lectura.lineas;
-        if (desde > 0 && desde < hasta)
-          log.Escribe(QStringLiteral("Se han deshecho los cambios de las líneas ") +
-                      QString::number(desde) + QStringLiteral(" a ") + QString::number(hasta) +
-                      QStringLiteral(" del fichero."));
-        if (!error.endsWith(u'.')) error += u'.';
-        error += LineaAplicada(resultado.lineaAplicada);
-      }
-    }
-    resultado.recuento = ctx.recuento;
-  }
-
-  if (!error.isEmpty()) {
-    resultado.estado = ResultadoImportacion::Estado::Error;
-    resultado.error = error;
-    log.Escribe(error);
-  }
-  if (!log.Cierra() && error.isEmpty()) {
-    // The run did its work but its log does not tell it: the operator must know.
-    error = QStringLiteral("ERROR: ") + log.Error();
-    if (!opciones.simular) error += LineaAplicada(resultado.lineaAplicada);
-    resultado.estado = ResultadoImportacion::Estado::Error;
-    resultado.error = error;
-  }
-  control.Termina(resultado);
-  if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
+  const QString error =
+      AplicaFichero(empresa, opciones, clase, control, log, operador, progreso, resultado);
+  CierraEjecucion(log, error, opciones, control, operador, resultado);
 
   if (opciones.preguntar)
     resultado.verResumen =

@@ -120,32 +120,48 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
   }
   ejecucion_.fechaFichero = muestra.fecha;
 
-  if (!opciones.historial.Vacia()) {
-    QString error, aviso;
-    historial_ = Historial::Abre(opciones.historial, &error, &aviso);
-    if (!historial_) {
-      AvisaSinHistorial(error);
-    } else if (!aviso.isEmpty()) {
-      // What the checks read is set aside with the damaged file.
-      operador_.Mensaje(aviso + QStringLiteral(" No se ha comprobado si el fichero ya se "
-                                               "importó ni si es anterior al último importado."));
-      sinComprobaciones_ = true;
-    }
-    ConHistorial([&] { historial_->MarcaInterrumpidas(); });
-  }
+  AbreHistorial();
 
+  if (!CompruebaClase(muestra)) return;
+
+  hash.addData(&f);
+  ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
+
+  // An invoice file: the store's rows say what a re-run does, whatever the history says.
+  admitida_ = clase_->opcion == imports::OpcionImportacion::Facturas ? CompruebaAlbaran(empresa)
+                                                                     : CompruebaHistorial(muestra);
+}
+
+ControlEjecucion::~ControlEjecucion() = default;
+
+void ControlEjecucion::AbreHistorial() {
+  if (opciones_.historial.Vacia()) return;
+  QString error, aviso;
+  historial_ = Historial::Abre(opciones_.historial, &error, &aviso);
+  if (!historial_) {
+    AvisaSinHistorial(error);
+  } else if (!aviso.isEmpty()) {
+    // What the checks read is set aside with the damaged file.
+    operador_.Mensaje(aviso + QStringLiteral(" No se ha comprobado si el fichero ya se "
+                                             "importó ni si es anterior al último importado."));
+    sinComprobaciones_ = true;
+  }
+  ConHistorial([&] { historial_->MarcaInterrumpidas(); });
+}
+
+bool ControlEjecucion::CompruebaClase(const MuestraFichero& muestra) {
   const QString nombre = ejecucion_.nombre;
   const QString titulo = QString::fromUtf8(clase_->titulo);
   if (muestra.vacio) {
     Rechaza(QStringLiteral("El fichero ") + nombre + QStringLiteral(" está vacío."), false,
             Operador::Icono::Stop);
-    return;
+    return false;
   }
   if (!muestra.deLaCadena) {
     Rechaza(
         QStringLiteral("El fichero ") + nombre + QStringLiteral(" no es un fichero de la cadena."),
         false, Operador::Icono::Stop);
-    return;
+    return false;
   }
   const auto encajan = ClasesQueEncajan(muestra);
   if (!encajan.empty() &&
@@ -154,41 +170,41 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                 QString::fromUtf8(imports::Clase(encajan.front()).titulo) +
                 QStringLiteral(", no de ") + titulo + QStringLiteral(". No se ha importado nada."),
             false, Operador::Icono::Stop);
-    return;
+    return false;
   }
   if (const auto porNombre = ClaseDelNombre(nombre); porNombre && *porNombre != clase_->opcion) {
     if (!Comprueba(QStringLiteral("El nombre del fichero ") + nombre + QStringLiteral(" es de ") +
                        QString::fromUtf8(imports::Clase(*porNombre).titulo) +
                        QStringLiteral(", no de ") + titulo + u'.',
                    QStringLiteral("¿Desea importarlo de todos modos?")))
-      return;
+      return false;
   }
+  return true;
+}
 
-  hash.addData(&f);
-  ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
-
-  // An invoice file: the store's rows say what a re-run does, whatever the history says.
-  if (clase_->opcion == imports::OpcionImportacion::Facturas) {
-    using Estado = imports::AlbaranEnTienda::Estado;
-    imports::AlbaranEnTienda albaran;
-    try {
-      albaran = imports::BuscaAlbaranDelFichero(opciones.fichero, empresa);
-    } catch (const std::exception&) {
-      // A store that cannot be read: the run itself stops at it and says why.
-    }
-    reanudaFactura_ = albaran.estado == Estado::SinFactura;
-    if (albaran.estado == Estado::Facturado &&
-        !Comprueba(QStringLiteral("Este fichero ya está aplicado: el albarán ") + albaran.numero +
-                       QStringLiteral(" está grabado con sus líneas y facturado en ") +
-                       albaran.factura + u'.',
-                   QStringLiteral("¿Desea importarlo otra vez?"))) {
-      yaAplicada_ = true;
-      return;
-    }
-    admitida_ = true;
-    return;
+bool ControlEjecucion::CompruebaAlbaran(const store::Empresa& empresa) {
+  using Estado = imports::AlbaranEnTienda::Estado;
+  imports::AlbaranEnTienda albaran;
+  try {
+    albaran = imports::BuscaAlbaranDelFichero(opciones_.fichero, empresa);
+  } catch (const std::exception&) {
+    // A store that cannot be read: the run itself stops at it and says why.
   }
+  reanudaFactura_ = albaran.estado == Estado::SinFactura;
+  if (albaran.estado == Estado::Facturado &&
+      !Comprueba(QStringLiteral("Este fichero ya está aplicado: el albarán ") + albaran.numero +
+                     QStringLiteral(" está grabado con sus líneas y facturado en ") +
+                     albaran.factura + u'.',
+                 QStringLiteral("¿Desea importarlo otra vez?"))) {
+    yaAplicada_ = true;
+    return false;
+  }
+  return true;
+}
 
+bool ControlEjecucion::CompruebaHistorial(const MuestraFichero& muestra) {
+  const QString nombre = ejecucion_.nombre;
+  const QString titulo = QString::fromUtf8(clase_->titulo);
   std::optional<EjecucionHistorial> anterior;
   QDate masReciente;
   if (!sinComprobaciones_)
@@ -205,7 +221,7 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                        cuando.toString(QStringLiteral("HH:mm")) + u'.',
                    QStringLiteral("¿Desea importarlo otra vez?"))) {
       yaAplicada_ = true;
-      return;
+      return false;
     }
   }
   if (masReciente.isValid() && muestra.fecha.isValid() && muestra.fecha < masReciente) {
@@ -216,12 +232,10 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
                        QStringLiteral(": aplicarlo pondría precios o datos más antiguos sobre "
                                       "los más nuevos."),
                    QStringLiteral("¿Desea importarlo de todos modos?")))
-      return;
+      return false;
   }
-  admitida_ = true;
+  return true;
 }
-
-ControlEjecucion::~ControlEjecucion() = default;
 
 template <typename F>
 void ControlEjecucion::ConHistorial(F&& f) {

@@ -86,6 +86,15 @@ class ControlEjecucion {
   void Termina(const ResultadoImportacion& resultado);
 
  private:
+  // Opens the history, when the run has one, and marks this machine's interrupted runs.
+  void AbreHistorial();
+  // The kind of the file against its first lines and its name; false when refused.
+  bool CompruebaClase(const MuestraFichero& muestra);
+  // An invoice file: whether the store already holds it; false when refused.
+  bool CompruebaAlbaran(const store::Empresa& empresa);
+  // The other kinds: the same content applied before, and a file older than the newest
+  // applied; false when refused.
+  bool CompruebaHistorial(const MuestraFichero& muestra);
   // A check that a front end may pass: `motivo` is what it found, `pregunta` the question
   // that offers to go on (a check of this kind is always passed by OpcionesImportacion::forzar).
   bool Comprueba(const QString& motivo, const QString& pregunta);

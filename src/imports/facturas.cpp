@@ -213,6 +213,36 @@ bool AlbaranSinFactura(ContextoFactura& f) {
   return AbreAlbaran(f, rs) && !Facturado(rs);
 }
 
+// The invoice of the checked delivery note, with the note and its lines invoiced and the
+// invoice's totals computed, as one unit.
+void CreaFactura(ContextoFactura& f, int linea) {
+  OperadorDiferido diferido(f.ctx.operador);
+  Unidad(
+      f.ctx, diferido, linea, [linea] { return linea; },
+      [&] {
+        {
+          AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
+          store::NuevaFacturaProveedor nueva;
+          nueva.serie = kSerie;
+          nueva.numero = f.numero;
+          nueva.codigo = kProveedor;
+          nueva.fecha = f.fecha;
+          nueva.divisa = kDivisa;
+          nueva.cambio = 1;
+          nueva.idEmpresa = f.empresa.IdEmpresa;
+          store::CreaFacturaProveedor(f.empresa, nueva);
+        }
+        store::Recordset alb;
+        if (!AbreAlbaran(f, alb))
+          throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
+                                                   QStringLiteral(" no está en la base de datos."));
+        store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
+        store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                         kProveedor, f.empresa.IdEmpresa);
+        return true;
+      });
+}
+
 }  // namespace
 
 chainfile::Registro CabeceraFactura() {
@@ -387,40 +417,21 @@ bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const Pie
     return false;
   }
 
-  OperadorDiferido diferido(f.ctx.operador);
-  Unidad(
-      f.ctx, diferido, linea, [linea] { return linea; },
-      [&] {
-        {
-          AnyoDelEjercicio anyo(f.empresa, f.ejercicio);
-          store::NuevaFacturaProveedor nueva;
-          nueva.serie = kSerie;
-          nueva.numero = f.numero;
-          nueva.codigo = kProveedor;
-          nueva.fecha = f.fecha;
-          nueva.divisa = kDivisa;
-          nueva.cambio = 1;
-          nueva.idEmpresa = f.empresa.IdEmpresa;
-          store::CreaFacturaProveedor(f.empresa, nueva);
-        }
-        store::Recordset alb;
-        if (!AbreAlbaran(f, alb))
-          throw chainfile::ErrorEnLinea(linea, QStringLiteral("el albarán ") + f.numero +
-                                                   QStringLiteral(" no está en la base de datos."));
-        store::FacturaAlbaranProveedor(f.empresa, alb, f.ejercicio, kSerie, f.numero, kProveedor);
-        store::RecalculaFacturaProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                         kProveedor, f.empresa.IdEmpresa);
-        return true;
-      });
+  CreaFactura(f, linea);
   return true;
 }
 
-ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
-                                 ContextoImportacion& ctx) {
-  ResultadoFactura resultado;
-  LectorFactura lector(ruta, ctx.progreso);
-  const auto lineaEnCurso = [&lector] { return lector.Cuenta(); };
+namespace {
 
+// The invoice's header: the CAB record, its number field rewritten to the delivery note's.
+struct CabeceraLeida {
+  chainfile::Registro cab;
+  QDate fecha;
+};
+
+// Reads the IDE and CAB lines. Throws ErrorEnLinea (nothing imported) when the line after
+// the header is not a CAB line, its number gives delivery note "0" or its date is not a date.
+CabeceraLeida LeeCabecera(LectorFactura& lector) {
   chainfile::Registro ide = chainfile::RegistroIDE();
   QString linea = lector.Siguiente();
   if (linea.startsWith(QLatin1String("IDE"))) lector.Llena(ide, linea);
@@ -448,12 +459,112 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                   QStringLiteral("la fecha de la factura (\"") + cab.Texto(3) +
                                       QStringLiteral("\") no es una fecha válida; no se ha "
                                                      "importado nada."));
+  return {std::move(cab), *fecha};
+}
+
+// How the delivery note's unit ended when it did not reach the CHK line.
+enum class FinAlbaran { Control, YaExiste, Cancelada, SinControl };
+
+// The delivery note, its lines and its totals as one unit, read up to the CHK line, which
+// fills `pie` and `chk`. Resumed (`reanuda`): the lines are read for the footer only, the
+// stored note is what is checked.
+FinAlbaran GrabaAlbaran(ContextoFactura& f, OperadorDiferido& diferido, LectorFactura& lector,
+                        bool reanuda, PieFactura& pie, chainfile::Registro& chk) {
+  ContextoImportacion& ctx = f.ctx;
+  FinAlbaran fin = FinAlbaran::Control;
+  Unidad(
+      ctx, diferido, lector.Cuenta(), [&lector] { return lector.Cuenta(); },
+      [&] {
+        if (!lector.Avanza()) {
+          fin = FinAlbaran::Cancelada;
+          return false;
+        }
+        if (!reanuda && !CreaAlbaranProveedor(f)) {
+          fin = FinAlbaran::YaExiste;
+          return true;  // nothing was written; its message is shown
+        }
+        while (!lector.Eof()) {
+          const QString linea = lector.Siguiente();
+          const QString tipo = linea.left(3);
+          if (tipo == QLatin1String("LIN")) {
+            ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
+                            QString::number(lector.Cuenta()) + kCrLf);
+            chainfile::Registro lin = LineaFactura();
+            lector.Llena(lin, linea);
+            if (!reanuda) CreaLineaAlbaran(f, lin);
+          } else if (tipo == QLatin1String("IMP")) {
+            ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") +
+                            QString::number(lector.Cuenta()) + kCrLf);
+            const QString clase = linea.mid(4, 1);
+            const int fila = clase == QLatin1String("A")   ? 0
+                             : clase == QLatin1String("M") ? 1
+                             : clase == QLatin1String("B") ? 2
+                                                           : -1;
+            if (fila < 0) {
+              ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
+                              QStringLiteral("): línea ") + QString::number(lector.Cuenta()) +
+                              kCrLf);
+            } else {
+              lector.Llena(pie[static_cast<size_t>(fila)], linea);
+            }
+          } else if (tipo == QLatin1String("CHK")) {
+            lector.Llena(chk, linea);
+            if (reanuda) return true;
+            store::RecalculaAlbaranProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                             kProveedor, f.empresa.IdEmpresa);
+            // The CHK line is applied once its invoice is created as well.
+            ctx.unidad.Hecha(lector.Cuenta() - 1);
+            return true;
+          }
+          if (!lector.Avanza()) {
+            fin = FinAlbaran::Cancelada;
+            return false;
+          }
+        }
+        // A cut file must not leave a delivery note that would make the whole file, sent
+        // again, be refused as already booked.
+        fin = FinAlbaran::SinControl;
+        return false;
+      });
+  return fin;
+}
+
+// The lines after the CHK line: the delivery note is checked (and maybe invoiced), so
+// what would change it is refused in the log. False when the operator cancelled.
+bool RechazaLineasFinales(LectorFactura& lector, ContextoImportacion& ctx) {
+  while (!lector.Eof()) {
+    const QString linea = lector.Siguiente();
+    const QString tipo = linea.left(3);
+    if (tipo == QLatin1String("LIN") || tipo == QLatin1String("IMP") ||
+        tipo == QLatin1String("CHK"))
+      ctx.log.Escribe(QStringLiteral("  Línea ") + tipo +
+                      QStringLiteral(" rechazada tras la línea de control de la factura: línea ") +
+                      QString::number(lector.Cuenta()) + kCrLf);
+    if (!lector.Avanza()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
+                                 ContextoImportacion& ctx) {
+  ResultadoFactura resultado;
+  LectorFactura lector(ruta, ctx.progreso);
+  const CabeceraLeida cabecera = LeeCabecera(lector);
+  const chainfile::Registro& cab = cabecera.cab;
 
   OperadorDiferido diferido(ctx.operador);
-  ContextoFactura f{empresa, ctx, diferido, cab.Campo(3).left(4), cab.Texto(2), *fecha, {}, {}};
+  ContextoFactura f{.empresa = empresa,
+                    .ctx = ctx,
+                    .avisosUnidad = diferido,
+                    .ejercicio = cab.Campo(3).left(4),
+                    .numero = cab.Texto(2),
+                    .fecha = cabecera.fecha,
+                    .columnas = {},
+                    .porcDtoCom = {}};
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
   chainfile::Registro chk = ControlFichero();
-  // Resumed: the lines are read for the footer only, the stored note is what is checked.
   const bool reanuda = ctx.reanudaFactura && AlbaranSinFactura(f);
   if (reanuda)
     ctx.log.Escribe(QStringLiteral("El albarán ") + f.numero +
@@ -461,61 +572,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                    "a crear la factura: se comprueba y se crea la factura.") +
                     kCrLf);
 
-  // How the delivery note's unit ended when it did not reach the CHK line.
-  enum class FinAlbaran { Control, YaExiste, Cancelada, SinControl };
-  FinAlbaran fin = FinAlbaran::Control;
-  Unidad(ctx, diferido, lector.Cuenta(), lineaEnCurso, [&] {
-    if (!lector.Avanza()) {
-      fin = FinAlbaran::Cancelada;
-      return false;
-    }
-    if (!reanuda && !CreaAlbaranProveedor(f)) {
-      fin = FinAlbaran::YaExiste;
-      return true;  // nothing was written; its message is shown
-    }
-    while (!lector.Eof()) {
-      linea = lector.Siguiente();
-      const QString tipo = linea.left(3);
-      if (tipo == QLatin1String("LIN")) {
-        ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
-                        QString::number(lector.Cuenta()) + kCrLf);
-        chainfile::Registro lin = LineaFactura();
-        lector.Llena(lin, linea);
-        if (!reanuda) CreaLineaAlbaran(f, lin);
-      } else if (tipo == QLatin1String("IMP")) {
-        ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") +
-                        QString::number(lector.Cuenta()) + kCrLf);
-        const QString clase = linea.mid(4, 1);
-        const int fila = clase == QLatin1String("A")   ? 0
-                         : clase == QLatin1String("M") ? 1
-                         : clase == QLatin1String("B") ? 2
-                                                       : -1;
-        if (fila < 0) {
-          ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
-                          QStringLiteral("): línea ") + QString::number(lector.Cuenta()) + kCrLf);
-        } else {
-          lector.Llena(pie[static_cast<size_t>(fila)], linea);
-        }
-      } else if (tipo == QLatin1String("CHK")) {
-        lector.Llena(chk, linea);
-        if (reanuda) return true;
-        store::RecalculaAlbaranProveedor(empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                         kProveedor, empresa.IdEmpresa);
-        // The CHK line is applied once its invoice is created as well.
-        ctx.unidad.Hecha(lector.Cuenta() - 1);
-        return true;
-      }
-      if (!lector.Avanza()) {
-        fin = FinAlbaran::Cancelada;
-        return false;
-      }
-    }
-    // A cut file must not leave a delivery note that would make the whole file, sent
-    // again, be refused as already booked.
-    fin = FinAlbaran::SinControl;
-    return false;
-  });
-
+  const FinAlbaran fin = GrabaAlbaran(f, diferido, lector, reanuda, pie, chk);
   resultado.lectura.lineas = lector.Cuenta();
   switch (fin) {
     case FinAlbaran::Control:
@@ -547,20 +604,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                                    : QStringLiteral("No se ha creado la factura: ") + f.numero),
       Operador::Icono::Informacion);
 
-  // The delivery note is checked (and maybe invoiced): what follows may not change it.
-  while (!lector.Eof()) {
-    linea = lector.Siguiente();
-    const QString tipo = linea.left(3);
-    if (tipo == QLatin1String("LIN") || tipo == QLatin1String("IMP") ||
-        tipo == QLatin1String("CHK"))
-      ctx.log.Escribe(QStringLiteral("  Línea ") + tipo +
-                      QStringLiteral(" rechazada tras la línea de control de la factura: línea ") +
-                      QString::number(lector.Cuenta()) + kCrLf);
-    if (!lector.Avanza()) {
-      resultado.lectura.cancelado = true;
-      break;
-    }
-  }
+  resultado.lectura.cancelado = !RechazaLineasFinales(lector, ctx);
   resultado.lectura.lineas = lector.Cuenta();
   return resultado;
 }

@@ -82,146 +82,179 @@ void Recordset::Asigna(const QString& nombre, const Valor& valor) {
   asignado_[i] = 1;
 }
 
+namespace {
+
+// Values go back to the engine exactly as they were read or assigned: the raw variants
+// are bound, so that no conversion slips in between.
+void EnlazaCrudos(QSqlQuery& q, const std::vector<QVariant>& valores, int desde = 0) {
+  for (int i = 0; i < static_cast<int>(valores.size()); ++i)
+    Database::Enlaza(q, desde + i, valores[i]);
+}
+
+// Runs `q`, prepared from `sql`; a failure throws naming the statement.
+void CorrePreparada(const Database& db, QSqlQuery& q, const QString& sql) {
+  if (!q.exec()) {
+    const QSqlError e = q.lastError();
+    q.finish();
+    db.FallaSentencia(e, sql);
+  }
+}
+
+// The UPDATE of `columnas` (as the engine spells them) in the rows of `tabla` that meet
+// every condition of `donde`, each value bound.
+QString SentenciaUpdate(const Dialecto& dialecto, const QString& tabla, const QStringList& columnas,
+                        const QStringList& donde) {
+  QStringList sets;
+  for (const QString& c : columnas) sets << c + QStringLiteral(" = ?");
+  return QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+      .arg(dialecto.Identificador(tabla), sets.join(QLatin1Char(',')),
+           donde.join(QStringLiteral(" AND ")));
+}
+
+}  // namespace
+
+QStringList Recordset::ColumnasAsignadas() const {
+  QStringList cols;
+  for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
+    if (asignado_[i]) cols << db_->Dialect().Identificador(forma_->nombres[i]);
+  return cols;
+}
+
+std::vector<int> Recordset::PosicionesClave() const {
+  std::vector<int> posiciones;
+  for (const QString& k : info_->clave) {
+    const int i = Indice(k);
+    if (i < 0) {
+      throw DbError(
+          QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
+          db_->Nombre(), sql_);
+    }
+    posiciones.push_back(i);
+  }
+  return posiciones;
+}
+
+QStringList Recordset::CondicionesClave() const {
+  QStringList donde;
+  for (const QString& k : info_->clave)
+    donde << db_->Dialect().Identificador(k) + QStringLiteral(" = ?");
+  return donde;
+}
+
 void Recordset::GrabarRegistro() {
   if (modo_ == Modo::Ninguno) {
     throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
                   db_ ? db_->Nombre() : QString(), sql_);
   }
-  const int n = static_cast<int>(buffer_.size());
-  const Dialecto& dialecto = db_->Dialect();
-  auto quoted = [&](const QString& c) { return dialecto.Identificador(c); };
-  // Values go back to the engine exactly as they were read or assigned: the raw
-  // variants are bound, so that no conversion slips in between.
-  auto bind = [&](QSqlQuery& q, const std::vector<QVariant>& valores) {
-    for (int i = 0; i < static_cast<int>(valores.size()); ++i) Database::Enlaza(q, i, valores[i]);
-  };
   std::vector<QVariant> crudos;
-  for (int i = 0; i < n; ++i)
+  for (int i = 0; i < static_cast<int>(buffer_.size()); ++i)
     if (asignado_[i]) crudos.push_back(buffer_[i]);
   const QByteArray mascara(asignado_.data(), static_cast<qsizetype>(asignado_.size()));
-  const auto columnas = [&] {
-    QStringList cols;
-    for (int i = 0; i < n; ++i)
-      if (asignado_[i]) cols << quoted(forma_->nombres[i]);
-    return cols;
-  };
-
   if (modo_ == Modo::Nuevo) {
-    // What the engine gives the new row by itself and the recordset has to learn: its
-    // identity, or its key when that is one column left unassigned.
-    int claveAuto = -1;
-    if (info_->clave.size() == 1) {
-      const int k = Indice(info_->clave.front());
-      if (k >= 0 && !asignado_[k]) claveAuto = k;
-    }
-    const bool conRowid = rowidCol_ >= 0;
-    const QString retorno =
-        conRowid || claveAuto >= 0
-            ? dialecto.Retorno(conRowid ? dialecto.ColumnaFila() : quoted(info_->clave.front()))
-            : QString();
-    QString& sql = forma_->sqlAlta[mascara];
-    if (sql.isEmpty()) {
-      const QStringList cols = columnas();
-      if (cols.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tabla_));
-      } else {
-        QStringList marcas;
-        for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quoted(tabla_), cols.join(QLatin1Char(',')), marcas.join(QLatin1Char(',')));
-      }
-      sql += retorno;
-    }
-    db_->MarcaEscritura();
-    const Database::Vigilancia vigilancia(*db_);
-    QSqlQuery& q = db_->Prepara(sql);
-    bind(q, crudos);
-    if (!q.exec()) {
-      const QSqlError e = q.lastError();
-      q.finish();
-      db_->FallaSentencia(e, sql);
-    }
-    // Only asked when needed: some drivers answer with a statement of their own, or a
-    // warning, for every INSERT.
-    QVariant id;
-    if (!retorno.isEmpty()) {
-      if (q.next()) id = q.value(0);
-    } else if ((conRowid || claveAuto >= 0) && dialecto.IdentidadDelDriver()) {
-      id = q.lastInsertId();
-    }
-    q.finish();
-    // The stored row joins the recordset, as the current row, with the identity the
-    // engine gave it.
-    if (conRowid) buffer_[rowidCol_] = id;
-    if (claveAuto >= 0 && id.isValid()) buffer_[claveAuto] = id;
-    filas_.push_back(buffer_);
-    pos_ = static_cast<int>(filas_.size()) - 1;
+    InsertaRegistro(crudos, mascara);
   } else {
-    if (!crudos.empty()) {
-      std::vector<QVariant> clave;
-      const std::vector<QVariant>& original = filas_[pos_];
-      QStringList donde;
-      if (!info_->clave.isEmpty()) {
-        for (const QString& k : info_->clave) {
-          const int i = Indice(k);
-          if (i < 0) {
-            throw DbError(QStringLiteral("La consulta no devuelve la clave %1 de %2: %3")
-                              .arg(k, tabla_, sql_),
-                          db_->Nombre(), sql_);
-          }
-          donde << quoted(k) + QStringLiteral(" = ?");
-          clave.push_back(original[i]);
-        }
-      } else if (rowidCol_ >= 0) {
-        donde << dialecto.ColumnaFila() + QStringLiteral(" = ?");
-        clave.push_back(original[rowidCol_]);
-      } else {
-        throw DbError(
-            QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-            db_->Nombre(), sql_);
-      }
-      QString& sql = forma_->sqlEdicion[mascara];
-      if (sql.isEmpty()) {
-        QStringList sets;
-        for (const QString& c : columnas()) sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                  .arg(quoted(tabla_), sets.join(QLatin1Char(',')),
-                       donde.join(QStringLiteral(" AND ")));
-        // A row found by its place gets a new place when edited.
-        if (info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar())
-          sql += dialecto.Retorno(dialecto.ColumnaFila());
-      }
-      db_->MarcaEscritura();
-      const Database::Vigilancia vigilancia(*db_);
-      QSqlQuery& q = db_->Prepara(sql);
-      bind(q, crudos);
-      for (int i = 0; i < static_cast<int>(clave.size()); ++i)
-        Database::Enlaza(q, static_cast<int>(crudos.size()) + i, clave[i]);
-      if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        db_->FallaSentencia(e, sql);
-      }
-      if (info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar()) {
-        // The row's place changes when anyone edits it: not found, it was edited or
-        // removed by another program since it was read, and the edit would be lost.
-        const bool hallada = q.next();
-        if (hallada) buffer_[rowidCol_] = q.value(0);
-        q.finish();
-        if (!hallada) {
-          throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se "
-                                       "iba a modificar; vuelva a importar el fichero.")
-                            .arg(tabla_),
-                        db_->Nombre(), sql);
-        }
-      }
-      q.finish();
-    }
+    if (!crudos.empty()) ActualizaRegistro(crudos, mascara);
     filas_[pos_] = buffer_;
   }
   modo_ = Modo::Ninguno;
   buffer_.clear();
   asignado_.clear();
+}
+
+void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
+  const Dialecto& dialecto = db_->Dialect();
+  // What the engine gives the new row by itself and the recordset has to learn: its
+  // identity, or its key when that is one column left unassigned.
+  int claveAuto = -1;
+  if (info_->clave.size() == 1) {
+    const int k = Indice(info_->clave.front());
+    if (k >= 0 && !asignado_[k]) claveAuto = k;
+  }
+  const bool conRowid = rowidCol_ >= 0;
+  const QString retorno =
+      conRowid || claveAuto >= 0
+          ? dialecto.Retorno(conRowid ? dialecto.ColumnaFila()
+                                      : dialecto.Identificador(info_->clave.front()))
+          : QString();
+  QString& sql = forma_->sqlAlta[mascara];
+  if (sql.isEmpty()) {
+    const QStringList cols = ColumnasAsignadas();
+    if (cols.isEmpty()) {
+      sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(dialecto.Identificador(tabla_));
+    } else {
+      QStringList marcas;
+      for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
+      sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(dialecto.Identificador(tabla_), cols.join(QLatin1Char(',')),
+                     marcas.join(QLatin1Char(',')));
+    }
+    sql += retorno;
+  }
+  db_->MarcaEscritura();
+  const Database::Vigilancia vigilancia(*db_);
+  QSqlQuery& q = db_->Prepara(sql);
+  EnlazaCrudos(q, crudos);
+  CorrePreparada(*db_, q, sql);
+  // Only asked when needed: some drivers answer with a statement of their own, or a
+  // warning, for every INSERT.
+  QVariant id;
+  if (!retorno.isEmpty()) {
+    if (q.next()) id = q.value(0);
+  } else if ((conRowid || claveAuto >= 0) && dialecto.IdentidadDelDriver()) {
+    id = q.lastInsertId();
+  }
+  q.finish();
+  // The stored row joins the recordset, as the current row, with the identity the
+  // engine gave it.
+  if (conRowid) buffer_[rowidCol_] = id;
+  if (claveAuto >= 0 && id.isValid()) buffer_[claveAuto] = id;
+  filas_.push_back(buffer_);
+  pos_ = static_cast<int>(filas_.size()) - 1;
+}
+
+void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
+  const Dialecto& dialecto = db_->Dialect();
+  std::vector<QVariant> clave;
+  const std::vector<QVariant>& original = filas_[pos_];
+  QStringList donde;
+  if (!info_->clave.isEmpty()) {
+    for (const int i : PosicionesClave()) clave.push_back(original[i]);
+    donde = CondicionesClave();
+  } else if (rowidCol_ >= 0) {
+    donde << dialecto.ColumnaFila() + QStringLiteral(" = ?");
+    clave.push_back(original[rowidCol_]);
+  } else {
+    throw DbError(
+        QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+        db_->Nombre(), sql_);
+  }
+  // A row found by its place gets a new place when edited.
+  const bool cambiaDeFila = info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar();
+  QString& sql = forma_->sqlEdicion[mascara];
+  if (sql.isEmpty()) {
+    sql = SentenciaUpdate(dialecto, tabla_, ColumnasAsignadas(), donde);
+    if (cambiaDeFila) sql += dialecto.Retorno(dialecto.ColumnaFila());
+  }
+  db_->MarcaEscritura();
+  const Database::Vigilancia vigilancia(*db_);
+  QSqlQuery& q = db_->Prepara(sql);
+  EnlazaCrudos(q, crudos);
+  EnlazaCrudos(q, clave, static_cast<int>(crudos.size()));
+  CorrePreparada(*db_, q, sql);
+  if (cambiaDeFila) {
+    // The row's place changes when anyone edits it: not found, it was edited or removed
+    // by another program since it was read, and the edit would be lost.
+    const bool hallada = q.next();
+    if (hallada) buffer_[rowidCol_] = q.value(0);
+    q.finish();
+    if (!hallada) {
+      throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se "
+                                   "iba a modificar; vuelva a importar el fichero.")
+                        .arg(tabla_),
+                    db_->Nombre(), sql);
+    }
+  }
+  q.finish();
 }
 
 void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
@@ -236,16 +269,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   }
   if (columnas.empty()) return;
   std::vector<QVariant>& fila = filas_[pos_];
-  std::vector<int> posClave;
-  for (const QString& k : info_->clave) {
-    const int i = Indice(k);
-    if (i < 0) {
-      throw DbError(
-          QStringLiteral("La consulta no devuelve la clave %1 de %2: %3").arg(k, tabla_, sql_),
-          db_->Nombre(), sql_);
-    }
-    posClave.push_back(i);
-  }
+  const std::vector<int> posClave = PosicionesClave();
   const auto mismas = [&](const QStringList& nombres) {
     if (nombres.size() != static_cast<qsizetype>(columnas.size())) return false;
     for (size_t c = 0; c < columnas.size(); ++c)
@@ -256,22 +280,15 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   for (const auto& [nombres, sqlGuardada] : forma_->sqlPorClave)
     if (mismas(nombres)) texto = &sqlGuardada;
   if (!texto) {
-    QStringList nombres;
     const Dialecto& dialecto = db_->Dialect();
-    QString nuevo =
-        QStringLiteral("UPDATE ") + dialecto.Identificador(tabla_) + QStringLiteral(" SET ");
-    for (size_t c = 0; c < columnas.size(); ++c) {
-      if (c > 0) nuevo += QLatin1Char(',');
-      nuevo += dialecto.Identificador(columnas[c].first) + QStringLiteral(" = ?");
-      nombres << columnas[c].first;
-    }
-    nuevo += QStringLiteral(" WHERE ");
-    for (int c = 0; c < info_->clave.size(); ++c) {
-      if (c > 0) nuevo += QStringLiteral(" AND ");
-      nuevo += dialecto.Identificador(info_->clave[c]) + QStringLiteral(" = ?");
+    QStringList nombres, cols;
+    for (const auto& [nombre, valor] : columnas) {
+      nombres << nombre;
+      cols << dialecto.Identificador(nombre);
     }
     if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
-    forma_->sqlPorClave.emplace_back(nombres, nuevo);
+    forma_->sqlPorClave.emplace_back(nombres,
+                                     SentenciaUpdate(dialecto, tabla_, cols, CondicionesClave()));
     texto = &forma_->sqlPorClave.back().second;
   }
   const QString sql = *texto;
@@ -283,11 +300,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     Database::Enlaza(q, n++, Database::AParametro(valor));
   // The key goes back exactly as it was read.
   for (int i : posClave) Database::Enlaza(q, n++, fila[i]);
-  if (!q.exec()) {
-    const QSqlError e = q.lastError();
-    q.finish();
-    db_->FallaSentencia(e, sql);
-  }
+  CorrePreparada(*db_, q, sql);
   q.finish();
   for (const auto& [nombre, valor] : columnas)
     if (const int i = Indice(nombre); i >= 0) fila[i] = Database::AParametro(valor);

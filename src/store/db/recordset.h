@@ -75,6 +75,16 @@ class Recordset {
 
   QVariant Crudo(int indice) const;
   void ExigeColumna(int indice, const QString& nombre) const;
+  // GrabarRegistro of a new row and of an edited one; `crudos` are the assigned values in
+  // column order, `mascara` which columns they are (the key of the statement's cache).
+  void InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
+  void ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
+  // The assigned columns as the engine spells them.
+  QStringList ColumnasAsignadas() const;
+  // Where the table's key columns are in the result; throws DbError when one is missing.
+  std::vector<int> PosicionesClave() const;
+  // "<key column> = ?" for each key column, as the engine spells it.
+  QStringList CondicionesClave() const;
 
   std::shared_ptr<Database> db_;
   QString sql_;

@@ -11,36 +11,12 @@ namespace relvano::store {
 
 namespace {
 bool Vacio(const Valor& v) { return ValorTexto(v).isEmpty(); }
-}  // namespace
 
-bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& ejercicio,
-                          const QString& serie, const QString& numero, const QString& codigo,
-                          const std::optional<QString>& idEmpresa) {
-  Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
-  rs = bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ?"
-                                         " AND NUMERO = ? AND CODIGO = ?"),
-                          {Valor(ejercicio.trimmed()), Valor(serie.trimmed()),
-                           Valor(numero.trimmed()), Valor(codigo.trimmed())});
-  return rs.HayRegistros();
-}
-
-void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString& ejercicio,
-                             const QString& serie, const QString& numero, const QString& codigo) {
-  Recordset factura;
-  if (!AbreFactura(empresa, QStringLiteral("FACPR"), factura, ejercicio, serie, numero, codigo))
-    throw DbError(QStringLiteral("No existe la factura de proveedor %1/%2/%3 del proveedor %4.")
-                      .arg(ejercicio, serie, numero, codigo),
-                  empresa.RutaComercial);
-  const QDate fechaFactura = factura[QStringLiteral("FECHA")].Fecha();
-  const bool conRecargo = EsVerdadero(albaran[QStringLiteral("CON_RECARGO")]);
-
-  albaran.EditarRegistro();
-  albaran.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
-  albaran.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
-  albaran.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
-
-  const QString serieAlb = ValorTexto(albaran[QStringLiteral("SERIE")]);
-  Database& bdd = *BaseDatosDeDocumento(empresa, serieAlb).bdd;
+// Marks the lines of the delivery note open in `albaran` as invoiced by the invoice
+// `ejercicio`/`serie`/`numero`, with the VAT of the invoice date.
+void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& albaran,
+                          const QString& ejercicio, const QString& serie, const QString& numero,
+                          QDate fechaFactura) {
   const std::vector<Valor> clave{
       albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
@@ -83,6 +59,38 @@ void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString
     Recordset lineas = bdd.AbrirRecordset(filtro, clave);
     for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) marca(lineas);
   }
+}
+}  // namespace
+
+bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& ejercicio,
+                          const QString& serie, const QString& numero, const QString& codigo,
+                          const std::optional<QString>& idEmpresa) {
+  Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
+  rs = bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ?"
+                                         " AND NUMERO = ? AND CODIGO = ?"),
+                          {Valor(ejercicio.trimmed()), Valor(serie.trimmed()),
+                           Valor(numero.trimmed()), Valor(codigo.trimmed())});
+  return rs.HayRegistros();
+}
+
+void FacturaAlbaranProveedor(Empresa& empresa, Recordset& albaran, const QString& ejercicio,
+                             const QString& serie, const QString& numero, const QString& codigo) {
+  Recordset factura;
+  if (!AbreFactura(empresa, QStringLiteral("FACPR"), factura, ejercicio, serie, numero, codigo))
+    throw DbError(QStringLiteral("No existe la factura de proveedor %1/%2/%3 del proveedor %4.")
+                      .arg(ejercicio, serie, numero, codigo),
+                  empresa.RutaComercial);
+  const QDate fechaFactura = factura[QStringLiteral("FECHA")].Fecha();
+  const bool conRecargo = EsVerdadero(albaran[QStringLiteral("CON_RECARGO")]);
+
+  albaran.EditarRegistro();
+  albaran.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
+  albaran.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
+  albaran.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
+
+  const QString serieAlb = ValorTexto(albaran[QStringLiteral("SERIE")]);
+  Database& bdd = *BaseDatosDeDocumento(empresa, serieAlb).bdd;
+  FacturaLineasAlbaran(empresa, bdd, albaran, ejercicio, serie, numero, fechaFactura);
 
   factura.EditarRegistro();
   for (const char* columna : {"IDDEPARTAMENTO", "REFERENCIA_DOC"}) {

@@ -50,6 +50,48 @@ void NuevoPlazo(Recordset& rs, const Empresa& empresa, const NuevaFacturaProveed
   rs.GrabarRegistro();
 }
 
+// The invoice's payment and its instalments from the supplier's terms: none, cash on the
+// invoice date; one, its own; several, "ML" with one instalment for each.
+void AsignaPagos(Empresa& empresa, Database& tienda, const NuevaFacturaProveedor& f,
+                 Recordset& rs) {
+  Recordset terminos;
+  const int n = NumeroFormasPagoProveedor(tienda, terminos, f.codigo);
+  Valor tipoPago;
+  Valor formaPago;
+  Valor vencimiento;
+  if (n == 0) {
+    tipoPago = Valor("EF");
+    formaPago = Valor("1");
+    vencimiento = Valor(f.fecha);
+  } else if (n == 1) {
+    tipoPago = Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")]));
+    formaPago = Valor(ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]));
+    vencimiento = Valor(Vencimiento(empresa, f.fecha, formaPago.Texto()));
+  } else {
+    tipoPago = Valor("ML");
+    formaPago = Valor("ML");
+  }
+  rs.Asigna(QStringLiteral("TIPO_PAGO"), tipoPago);
+  rs.Asigna(QStringLiteral("FORMA_PAGO"), formaPago);
+  if (n <= 1) rs.Asigna(QStringLiteral("VENCIMIENTO"), vencimiento);
+
+  Recordset plazos;
+  AbreDesglosePagos(empresa, QStringLiteral("FACPR"), plazos, QString(), QString(), QString(),
+                    QString(), f.idEmpresa);
+  if (n <= 1) {
+    NuevoPlazo(plazos, empresa, f, 1, tipoPago, formaPago, vencimiento, Valor(100));
+  } else {
+    int k = 0;
+    for (terminos.MoveFirst(); !terminos.Eof(); terminos.MoveNext()) {
+      const QString forma = ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]);
+      NuevoPlazo(plazos, empresa, f, ++k,
+                 Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")])), Valor(forma),
+                 Valor(Vencimiento(empresa, f.fecha, forma)),
+                 Valor(ValorNumerico(terminos[QStringLiteral("PORCENTAJE")])));
+    }
+  }
+}
+
 }  // namespace
 
 void CreaFacturaProveedor(Empresa& empresa, const NuevaFacturaProveedor& f) {
@@ -92,42 +134,7 @@ void CreaFacturaProveedor(Empresa& empresa, const NuevaFacturaProveedor& f) {
   rs.Asigna(QStringLiteral("CAMBIO_DIVISA"), Valor(f.cambio));
   rs.Asigna(QStringLiteral("CON_RECARGO"), Valor(empresa.RecargoEquivalencia));
 
-  Recordset terminos;
-  const int n = NumeroFormasPagoProveedor(tienda, terminos, f.codigo);
-  Valor tipoPago;
-  Valor formaPago;
-  Valor vencimiento;
-  if (n == 0) {
-    tipoPago = Valor("EF");
-    formaPago = Valor("1");
-    vencimiento = Valor(f.fecha);
-  } else if (n == 1) {
-    tipoPago = Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")]));
-    formaPago = Valor(ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]));
-    vencimiento = Valor(Vencimiento(empresa, f.fecha, formaPago.Texto()));
-  } else {
-    tipoPago = Valor("ML");
-    formaPago = Valor("ML");
-  }
-  rs.Asigna(QStringLiteral("TIPO_PAGO"), tipoPago);
-  rs.Asigna(QStringLiteral("FORMA_PAGO"), formaPago);
-  if (n <= 1) rs.Asigna(QStringLiteral("VENCIMIENTO"), vencimiento);
-
-  Recordset plazos;
-  AbreDesglosePagos(empresa, QStringLiteral("FACPR"), plazos, QString(), QString(), QString(),
-                    QString(), f.idEmpresa);
-  if (n <= 1) {
-    NuevoPlazo(plazos, empresa, f, 1, tipoPago, formaPago, vencimiento, Valor(100));
-  } else {
-    int k = 0;
-    for (terminos.MoveFirst(); !terminos.Eof(); terminos.MoveNext()) {
-      const QString forma = ValorTexto(terminos[QStringLiteral("FORMA_PAGCOB")]);
-      NuevoPlazo(plazos, empresa, f, ++k,
-                 Valor(ValorTexto(terminos[QStringLiteral("TIPO_PAGCOB")])), Valor(forma),
-                 Valor(Vencimiento(empresa, f.fecha, forma)),
-                 Valor(ValorNumerico(terminos[QStringLiteral("PORCENTAJE")])));
-    }
-  }
+  AsignaPagos(empresa, tienda, f, rs);
 
   rs.Asigna(QStringLiteral("CUENTA_PROVEEDOR"), Valor(texto("CUENTA_PROVEEDOR")));
   const QString gastos = texto("CUENTA_GASTOS");
