@@ -1,15 +1,22 @@
 # The floors of the source tree. A floor is a folder of src/ (src/store/<name> for the
-# store's services) built as one static library. relvano_floor(FOLDER TARGET [EXCLUDE_MAIN] DEPS ...)
-# declares it with the floors (and Qt modules) it may use; the include check below
+# store's services) built as one static library.
+#   relvano_floor(FOLDER TARGET [EXCLUDE_MAIN] DEPS ... FILES ...)
+# declares it with the floors (and Qt modules) it may use and its files (names inside
+# src/FOLDER: every .cpp and .h there, or configuring stops); the include check below
 # makes a file that includes a header of any other floor fail the build, so the
 # direction the link lines state is the only one the code can take.
 
 set(RELVANO_FLOORS "" CACHE INTERNAL "")
 
 function(relvano_floor carpeta target)
-  cmake_parse_arguments(F "EXCLUDE_MAIN" "" "DEPS" ${ARGN})
-  file(GLOB fuentes CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/${carpeta}/*.cpp ${CMAKE_SOURCE_DIR}/src/${carpeta}/*.h)
+  cmake_parse_arguments(F "EXCLUDE_MAIN" "" "DEPS;FILES" ${ARGN})
+  list(TRANSFORM F_FILES PREPEND ${CMAKE_SOURCE_DIR}/src/${carpeta}/ OUTPUT_VARIABLE fuentes)
+  # A file of the folder left out of the list would escape the include check: say so now.
+  file(GLOB en_disco ${CMAKE_SOURCE_DIR}/src/${carpeta}/*.cpp ${CMAKE_SOURCE_DIR}/src/${carpeta}/*.h)
+  list(REMOVE_ITEM en_disco ${fuentes})
+  if(en_disco)
+    message(FATAL_ERROR "src/${carpeta}: add to its relvano_floor(... FILES) in CMakeLists.txt: ${en_disco}")
+  endif()
   # A program's main.cpp is checked with its floor but built into the executable.
   set(todas ${fuentes})
   if(F_EXCLUDE_MAIN)

@@ -9,7 +9,7 @@
 
 #include "app/bandeja.h"
 #include "app/historial.h"
-#include "core/import_fixture.h"
+#include "imports/import_fixture.h"
 #include "support/cli.h"
 
 namespace relvano::testing {

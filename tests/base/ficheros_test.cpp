@@ -1,3 +1,5 @@
+#include "base/ficheros.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,43 +7,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "base/conversion.h"
-#include "base/ficheros.h"
-#include "base/moneda.h"
-#include "base/regional.h"
 #include "support/tienda.h"
 
 namespace relvano {
 namespace {
-
-const QDate kHoy(2012, 3, 10);
-
-TEST(Conversiones, NumbersTextsDaysAndMoneyOfTheTable) {
-  for (const QStringList& c : testing::Casos("conversiones.txt")) {
-    SCOPED_TRACE(c.join(" | ").toStdString());
-    Valor v = testing::ValorDe(c[1]);
-    if (c[0] == "ValorNumerico") {
-      EXPECT_DOUBLE_EQ(c[2].toDouble(), ValorNumerico(v));
-    }
-    if (c[0] == "ValorTexto") {
-      EXPECT_EQ(c.value(2), ValorTexto(v));
-    }
-    if (c[0] == "SumaDias") {
-      EXPECT_EQ(c.value(3), SumaDias(c[1], testing::ValorDe(c[2]), kHoy));
-    }
-    if (c[0] == "RedondeaMoneda") {
-      EXPECT_EQ(c[4].toLongLong(),
-                RedondeaMoneda(v, c[2], c[3] == "-" ? std::nullopt : std::optional(c[3]))
-                    .Diezmilesimas());
-    }
-    if (c[0] == "FormateaMoneda") {
-      EXPECT_EQ(c[3], FormateaMoneda(v, c[2]));
-      EXPECT_EQ(testing::ValorDe(c[4]), v);
-    }
-  }
-  EXPECT_EQ(QDate(2012, 1, 1), regional::LeeFecha(" 1/1/12 ", kHoy));
-  EXPECT_EQ(std::nullopt, regional::LeeFecha("15/07-2012", kHoy));
-}
 
 TEST(Ficheros, ExisteYBorraFichero) {
   QTemporaryDir dir;

@@ -1,7 +1,8 @@
+#include "store/vat/iva.h"
+
 #include <gtest/gtest.h>
 
 #include "store/db/db_error.h"
-#include "store/vat/iva.h"
 #include "support/tienda.h"
 
 namespace relvano::store {

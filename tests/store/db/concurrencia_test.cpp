@@ -13,7 +13,7 @@
 #include <functional>
 #include <thread>
 
-#include "core/import_fixture.h"
+#include "imports/import_fixture.h"
 
 namespace relvano::testing {
 namespace {

@@ -1,3 +1,5 @@
+#include "store/db/database.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -6,7 +8,6 @@
 #include <chrono>
 #include <thread>
 
-#include "store/db/database.h"
 #include "store/db/recordset.h"
 #include "support/tienda.h"
 

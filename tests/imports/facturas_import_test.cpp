@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/import_fixture.h"
 #include "imports/facturas.h"
+#include "imports/import_fixture.h"
 
 namespace relvano {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/import_fixture.h"
+#include "imports/import_fixture.h"
 
 namespace relvano::testing {
 namespace {

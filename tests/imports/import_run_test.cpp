@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "core/import_fixture.h"
+#include "imports/import_fixture.h"
 #include "imports/unidad_trabajo.h"
 
 namespace relvano::testing {

@@ -1,10 +1,11 @@
+#include "chainfile/bucle_lectura.h"
+
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "base/run_log.h"
-#include "chainfile/bucle_lectura.h"
 #include "support/tienda.h"
 
 namespace relvano::chainfile {

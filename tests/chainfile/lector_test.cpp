@@ -1,10 +1,11 @@
+#include "chainfile/lector.h"
+
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "chainfile/conversion.h"
-#include "chainfile/lector.h"
 #include "chainfile/registro.h"
 #include "support/tienda.h"
 
