@@ -94,7 +94,8 @@ class FrmRelvano : public QWidget {
   class ProgresoVentana;
   class OperadorEjecucion;
 
-  void Construye();
+  void Construye();  // frm_relvano_construye.cpp
+  static QString TextoLineas(int lineas);
   void LlenaEmpresas();
   std::optional<OpcionImportacion> OpcionElegida() const;
 
