@@ -371,12 +371,12 @@ void LlenaTienda(store::Database& db, QDate fecha) {
 
 }  // namespace
 
-bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
-              const store::OpcionesConexion& conexion) {
-  const QDir raiz(carpeta);
-  const QString bdd = raiz.filePath("BDD");
-  const QString entrada = raiz.filePath("In");
-  const QString ajustes = raiz.filePath("settings");
+namespace {
+
+// False with `error` set when the folder, or the server for its prefix, already holds an
+// installation: a demo never overwrites one.
+bool InstalacionLibre(const QDir& raiz, const QString& bdd, const QString& ajustes,
+                      const store::OpcionesConexion& conexion, QString* error) {
   const QStringList existentes = QDir(bdd).entryList({"*.MDB", "*.mdb"}, QDir::Files);
   if (!existentes.isEmpty() || QFile::exists(QDir(ajustes).filePath("VANTEL.ini")) ||
       QFile::exists(QDir(ajustes).filePath("RELVANO.ini"))) {
@@ -403,14 +403,11 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
       }
     }
   }
-  for (const QString& sub : {bdd, entrada, ajustes}) {
-    if (!QDir().mkpath(sub)) {
-      *error =
-          QStringLiteral("No se ha podido crear la carpeta %1").arg(QDir::toNativeSeparators(sub));
-      return false;
-    }
-  }
+  return true;
+}
 
+bool CreaBasesDatos(const QString& carpeta, const store::OpcionesConexion& conexion,
+                    QDate fechaFicheros, QString* error) {
   try {
     Creador creador(carpeta, conexion, error);
     auto general = creador.Crea("GENERAL.MDB", {"general"});
@@ -427,9 +424,12 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
         QStringLiteral("No se ha podido crear la base de datos de demostración: ") + e.Mensaje();
     return false;
   }
+  return true;
+}
 
+// The demo file of each kind, in the order of the kinds.
+bool EscribeFicheros(const QString& entrada, QDate fechaFicheros, QString* error) {
   const QDir in(entrada);
-  // The demo file of each kind, in the order of the kinds.
   struct Fichero {
     const char* tipo;
     const char* titulo;
@@ -451,7 +451,12 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
     const QString nombre = QString::fromLatin1(clase.prefijo) + QStringLiteral("0001.txt");
     if (!EscribeAnsi(in.filePath(nombre), texto, error)) return false;
   }
+  return true;
+}
 
+bool EscribeAjustes(const QString& ajustes, const QString& bdd, const QString& entrada,
+                    const store::OpcionesConexion& conexion, QString* error) {
+  const QDir in(entrada);
   IniSettingsStore store(ajustes);
   const QString rutaBdd = QDir::toNativeSeparators(QDir(bdd).absolutePath());
   for (const char* clave :
@@ -476,6 +481,27 @@ bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool CreaDemo(const QString& carpeta, QString* error, QDate fechaFicheros,
+              const store::OpcionesConexion& conexion) {
+  const QDir raiz(carpeta);
+  const QString bdd = raiz.filePath("BDD");
+  const QString entrada = raiz.filePath("In");
+  const QString ajustes = raiz.filePath("settings");
+  if (!InstalacionLibre(raiz, bdd, ajustes, conexion, error)) return false;
+  for (const QString& sub : {bdd, entrada, ajustes}) {
+    if (!QDir().mkpath(sub)) {
+      *error =
+          QStringLiteral("No se ha podido crear la carpeta %1").arg(QDir::toNativeSeparators(sub));
+      return false;
+    }
+  }
+  return CreaBasesDatos(carpeta, conexion, fechaFicheros, error) &&
+         EscribeFicheros(entrada, fechaFicheros, error) &&
+         EscribeAjustes(ajustes, bdd, entrada, conexion, error);
 }
 
 }  // namespace relvano
