@@ -257,6 +257,41 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
   return resultado;
 }
 
+namespace {
+
+// A removal line: the article marked as removed (BAJA, FECHA_BAJA), unless it is missing
+// or the operator asked not to apply removals; each case is told in both logs.
+void DaDeBaja(store::Recordset& rs, bool encontrado, const QString& articulo,
+              const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx) {
+  if (!encontrado) {
+    const QString texto = QStringLiteral("BAJA NO REALIZADA: El artículo ") + articulo +
+                          QStringLiteral(" no se ha encontrado.");
+    ctx.log.Escribe(texto + kCrLf);
+    bajas.Escribe(texto);
+    ++ctx.recuento.rechazadas;
+  } else if (ctx.noActualizarBajas) {
+    ctx.log.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS) : Artículo ") +
+                    articulo + kCrLf);
+    bajas.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS): ") + articulo);
+    ++ctx.recuento.rechazadas;
+  } else {
+    ctx.log.Escribe(QStringLiteral("BAJA : Se ha dado de baja el artículo ") + articulo + kCrLf);
+    bajas.Escribe(QStringLiteral("BAJA : ") + articulo);
+    ++ctx.recuento.bajas;
+    if (columnas.porClave) {
+      rs.GrabaColumnas(
+          {{QStringLiteral("BAJA"), Valor(true)}, {QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy)}});
+    } else {
+      rs.EditarRegistro();
+      rs.Asigna(QStringLiteral("BAJA"), Valor(true));
+      rs.Asigna(QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy));
+      rs.GrabarRegistro();
+    }
+  }
+}
+
+}  // namespace
+
 void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro& ide,
                        const ColumnasArticulos& columnas, RunLog& bajas, ContextoImportacion& ctx,
                        ClasificacionesVistas* vistas) {
@@ -292,31 +327,7 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
       nuevo = true;
     }
   } else if (operacion == QLatin1String("B")) {
-    if (!encontrado) {
-      const QString texto = QStringLiteral("BAJA NO REALIZADA: El artículo ") + articulo +
-                            QStringLiteral(" no se ha encontrado.");
-      ctx.log.Escribe(texto + kCrLf);
-      bajas.Escribe(texto);
-      ++ctx.recuento.rechazadas;
-    } else if (ctx.noActualizarBajas) {
-      ctx.log.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS) : Artículo ") +
-                      articulo + kCrLf);
-      bajas.Escribe(QStringLiteral("BAJA NO REALIZADA (OPCION NO ACTUALIZAR BAJAS): ") + articulo);
-      ++ctx.recuento.rechazadas;
-    } else {
-      ctx.log.Escribe(QStringLiteral("BAJA : Se ha dado de baja el artículo ") + articulo + kCrLf);
-      bajas.Escribe(QStringLiteral("BAJA : ") + articulo);
-      ++ctx.recuento.bajas;
-      if (columnas.porClave) {
-        rs.GrabaColumnas({{QStringLiteral("BAJA"), Valor(true)},
-                          {QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy)}});
-      } else {
-        rs.EditarRegistro();
-        rs.Asigna(QStringLiteral("BAJA"), Valor(true));
-        rs.Asigna(QStringLiteral("FECHA_BAJA"), Valor(ctx.hoy));
-        rs.GrabarRegistro();
-      }
-    }
+    DaDeBaja(rs, encontrado, articulo, columnas, bajas, ctx);
   }
 
   ctx.recuento.altas += nuevo;
