@@ -27,6 +27,29 @@ QString MensajeCuenta(int lineas, const Registro& chk) {
          regional::TextoNumero(ValorNumerico(Valor(chk.Campo(2)))) + QStringLiteral(" lineas.");
 }
 
+namespace {
+
+// The detail kind a line's record type names; -1 when it names none.
+int IndiceTipo(const std::vector<TipoDetalle>& tipos, const QString& tipo) {
+  for (size_t i = 0; i < tipos.size(); ++i)
+    if (tipos[i].tipo == tipo) return static_cast<int>(i);
+  return -1;
+}
+
+// Runs `paso` for line `cuenta`: a failure there is a failure at that line.
+template <class Paso>
+void EnLinea(int cuenta, Paso&& paso) {
+  try {
+    paso();
+  } catch (const ErrorEnLinea&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+  }
+}
+
+}  // namespace
+
 ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
                               const AplicaDetalle& aplica, ContextoLectura& contexto) {
   LectorFichero lector;
@@ -74,13 +97,7 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
     if (contexto.progreso) contexto.progreso->Leyendo(cuenta);
     const QString tipo = linea.left(3);
 
-    int indice = -1;
-    for (size_t i = 0; i < tipos.size(); ++i) {
-      if (tipos[i].tipo == tipo) {
-        indice = static_cast<int>(i);
-        break;
-      }
-    }
+    const int indice = IndiceTipo(tipos, tipo);
 
     if (indice >= 0) {
       const TipoDetalle& detalle = tipos[static_cast<size_t>(indice)];
@@ -88,23 +105,15 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
                            QStringLiteral(": ") + QString::number(cuenta) + kCrLf);
       Registro& det = registros[static_cast<size_t>(indice)];
       llena(det, linea);
-      try {
-        aplica(indice, det, ide, cuenta);
-      } catch (const ErrorEnLinea&) {
-        throw;
-      } catch (const std::exception& e) {
-        throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
-      }
+      EnLinea(cuenta, [&] { aplica(indice, det, ide, cuenta); });
     } else if (tipo == QLatin1String("CHK")) {
       llena(chk, linea);
       contexto.log.Escribe(QStringLiteral("Fin Actualización") + kCrLf);
       resultado.vioTrailer = true;
       // The message commits what was applied: a failure there is a failure at this line.
-      try {
+      EnLinea(cuenta, [&] {
         contexto.operador.Mensaje(MensajeCuenta(cuenta, chk), Operador::Icono::Informacion);
-      } catch (const std::exception& e) {
-        throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
-      }
+      });
     }
     resto = std::move(linea);
 
