@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <optional>
 
 #include "cli/opciones_cli.h"
 #include "relvano_version.h"
@@ -93,16 +94,10 @@ int Uso(const QString& error) {
   return relvano::cli::kSalidaUso;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("relvano-cli"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(RELVANO_VERSION));
-
-  OpcionesCli opciones;
-  QStringList posicionales;
-  const QStringList args = QCoreApplication::arguments().mid(1);
+// Reads the options into `opciones` and the rest into `posicionales`; an exit status when
+// the program ends here (help, version, a usage error).
+std::optional<int> LeeArgumentos(const QStringList& args, OpcionesCli& opciones,
+                                 QStringList& posicionales) {
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
     auto valor = [&](QString* destino) {
@@ -158,35 +153,50 @@ int main(int argc, char** argv) {
       posicionales << a;
     }
   }
+  return std::nullopt;
+}
+
+// The commands: how many arguments each takes, the usage error otherwise, and what runs it.
+struct Comando {
+  const char* nombre;
+  int minimo;
+  int maximo;
+  const char* uso;
+  int (*ejecuta)(const OpcionesCli&);
+};
+constexpr Comando kComandos[] = {
+    {"companies", 0, 0, "companies no lleva argumentos", relvano::cli::ComandoCompanies},
+    {"import", 2, 2, "uso: import CLASE FICHERO", relvano::cli::ComandoImport},
+    {"inbox", 0, 1, "uso: inbox [CARPETA]", relvano::cli::ComandoInbox},
+    {"kinds", 0, 0, "kinds no lleva argumentos", relvano::cli::ComandoKinds},
+    {"history", 0, 0, "history no lleva argumentos", relvano::cli::ComandoHistory},
+    {"demo", 1, 1, "uso: demo CARPETA", relvano::cli::ComandoDemo},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("relvano-cli"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(RELVANO_VERSION));
+
+  OpcionesCli opciones;
+  QStringList posicionales;
+  if (const auto salida =
+          LeeArgumentos(QCoreApplication::arguments().mid(1), opciones, posicionales))
+    return *salida;
   if (posicionales.isEmpty())
     return Uso(QStringLiteral("falta la orden (companies, import, inbox, demo, kinds o history)"));
   opciones.comando = posicionales.takeFirst();
   opciones.argumentos = posicionales;
 
-  if (opciones.comando == QLatin1String("companies")) {
-    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("companies no lleva argumentos"));
-    return relvano::cli::ComandoCompanies(opciones);
-  }
-  if (opciones.comando == QLatin1String("import")) {
-    if (opciones.argumentos.size() != 2) return Uso(QStringLiteral("uso: import CLASE FICHERO"));
-    return relvano::cli::ComandoImport(opciones);
-  }
-  if (opciones.comando == QLatin1String("inbox")) {
-    if (opciones.argumentos.size() > 1) return Uso(QStringLiteral("uso: inbox [CARPETA]"));
-    return relvano::cli::ComandoInbox(opciones);
-  }
-  if (opciones.comando == QLatin1String("kinds")) {
-    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("kinds no lleva argumentos"));
-    return relvano::cli::ComandoKinds(opciones);
-  }
-  if (opciones.comando == QLatin1String("history")) {
-    if (!opciones.argumentos.isEmpty()) return Uso(QStringLiteral("history no lleva argumentos"));
-    return relvano::cli::ComandoHistory(opciones);
-  }
-  if (opciones.comando == QLatin1String("demo")) {
-    if (opciones.argumentos.size() != 1) return Uso(QStringLiteral("uso: demo CARPETA"));
-    if (opciones.json) return Uso(QStringLiteral("--json no se usa con demo"));
-    return relvano::cli::ComandoDemo(opciones);
+  for (const Comando& c : kComandos) {
+    if (opciones.comando != QLatin1String(c.nombre)) continue;
+    const auto n = opciones.argumentos.size();
+    if (n < c.minimo || n > c.maximo) return Uso(QString::fromUtf8(c.uso));
+    if (opciones.json && opciones.comando == QLatin1String("demo"))
+      return Uso(QStringLiteral("--json no se usa con demo"));
+    return c.ejecuta(opciones);
   }
   return Uso(QStringLiteral("orden desconocida: %1").arg(opciones.comando));
 }
