@@ -1,6 +1,7 @@
 #include "app/historial.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +38,16 @@ const char kTabla[] =
     "LINEA_APLICADA INTEGER, ALTAS INTEGER, MODIFICACIONES INTEGER, BAJAS INTEGER, "
     "RECHAZADAS INTEGER, ALBARAN TEXT, MAQUINA TEXT, ARRANQUE TEXT, PROCESO INTEGER, "
     "RUTA_LOG TEXT, LOG TEXT)";
+
+// The rows a real run changed, one row per committed group (see GuardaCambios).
+const char kTablaCambios[] =
+    "CREATE TABLE IF NOT EXISTS CAMBIOS (EJECUCION INTEGER NOT NULL, GRUPO INTEGER NOT NULL, "
+    "DATOS TEXT NOT NULL, PRIMARY KEY (EJECUCION, GRUPO))";
+
+// Each undo of a run: the run, the run that undid it, and how far.
+const char kTablaDeshechas[] =
+    "CREATE TABLE IF NOT EXISTS DESHECHAS (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+    "EJECUCION INTEGER NOT NULL, DESHACE INTEGER NOT NULL, ESTADO TEXT NOT NULL)";
 
 // Every column but the log, in the order Fila reads them.
 const char kColumnas[] =
@@ -86,6 +97,72 @@ EjecucionHistorial Fila(const QSqlQuery& q) {
 Valor Comprime(const QByteArray& log) {
   if (log.isNull()) return Valor();
   return Valor(QString::fromLatin1(qCompress(log).toBase64()));
+}
+
+// A group of changes as the history keeps it: a stream of its changes, compressed, as text
+// every engine stores. The stream begins with its format's number.
+constexpr quint8 kFormatoCambios = 1;
+
+Valor ComprimeCambios(const std::vector<store::CambioFila>& cambios) {
+  QByteArray bytes;
+  QDataStream s(&bytes, QIODevice::WriteOnly);
+  s.setVersion(QDataStream::Qt_6_0);
+  s << kFormatoCambios << static_cast<quint32>(cambios.size());
+  const auto lista = [&s](const std::vector<QVariant>& valores) {
+    // Null said apart: a stream keeps a null text's type but not always that it is null.
+    s << static_cast<quint32>(valores.size());
+    for (const QVariant& v : valores) {
+      s << v.isNull();
+      if (!v.isNull()) s << v;
+    }
+  };
+  for (const store::CambioFila& c : cambios) {
+    s << static_cast<qint8>(c.tipo) << c.tabla << c.clave;
+    lista(c.valoresClave);
+    s << c.columnas;
+    lista(c.antes);
+    lista(c.despues);
+    s << c.relativo;
+  }
+  return Valor(QString::fromLatin1(qCompress(bytes).toBase64()));
+}
+
+std::vector<store::CambioFila> LeeCambios(const QString& texto) {
+  const QByteArray bytes = qUncompress(QByteArray::fromBase64(texto.toLatin1()));
+  QDataStream s(bytes);
+  s.setVersion(QDataStream::Qt_6_0);
+  quint8 formato = 0;
+  quint32 n = 0;
+  s >> formato >> n;
+  if (formato != kFormatoCambios) return {};
+  const auto lista = [&s](std::vector<QVariant>& valores) {
+    quint32 k = 0;
+    s >> k;
+    for (quint32 i = 0; i < k && s.status() == QDataStream::Ok; ++i) {
+      bool nulo = false;
+      QVariant v;
+      s >> nulo;
+      if (!nulo) s >> v;
+      valores.push_back(std::move(v));
+    }
+  };
+  std::vector<store::CambioFila> cambios;
+  for (quint32 i = 0; i < n && s.status() == QDataStream::Ok; ++i) {
+    store::CambioFila c;
+    qint8 tipo = 0;
+    s >> tipo >> c.tabla >> c.clave;
+    c.tipo = static_cast<store::CambioFila::Tipo>(tipo);
+    lista(c.valoresClave);
+    s >> c.columnas;
+    lista(c.antes);
+    lista(c.despues);
+    s >> c.relativo;
+    cambios.push_back(std::move(c));
+  }
+  if (s.status() != QDataStream::Ok)
+    throw DbError(QStringLiteral("Los cambios guardados en el historial están dañados."), QString(),
+                  QString());
+  return cambios;
 }
 
 QByteArray LeeFichero(const QString& ruta) {
@@ -255,9 +332,15 @@ std::unique_ptr<Historial> Historial::Abre(const UbicacionHistorial& u, QString*
 }
 
 void Historial::CreaTabla() {
-  if (db_->ExisteTabla(QStringLiteral("EJECUCIONES"))) return;
-  db_->Ejecuta(db_->Dialect().Esquema(QString::fromLatin1(kTabla)));
-  db_->OlvidaEsquema();
+  bool creada = false;
+  for (const auto& [tabla, sql] :
+       {std::pair{"EJECUCIONES", kTabla}, std::pair{"CAMBIOS", kTablaCambios},
+        std::pair{"DESHECHAS", kTablaDeshechas}}) {
+    if (db_->ExisteTabla(QLatin1String(tabla))) continue;
+    db_->Ejecuta(db_->Dialect().Esquema(QString::fromLatin1(sql)));
+    creada = true;
+  }
+  if (creada) db_->OlvidaEsquema();
 }
 
 void Historial::TomaAnterior(const QString& carpetaLogs) {
@@ -407,6 +490,9 @@ std::optional<EjecucionHistorial> Historial::UltimaCompleta(const QString& empre
                                     "AND RESULTADO = ?"),
                      {Valor(empresa), Valor(clase), Valor(sha256), Valor(r::kCompleta)}, 1);
   if (filas.empty()) return std::nullopt;
+  // A run undone whole has left nothing of the file applied.
+  if (const auto d = Deshecha(filas.front().id); d && d->estado == r::kDeshecha)
+    return std::nullopt;
   return filas.front();
 }
 
@@ -429,12 +515,15 @@ std::vector<EjecucionHistorial> Historial::Lista(const FiltroHistorial& filtro) 
     condiciones << QStringLiteral("CLASE = ?");
     parametros.emplace_back(filtro.clase);
   }
-  return Filas(condiciones.join(QStringLiteral(" AND ")), parametros, filtro.limite);
+  auto filas = Filas(condiciones.join(QStringLiteral(" AND ")), parametros, filtro.limite);
+  for (EjecucionHistorial& e : filas) ConDeshacer(e);
+  return filas;
 }
 
 std::optional<EjecucionHistorial> Historial::Lee(qint64 id) {
   auto filas = Filas(QStringLiteral("ID = ?"), {Valor(id)}, 1);
   if (filas.empty()) return std::nullopt;
+  ConDeshacer(filas.front());
   return filas.front();
 }
 
@@ -443,6 +532,56 @@ QString Historial::Log(qint64 id) {
       db_->Escalar(QStringLiteral("SELECT LOG FROM EJECUCIONES WHERE ID = ?"), {Valor(id)});
   if (v.EsNull()) return {};
   return QString::fromUtf8(qUncompress(QByteArray::fromBase64(v.Texto().toLatin1())));
+}
+
+void Historial::GuardaCambios(qint64 id, int grupo, const std::vector<store::CambioFila>& cambios) {
+  db_->Ejecuta(QStringLiteral("INSERT INTO CAMBIOS (EJECUCION, GRUPO, DATOS) VALUES (?, ?, ?)"),
+               {Valor(id), Valor(grupo), ComprimeCambios(cambios)});
+}
+
+std::vector<std::vector<store::CambioFila>> Historial::Cambios(qint64 id) {
+  std::vector<QString> datos;
+  QSqlQuery& q = db_->Corre(
+      QStringLiteral("SELECT DATOS FROM CAMBIOS WHERE EJECUCION = ? ORDER BY GRUPO"), {Valor(id)});
+  while (q.next()) datos.push_back(q.value(0).toString());
+  q.finish();
+  std::vector<std::vector<store::CambioFila>> grupos;
+  for (const QString& d : datos) grupos.push_back(LeeCambios(d));
+  return grupos;
+}
+
+void Historial::AnotaDeshecha(qint64 id, qint64 deshace, const QString& estado) {
+  db_->Ejecuta(
+      QStringLiteral("INSERT INTO DESHECHAS (EJECUCION, DESHACE, ESTADO) VALUES (?, ?, ?)"),
+      {Valor(id), Valor(deshace), Valor(estado)});
+}
+
+std::optional<EstadoDeshecha> Historial::Deshecha(qint64 id) {
+  std::vector<EstadoDeshecha> filas;
+  {
+    QSqlQuery& q = db_->Corre(QStringLiteral("SELECT DESHACE, ESTADO FROM DESHECHAS WHERE "
+                                             "EJECUCION = ? ORDER BY ID DESC"),
+                              {Valor(id)});
+    while (q.next()) filas.push_back({q.value(0).toLongLong(), q.value(1).toString()});
+    q.finish();
+  }
+  // An undo that was itself undone whole no longer counts: what it put back is gone again.
+  for (const EstadoDeshecha& d : filas) {
+    const auto suya = Deshecha(d.por);
+    if (!suya || suya->estado != resultado_historial::kDeshecha) return d;
+  }
+  return std::nullopt;
+}
+
+void Historial::ConDeshacer(EjecucionHistorial& e) {
+  if (const auto d = Deshecha(e.id)) e.deshecha = d->estado;
+  e.deshace = Deshace(e.id);
+}
+
+qint64 Historial::Deshace(qint64 id) {
+  const Valor v = db_->Escalar(
+      QStringLiteral("SELECT MAX(EJECUCION) FROM DESHECHAS WHERE DESHACE = ?"), {Valor(id)});
+  return v.EsNull() ? 0 : static_cast<qint64>(v.Numero());
 }
 
 int LineaAplicadaSegunLog(const QString& log) {

@@ -119,6 +119,16 @@ void TerminaTrasError(imports::UnidadTrabajo& unidad, const OpcionesImportacion&
   error += LineaAplicada(resultado.lineaAplicada);
 }
 
+// Where every committed group of the run's changes goes (a simulation's at its end): the
+// history keeps a real run's, so that it can be undone; the review of what the file
+// changes takes every run's.
+imports::UnidadTrabajo::DestinoCambios DestinoCambios(ControlEjecucion& control) {
+  return [&control](std::vector<store::CambioFila> cambios) {
+    control.GuardaCambios(cambios);
+    // The review of the changes takes the group here.
+  };
+}
+
 // Applies the file as the run's unit of work, which ends (and lets the database go) before
 // the log's last line. Fills the outcome, lines and counts of `resultado`; returns the
 // run's error, empty when none.
@@ -129,6 +139,7 @@ QString AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opcion
   grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
   imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
   unidad.RetieneLog(log);
+  unidad.AnotaCambios(DestinoCambios(control));
   imports::OperadorConfirmado operadorImportacion(operador, unidad);
   imports::ContextoImportacion ctx{
       .bdd = *empresa.BddTienda,

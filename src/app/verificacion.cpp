@@ -291,6 +291,13 @@ void ControlEjecucion::AlbaranGrabado(const QString& numero) {
   });
 }
 
+void ControlEjecucion::GuardaCambios(const std::vector<store::CambioFila>& cambios) {
+  if (opciones_.simular) return;
+  ConHistorial([&] {
+    if (ejecucion_.id) historial_->GuardaCambios(ejecucion_.id, ++grupos_, cambios);
+  });
+}
+
 void ControlEjecucion::Termina(const ResultadoImportacion& resultado) {
   if (!historial_ || !ejecucion_.id) return;
   using Estado = ResultadoImportacion::Estado;

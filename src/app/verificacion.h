@@ -82,6 +82,9 @@ class ControlEjecucion {
   void Inicia(const QString& rutaLog);
   // Records that the run has stored the invoice's delivery note `numero`.
   void AlbaranGrabado(const QString& numero);
+  // Keeps a committed group of the run's changes in the history (a real run's only), so
+  // that the run can be undone.
+  void GuardaCambios(const std::vector<store::CambioFila>& cambios);
   // Records the end of the run and keeps its log in the history.
   void Termina(const ResultadoImportacion& resultado);
 
@@ -113,6 +116,7 @@ class ControlEjecucion {
   bool yaAplicada_ = false;
   QString motivo_;
   bool reanudaFactura_ = false;
+  int grupos_ = 0;                  // groups of changes kept so far
   bool sinComprobaciones_ = false;  // the history was begun anew: it tells nothing yet
 };
 
