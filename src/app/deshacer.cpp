@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -89,6 +90,13 @@ class Deshaciendo {
   // Puts `c` back; false when its row is left as it is (listed in Dejadas).
   bool Deshaz(const CambioFila& c);
 
+  // The rows the run added: one of them gone is as the undo leaves it, whatever the run
+  // changed in it after adding it.
+  void Altas(const std::vector<std::vector<CambioFila>>& grupos) {
+    for (const auto& grupo : grupos)
+      for (const CambioFila& c : grupo)
+        if (c.tipo == Tipo::Alta) altas_.insert(NombreFila(c));
+  }
   const QStringList& Dejadas() const { return dejadas_; }
   int Repuestas() const { return repuestas_; }
 
@@ -104,6 +112,7 @@ class Deshaciendo {
   bool forzar_;
   bool completando_;
   bool stockRelativo_;
+  QSet<QString> altas_;
   QStringList dejadas_;
   int repuestas_ = 0;
 };
@@ -120,7 +129,11 @@ Situacion Deshaciendo::Examina(const CambioFila& c, Recordset& fila, QString& de
       }
     return Situacion::YaDeshecha;
   }
-  if (!fila.HayRegistros()) return c.tipo == Tipo::Alta ? Situacion::YaDeshecha : Situacion::NoEsta;
+  if (!fila.HayRegistros())
+    // Completing an undo, a row gone was removed by it, or is beyond putting back.
+    return c.tipo == Tipo::Alta || completando_ || altas_.contains(NombreFila(c))
+               ? Situacion::YaDeshecha
+               : Situacion::NoEsta;
   QStringList cambios;
   bool comoAntes = c.tipo == Tipo::Modificacion;
   for (int i = 0; i < c.columnas.size(); ++i) {
@@ -394,9 +407,11 @@ ResultadoDeshacer DeshazEjecucion(store::Empresa& empresa, const OpcionesDeshace
   const bool completando = historial->Deshecha(opciones.id).has_value();
   RunLog log;
   Deshaciendo deshaciendo(db, log, opciones.forzar, completando, factura);
+  deshaciendo.Altas(grupos);
 
-  // An invoice is undone whole or not at all: its documents must be as the run left them.
-  if (factura) {
+  // An invoice is undone whole or not at all: its documents must be as the run left them
+  // (an undo done in part has already undone them).
+  if (factura && !completando) {
     for (const CambioFila& c : FilasAlFinal(grupos)) {
       if (!DeDocumento(c)) continue;
       Recordset fila;

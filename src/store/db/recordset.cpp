@@ -264,6 +264,12 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
         c.columnas << forma_->nombres[i].toUpper();
         c.despues.push_back(buffer_[i]);
       }
+    if (claveAuto >= 0 && !id.isValid()) {
+      // The engine did not say which key it gave the row: it is named by what it was
+      // stored with.
+      c.clave = c.columnas;
+      c.valoresClave = c.despues;
+    }
     diario->Anota(std::move(c));
   }
 }
