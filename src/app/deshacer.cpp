@@ -473,7 +473,7 @@ ResultadoDeshacer DeshazEjecucion(store::Empresa& empresa, const OpcionesDeshace
     unidad.AnotaCambios([&](std::vector<CambioFila> hechos) {
       if (opciones.simular) return;
       try {
-        historial->GuardaCambios(propia.id, ++grupo, hechos);
+        historial->GuardaCambios(propia.id, ++grupo, Historial::ComprimeCambios(hechos));
       } catch (const std::exception& e) {
         operador.Mensaje(QStringLiteral("No se han podido guardar en el historial los cambios de "
                                         "esta operación (no se podrá deshacer): ") +

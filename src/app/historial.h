@@ -129,9 +129,11 @@ class Historial {
   // log, when no later run has written over it).
   void MarcaInterrumpidas();
 
-  // Keeps group `grupo` (counted from 1) of the changes real run `id` committed, so that
-  // the run can be undone.
-  void GuardaCambios(qint64 id, int grupo, const std::vector<store::CambioFila>& cambios);
+  // A group of changes as the history keeps it (compressed text). Safe in any thread.
+  static QString ComprimeCambios(const std::vector<store::CambioFila>& cambios);
+  // Keeps group `grupo` (counted from 1) of the changes real run `id` committed, as
+  // ComprimeCambios gave it, so that the run can be undone.
+  void GuardaCambios(qint64 id, int grupo, const QString& datos);
   // The groups of changes of run `id`, in the order they were committed; none for a run
   // that changed nothing or was recorded before changes were kept. Throws DbError when they
   // cannot be read.

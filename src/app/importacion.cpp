@@ -124,8 +124,8 @@ void TerminaTrasError(imports::UnidadTrabajo& unidad, const OpcionesImportacion&
 // changes takes every run's.
 imports::UnidadTrabajo::DestinoCambios DestinoCambios(ControlEjecucion& control) {
   return [&control](std::vector<store::CambioFila> cambios) {
-    control.GuardaCambios(cambios);
-    // The review of the changes takes the group here.
+    // The review of the changes takes the group here, before the history does.
+    control.GuardaCambios(std::move(cambios));
   };
 }
 
