@@ -38,6 +38,7 @@ class OperadorDiferido final : public Operador {
   }
   // Nothing in an invoice unit asks; a question cannot wait for its answer.
   bool Pregunta(const QString& texto) override { return destino_.Pregunta(texto); }
+  bool PreguntaNo(const QString& texto) override { return destino_.PreguntaNo(texto); }
   void Informe(const QString& texto) override { destino_.Informe(texto); }
 
   // Shows the queued messages in the order they were raised.
