@@ -35,11 +35,9 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
     lineas.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
     lineas.Asigna(QStringLiteral("FACTURADO"), Valor(true));
     const QString tipoIva = ValorTexto(lineas[QStringLiteral("TIPO_IVA")]);
-    double iva = 0;
-    double recargo = 0;
-    DimeIvaFecha(empresa, fechaFactura, tipoIva, iva, recargo);
     // The invoice may fall after a change of rates that the delivery note predates.
-    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != iva)
+    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) !=
+        DimeIvaFecha(empresa, fechaFactura, tipoIva).iva)
       AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
     lineas.GrabarRegistro();
   };
