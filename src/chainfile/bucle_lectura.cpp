@@ -44,7 +44,7 @@ void EnLinea(int cuenta, Paso&& paso) {
   } catch (const ErrorEnLinea&) {
     throw;
   } catch (const std::exception& e) {
-    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()), SentenciaDe(e));
   }
 }
 

@@ -4,9 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
+#include "base/error.h"
 #include "base/operador.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
@@ -46,9 +46,9 @@ struct ContextoImportacion {
 };
 
 // A line that cannot be applied as written (a date that does not exist). Ends the run.
-class ErrorDatos : public std::runtime_error {
+class ErrorDatos : public Error {
  public:
-  explicit ErrorDatos(const QString& mensaje) : std::runtime_error(mensaje.toStdString()) {}
+  using Error::Error;
 };
 
 // The read loop of a catalogue import with every detail line applied as one unit of

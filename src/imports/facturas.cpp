@@ -119,7 +119,7 @@ bool Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L
     throw;
   } catch (const std::exception& e) {
     diferido.Descarta();
-    throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()));
+    throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()), SentenciaDe(e));
   }
   if (guardada)
     diferido.Muestra();
