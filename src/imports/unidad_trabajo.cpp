@@ -17,6 +17,7 @@ UnidadTrabajo::UnidadTrabajo(store::Database& db, bool simular, Opciones opcione
 }
 
 UnidadTrabajo::~UnidadTrabajo() {
+  if (db_.Diario() == &diario_) db_.FijaDiario(nullptr);
   if (db_.EnTransaccion())
     for (RunLog* log : logs_) log->Descarta();
   try {
@@ -24,6 +25,17 @@ UnidadTrabajo::~UnidadTrabajo() {
   } catch (...) {
     // Nothing more can be done here; the engine drops the transaction with the connection.
   }
+}
+
+void UnidadTrabajo::AnotaCambios(DestinoCambios destino) {
+  destino_ = std::move(destino);
+  db_.FijaDiario(destino_ ? &diario_ : nullptr);
+}
+
+void UnidadTrabajo::EntregaCambios() {
+  diario_.CierraLinea();
+  if (destino_ && !diario_.grupo.empty()) destino_(std::exchange(diario_.grupo, {}));
+  diario_.grupo.clear();
 }
 
 void UnidadTrabajo::RetieneLog(RunLog& log) {
@@ -64,6 +76,7 @@ void UnidadTrabajo::EmpiezaLinea(int numero) {
 void UnidadTrabajo::TerminaLinea() {
   db_.ReleaseSavepoint(kSavepoint);
   enLinea_ = false;
+  diario_.CierraLinea();
   ++pendientes_;
   hecha_ = std::max(hecha_, hechaEnLinea_);
   if (pendientes_ >= opciones_.lineasPorGrupo ||
@@ -77,6 +90,7 @@ void UnidadTrabajo::DeshaceLinea() noexcept {
   try {
     db_.RollbackToSavepoint(kSavepoint);
     db_.ReleaseSavepoint(kSavepoint);
+    diario_.linea.clear();
     deshechaDesde_ = numeroLinea_;
   } catch (...) {
     // The engine may already have dropped the whole transaction (some errors end it):
@@ -94,6 +108,8 @@ void UnidadTrabajo::PierdeGrupo() noexcept {
   }
   pendientes_ = 0;
   hecha_ = confirmada_;
+  diario_.linea.clear();
+  diario_.grupo.clear();
   for (RunLog* log : logs_) log->Descarta();
 }
 
@@ -114,6 +130,7 @@ void UnidadTrabajo::Confirma() {
   }
   pendientes_ = 0;
   confirmada_ = std::max(confirmada_, hecha_);
+  EntregaCambios();
   for (RunLog* log : logs_) log->Libera();
 }
 
@@ -125,6 +142,9 @@ void UnidadTrabajo::Reanuda() {
 
 void UnidadTrabajo::Termina() {
   if (deshace_) {
+    // Handed over before the rollback, so that the destination can still read what the
+    // simulation left in the database.
+    EntregaCambios();
     db_.Rollback();
   } else {
     Confirma();

@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -60,6 +62,12 @@ class UnidadTrabajo {
   void RetieneLog(RunLog& log);
   // The same for a log the unit then owns and closes when it ends.
   void Adopta(std::unique_ptr<RunLog> log);
+
+  // Records the rows the run stores (see store::CambioFila) and hands them to `destino`
+  // a group at a time, once the group is committed; a simulation's at its end, before
+  // they are rolled back. The changes of a line that is undone are never handed over.
+  using DestinoCambios = std::function<void(std::vector<store::CambioFila>)>;
+  void AnotaCambios(DestinoCambios destino);
 
   // Runs `aplica` as one line (or one all-or-nothing unit) that begins at line `numero`
   // of the file and, applied, leaves the file handled up to that line or to the one
@@ -129,11 +137,26 @@ class UnidadTrabajo {
   void TerminaLinea();
   void DeshaceLinea() noexcept;
   void PierdeGrupo() noexcept;
+  // Hands the changes of the committed (or, in a simulation, ended) group over.
+  void EntregaCambios();
+
+  // The changes of the line in hand and of the group's lines applied before it.
+  class Diario final : public store::DiarioCambios {
+   public:
+    void Anota(store::CambioFila cambio) override { linea.push_back(std::move(cambio)); }
+    void CierraLinea() {
+      std::move(linea.begin(), linea.end(), std::back_inserter(grupo));
+      linea.clear();
+    }
+    std::vector<store::CambioFila> linea, grupo;
+  };
 
   store::Database& db_;
   bool simular_;
   bool deshace_;  // everything is rolled back at the end: a simulation on the real database
   Opciones opciones_;
+  Diario diario_;
+  DestinoCambios destino_;
   std::vector<RunLog*> logs_;
   std::vector<std::unique_ptr<RunLog>> propios_;  // closed after the final rollback
   QElapsedTimer grupo_;                           // since the group's transaction began

@@ -185,17 +185,33 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
     return testing::Filas(*db, "SELECT CODIGO FROM FAMILIAS ORDER BY CODIGO", {"CODIGO"});
   };
   UnidadTrabajo unidad(t.db(), /*simular=*/false, /*lineasPorGrupo=*/2);
+  // The rows stored are handed over a committed group at a time.
+  QStringList entregados;
+  unidad.AnotaCambios([&](std::vector<store::CambioFila> grupo) {
+    QStringList filas;
+    for (const auto& c : grupo)
+      filas << QString("%1 %2 %3=%4")
+                   .arg(QChar(char(c.tipo)), c.tabla, c.clave.join(','),
+                        c.valoresClave.at(0).toString());
+    entregados << filas.join(';');
+  });
   int linea = 0;
   const auto alta = [&](std::initializer_list<const char*> codigos) {
     unidad.Linea(++linea, [&] {
-      for (const char* c : codigos)
-        t.db().Ejecuta("INSERT INTO FAMILIAS (CODIGO) VALUES (?)", {Valor(c)});
+      for (const char* c : codigos) {
+        auto rs = t.db().AbrirRecordsetVacio("SELECT * FROM FAMILIAS WHERE CODIGO = ?", {Valor(c)});
+        rs.NuevoRegistro();
+        rs.Asigna("CODIGO", Valor(c));
+        rs.GrabarRegistro();
+      }
     });
   };
   alta({"A"});
   EXPECT_EQ(QString(), otra());  // the group is not complete yet
+  EXPECT_TRUE(entregados.isEmpty());
   alta({"B"});
   EXPECT_EQ(QString("CODIGO=\"A\"\nCODIGO=\"B\""), otra());
+  EXPECT_EQ(QStringList{"A FAMILIAS CODIGO=A;A FAMILIAS CODIGO=B"}, entregados);
   alta({"C"});
   // A line that fails after writing leaves nothing of its own.
   EXPECT_THROW(alta({"D", "A"}), store::DbError);
@@ -211,6 +227,7 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
   unidad.Termina();
   EXPECT_EQ(2, unidad.LineaConfirmada());
   EXPECT_EQ(QString("CODIGO=\"A\"\nCODIGO=\"B\""), otra());
+  EXPECT_EQ(1, entregados.size());  // neither D nor the lost group's C
 }
 
 }  // namespace

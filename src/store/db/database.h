@@ -12,6 +12,7 @@
 
 #include "base/valor.h"
 #include "store/db/db_error.h"
+#include "store/db/diario.h"
 
 namespace relvano::store {
 
@@ -172,6 +173,11 @@ class Database : public std::enable_shared_from_this<Database> {
   void ReleaseSavepoint(const QString& nombre);
   void RollbackToSavepoint(const QString& nombre);
 
+  // Where the rows stored through this connection's recordsets are told while a run
+  // records its changes (nullptr: nowhere). The journal must outlive its use.
+  void FijaDiario(DiarioCambios* diario) { diario_ = diario; }
+  DiarioCambios* Diario() const { return diario_; }
+
   // Notes that a statement that may write has run (recordsets store their rows through
   // Prepara): a savepoint taken before it no longer marks the current state.
   void MarcaEscritura() { escritoDesdeSavepoint_ = true; }
@@ -238,6 +244,7 @@ class Database : public std::enable_shared_from_this<Database> {
   QString liberacionPendiente_;        // a savepoint released, to be sent with the next statement
   bool escritoDesdeSavepoint_ = true;  // a statement that may write ran since the last savepoint //
                                        // how long the open transaction's BEGIN took
+  DiarioCambios* diario_ = nullptr;
   QSqlDatabase db_;
   std::unique_ptr<Vigilante> vigilante_;  // on a server; destroyed after the connection closes
   QHash<QString, QSqlQuery*> sentencias_;

@@ -141,6 +141,49 @@ QStringList Recordset::CondicionesClave() const {
   return donde;
 }
 
+CambioFila Recordset::Cambio(CambioFila::Tipo tipo, const std::vector<QVariant>& fila) const {
+  CambioFila c;
+  c.tipo = tipo;
+  c.tabla = tabla_.toUpper();
+  bool conClave = !info_->clave.isEmpty();
+  for (const QString& k : info_->clave)
+    if (Indice(k) < 0) conClave = false;
+  if (conClave) {
+    for (const QString& k : info_->clave) {
+      c.clave << k.toUpper();
+      c.valoresClave.push_back(fila[Indice(k)]);
+    }
+  } else {
+    // Without a key, the row is what it held: every column as it was read.
+    for (int i = 0; i < static_cast<int>(fila.size()); ++i) {
+      if (i == rowidCol_) continue;
+      c.clave << forma_->nombres[i].toUpper();
+      c.valoresClave.push_back(fila[i]);
+    }
+  }
+  return c;
+}
+
+std::vector<QVariant> Recordset::LeeColumnas(const QStringList& columnas,
+                                             const std::vector<QVariant>& fila) const {
+  const Dialecto& dialecto = db_->Dialect();
+  QStringList cols;
+  for (const QString& c : columnas) cols << dialecto.Identificador(c);
+  const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                          .arg(cols.join(QLatin1Char(',')), dialecto.Identificador(tabla_),
+                               CondicionesClave().join(QStringLiteral(" AND ")));
+  const Database::Vigilancia vigilancia(*db_);
+  QSqlQuery& q = db_->Prepara(sql);
+  int n = 0;
+  for (int i : PosicionesClave()) Database::Enlaza(q, n++, fila[i]);
+  CorrePreparada(*db_, q, sql);
+  std::vector<QVariant> valores(columnas.size());
+  if (q.next())
+    for (int i = 0; i < columnas.size(); ++i) valores[i] = q.value(i);
+  q.finish();
+  return valores;
+}
+
 void Recordset::GrabarRegistro() {
   if (modo_ == Modo::Ninguno) {
     throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
@@ -210,6 +253,15 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
   if (claveAuto >= 0 && id.isValid()) buffer_[claveAuto] = id;
   filas_.push_back(buffer_);
   pos_ = static_cast<int>(filas_.size()) - 1;
+  if (DiarioCambios* diario = db_->Diario()) {
+    CambioFila c = Cambio(CambioFila::Tipo::Alta, buffer_);
+    for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
+      if (asignado_[i]) {
+        c.columnas << forma_->nombres[i].toUpper();
+        c.despues.push_back(buffer_[i]);
+      }
+    diario->Anota(std::move(c));
+  }
 }
 
 void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
@@ -255,6 +307,16 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
     }
   }
   q.finish();
+  if (DiarioCambios* diario = db_->Diario()) {
+    CambioFila c = Cambio(CambioFila::Tipo::Modificacion, original);
+    for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
+      if (asignado_[i] && original[i] != buffer_[i]) {
+        c.columnas << forma_->nombres[i].toUpper();
+        c.antes.push_back(original[i]);
+        c.despues.push_back(buffer_[i]);
+      }
+    if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
+  }
 }
 
 void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
@@ -292,6 +354,20 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     texto = &forma_->sqlPorClave.back().second;
   }
   const QString sql = *texto;
+  // What the row held before, for the journal: the columns the result lacks are read.
+  DiarioCambios* diario = db_->Diario();
+  std::vector<QVariant> antes;
+  if (diario) {
+    QStringList faltan;
+    for (const auto& [nombre, valor] : columnas)
+      if (Indice(nombre) < 0) faltan << nombre;
+    const std::vector<QVariant> leidas =
+        faltan.isEmpty() ? std::vector<QVariant>() : LeeColumnas(faltan, fila);
+    for (int n = 0; const auto& [nombre, valor] : columnas) {
+      const int i = Indice(nombre);
+      antes.push_back(i >= 0 ? fila[i] : leidas[n++]);
+    }
+  }
   db_->MarcaEscritura();
   const Database::Vigilancia vigilancia(*db_);
   QSqlQuery& q = db_->Prepara(sql);
@@ -302,6 +378,17 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   for (int i : posClave) Database::Enlaza(q, n++, fila[i]);
   CorrePreparada(*db_, q, sql);
   q.finish();
+  if (diario) {
+    CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
+    for (size_t k = 0; k < columnas.size(); ++k) {
+      const QVariant nuevo = Database::AParametro(columnas[k].second);
+      if (antes[k] == nuevo) continue;
+      c.columnas << columnas[k].first.toUpper();
+      c.antes.push_back(antes[k]);
+      c.despues.push_back(nuevo);
+    }
+    if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
+  }
   for (const auto& [nombre, valor] : columnas)
     if (const int i = Indice(nombre); i >= 0) fila[i] = Database::AParametro(valor);
 }

@@ -85,6 +85,13 @@ class Recordset {
   std::vector<int> PosicionesClave() const;
   // "<key column> = ?" for each key column, as the engine spells it.
   QStringList CondicionesClave() const;
+  // A change of this recordset's table named by the row `fila` (see CambioFila), and the
+  // journal it is told to (Database::Diario).
+  CambioFila Cambio(CambioFila::Tipo tipo, const std::vector<QVariant>& fila) const;
+  // The values the row of `fila` holds in `columnas` that the result does not have,
+  // read by the row's key (what GrabaColumnas changes and a journal must know).
+  std::vector<QVariant> LeeColumnas(const QStringList& columnas,
+                                    const std::vector<QVariant>& fila) const;
 
   std::shared_ptr<Database> db_;
   QString sql_;
