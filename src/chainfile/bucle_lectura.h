@@ -55,6 +55,15 @@ struct ContextoLectura {
   Progreso* progreso = nullptr;  // optional; asked after every line
 };
 
+class LectorFichero;
+
+// The two steps every reader of a chain file shares with the read loop below. Opens
+// `ruta` into `lector`; throws ErrorEnLinea(0) saying why it cannot be opened.
+void AbreFichero(LectorFichero& lector, const QString& ruta);
+// Fills `registro` from `linea` (Registro::Llena), line `cuenta` of the file: a field that
+// cannot be stored ends the run at that line (ErrorEnLinea).
+void LlenaLinea(Registro& registro, QString& linea, int cuenta);
+
 // The read loop of a catalogue import. Opens `ruta`; takes a first IDE line into the
 // header record (any other first line is counted and not processed); then for each
 // line from Fichero_LeeLinea counts it and: a line of one of `tipos` gets its

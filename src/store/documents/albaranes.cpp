@@ -63,11 +63,16 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
 bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& ejercicio,
                           const QString& serie, const QString& numero, const QString& codigo,
                           const std::optional<QString>& idEmpresa) {
-  Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
+  return AbreAlbaranProveedor(*BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd, rs,
+                              ejercicio.trimmed(), serie.trimmed(), numero.trimmed(),
+                              codigo.trimmed());
+}
+
+bool AbreAlbaranProveedor(Database& bdd, Recordset& rs, const QString& ejercicio,
+                          const QString& serie, const QString& numero, const QString& codigo) {
   rs = bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ?"
                                          " AND NUMERO = ? AND CODIGO = ?"),
-                          {Valor(ejercicio.trimmed()), Valor(serie.trimmed()),
-                           Valor(numero.trimmed()), Valor(codigo.trimmed())});
+                          {Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)});
   return rs.HayRegistros();
 }
 
