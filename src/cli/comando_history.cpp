@@ -179,9 +179,13 @@ int ComandoHistory(const OpcionesCli& opciones) {
         QJsonObject o = EjecucionAJson(*e);
         o.insert(QStringLiteral("log"),
                  e->tieneLog ? QJsonValue(historial->Log(e->id)) : QJsonValue(QJsonValue::Null));
+        o.insert(QStringLiteral("review"), RevisionJson(historial->TextoRevision(e->id)));
         json.append(o);
       } else {
         Detalle(*e, historial->Log(e->id), out);
+        const QString revision = historial->TextoRevision(e->id);
+        if (!revision.isEmpty())
+          out << '\n' << LineasRevision(Revision::DeJson(RevisionJson(revision).toObject()));
       }
     } else if (opciones.json) {
       for (const EjecucionHistorial& e : historial->Lista(filtro)) json.append(EjecucionAJson(e));

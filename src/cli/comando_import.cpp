@@ -96,6 +96,7 @@ int ComandoImport(const OpcionesCli& opciones) {
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   importacion.preguntar = false;
   importacion.forzar = opciones.forzar;
+  importacion.revision = programa.Revision();
   importacion.historial = UbicacionHistorial::De(
       programa.RutaGeneral(), programa.Conexiones().Opciones(), importacion.carpetaLogs);
 
@@ -115,9 +116,10 @@ int ComandoImport(const OpcionesCli& opciones) {
     json.insert(QStringLiteral("files"), QJsonArray{FicheroAJson(fichero)});
     return EmiteJson(json, salida);
   }
+  QTextStream out(stdout);
   if (!resultado.rutaLog.isEmpty())
-    QTextStream(stdout) << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath()
-                        << '\n';
+    out << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath() << '\n';
+  if (resultado.revision) out << LineasRevision(*resultado.revision);
   return salida;
 }
 

@@ -154,7 +154,9 @@ TEST_F(Inbox, CommandLineSimulatesTheSettingsFolderInOrderAndRefusesAnEmptyOne) 
   const auto simulada = testing::Cli(base + QStringList{"--simulate"});
   EXPECT_EQ(0, simulada.codigo) << simulada.err.toStdString();
   EXPECT_EQ(7, simulada.out.count("\tsimulado\t"));
-  EXPECT_EQ(7, simulada.out.count('\n'));  // the summary alone
+  // The summary, then what each file would change.
+  EXPECT_EQ(7, simulada.out.section("\n\n", 0, 0).split('\n').size());
+  EXPECT_EQ(7, simulada.out.count("Revisión de los cambios:"));
   // The EAN file simulated last sees the article that the reference file would create.
   QFile log(dir_.filePath("logs/SIMULACION_EAN.LOG"));
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
