@@ -318,7 +318,9 @@ void FrmRelvano::ImportaFichero(bool simular) {
   if (!fallo) {
     QString texto = TextoResultado(resultado, simular, duracion.elapsed() - enCajas_,
                                    ultimoMensaje_, ultimoInforme_);
-    if (resultado.revision) texto += u' ' + resultado.revision->Resumen();
+    if (resultado.revision)
+      texto += (texto.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) +
+               resultado.revision->Resumen();
     MuestraResultado(texto);
   }
   // What the run changed (a file held: what it would change), in the report window.

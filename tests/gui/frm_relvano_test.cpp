@@ -195,11 +195,18 @@ TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
 
   const QString pasos =
       "Mensaje[i]: Se han leido: 4 lineas.\r\n\r\nEl fichero contiene 4 lineas.\n";
+  // Each run, simulated or not, ends with the review of what it changed in the report window.
+  const QString revision =
+      "Informe: Revisión de los cambios:\r\n  ARTICULOS: 2 añadidas, 0 modificadas, 0 borradas\r\n"
+      "  ARTICULOS_PROV: 2 añadidas, 0 modificadas, 0 borradas\r\n  FAMILIAS: 1 añadidas, 0 "
+      "modificadas, 0 borradas\r\n  GRUPOS: 1 añadidas, 0 modificadas, 0 borradas\r\n  SUBGRUPOS: "
+      "1 añadidas, 0 modificadas, 0 borradas\r\n  Nada fuera de lo normal.\n";
   EXPECT_EQ(
       "Pregunta: ¿Desea simular la importación del fichero seleccionado? No se guardará "
       "nada.\n" +
-          pasos + Resumen("SIMULACION_ARTICULOS.LOG") +
-          "Pregunta: ¿Desea importar el fichero seleccionado?\n" + pasos + Resumen("ARTICULOS.LOG"),
+          pasos + Resumen("SIMULACION_ARTICULOS.LOG") + revision +
+          "Pregunta: ¿Desea importar el fichero seleccionado?\n" + pasos +
+          Resumen("ARTICULOS.LOG") + revision,
       ins.operador.Transcripcion());
   // Only the summary accepted is shown.
   EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
@@ -361,10 +368,11 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   const QString cancelar = "Pregunta: " + kPreguntaCancelar + "\n";
   EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + cancelar + cancelar +
                 Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
+            ins.operador.Transcripcion().section("Informe: ", 0, 0));
   EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
-  EXPECT_EQ(QString("Cancelada tras la línea 1 200: las líneas anteriores quedan aplicadas"),
+  EXPECT_EQ(QString("Cancelada tras la línea 1 200: las líneas anteriores quedan aplicadas. "
+                    "Filas: 2401 añadidas, 0 modificadas, 0 borradas; nada fuera de lo normal."),
             W<QLabel>("lbResultado")->text());
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
