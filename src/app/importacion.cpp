@@ -241,7 +241,7 @@ bool Retenido(store::Empresa& empresa, const OpcionesImportacion& opciones,
 
   const Revision& revision = *simulado.revision;
   QString texto = QStringLiteral("El fichero ") + opciones.nombreFicheroImportado +
-                  QStringLiteral(" tiene %1 cambios de precio fuera de lo normal:")
+                  QStringLiteral(" tiene precios fuera de lo normal (%1):")
                       .arg(revision.TotalFueraDeLoNormal());
   for (const QString& linea : revision.LineasFueraDeLoNormal()) texto += kCrLf + linea;
   if (opciones.preguntar &&

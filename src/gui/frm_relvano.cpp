@@ -318,7 +318,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
   if (!fallo) {
     QString texto = TextoResultado(resultado, simular, duracion.elapsed() - enCajas_,
                                    ultimoMensaje_, ultimoInforme_);
-    if (resultado.revision)
+    if (resultado.revision && !resultado.retenida)
       texto += (texto.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) +
                resultado.revision->Resumen();
     MuestraResultado(texto);

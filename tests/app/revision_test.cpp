@@ -143,7 +143,7 @@ TEST_F(Hold, AFileWithAPriceTenTimesItsCostUntilForced) {
   const QString volcado = Volcado();
   const auto retenido = Cli(base + QStringList{"import", "preciocoste", fichero});
   EXPECT_EQ(2, retenido.codigo);
-  EXPECT_TRUE(retenido.err.contains("1 cambios de precio fuera de lo normal"))
+  EXPECT_TRUE(retenido.err.contains("tiene precios fuera de lo normal (1):"))
       << retenido.err.toStdString();
   EXPECT_TRUE(retenido.err.contains("Artículo 1000011: ")) << retenido.err.toStdString();
   EXPECT_TRUE(retenido.err.contains("Use --force")) << retenido.err.toStdString();

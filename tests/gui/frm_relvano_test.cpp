@@ -464,6 +464,29 @@ TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
 
 // After each kind of run the result line says what happened and the counter shows the line
 // the run stopped at, until the next choice of a kind or a file.
+// A cost ten times the article's, with the shop holding such files: the window shows the
+// list and asks; No applies nothing.
+TEST_F(MainWindow, AFileWithPricesOutOfTheOrdinaryIsShownAndAsked) {
+  ins.ajustes.valores["RELVANO/IMPORTAR/RETENER_FUERA_DE_LO_NORMAL"] = "1";
+  Abre();
+  store::Database& tienda = *programa->Empresa().BddTienda;
+  tienda.Ejecuta("INSERT INTO ARTICULOS (CODIGO, COSTE, VENTA) VALUES ('0000001', 2, 3)");
+  Opcion(2);
+  txtFichero()->setText(ins.Fichero(
+      "vrcmllcto0715.txt", {kIde, "DET|M|0000001||000001|N|0|N|N|20.00|20.00|", "CHK|000003|"}));
+  ins.operador.Responde({true, false});
+  Pulsa("cmdOpcion_0");
+  EXPECT_TRUE(ins.operador.Transcripcion().contains(
+      "Pregunta: El fichero vrcmllcto0715.txt tiene precios fuera de lo normal (1):\r\n  "
+      "Artículo 0000001: 2 → 20 (+900 %), precio de coste: cambia más del 50 %\r\n\r\n"
+      "¿Desea importarlo de todos modos?"))
+      << ins.operador.Transcripcion().toStdString();
+  EXPECT_EQ(Valor(2.0), tienda.Escalar("SELECT COSTE FROM ARTICULOS WHERE CODIGO = '0000001'"));
+  EXPECT_EQ(QString("No se ha importado el fichero: tiene precios fuera de lo normal (1); vea la "
+                    "revisión."),
+            W<QLabel>("lbResultado")->text());
+}
+
 TEST_F(MainWindow, ResultLineSaysWhatHappened) {
   Abre();
   for (const QStringList& c : testing::Casos("resultados_ventana.txt")) {
