@@ -301,10 +301,12 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
   const QString articulo = codigo + QStringLiteral(" - ") + descripcion;
 
   // Most lines change an article: read only what a change or a removal uses, and the
-  // whole row (for its defaults) only when one is added.
+  // whole row (for its defaults) only when one is added. A run that records its changes
+  // reads what a change may write, which the record keeps as it was.
   store::Recordset rs;
   const bool encontrado =
-      AbreArticulo(ctx.bdd, rs, codigo, columnas.porClave ? columnas.lectura : columnas.edicion);
+      AbreArticulo(ctx.bdd, rs, codigo,
+                   columnas.porClave && !ctx.bdd.Diario() ? columnas.lectura : columnas.edicion);
   bool nuevo = false;
   bool editado = false;
 
