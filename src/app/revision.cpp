@@ -181,6 +181,7 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
       }
     }
   }
+  for (auto& [clave, p] : precios_) CalculaMediana(p);
 }
 
 void Revision::AnotaPrecio(const QString& clave, CambioPrecio cambio) {
@@ -197,8 +198,10 @@ void Revision::AnotaPrecio(const QString& clave, CambioPrecio cambio) {
                      std::move(cambio));
     if (static_cast<int>(p.mayores.size()) > kMayores) p.mayores.pop_back();
   }
+}
 
-  // The median of the changes, the mean of the two middle ones for an even count.
+void Revision::CalculaMediana(Precio& p) {
+  // The mean of the two middle changes for an even count.
   const int n = p.suben + p.bajan;
   const int bajo = (n - 1) / 2, alto = n / 2;
   std::optional<qint64> valorBajo;

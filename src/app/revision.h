@@ -92,6 +92,8 @@ class Revision {
  private:
   void AnotaPrecio(const QString& clave, CambioPrecio cambio);
   void AnotaFuera(FueraDeLoNormal f);
+  // Once per group: the median walks the distinct changes.
+  static void CalculaMediana(Precio& p);
 
   double umbral_;
   std::map<QString, Tabla> tablas_;
