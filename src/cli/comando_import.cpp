@@ -112,7 +112,9 @@ int ComandoImport(const OpcionesCli& opciones) {
   const int salida = Salida(resultado.estado);
   if (opciones.json) {
     fichero.desenlace = DesenlaceImportacion(resultado, opciones.simular, importacion.fichero);
-    fichero.error = resultado.error;
+    // A refusal's reason, as the inbox's document gives it.
+    fichero.error = resultado.estado == ResultadoImportacion::Estado::Rechazada ? resultado.motivo
+                                                                                : resultado.error;
     json.insert(QStringLiteral("files"), QJsonArray{FicheroAJson(fichero)});
     return EmiteJson(json, salida);
   }

@@ -287,7 +287,7 @@ TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
       "kind",        "name",          "path",          "outcome",
       "lines_read",  "lines_applied", "lines_refused", "applied_up_to_line",
       "log",         "history_id",    "start",         "end",
-      "archived_to", "error"};
+      "archived_to", "error",         "held",          "review"};
   const QStringList ejecucion = {"id",
                                  "start",
                                  "end",
@@ -328,7 +328,7 @@ TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
       {{"inbox", In()}, 0, {"company", "folder", "simulation", "busy"}, "files", fichero, 6},
       {{"import", "ean", In("Procesados")}, 2, {"company"}, "files", fichero, 1},
       {{"history"}, 0, {}, "runs", ejecucion, 7},
-      {{"history", "--show", "2"}, 0, {}, "runs", ejecucion + QStringList{"log"}, 1},
+      {{"history", "--show", "2"}, 0, {}, "runs", ejecucion + QStringList{"log", "review"}, 1},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.argumentos.join(' ').toStdString());
