@@ -1,6 +1,8 @@
 #include "app/revision.h"
 
+#include <QHash>
 #include <QJsonArray>
+#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -75,19 +77,30 @@ std::optional<double> Numero(const QVariant& v) {
   return ValorNumerico(Valor::FromVariant(v));
 }
 
-// The article's cost as the store holds it now; nullopt when there is none to compare.
-std::optional<double> CosteGuardado(store::Database& bdd, const store::CambioFila& c) {
-  if (c.clave.isEmpty()) return std::nullopt;
-  QString sql = QStringLiteral("SELECT COSTE FROM ARTICULOS WHERE ");
-  std::vector<Valor> parametros;
-  for (int i = 0; i < c.clave.size(); ++i) {
-    if (i > 0) sql += QStringLiteral(" AND ");
-    sql += c.clave[i] + QStringLiteral(" = ?");
-    parametros.push_back(Valor::FromVariant(c.valoresClave.at(i)));
+// The cost of each of `articulos` as the store holds it now, read a few hundred at a time;
+// an article without a row or a cost is left out.
+QHash<QString, double> CostesGuardados(store::Database& bdd, const QString& columnaClave,
+                                       const QStringList& articulos) {
+  constexpr int kPorConsulta = 200;
+  QStringList listaMarcas;
+  for (int i = 0; i < kPorConsulta; ++i) listaMarcas << QStringLiteral("?");
+  const QString marcas = listaMarcas.join(u',');
+  QHash<QString, double> costes;
+  for (int desde = 0; desde < articulos.size(); desde += kPorConsulta) {
+    // Always the same number of markers, the last article repeated to fill them, so that
+    // one statement is prepared for every chunk.
+    std::vector<Valor> parametros;
+    for (int i = 0; i < kPorConsulta; ++i)
+      parametros.emplace_back(articulos.at(std::min<qsizetype>(desde + i, articulos.size() - 1)));
+    QSqlQuery& q = bdd.Corre(QStringLiteral("SELECT %1, COSTE FROM ARTICULOS WHERE %1 IN (%2)")
+                                 .arg(columnaClave, marcas),
+                             parametros);
+    while (q.next())
+      if (!q.value(1).isNull())
+        costes.insert(q.value(0).toString().trimmed(), q.value(1).toDouble());
+    q.finish();
   }
-  const Valor coste = bdd.Escalar(sql, parametros);
-  if (coste.EsNull()) return std::nullopt;
-  return ValorNumerico(coste);
+  return costes;
 }
 
 QString Importe(double x) { return regional::TextoNumero(x); }
@@ -118,12 +131,19 @@ const char* MotivoJson(Revision::Motivo m) {
 
 }  // namespace
 
+struct Revision::VentaPorComparar {
+  FueraDeLoNormal f;
+  QString articulo;
+};
+
 double Revision::CambioPrecio::Porcentaje() const {
   return antes == 0 ? 0 : (despues - antes) / std::fabs(antes) * 100;
 }
 
 void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>& cambios) {
   using Tipo = store::CambioFila::Tipo;
+  QString columnaClave;  // of ARTICULOS, as the changes name it
+  std::vector<VentaPorComparar> porComparar;
   for (const store::CambioFila& c : cambios) {
     Tabla& t = tablas_[c.tabla.toUpper()];
     if (c.tipo == Tipo::Alta)
@@ -159,29 +179,45 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
         AnotaFuera(f);
       }
       if (p->columna != kVenta || p->tabla != kArticulos) continue;
-      std::optional<double> coste;
+      f.motivo = Motivo::VentaBajoCoste;
       const int columnaCoste = Indice(c.columnas, kCoste);
       if (columnaCoste >= 0 && columnaCoste < static_cast<int>(c.despues.size())) {
-        coste = Numero(c.despues[columnaCoste]);
-      } else {
-        try {
-          coste = CosteGuardado(bdd, c);
-        } catch (const store::DbError& e) {
-          if (aviso_.isEmpty())
-            aviso_ = QStringLiteral(
-                         "No se ha podido leer el coste de algún artículo para "
-                         "compararlo con su precio de venta: ") +
-                     e.Mensaje();
-        }
-      }
-      if (coste && *coste > 0 && despues < *coste) {
-        f.motivo = Motivo::VentaBajoCoste;
-        f.coste = *coste;
-        AnotaFuera(f);
+        f.coste = Numero(c.despues[columnaCoste]).value_or(0);
+        if (f.coste > 0 && despues < f.coste) AnotaFuera(f);
+      } else if (c.clave.size() == 1 && !c.valoresClave.empty()) {
+        if (columnaClave.isEmpty()) columnaClave = c.clave.front();
+        if (columnaClave == c.clave.front())
+          porComparar.push_back({f, c.valoresClave.front().toString().trimmed()});
       }
     }
   }
+  ComparaConElCoste(bdd, columnaClave, porComparar);
   for (auto& [clave, p] : precios_) CalculaMediana(p);
+}
+
+void Revision::ComparaConElCoste(store::Database& bdd, const QString& columnaClave,
+                                 std::vector<VentaPorComparar>& ventas) {
+  if (ventas.empty()) return;
+  QStringList articulos;
+  for (const VentaPorComparar& v : ventas) articulos << v.articulo;
+  QHash<QString, double> costes;
+  try {
+    costes = CostesGuardados(bdd, columnaClave, articulos);
+  } catch (const store::DbError& e) {
+    if (aviso_.isEmpty())
+      aviso_ = QStringLiteral(
+                   "No se ha podido leer el coste de los artículos para compararlo con su "
+                   "precio de venta: ") +
+               e.Mensaje();
+    return;
+  }
+  for (VentaPorComparar& v : ventas) {
+    const double coste = costes.value(v.articulo, 0);
+    if (coste > 0 && v.f.despues < coste) {
+      v.f.coste = coste;
+      AnotaFuera(std::move(v.f));
+    }
+  }
 }
 
 void Revision::AnotaPrecio(const QString& clave, CambioPrecio cambio) {

@@ -92,6 +92,11 @@ class Revision {
  private:
   void AnotaPrecio(const QString& clave, CambioPrecio cambio);
   void AnotaFuera(FueraDeLoNormal f);
+  // A sale price set, to compare with its article's cost once the group's costs are read.
+  struct VentaPorComparar;
+  // The sale prices of a group set below their article's cost, read from the store.
+  void ComparaConElCoste(store::Database& bdd, const QString& columnaClave,
+                         std::vector<VentaPorComparar>& ventas);
   // Once per group: the median walks the distinct changes.
   static void CalculaMediana(Precio& p);
 

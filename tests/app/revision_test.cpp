@@ -112,11 +112,11 @@ TEST_F(Review, CountsEqualTheDatabaseChanges) {
   EXPECT_EQ(15, modificados);
   EXPECT_TRUE(r.revision->Precios().empty());  // no sale price had a value
   ASSERT_EQ(2, r.revision->TotalFueraDeLoNormal()) << r.revision->Lineas().join('\n').toStdString();
-  const auto& bajoCoste = r.revision->ListaFueraDeLoNormal()[0];
-  EXPECT_EQ(Codigo(5), bajoCoste.fila);
-  EXPECT_EQ(Revision::Motivo::VentaBajoCoste, bajoCoste.motivo);
-  EXPECT_DOUBLE_EQ(despues.at(Codigo(5)).coste, bajoCoste.coste);
-  EXPECT_EQ(Revision::Motivo::CeroOMenos, r.revision->ListaFueraDeLoNormal()[1].motivo);
+  std::map<Revision::Motivo, Revision::FueraDeLoNormal> fuera;
+  for (const auto& f : r.revision->ListaFueraDeLoNormal()) fuera[f.motivo] = f;
+  EXPECT_EQ(Codigo(5), fuera[Revision::Motivo::VentaBajoCoste].fila);
+  EXPECT_DOUBLE_EQ(despues.at(Codigo(5)).coste, fuera[Revision::Motivo::VentaBajoCoste].coste);
+  EXPECT_EQ(Codigo(7), fuera[Revision::Motivo::CeroOMenos].fila);
 }
 
 // A cost file with a price ten times its cost, held by the command line as the shop's
