@@ -1,7 +1,5 @@
 #include "store/vat/iva.h"
 
-#include <stdexcept>
-
 #include "base/conversion.h"
 #include "base/regional.h"
 
@@ -129,31 +127,23 @@ void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha) {
   }
 }
 
-bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, double& iva,
-                  double& recargo) {
-  iva = 0;
-  recargo = 0;
+PorcentajesIva DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo) {
   TiposIva t;
   CargaIvaFecha(empresa, t, fecha);
   static const QStringList kSlots = {"1", "2", "3", "4", "5"};
   const int i = kSlots.indexOf(codigo);
-  if (i >= 0) {
-    iva = t.iva[i];
-    recargo = t.recargo[i];
-  }
-  return true;
+  if (i < 0) return {};
+  return {.iva = t.iva[i], .recargo = t.recargo[i]};
 }
 
 void AsignaIvaLinea(const Empresa& empresa, const QString& tabla, Recordset& rs, QDate fecha,
                     QString codigo) {
   if (codigo.isEmpty()) codigo = QStringLiteral("1");
-  double iva = 0;
-  double recargo = 0;
-  DimeIvaFecha(empresa, fecha, codigo, iva, recargo);
+  const PorcentajesIva porcentajes = DimeIvaFecha(empresa, fecha, codigo);
   if (tabla == QLatin1String("LIN_VENTAS") || tabla == QLatin1String("LIN_COMPRAS")) {
     rs.Asigna(QStringLiteral("TIPO_IVA"), Valor(codigo));
-    rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(iva));
-    rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(recargo));
+    rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(porcentajes.iva));
+    rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(porcentajes.recargo));
   }
 }
 
