@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
@@ -53,15 +54,17 @@ struct Opciones {
   std::int64_t articulos = 10000;  // articles of the store database
   std::optional<Tipo> tipo;        // one kind; every kind when unset
   std::uint64_t semilla = 20120715;
-  std::string conservar;     // folder that keeps the files; a temporary one when empty
-  bool soloGenerar = false;  // write the database and the files, measure nothing
-  int repeticiones = 3;      // runs of each side; the best time of each is reported
-  std::string servidor;      // libpq connection string without dbname: PostgreSQL
-  int sentencias = 0;        // statements of each side to list (PostgreSQL)
+  std::string conservar;      // folder that keeps the files; a temporary one when empty
+  bool soloGenerar = false;   // write the database and the files, measure nothing
+  int repeticiones = 3;       // runs of each side; the best time of each is reported
+  std::string servidor;       // libpq connection string without dbname: PostgreSQL
+  int sentencias = 0;         // statements of each side to list (PostgreSQL)
+  bool sinHistorial = false;  // the import runs without a history (nothing recorded)
   // Hidden: the child side of one measured run.
   std::string hijo;  // "import", "manual" or "structured"
   std::string bd, contable, fichero, logs;
-  std::string prefijo;  // of the server's databases
+  std::string historial;  // folder of the run's history, as beside a shop's general database
+  std::string prefijo;    // of the server's databases
 };
 
 const char* const kUso =
@@ -78,6 +81,8 @@ const char* const kUso =
     "  --engine E       sqlite (files, the default) or postgresql (a server)\n"
     "  --server C       the server: a libpq connection string without dbname\n"
     "                   (\"host=/run/postgresql port=5432 user=tienda\")\n"
+    "  --no-history     import without a run history: no checks read it and no change\n"
+    "                   is recorded (to measure what the recording costs)\n"
     "  --statements N   list each side's N most run statements, per line (needs the\n"
     "                   server's pg_stat_statements module loaded)\n";
 
@@ -126,6 +131,10 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
       o.fichero = valor();
     } else if (a == "--logs") {
       o.logs = valor();
+    } else if (a == "--history") {
+      o.historial = valor();
+    } else if (a == "--no-history") {
+      o.sinHistorial = true;
     } else if (a == "--help" || a == "-h") {
       std::cout << kUso;
       std::exit(0);
@@ -255,6 +264,13 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   opciones.nombreFicheroImportado = QFileInfo(opciones.fichero).fileName();
   opciones.carpetaLogs = QString::fromStdString(o.logs);
   opciones.preguntar = false;
+  if (!o.historial.empty()) {
+    // A history file as a shop's, whatever the engine of the store: the run checks the
+    // file against it and records its changes there, as a real run does.
+    opciones.historial.ruta = QDir(QString::fromStdString(o.historial))
+                                  .filePath(QStringLiteral("RELVANO_HISTORIAL.sqlite"));
+    opciones.historial.carpetaLogs = opciones.carpetaLogs;
+  }
   const ResultadoImportacion r = ImportaFichero(empresa, opciones, operador);
   const double segundos = Segundos(inicio);
   const double cpu = CpuPropia() - cpuInicio;
@@ -570,6 +586,8 @@ int Principal(int argc, char** argv) {
     };
     std::vector<std::string> argsImport = args("import", bdImport);
     argsImport.insert(argsImport.end(), {"--accounting-db", contableImport.string()});
+    const fs::path historial = dir / ("history_" + nombre);
+    if (!o.sinHistorial) argsImport.insert(argsImport.end(), {"--history", historial.string()});
     // A run of a few thousand lines lasts a tenth of a second, and the machine's other
     // work moves single runs by a third: each side runs R times on fresh copies,
     // alternating, and its best time is the one reported.
@@ -592,6 +610,8 @@ int Principal(int argc, char** argv) {
         // file), charging hundreds of megabytes of copying to whichever run commits first.
         ::sync();
       }
+      fs::remove_all(historial);  // each run a first run of its file
+      fs::create_directories(historial);
       imp = Mejor(imp, EnHijo(yo, argsImport), r);
       man = Mejor(man, EnHijo(yo, args("manual", bdManual)), r);
       if (!pg) est = Mejor(est, EnHijo(yo, args("structured", bdEstructura)), r);
@@ -629,6 +649,15 @@ int Principal(int argc, char** argv) {
     }
     if (imp.mensajes > 1)
       notas += (notas.empty() ? "" : "; ") + std::to_string(imp.mensajes) + " messages";
+    if (std::error_code ec; !o.sinHistorial && o.lineas > 0) {
+      const auto bytes = fs::file_size(historial / "RELVANO_HISTORIAL.sqlite", ec);
+      if (!ec)
+        notas += (notas.empty() ? "" : "; ") + std::string("history ") +
+                 Formato(static_cast<double>(bytes) / 1024 / 1024 * 100000 /
+                             static_cast<double>(o.lineas),
+                         1) +
+                 " MB/100000 lines";
+    }
     const double lineas = static_cast<double>(o.lineas);
     const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
     const double ratio = imp.segundos / man.segundos;

@@ -9,6 +9,7 @@
 
 #include "imports/contexto.h"
 #include "store/db/database.h"
+#include "store/db/diario.h"
 
 namespace relvano {
 
@@ -23,6 +24,9 @@ inline const QString kFacturaNoCreada = QStringLiteral("factura no creada");
 inline const QString kRechazada = QStringLiteral("rechazada");  // refused by a check
 // Its process ended without ending the run (killed, a power cut).
 inline const QString kInterrumpida = QStringLiteral("interrumpida");
+// What an undo made of a run: every change put back, or some rows left as they were.
+inline const QString kDeshecha = QStringLiteral("deshecha");
+inline const QString kDeshechaEnParte = QStringLiteral("deshecha en parte");
 }  // namespace resultado_historial
 
 // One run as the history keeps it.
@@ -48,6 +52,17 @@ struct EjecucionHistorial {
   qint64 proceso = 0;                         // its process id there
   QString rutaLog;                            // the run log as the run wrote it, on its machine
   bool tieneLog = false;                      // the history keeps the run's log
+  // Filled by Lista and Lee: how far an undo that stands undid the run (empty: not
+  // undone), and the run this one undid (0: it is not an undo).
+  QString deshecha;
+  qint64 deshace = 0;
+};
+
+// The undo that counts for a run: the run that undid it and how far (kDeshecha,
+// kDeshechaEnParte).
+struct EstadoDeshecha {
+  qint64 por = 0;
+  QString estado;
 };
 
 // Which runs Historial::Lista gives.
@@ -116,6 +131,22 @@ class Historial {
   // log, when no later run has written over it).
   void MarcaInterrumpidas();
 
+  // A group of changes as the history keeps it (compressed text). Safe in any thread.
+  static QString ComprimeCambios(const std::vector<store::CambioFila>& cambios);
+  // Keeps group `grupo` (counted from 1) of the changes real run `id` committed, as
+  // ComprimeCambios gave it, so that the run can be undone.
+  void GuardaCambios(qint64 id, int grupo, const QString& datos);
+  // The groups of changes of run `id`, in the order they were committed; none for a run
+  // that changed nothing or was recorded before changes were kept. Throws DbError when they
+  // cannot be read.
+  std::vector<std::vector<store::CambioFila>> Cambios(qint64 id);
+  // Records that run `deshace` undid run `id` as `estado` says.
+  void AnotaDeshecha(qint64 id, qint64 deshace, const QString& estado);
+  // The undo of run `id` that still stands (the newest whose own run was not undone whole).
+  std::optional<EstadoDeshecha> Deshecha(qint64 id);
+  // The run that run `id` undid; 0 when it is not an undo.
+  qint64 Deshace(qint64 id);
+
   // The latest completed real run of this content for the company and kind.
   std::optional<EjecucionHistorial> UltimaCompleta(const QString& empresa, const QString& clase,
                                                    const QString& sha256);
@@ -135,6 +166,7 @@ class Historial {
   explicit Historial(std::shared_ptr<store::Database> db) : db_(std::move(db)) {}
   void CreaTabla();
   void TomaAnterior(const QString& carpetaLogs);
+  void ConDeshacer(EjecucionHistorial& e);
   std::vector<EjecucionHistorial> Filas(const QString& condicion,
                                         const std::vector<Valor>& parametros, int limite);
 

@@ -138,8 +138,11 @@ Fallo AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones
   imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
   unidad.RetieneLog(log);
   resultado.revision.emplace(opciones.revision.umbralCambioPrecio);
+  // Every committed group of the run's changes (a simulation's where it would commit): the
+  // review counts them; the history keeps a real run's, so that it can be undone.
   unidad.AnotaCambios([&](std::vector<store::CambioFila> cambios) {
     resultado.revision->Anota(*empresa.BddTienda, cambios);
+    control.GuardaCambios(std::move(cambios));
   });
   imports::OperadorConfirmado operadorImportacion(operador, unidad);
   imports::ContextoImportacion ctx{

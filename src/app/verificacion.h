@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -82,6 +83,10 @@ class ControlEjecucion {
   void Inicia(const QString& rutaLog);
   // Records that the run has stored the invoice's delivery note `numero`.
   void AlbaranGrabado(const QString& numero);
+  // Keeps a committed group of the run's changes in the history (a real run's only), so
+  // that the run can be undone. The group is compressed while the run goes on, and
+  // stored with the next group or at the end (Termina).
+  void GuardaCambios(std::vector<store::CambioFila> cambios);
   // Records the end of the run and keeps its log in the history.
   void Termina(const ResultadoImportacion& resultado);
   // The file is held for its changes out of the ordinary (`motivo`, told when `avisar`):
@@ -103,6 +108,8 @@ class ControlEjecucion {
   bool Comprueba(const QString& motivo, const QString& pregunta);
   void Rechaza(const QString& texto, bool forzable, Operador::Icono icono);
   void AvisaSinHistorial(const QString& error);
+  // Stores the group compressed since the last GuardaCambios, if any.
+  void GuardaPendiente();
   template <typename F>
   void ConHistorial(F&& f);
 
@@ -116,6 +123,8 @@ class ControlEjecucion {
   bool yaAplicada_ = false;
   QString motivo_;
   bool reanudaFactura_ = false;
+  int grupos_ = 0;                  // groups of changes kept so far
+  std::future<QString> pendiente_;  // the last group, being compressed
   bool sinComprobaciones_ = false;  // the history was begun anew: it tells nothing yet
 };
 

@@ -29,6 +29,14 @@ QString Opcional(const std::optional<int>& n) {
   return n ? QString::number(*n) : QStringLiteral("-");
 }
 
+// The outcome, and what an undo made of the run.
+QString Resultado(const EjecucionHistorial& e) {
+  QString texto = e.resultado;
+  if (e.deshace) texto += QStringLiteral(", deshace la ") + QString::number(e.deshace);
+  if (!e.deshecha.isEmpty()) texto += QStringLiteral(", ") + e.deshecha;
+  return texto;
+}
+
 // One line per run, each column as wide as its widest value; numbers to the right.
 void Lista(const std::vector<EjecucionHistorial>& filas, QTextStream& out) {
   constexpr int kColumnas = 8;
@@ -37,7 +45,7 @@ void Lista(const std::vector<EjecucionHistorial>& filas, QTextStream& out) {
   std::array<qsizetype, kColumnas> anchos{};
   for (const EjecucionHistorial& e : filas) {
     tabla.push_back({QString::number(e.id), e.inicio.toString(QLatin1String(kFormatoInstante)),
-                     e.empresa, e.clase, e.nombre, e.resultado, QString::number(e.lineas),
+                     e.empresa, e.clase, e.nombre, Resultado(e), QString::number(e.lineas),
                      Segundos(e)});
     for (int i = 0; i < kColumnas; ++i) anchos[i] = std::max(anchos[i], tabla.back()[i].size());
   }
@@ -69,7 +77,7 @@ void Detalle(const EjecucionHistorial& e, const QString& log, const QString& rev
       << (e.fechaFichero.isValid() ? regional::TextoFecha(e.fechaFichero) : QStringLiteral("-"))
       << '\n'
       << "Simulación: " << (e.simulacion ? "sí" : "no") << '\n'
-      << "Resultado: " << e.resultado << '\n'
+      << "Resultado: " << Resultado(e) << '\n'
       << "Líneas leídas: " << e.lineas << '\n'
       << "Aplicado hasta la línea: " << Opcional(e.lineaAplicada) << '\n';
   if (e.recuento)
@@ -113,6 +121,9 @@ QJsonObject EjecucionAJson(const EjecucionHistorial& e) {
       {QStringLiteral("machine"), NuloSiVacio(e.maquina)},
       {QStringLiteral("pid"), e.proceso > 0 ? QJsonValue(e.proceso) : QJsonValue(QJsonValue::Null)},
       {QStringLiteral("log_path"), NuloSiVacio(e.rutaLog)},
+      {QStringLiteral("undone"), NuloSiVacio(e.deshecha)},
+      {QStringLiteral("undoes"),
+       e.deshace > 0 ? QJsonValue(e.deshace) : QJsonValue(QJsonValue::Null)},
   };
   o.insert(QStringLiteral("counts"),
            e.recuento

@@ -62,6 +62,14 @@ constexpr Comando kComandos[] = {
      "                      una por línea: número, inicio, empresa, clase, fichero, resultado,\n"
      "                      líneas y segundos\n"
      "  history --show ID   muestra la importación ID del historial y su resumen\n"},
+    {"undo", 1, 1, "uso: undo ID [--simulate] [--force]", relvano::cli::ComandoUndo,
+     "  undo ID             deshace la importación ID del historial: borra las filas que\n"
+     "                      añadió, devuelve sus valores anteriores a las que cambió y vuelve\n"
+     "                      a añadir las que borró; deja como están (y las lista) las que\n"
+     "                      alguien ha cambiado después. Una factura de compra se deshace\n"
+     "                      entera o no se deshace; el stock se devuelve por las cantidades\n"
+     "                      compradas (las ventas posteriores se mantienen). Resumen\n"
+     "                      DESHACER_<RESUMEN>; una deshecha se puede deshacer (rehacer)\n"},
 };
 
 const char kAyudaUso[] =
@@ -79,14 +87,16 @@ const char kAyudaOpciones[] =
     "                      lista); con history, solo las importaciones de esa empresa\n"
     "  --no-bajas          marca \"No actualizar las bajas\"\n"
     "  --bajas             desmarca \"No actualizar las bajas\"\n"
-    "  --simulate          con import e inbox: hace todo y deja las bases de datos como\n"
+    "  --simulate          con import, inbox y undo: hace todo y deja las bases de datos como\n"
     "                      estaban (inbox no mueve nada, y cada fichero ve los cambios de los\n"
     "                      anteriores sobre una copia de la base de datos de la tienda);\n"
     "                      sus resúmenes son SIMULACION_<RESUMEN> y\n"
     "                      SIMULACION_BAJAS_<fichero>.LOG\n"
     "  --force             con import e inbox: importa aunque el nombre del fichero sea de otra\n"
     "                      clase, el fichero ya se haya importado o sea anterior al último\n"
-    "                      importado de su clase (nunca si sus líneas son de otra clase)\n"
+    "                      importado de su clase (nunca si sus líneas son de otra clase);\n"
+    "                      con undo: devuelve también las filas cambiadas después, y completa\n"
+    "                      una importación deshecha en parte\n"
     "  --kind CLASE        con history: solo las importaciones de esa clase\n"
     "  --limit N           con history: como mucho las N importaciones más recientes\n"
     "  --show ID           con history: la importación ID y su resumen\n"
@@ -100,6 +110,8 @@ const char kAyudaOpciones[] =
     "Estado de salida: 0 fichero importado hasta el final; 1 un error detuvo la importación;\n"
     "2 error de uso o de instalación, o fichero rechazado por una comprobación (no se escribe\n"
     "resumen); 3 factura de compra no creada.\n"
+    "Con undo: 0 todo deshecho; 1 un error; 2 nada que deshacer o rechazado; 4 deshecho,\n"
+    "con filas dejadas como están (listadas en la salida de errores y en el resumen).\n"
     "Con inbox, el primero que se cumpla: 1 un fichero falló (no se siguió); 3 una factura\n"
     "no se creó; 2 un fichero rechazado por una comprobación o de clase desconocida, o nada\n"
     "que hacer; 0 todos los ficheros importados o archivados por estar ya importados.\n"
@@ -217,8 +229,9 @@ int main(int argc, char** argv) {
     if (opciones.comando != QLatin1String(c.nombre)) continue;
     const auto n = opciones.argumentos.size();
     if (n < c.minimo || n > c.maximo) return Uso(QString::fromUtf8(c.uso));
-    if (opciones.json && opciones.comando == QLatin1String("demo"))
-      return Uso(QStringLiteral("--json no se usa con demo"));
+    if (opciones.json &&
+        (opciones.comando == QLatin1String("demo") || opciones.comando == QLatin1String("undo")))
+      return Uso(QStringLiteral("--json no se usa con %1").arg(opciones.comando));
     return c.ejecuta(opciones);
   }
   return Uso(QStringLiteral("orden desconocida: %1").arg(opciones.comando));

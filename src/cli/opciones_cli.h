@@ -13,6 +13,7 @@ inline constexpr int kSalidaOk = 0;               // the run reached the end of 
 inline constexpr int kSalidaError = 1;            // an error stopped the run
 inline constexpr int kSalidaUso = 2;              // usage or set-up error
 inline constexpr int kSalidaFacturaNoCreada = 3;  // an invoice file ended without its invoice
+inline constexpr int kSalidaEnParte = 4;          // undo: done, with rows left as listed
 
 // The command line, parsed.
 struct OpcionesCli {
@@ -24,7 +25,8 @@ struct OpcionesCli {
   std::optional<bool>
       noActualizarBajas;  // --no-bajas (true) / --bajas (false); unset: as start-up leaves it
   bool simular = false;   // --simulate
-  bool forzar = false;    // --force: import past the name, duplicate and date checks
+  bool forzar = false;    // --force: import past the name, duplicate and date checks; undo
+                          // also the rows changed since
   QString clase;          // history --kind
   int limite = 0;         // history --limit; 0: every run
   qint64 mostrar = 0;     // history --show ID; 0: list
@@ -40,6 +42,7 @@ int ComandoDemo(const OpcionesCli& opciones);
 int ComandoKinds(const OpcionesCli& opciones);
 int ComandoHistory(const OpcionesCli& opciones);
 int ComandoInbox(const OpcionesCli& opciones);
+int ComandoUndo(const OpcionesCli& opciones);
 
 // Start-up and the opening of the company --company names (or the one start-up restores),
 // telling what goes wrong on standard error, then the company's code and name there.

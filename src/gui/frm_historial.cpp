@@ -24,14 +24,21 @@ QString TituloClase(const QString& nombre) {
 }  // namespace
 
 QString TextoDesenlaceHistorial(const EjecucionHistorial& e) {
+  QString texto = e.resultado;
   // A simulation that ended says so in its outcome already ("simulada").
-  if (!e.simulacion || e.resultado.contains(QLatin1String("simula"))) return e.resultado;
-  return e.resultado + QStringLiteral(" (simulación)");
+  if (e.simulacion && !e.resultado.contains(QLatin1String("simula")))
+    texto += QStringLiteral(" (simulación)");
+  if (!e.deshecha.isEmpty()) texto += QStringLiteral(", ") + e.deshecha;
+  return texto;
 }
 
 FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
-                           std::function<void(const EjecucionHistorial&)> verLog, QWidget* padre)
-    : QDialog(padre), ejecuciones_(ejecuciones), verLog_(std::move(verLog)) {
+                           std::function<void(const EjecucionHistorial&)> verLog,
+                           std::function<bool(const EjecucionHistorial&)> deshacer, QWidget* padre)
+    : QDialog(padre),
+      ejecuciones_(ejecuciones),
+      verLog_(std::move(verLog)),
+      deshacer_(std::move(deshacer)) {
   setObjectName(QStringLiteral("frm_Historial"));
   setWindowTitle(QStringLiteral("Últimas importaciones"));
   tabla_ = new QTableWidget(static_cast<int>(ejecuciones_.size()), 5, this);
@@ -70,6 +77,13 @@ FrmHistorial::FrmHistorial(const std::vector<EjecucionHistorial>& ejecuciones,
   capa->addWidget(tabla_, 1);
   auto* pie = new QHBoxLayout();
   pie->addStretch();
+  if (deshacer_) {
+    auto* deshace = new QPushButton(QStringLiteral("&Deshacer"), this);
+    deshace->setObjectName(QStringLiteral("cmdDeshacer"));
+    deshace->setEnabled(tabla_->rowCount() > 0);
+    connect(deshace, &QPushButton::clicked, this, &FrmHistorial::Deshacer);
+    pie->addWidget(deshace);
+  }
   pie->addWidget(ver);
   pie->addWidget(cerrar);
   capa->addLayout(pie);
@@ -86,6 +100,12 @@ void FrmHistorial::VerResumen() {
   if (fila < 0 || fila >= static_cast<int>(ejecuciones_.size())) return;
   const EjecucionHistorial& e = ejecuciones_[static_cast<size_t>(fila)];
   if (e.tieneLog) verLog_(e);
+}
+
+void FrmHistorial::Deshacer() {
+  const int fila = tabla_->currentRow();
+  if (fila < 0 || fila >= static_cast<int>(ejecuciones_.size())) return;
+  if (deshacer_(ejecuciones_[static_cast<size_t>(fila)])) accept();
 }
 
 }  // namespace relvano::gui

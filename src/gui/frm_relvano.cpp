@@ -34,6 +34,7 @@
 #include <exception>
 
 #include "app/bandeja.h"
+#include "app/deshacer.h"
 #include "app/historial.h"
 #include "app/verificacion.h"
 #include "gui/acciones_ventana.h"
@@ -408,9 +409,72 @@ void FrmRelvano::cmdHistorial_Click() {
                           (error.isEmpty() ? copia.errorString() : error),
                       Operador::Icono::Stop);
   };
-  auto* ventana = new FrmHistorial(ejecuciones, verLog, this);
+  auto* ventana = new FrmHistorial(
+      ejecuciones, verLog, [this](const EjecucionHistorial& e) { return DeshazEjecucion(e); },
+      this);
   ventana->setAttribute(Qt::WA_DeleteOnClose);
   ventana->show();
+}
+
+bool FrmRelvano::DeshazEjecucion(const EjecucionHistorial& e) {
+  OpcionesDeshacer opciones;
+  opciones.id = e.id;
+  opciones.simular = true;
+  opciones.carpetaLogs = servicios_.carpetaLogs;
+  opciones.historial = UbicacionDelHistorial();
+  // What the undo would do, without a message of its own: the question says it.
+  class Callado final : public Operador {
+   public:
+    void Mensaje(const QString&, Icono) override {}
+    bool Pregunta(const QString&) override { return false; }
+    bool PreguntaNo(const QString&) override { return false; }
+    void Informe(const QString&) override {}
+  } callado;
+  const ResultadoDeshacer simulado =
+      relvano::DeshazEjecucion(programa_.Empresa(), opciones, callado);
+  using Estado = ResultadoDeshacer::Estado;
+  if (simulado.estado == Estado::Rechazada || simulado.estado == Estado::Error) {
+    operador_.Mensaje(simulado.motivo, Operador::Icono::Stop);
+    return false;
+  }
+  QString texto = QStringLiteral("Deshacer la importación ") + QString::number(e.id) +
+                  QStringLiteral(" (") + e.nombre + QStringLiteral(", ") +
+                  e.inicio.toString(QStringLiteral("dd/MM/yyyy HH:mm")) +
+                  QStringLiteral("): se devolverán ") + QString::number(simulado.repuestas) +
+                  QStringLiteral(" cambios.");
+  if (!simulado.dejadas.isEmpty()) {
+    texto += QStringLiteral("\r\nSe dejarán como están ") +
+             QString::number(simulado.dejadas.size()) +
+             QStringLiteral(" filas que se han cambiado después:");
+    for (qsizetype i = 0; i < std::min<qsizetype>(simulado.dejadas.size(), 10); ++i)
+      texto += QStringLiteral("\r\n  ") + simulado.dejadas[i];
+    if (simulado.dejadas.size() > 10) texto += QStringLiteral("\r\n  ...");
+  }
+  if (!operador_.PreguntaNo(texto + QStringLiteral("\r\n\r\n¿Desea deshacer la importación?")))
+    return false;
+  opciones.simular = false;
+  ResultadoDeshacer r;
+  Ejecuta([&](Operador& operador, Progreso&) {
+    r = relvano::DeshazEjecucion(programa_.Empresa(), opciones, operador);
+  });
+  switch (r.estado) {
+    case Estado::Completa:
+      MuestraResultado(QStringLiteral("Importación ") + QString::number(e.id) +
+                       QStringLiteral(" deshecha: ") + QString::number(r.repuestas) +
+                       QStringLiteral(" cambios devueltos."));
+      break;
+    case Estado::EnParte:
+      MuestraResultado(QStringLiteral("Importación ") + QString::number(e.id) +
+                       QStringLiteral(" deshecha en parte: ") + QString::number(r.dejadas.size()) +
+                       QStringLiteral(" filas dejadas como están (vea el resumen)."));
+      break;
+    case Estado::Rechazada:
+    case Estado::Error:
+      MuestraResultado(r.motivo);
+      break;
+  }
+  if (!r.rutaLog.isEmpty()) servicios_.verLog(r.rutaLog);
+  return true;
 }
 
 void FrmRelvano::Ejecuta(const std::function<void(Operador&, Progreso&)>& ejecucion) {

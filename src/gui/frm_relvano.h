@@ -119,6 +119,9 @@ class FrmRelvano : public QWidget {
   bool PreguntaCancelar();
   void cmdBandeja_Click();
   void cmdHistorial_Click();
+  // Undoes run `e` of the list of runs once the operator has seen what it would do (its
+  // simulation) and said Yes; false when nothing was done.
+  bool DeshazEjecucion(const EjecucionHistorial& e);
   void cmbEmpresa_Click(int indice);
   void cmdSalir_Click();
 

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -219,6 +220,38 @@ TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_EQ(QString("Líneas leídas: 4"), W<QLabel>("lbLineas")->text());
   EXPECT_EQ(1000, W<QProgressBar>("barraProgreso")->value());
+}
+
+// "Deshacer" in the list of runs asks, with what the undo would do; No leaves the store,
+// Yes undoes the run and says so in the result line.
+TEST_F(MainWindow, UndoFromTheListOfRunsAsksFirst) {
+  Abre();
+  Opcion(0);
+  eleccion = ins.Fichero("vrcrefcto0715.txt", {kIde, Alta(1, "LECHE"), "CHK|000003|"});
+  Pulsa("BotonBuscar");
+  ins.operador.Responde({true, false});
+  Pulsa("cmdOpcion_0");
+  ASSERT_EQ(QStringList({"0000001 LECHE"}), ins.Articulos("001"))
+      << ins.operador.Transcripcion().toStdString();
+  for (const bool si : {false, true}) {
+    Pulsa("cmdHistorial");
+    auto* lista = ventana->findChild<QDialog*>("frm_Historial");
+    ASSERT_NE(nullptr, lista);
+    // The import, below the simulated undo that showed what the undo would do.
+    auto* tabla = lista->findChild<QTableWidget*>("tblEjecuciones");
+    tabla->selectRow(tabla->rowCount() - 1);
+    ins.operador.Responde({si});
+    const qsizetype antes = ins.operador.Transcripcion().size();
+    lista->findChild<QAbstractButton*>("cmdDeshacer")->click();
+    EXPECT_TRUE(
+        ins.operador.Transcripcion().mid(antes).startsWith("Pregunta: Deshacer la "
+                                                           "importación 1"))
+        << ins.operador.Transcripcion().mid(antes).toStdString();
+    delete lista;
+  }
+  EXPECT_EQ(QStringList(), ins.Articulos("001"));
+  EXPECT_TRUE(W<QLabel>("lbResultado")->text().contains("deshecha"))
+      << W<QLabel>("lbResultado")->text().toStdString();
 }
 
 // The question names the file and a quick Enter keeps it; Yes deletes it, and the path

@@ -91,6 +91,10 @@ void EnlazaCrudos(QSqlQuery& q, const std::vector<QVariant>& valores, int desde 
     Database::Enlaza(q, desde + i, valores[i]);
 }
 
+// Two stored values differ: an empty text and a Null are different values, which
+// QVariant's comparison of texts does not tell apart.
+bool Distintos(const QVariant& a, const QVariant& b) { return a.isNull() != b.isNull() || a != b; }
+
 // Runs `q`, prepared from `sql`; a failure throws naming the statement.
 void CorrePreparada(const Database& db, QSqlQuery& q, const QString& sql) {
   if (!q.exec()) {
@@ -260,26 +264,36 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
         c.columnas << forma_->nombres[i].toUpper();
         c.despues.push_back(buffer_[i]);
       }
+    if (claveAuto >= 0 && !id.isValid()) {
+      // The engine did not say which key it gave the row: it is named by what it was
+      // stored with.
+      c.clave = c.columnas;
+      c.valoresClave = c.despues;
+    }
     diario->Anota(std::move(c));
   }
+}
+
+QStringList Recordset::DondeFila(std::vector<QVariant>& valores) const {
+  const std::vector<QVariant>& fila = filas_[pos_];
+  if (!info_->clave.isEmpty()) {
+    for (const int i : PosicionesClave()) valores.push_back(fila[i]);
+    return CondicionesClave();
+  }
+  if (rowidCol_ >= 0) {
+    valores.push_back(fila[rowidCol_]);
+    return {db_->Dialect().ColumnaFila() + QStringLiteral(" = ?")};
+  }
+  throw DbError(
+      QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
+      db_->Nombre(), sql_);
 }
 
 void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
   const Dialecto& dialecto = db_->Dialect();
   std::vector<QVariant> clave;
   const std::vector<QVariant>& original = filas_[pos_];
-  QStringList donde;
-  if (!info_->clave.isEmpty()) {
-    for (const int i : PosicionesClave()) clave.push_back(original[i]);
-    donde = CondicionesClave();
-  } else if (rowidCol_ >= 0) {
-    donde << dialecto.ColumnaFila() + QStringLiteral(" = ?");
-    clave.push_back(original[rowidCol_]);
-  } else {
-    throw DbError(
-        QStringLiteral("La tabla %1 no tiene clave para modificar sus registros").arg(tabla_),
-        db_->Nombre(), sql_);
-  }
+  const QStringList donde = DondeFila(clave);
   // A row found by its place gets a new place when edited.
   const bool cambiaDeFila = info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar();
   QString& sql = forma_->sqlEdicion[mascara];
@@ -310,13 +324,49 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
   if (DiarioCambios* diario = db_->Diario()) {
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, original);
     for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
-      if (asignado_[i] && original[i] != buffer_[i]) {
+      if (asignado_[i] && Distintos(original[i], buffer_[i])) {
         c.columnas << forma_->nombres[i].toUpper();
         c.antes.push_back(original[i]);
         c.despues.push_back(buffer_[i]);
       }
     if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
   }
+}
+
+void Recordset::BorrarRegistro() {
+  if (!db_ || !info_ || Eof() || modo_ != Modo::Ninguno) {
+    throw DbError(QStringLiteral("No hay registro que borrar en la consulta: %1").arg(sql_),
+                  db_ ? db_->Nombre() : QString(), sql_);
+  }
+  std::vector<QVariant> clave;
+  const QStringList donde = DondeFila(clave);
+  const QString sql =
+      QStringLiteral("DELETE FROM %1 WHERE %2")
+          .arg(db_->Dialect().Identificador(tabla_), donde.join(QStringLiteral(" AND ")));
+  db_->MarcaEscritura();
+  const Database::Vigilancia vigilancia(*db_);
+  QSqlQuery& q = db_->Prepara(sql);
+  EnlazaCrudos(q, clave);
+  CorrePreparada(*db_, q, sql);
+  const int borradas = q.numRowsAffected();
+  q.finish();
+  if (borradas == 0) {
+    throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se iba a "
+                                 "borrar.")
+                      .arg(tabla_),
+                  db_->Nombre(), sql);
+  }
+  const std::vector<QVariant>& fila = filas_[pos_];
+  if (DiarioCambios* diario = db_->Diario()) {
+    CambioFila c = Cambio(CambioFila::Tipo::Baja, fila);
+    for (int i = 0; i < static_cast<int>(fila.size()); ++i) {
+      if (i == rowidCol_) continue;
+      c.columnas << forma_->nombres[i].toUpper();
+      c.antes.push_back(fila[i]);
+    }
+    diario->Anota(std::move(c));
+  }
+  filas_.erase(filas_.begin() + pos_);
 }
 
 void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
@@ -382,7 +432,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
     for (size_t k = 0; k < columnas.size(); ++k) {
       const QVariant nuevo = Database::AParametro(columnas[k].second);
-      if (antes[k] == nuevo) continue;
+      if (!Distintos(antes[k], nuevo)) continue;
       c.columnas << columnas[k].first.toUpper();
       c.antes.push_back(antes[k]);
       c.despues.push_back(nuevo);

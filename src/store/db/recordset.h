@@ -60,6 +60,10 @@ class Recordset {
   // columns need not be among those the query returns. Throws DbError when there is
   // no current row or the table has no key.
   void GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas);
+  // Removes the current row from the table, found as an edit finds it, and from the
+  // recordset (the next row becomes the current one). Throws DbError when there is no
+  // current row, a row is being added or edited, or the row is no longer there.
+  void BorrarRegistro();
   bool Editando() const { return modo_ != Modo::Ninguno; }
 
   // CerrarRecordset: releases the rows; safe on a closed recordset.
@@ -79,6 +83,9 @@ class Recordset {
   // column order, `mascara` which columns they are (the key of the statement's cache).
   void InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
   void ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
+  // The condition that finds the current row (its key, or the engine's row identity) and
+  // its values. Throws DbError when the table has neither.
+  QStringList DondeFila(std::vector<QVariant>& valores) const;
   // The assigned columns as the engine spells them.
   QStringList ColumnasAsignadas() const;
   // Where the table's key columns are in the result; throws DbError when one is missing.
