@@ -1,8 +1,6 @@
 #include "store/articles/costes.h"
 
 #include "base/conversion.h"
-#include "store/articles/busquedas.h"
-#include "store/articles/stock.h"
 #include "store/config/conf_programa.h"
 
 namespace relvano::store {
@@ -19,34 +17,29 @@ const ColumnasLinCompras& CacheColumnasCompras::De(Database& bdd) {
   return columnas_;
 }
 
-double CalculaCosteMedio(const Empresa& empresa, const QString& modo, const DatosCosteMedio& d) {
-  const double cm = d.CosteMedio;
-  if (!modo.isEmpty()) return cm;
-  const double q = d.Cantidad;
-  if (d.PrecioBruto * q < 0 && DimeConfiguracion(empresa, QStringLiteral("COMPRAS_ABONO_NO_PCM")))
-    return cm;
-  const int m = empresa.Conf.ComprasActualizaPCM;
-  if (m != 0 && m != 1) return cm;
-  const double precio = m == 0 ? d.PrecioBruto : d.PrecioNeto;
-  const double S = d.StockTotal;
-  double valor = S - q > 0 ? cm * (S - q) : 0;
-  valor += precio * q;
-  double r = S > 0 ? valor / S : 0;
-  if (r == 0) r = precio;
-  return r;
+CompraArticulo PreciosCompra(const ColumnasLinCompras& col,
+                             const std::function<Valor(const QString&)>& valor) {
+  const auto numero = [&valor](const char* columna) {
+    return ValorNumerico(valor(QString::fromLatin1(columna)));
+  };
+  CompraArticulo p;
+  p.cantidad = numero("CANTIDAD_ALB");
+  p.bruto = numero("PRECIO_ALB");
+  const double dto = numero("DTO_ART");
+  if (col.PrecioSivaNeto) {
+    p.neto = numero("PRECIO_SIVA_NETO");
+    if (p.neto == 0) p.neto = dto == 0 ? p.bruto : p.bruto - p.bruto * dto / 100;
+  } else {
+    p.neto = p.bruto - dto * p.bruto / 100;
+    if (col.Dto2) p.neto -= numero("DTO2_ART") * p.neto / 100;
+    if (col.Dto3) p.neto -= numero("DTO3_ART") * p.neto / 100;
+    if (col.DtoFijo) p.neto -= numero("DTO_FIJO");
+  }
+  return p;
 }
 
-namespace {
-
-struct PreciosCompra {
-  double cantidad = 0;
-  double bruto = 0;
-  double neto = 0;
-};
-
-// The latest delivered purchase line of the article, through the article index.
-std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompras& col,
-                                          const QString& codigo) {
+std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const ColumnasLinCompras& col,
+                                                   const QString& codigo, QDate posteriorA) {
   QString sql = QStringLiteral("SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART");
   if (col.PrecioSivaNeto) {
     sql += QStringLiteral(", PRECIO_SIVA_NETO");
@@ -55,74 +48,119 @@ std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompra
     if (col.Dto3) sql += QStringLiteral(", DTO3_ART");
     if (col.DtoFijo) sql += QStringLiteral(", DTO_FIJO");
   }
+  // Through the article index.
   sql += QStringLiteral(" FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ") +
-         bdd.Activo(QStringLiteral("ENTREGADO")) +
-         QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC");
-  sql = bdd.Limita(sql, 1);
-  Recordset rs = bdd.AbrirRecordset(sql, {Valor(codigo)});
-  if (!rs.HayRegistros()) return std::nullopt;
-
-  PreciosCompra p;
-  p.cantidad = ValorNumerico(rs[QStringLiteral("CANTIDAD_ALB")]);
-  p.bruto = ValorNumerico(rs[QStringLiteral("PRECIO_ALB")]);
-  const double dto = ValorNumerico(rs[QStringLiteral("DTO_ART")]);
-  if (col.PrecioSivaNeto) {
-    p.neto = ValorNumerico(rs[QStringLiteral("PRECIO_SIVA_NETO")]);
-    if (p.neto == 0) p.neto = dto == 0 ? p.bruto : p.bruto - p.bruto * dto / 100;
-  } else {
-    p.neto = p.bruto - dto * p.bruto / 100;
-    if (col.Dto2) p.neto -= ValorNumerico(rs[QStringLiteral("DTO2_ART")]) * p.neto / 100;
-    if (col.Dto3) p.neto -= ValorNumerico(rs[QStringLiteral("DTO3_ART")]) * p.neto / 100;
-    if (col.DtoFijo) p.neto -= ValorNumerico(rs[QStringLiteral("DTO_FIJO")]);
+         bdd.Activo(QStringLiteral("ENTREGADO"));
+  std::vector<Valor> parametros{Valor(codigo)};
+  if (posteriorA.isValid()) {
+    sql += QStringLiteral(" AND FECHA_REAL > ?");
+    parametros.emplace_back(posteriorA);
   }
-  return p;
+  sql = bdd.Limita(sql + QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC"), 1);
+  Recordset rs = bdd.AbrirRecordset(sql, parametros);
+  if (!rs.HayRegistros()) return std::nullopt;
+  return PreciosCompra(col, [&rs](const QString& columna) { return rs[columna]; });
+}
+
+namespace {
+
+// Writes an UPDATE's text and its values in step, so that each value lands on its own "?".
+class Sentencia {
+ public:
+  Sentencia& operator<<(const QString& texto) {
+    sql_ += texto;
+    return *this;
+  }
+  Sentencia& operator<<(const char* texto) { return *this << QString::fromLatin1(texto); }
+  Sentencia& operator<<(const Valor& valor) {
+    sql_ += u'?';
+    valores_.push_back(valor);
+    return *this;
+  }
+  const QString& Sql() const { return sql_; }
+  const std::vector<Valor>& Valores() const { return valores_; }
+
+ private:
+  QString sql_;
+  std::vector<Valor> valores_;
+};
+
+// The new average cost, written into `s` as a value the UPDATE of the article computes
+// from the row it changes: S the stock of every warehouse, q the purchase's quantity, and
+// `precio` the price it is valued at. The same rule as ActualizaCostesArticulo states.
+void CosteMedioEnSentencia(Sentencia& s, const QString& codigo, double q, double precio) {
+  const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.OTROS)";
+  // (cm × (S − q) when S − q > 0, else 0) + price × q
+  const auto valor = [&] {
+    s << "(CASE WHEN " << stock << " - " << Valor(q) << " > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, "
+      << "0.0) * (" << stock << " - " << Valor(q) << ") ELSE 0.0 END + " << Valor(precio * q)
+      << ")";
+  };
+  // Nested, so that no engine divides by a stock of 0.
+  s << "(SELECT CASE WHEN " << stock << " > 0 THEN CASE WHEN ";
+  valor();
+  s << " / " << stock << " <> 0 THEN ";
+  valor();
+  s << " / " << stock << " ELSE " << Valor(precio) << " END ELSE " << Valor(precio)
+    << " END FROM (SELECT COALESCE(SUM(STOCKACTUAL), 0.0) AS OTROS FROM ARTICULOS_STOCK WHERE "
+       "CODIGO_ART = "
+    << Valor(codigo) << ") T)";
 }
 
 }  // namespace
 
-void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, const QString& modo,
-                             const QString& codigo) {
+void ActualizaCostesArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
+                             const CompraArticulo& compra) {
   if (!empresa.BddComercial)
     throw DbError(QStringLiteral("La base de datos de la tienda no está abierta."),
                   empresa.RutaComercial);
-  Database& bdd = *empresa.BddComercial;
-  // One read gives the costs and the main warehouse's stock; nothing in between changes them.
-  Recordset art = bdd.AbrirRecordset(
-      QStringLiteral("select CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION from "
-                     "ARTICULOS where CODIGO = ?"),
-      {Valor(codigo.trimmed())});
-  if (!art.HayRegistros()) return;
-  const double costeAntes = ValorNumerico(art[QStringLiteral("COSTE")]);
-  const double medioAntes = ValorNumerico(art[QStringLiteral("COSTEMEDIO")]);
+  std::optional<double> coste;
+  if (empresa.Conf.ComprasActualizaPC == 1 && compra.bruto != 0) coste = compra.bruto;
+  if (empresa.Conf.ComprasActualizaPC == 2 && compra.neto != 0) coste = compra.neto;
+  const int m = empresa.Conf.ComprasActualizaPCM;
+  const bool mantieneMedio = !modo.isEmpty() ||
+                             (compra.bruto * compra.cantidad < 0 &&
+                              DimeConfiguracion(empresa, QStringLiteral("COMPRAS_ABONO_NO_PCM"))) ||
+                             (m != 0 && m != 1);
+  const double precio = m == 0 ? compra.bruto : compra.neto;
 
-  const auto compra = UltimaCompra(bdd, columnas.De(bdd), codigo);
-  if (!compra) return;
-
-  double coste = costeAntes;
-  if (empresa.Conf.ComprasActualizaPC == 1 && compra->bruto != 0) coste = compra->bruto;
-  if (empresa.Conf.ComprasActualizaPC == 2 && compra->neto != 0) coste = compra->neto;
-
-  DatosCosteMedio d;
-  d.CodigoArticulo = codigo;
-  d.Cantidad = compra->cantidad;
-  d.PrecioBruto = compra->bruto;
-  d.PrecioNeto = compra->neto;
-  d.CosteMedio = medioAntes;
-  d.StockTotal =
-      ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) +
-      ValorNumerico(bdd.Escalar(
-          QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
-          {Valor(codigo)}));
-  const double medio = CalculaCosteMedio(empresa, modo, d);
-
-  art.EditarRegistro();
-  art.Asigna(QStringLiteral("COSTE"), Valor(coste));
-  art.Asigna(QStringLiteral("COSTEMEDIO"), Valor(medio));
-  if ((coste != costeAntes || medio != medioAntes) &&
+  Sentencia s;
+  const auto nuevoCoste = [&] {
+    if (coste)
+      s << Valor(*coste);
+    else
+      s << "COALESCE(COSTE, 0.0)";
+  };
+  const auto nuevoMedio = [&] {
+    if (mantieneMedio)
+      s << "COALESCE(COSTEMEDIO, 0.0)";
+    else
+      CosteMedioEnSentencia(s, codigo, compra.cantidad, precio);
+  };
+  s << "UPDATE ARTICULOS SET COSTE = ";
+  nuevoCoste();
+  s << ", COSTEMEDIO = ";
+  nuevoMedio();
+  if ((coste || !mantieneMedio) &&
       !DimeConfiguracion(empresa,
-                         QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO")))
-    art.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(empresa.Hoy()));
-  art.GrabarRegistro();
+                         QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO"))) {
+    s << ", ULTIMA_MODIFICACION = CASE WHEN ";
+    if (coste) s << "COALESCE(COSTE, 0.0) <> " << Valor(*coste);
+    if (coste && !mantieneMedio) s << " OR ";
+    if (!mantieneMedio) {
+      s << "COALESCE(COSTEMEDIO, 0.0) <> ";
+      nuevoMedio();
+    }
+    s << " THEN " << Valor(empresa.Hoy()) << " ELSE ULTIMA_MODIFICACION END";
+  }
+  s << " WHERE CODIGO = " << Valor(codigo.trimmed());
+  Database& bdd = *empresa.BddComercial;
+  CambioEjecutado cambio(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
+                         {Valor(codigo.trimmed())},
+                         {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
+                          QStringLiteral("ULTIMA_MODIFICACION")});
+  bdd.Ejecuta(s.Sql(), s.Valores());
+  cambio.Anota();
 }
 
 }  // namespace relvano::store

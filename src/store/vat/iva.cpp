@@ -1,6 +1,7 @@
 #include "store/vat/iva.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "base/conversion.h"
 #include "base/regional.h"
@@ -144,17 +145,24 @@ bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, do
   return true;
 }
 
+IvaLinea IvaDeLinea(const Empresa& empresa, QDate fecha, QString codigo) {
+  if (codigo.isEmpty()) codigo = QStringLiteral("1");
+  IvaLinea l;
+  DimeIvaFecha(empresa, fecha, codigo, l.iva, l.recargo);
+  l.tipo = std::move(codigo);
+  return l;
+}
+
+void AsignaIva(Recordset& rs, const IvaLinea& iva) {
+  rs.Asigna(QStringLiteral("TIPO_IVA"), Valor(iva.tipo));
+  rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(iva.iva));
+  rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(iva.recargo));
+}
+
 void AsignaIvaLinea(const Empresa& empresa, const QString& tabla, Recordset& rs, QDate fecha,
                     QString codigo) {
-  if (codigo.isEmpty()) codigo = QStringLiteral("1");
-  double iva = 0;
-  double recargo = 0;
-  DimeIvaFecha(empresa, fecha, codigo, iva, recargo);
-  if (tabla == QLatin1String("LIN_VENTAS") || tabla == QLatin1String("LIN_COMPRAS")) {
-    rs.Asigna(QStringLiteral("TIPO_IVA"), Valor(codigo));
-    rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(iva));
-    rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(recargo));
-  }
+  if (tabla == QLatin1String("LIN_VENTAS") || tabla == QLatin1String("LIN_COMPRAS"))
+    AsignaIva(rs, IvaDeLinea(empresa, fecha, std::move(codigo)));
 }
 
 }  // namespace relvano::store

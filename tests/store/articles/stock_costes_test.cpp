@@ -22,9 +22,11 @@ struct Almacen : testing::Tienda {
         "VALUES (?, ?, ?, ?, '2001-01-01')",
         {Valor(codigo), Valor(stock), Valor(coste), Valor(medio)});
   }
+  // The costs after the article's latest delivered purchase, as an invoice line sets them.
   QString Costes() {
     CacheColumnasCompras columnas;
-    ActualizaCostesArticulo(e, columnas, "", "A1");
+    if (const auto compra = UltimaCompraArticulo(db(), columnas.De(db()), "A1"))
+      ActualizaCostesArticulo(e, "", "A1", *compra);
     return Filas("select * from ARTICULOS where CODIGO = 'A1'",
                  {"COSTE", "COSTEMEDIO", "ULTIMA_MODIFICACION"});
   }
@@ -68,12 +70,15 @@ TEST(Stock, MissingArticleIsReportedButCodeZeroIsSilent) {
 
 // ---- Average cost --------------------------------------------------------------------
 
+// The rule is computed by the statement that stores it, from the stock and the average
+// cost the article's row holds then.
 TEST(Costes, AverageCostRule) {
   for (const QStringList& c : testing::Casos("coste_medio.txt")) {
     Almacen s(1, c[1].toInt(), c[2]);
-    const DatosCosteMedio d{
-        "A1", c[4].toDouble(), c[5].toDouble(), c[6].toDouble(), c[7].toDouble(), c[8].toDouble()};
-    EXPECT_DOUBLE_EQ(c[9].toDouble(), CalculaCosteMedio(s.e, c[3], d)) << c[0].toStdString();
+    s.Articulo("A1", c[8].toDouble(), 0, c[7].toDouble());
+    ActualizaCostesArticulo(s.e, c[3], "A1", {c[4].toDouble(), c[5].toDouble(), c[6].toDouble()});
+    EXPECT_DOUBLE_EQ(c[9].toDouble(), s.db().Escalar("select COSTEMEDIO from ARTICULOS").Numero())
+        << c[0].toStdString();
   }
 }
 
