@@ -68,6 +68,38 @@ TEST(Stock, MissingArticleIsReportedButCodeZeroIsSilent) {
   EXPECT_EQ(Valor(0), s.db().Escalar("select count(*) from ARTICULOS_STOCK"));
 }
 
+// Stock and costs are written by statements the recordsets do not see: they tell the
+// change journal themselves, the stock as the quantity added.
+TEST(Stock, StatementsTellTheJournalWhatTheyChanged) {
+  struct : DiarioCambios {
+    QStringList filas;
+    void Anota(CambioFila c) override {
+      if (c.tipo != CambioFila::Tipo::Modificacion) return;  // rows added: their recordset's
+      QString f = QString("%1 %2=%3%4")
+                      .arg(c.tabla, c.clave.join(','), c.valoresClave.at(0).toString(),
+                           c.relativo ? " +" : "");
+      for (size_t i = 0; i < c.antes.size(); ++i)
+        f += QString(" %1 %2>%3")
+                 .arg(c.columnas.at(static_cast<int>(i)), c.antes.at(i).toString(),
+                      c.despues.at(i).toString());
+      filas << f;
+    }
+  } diario;
+  Almacen s;
+  s.Articulo("A1", 5, 2, 2);
+  s.db().FijaDiario(&diario);
+  ActualizaStockLinea(s.e, s.op, {"A1", 3, "1"});
+  ActualizaStock(s.e, s.op, "A1", 4, "2");  // a new row: told by its recordset
+  ActualizaStock(s.e, s.op, "A1", -2, "2");
+  ActualizaCostesArticulo(s.e, "", "A1", {3, 12, 12});  // stock 10 in all
+  s.db().FijaDiario(nullptr);
+  EXPECT_EQ(QStringList({"ARTICULOS CODIGO=A1 + STOCKACTUAL 0>3",
+                         "ARTICULOS_STOCK CODIGO_ART,ALMACEN=A1 + STOCKACTUAL 0>-2",
+                         "ARTICULOS CODIGO=A1 COSTE 2>12 COSTEMEDIO 2>5 "
+                         "ULTIMA_MODIFICACION 2001-01-01>2012-07-15"}),
+            diario.filas);
+}
+
 // ---- Average cost --------------------------------------------------------------------
 
 // The rule is computed by the statement that stores it, from the stock and the average
