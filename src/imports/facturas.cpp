@@ -11,7 +11,6 @@
 #include "chainfile/lector.h"
 #include "imports/cadena.h"
 #include "store/articles/busquedas.h"
-#include "store/articles/stock.h"
 #include "store/db/recordset.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
@@ -402,17 +401,13 @@ void CreaLineaAlbaran(ContextoFactura& f, const LineaAlbaran& l) {
   }
   rs.GrabarRegistro();
 
-  store::ActualizaStockLinea(f.empresa, f.avisosUnidad, {l.idArticulo, l.cantidad, kAlmacen});
-  if (l.compra) store::ActualizaCostesArticulo(f.empresa, QString(), l.idArticulo, *l.compra);
-  if (l.existe) {
-    const Valor codigo(l.idArticulo.trimmed());
-    store::CambioEjecutado cambio(f.ctx.bdd, QStringLiteral("ARTICULOS"),
-                                  {QStringLiteral("CODIGO")}, {codigo},
-                                  {QStringLiteral("ULTIMA_COMPRA")});
-    f.ctx.bdd.Ejecuta(QStringLiteral("UPDATE ARTICULOS SET ULTIMA_COMPRA = ? WHERE CODIGO = ?"),
-                      {Valor(f.fecha), codigo});
-    cambio.Anota();
-  }
+  // Stock of warehouse "1", costs and last purchase date, from the article's row as the
+  // statement finds it.
+  if (!(l.compra && store::AplicaCompraArticulo(f.empresa, QString(), l.idArticulo,
+                                                {l.cantidad, f.fecha}, *l.compra)) &&
+      l.idArticulo != QLatin1String("0"))
+    f.avisosUnidad.Mensaje(QStringLiteral("El artículo ") + l.idArticulo +
+                           QStringLiteral(" no existe para actualizar su stock"));
 }
 
 QString InformeCuadre(const chainfile::Registro& cab, const PieFactura& pie,

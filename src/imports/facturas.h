@@ -111,8 +111,10 @@ LineaAlbaran LeeLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin,
 // CreaLineaAlbaran: adds the LIN_COMPRAS row of `l` to the delivery note (class "D" only
 // tells the operator "EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"), then adds the
 // quantity to the stock of warehouse "1", updates the article's costs and sets its
-// ULTIMA_COMPRA to the invoice date; stock and costs are computed by the statements from
-// the article's row as they find it. Throws DbError.
+// ULTIMA_COMPRA to the invoice date (AplicaCompraArticulo: one statement, from the
+// article's row as it finds it). An article that is not there is told to the operator
+// ("El artículo <code> no existe para actualizar su stock"), code "0" excepted. Throws
+// DbError.
 void CreaLineaAlbaran(ContextoFactura& f, const LineaAlbaran& l);
 
 // InformeCuadre: the report of the totals check: the totals declared by the file

@@ -85,32 +85,58 @@ class Sentencia {
   std::vector<Valor> valores_;
 };
 
-// The new average cost, written into `s` as a value the UPDATE of the article computes
-// from the row it changes: S the stock of every warehouse, q the purchase's quantity, and
-// `precio` the price it is valued at. The same rule as ActualizaCostesArticulo states.
-void CosteMedioEnSentencia(Sentencia& s, const QString& codigo, double q, double precio) {
-  const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.OTROS)";
+// The article's new costs as the row (COSTE, COSTEMEDIO[, ULTIMA_MODIFICACION]) that the
+// UPDATE of the article assigns, computed from the row it changes: S the stock of every
+// warehouse once `cantidad` is added to the main one, q the quantity of the purchase the
+// costs follow, valued at `precio`. The rule AplicaCompraArticulo states. Each value is
+// bound once, as a column of the one-row table T (the cast gives it its type on every
+// engine); N holds the new costs, so that the date compares them without computing them
+// again.
+void CostesEnSentencia(Sentencia& s, const QString& codigo, double cantidad, double q,
+                       double precio, std::optional<double> coste, bool mantieneMedio,
+                       std::optional<QDate> hoy) {
+  const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.CANTIDAD + T.OTROS)";
   // (cm × (S − q) when S − q > 0, else 0) + price × q
-  const auto valor = [&] {
-    s << "(CASE WHEN " << stock << " - " << Valor(q) << " > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, "
-      << "0.0) * (" << stock << " - " << Valor(q) << ") ELSE 0.0 END + " << Valor(precio * q)
-      << ")";
-  };
+  const QString valor =
+      QStringLiteral(
+          "(CASE WHEN %1 - T.Q > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, 0.0) * (%1 - T.Q) ELSE "
+          "0.0 END + T.PQ)")
+          .arg(QLatin1String(stock));
   // Nested, so that no engine divides by a stock of 0.
-  s << "(SELECT CASE WHEN " << stock << " > 0 THEN CASE WHEN ";
-  valor();
-  s << " / " << stock << " <> 0 THEN ";
-  valor();
-  s << " / " << stock << " ELSE " << Valor(precio) << " END ELSE " << Valor(precio)
-    << " END FROM (SELECT COALESCE(SUM(STOCKACTUAL), 0.0) AS OTROS FROM ARTICULOS_STOCK WHERE "
-       "CODIGO_ART = "
-    << Valor(codigo) << ") T)";
+  const QString medio = mantieneMedio
+                            ? QStringLiteral("COALESCE(ARTICULOS.COSTEMEDIO, 0.0)")
+                            : QStringLiteral(
+                                  "CASE WHEN %1 > 0 THEN CASE WHEN %2 / %1 <> 0 THEN %2 / %1 ELSE "
+                                  "T.PRECIO END ELSE T.PRECIO END")
+                                  .arg(QLatin1String(stock), valor);
+  s << (hoy ? "(COSTE, COSTEMEDIO, ULTIMA_MODIFICACION) = (SELECT N.COSTE, N.MEDIO, CASE WHEN "
+              "N.COSTE <> COALESCE(ARTICULOS.COSTE, 0.0) OR N.MEDIO <> "
+              "COALESCE(ARTICULOS.COSTEMEDIO, 0.0) THEN "
+            : "(COSTE, COSTEMEDIO) = (SELECT N.COSTE, N.MEDIO");
+  if (hoy) s << Valor(*hoy) << " ELSE ARTICULOS.ULTIMA_MODIFICACION END";
+  s << QStringLiteral(
+           " FROM (SELECT %1 AS COSTE, %2 AS MEDIO FROM (SELECT COALESCE(SUM("
+           "STOCKACTUAL), 0.0) AS OTROS")
+           .arg(
+               coste ? QStringLiteral("T.COSTE") : QStringLiteral("COALESCE(ARTICULOS.COSTE, 0.0)"),
+               medio);
+  const auto columna = [&s](double v, const char* nombre) {
+    s << ", CAST(" << Valor(v) << " AS DOUBLE PRECISION) AS " << nombre;
+  };
+  if (coste) columna(*coste, "COSTE");
+  if (!mantieneMedio) {
+    columna(cantidad, "CANTIDAD");
+    columna(q, "Q");
+    columna(precio * q, "PQ");
+    columna(precio, "PRECIO");
+  }
+  s << " FROM ARTICULOS_STOCK WHERE CODIGO_ART = " << Valor(codigo) << ") T) N)";
 }
 
 }  // namespace
 
-void ActualizaCostesArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
-                             const CompraArticulo& compra) {
+bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
+                          const CompraEnArticulo& linea, const CompraArticulo& compra) {
   if (!empresa.BddComercial)
     throw DbError(QStringLiteral("La base de datos de la tienda no está abierta."),
                   empresa.RutaComercial);
@@ -122,45 +148,32 @@ void ActualizaCostesArticulo(Empresa& empresa, const QString& modo, const QStrin
                              (compra.bruto * compra.cantidad < 0 &&
                               DimeConfiguracion(empresa, QStringLiteral("COMPRAS_ABONO_NO_PCM"))) ||
                              (m != 0 && m != 1);
-  const double precio = m == 0 ? compra.bruto : compra.neto;
+  std::optional<QDate> hoy;
+  if (!DimeConfiguracion(empresa,
+                         QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO")))
+    hoy = empresa.Hoy();
 
   Sentencia s;
-  const auto nuevoCoste = [&] {
-    if (coste)
-      s << Valor(*coste);
-    else
-      s << "COALESCE(COSTE, 0.0)";
-  };
-  const auto nuevoMedio = [&] {
-    if (mantieneMedio)
-      s << "COALESCE(COSTEMEDIO, 0.0)";
-    else
-      CosteMedioEnSentencia(s, codigo, compra.cantidad, precio);
-  };
-  s << "UPDATE ARTICULOS SET COSTE = ";
-  nuevoCoste();
-  s << ", COSTEMEDIO = ";
-  nuevoMedio();
-  if ((coste || !mantieneMedio) &&
-      !DimeConfiguracion(empresa,
-                         QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO"))) {
-    s << ", ULTIMA_MODIFICACION = CASE WHEN ";
-    if (coste) s << "COALESCE(COSTE, 0.0) <> " << Valor(*coste);
-    if (coste && !mantieneMedio) s << " OR ";
-    if (!mantieneMedio) {
-      s << "COALESCE(COSTEMEDIO, 0.0) <> ";
-      nuevoMedio();
-    }
-    s << " THEN " << Valor(empresa.Hoy()) << " ELSE ULTIMA_MODIFICACION END";
+  s << "UPDATE ARTICULOS SET STOCKACTUAL = COALESCE(STOCKACTUAL, 0.0) + " << Valor(linea.cantidad)
+    << ", ";
+  CostesEnSentencia(s, codigo, linea.cantidad, compra.cantidad, m == 0 ? compra.bruto : compra.neto,
+                    coste, mantieneMedio, hoy);
+  QStringList columnas{QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
+                       QStringLiteral("ULTIMA_MODIFICACION")};
+  if (linea.fecha.isValid()) {
+    s << ", ULTIMA_COMPRA = " << Valor(linea.fecha);
+    columnas << QStringLiteral("ULTIMA_COMPRA");
   }
-  s << " WHERE CODIGO = " << Valor(codigo.trimmed());
+  const Valor clave(codigo.trimmed());
+  s << " WHERE CODIGO = " << clave;
   Database& bdd = *empresa.BddComercial;
-  CambioEjecutado cambio(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
-                         {Valor(codigo.trimmed())},
-                         {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
-                          QStringLiteral("ULTIMA_MODIFICACION")});
-  bdd.Ejecuta(s.Sql(), s.Valores());
+  CambioEjecutado cambio(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
+                         columnas);
+  if (bdd.Ejecuta(s.Sql(), s.Valores()) == 0) return false;
+  AnotaSuma(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
+            QStringLiteral("STOCKACTUAL"), linea.cantidad);
   cambio.Anota();
+  return true;
 }
 
 }  // namespace relvano::store

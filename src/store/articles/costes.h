@@ -55,27 +55,36 @@ CompraArticulo PreciosCompra(const ColumnasLinCompras& col,
 std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const ColumnasLinCompras& col,
                                                    const QString& codigo, QDate posteriorA = {});
 
-// ActualizaCostesArticulo: sets the article's COSTE and COSTEMEDIO after the purchase
-// `compra`, its latest delivered purchase line (UltimaCompraArticulo; an invoice dated
-// before lines already stored leaves the later line's prices in force), and
-// ULTIMA_MODIFICACION to today when either changed (unless
-// COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO is on).
-// - COSTE: ComprasActualizaPC 1 the gross price, 2 the net price, each only when not 0;
-//   other values leave it.
-// - COSTEMEDIO, with ComprasActualizaPCM 0 the purchase valued at the gross price, with 1
-//   at the net price: R = (cm × (S − q) when S − q > 0, else 0, + price × q) / S, or the
-//   price itself when that gives 0 (a first purchase, or no stock left); cm is the
-//   current COSTEMEDIO and S the article's stock in every warehouse, which already
-//   includes the purchase (update the stock first). The current average cost is kept
-//   when the purchase is a return (pb × q < 0) and COMPRAS_ABONO_NO_PCM is on, when
-//   ComprasActualizaPCM is neither 0 nor 1, and when `modo` is not empty (only the
-//   purchase rule of the empty mode exists).
-// The stock and the current costs are read by the statement that writes the new ones, so
-// that a sale stored by a till meanwhile is weighed too. Null costs and stocks count 0.
-// Nothing changes when the article does not exist. Writes ARTICULOS.COSTE, COSTEMEDIO,
-// ULTIMA_MODIFICACION; reads ARTICULOS_STOCK. Store database: the services' handle
-// (BddComercial). Throws DbError.
-void ActualizaCostesArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
-                             const CompraArticulo& compra);
+// A delivered purchase line as its article takes it.
+struct CompraEnArticulo {
+  double cantidad = 0;  // added to the main warehouse's stock (ARTICULOS.STOCKACTUAL)
+  QDate fecha;          // the article's ULTIMA_COMPRA; left alone when not valid
+};
+
+// AplicaCompraArticulo: what a delivered purchase line (`linea`) does to its article, in
+// one statement that reads the article's row as it finds it, so that a sale a till stores
+// meanwhile is weighed, not overwritten:
+// - STOCKACTUAL += linea.cantidad (the main warehouse's stock);
+// - COSTE and COSTEMEDIO after the purchase `compra`, the article's latest delivered
+//   purchase line once `linea` is stored (UltimaCompraArticulo; an invoice dated before
+//   lines already stored leaves the later line's prices in force):
+//   - COSTE: ComprasActualizaPC 1 the gross price, 2 the net price, each only when not 0;
+//     other values leave it;
+//   - COSTEMEDIO, with ComprasActualizaPCM 0 the purchase valued at the gross price, with
+//     1 at the net price: R = (cm × (S − q) when S − q > 0, else 0, + price × q) / S, or
+//     the price itself when that gives 0 (a first purchase, or no stock left); cm is the
+//     current COSTEMEDIO and S the stock of every warehouse with this line's quantity.
+//     The current average cost is kept when the purchase is a return (pb × q < 0) and
+//     COMPRAS_ABONO_NO_PCM is on, when ComprasActualizaPCM is neither 0 nor 1, and when
+//     `modo` is not empty (only the purchase rule of the empty mode exists);
+// - ULTIMA_MODIFICACION = today when COSTE or COSTEMEDIO changed (unless
+//   COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO is on);
+// - ULTIMA_COMPRA = linea.fecha.
+// Null stocks and costs count 0. False, nothing changed, when the article does not exist.
+// The change journal is told the stock as the quantity added and the other columns with
+// their former and new values. Reads ARTICULOS_STOCK. Store database: the services'
+// handle (BddComercial). Throws DbError.
+bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
+                          const CompraEnArticulo& linea, const CompraArticulo& compra);
 
 }  // namespace relvano::store
