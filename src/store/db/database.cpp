@@ -606,11 +606,12 @@ CambioFila CambioDeFila(const QString& tabla, const QStringList& clave,
 
 CambioEjecutado::CambioEjecutado(Database& db, QString tabla, QStringList clave,
                                  std::vector<Valor> valoresClave, QStringList columnas)
-    : db_(db),
-      cambio_(CambioDeFila(tabla, clave, valoresClave)),
-      valoresClave_(std::move(valoresClave)) {
+    : db_(db) {
+  if (!db_.Diario()) return;  // nothing to tell: the statement runs alone
+  cambio_ = CambioDeFila(tabla, clave, valoresClave);
   cambio_.columnas = std::move(columnas);
-  if (db_.Diario()) antes_ = Lee();
+  valoresClave_ = std::move(valoresClave);
+  antes_ = Lee();
 }
 
 std::vector<QVariant> CambioEjecutado::Lee() {
