@@ -153,6 +153,7 @@ class OperadorMudo final : public Operador {
  public:
   void Mensaje(const QString&, Icono) override { ++mensajes; }
   bool Pregunta(const QString&) override { return true; }
+  bool PreguntaNo(const QString&) override { return true; }
   void Informe(const QString&) override {}
   int mensajes = 0;
 };

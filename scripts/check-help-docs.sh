@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every command and option that `relvano-cli --help` and `relvano --help` name is in the
-# programs' manual pages and in the README, so that what a user reads never lags behind
-# what the programs take.
+# programs' manual pages and in the README, and the commands are those the shell
+# completion offers, so that what a user reads and types never lags behind what the
+# programs take.
 #   scripts/check-help-docs.sh RELVANO_CLI [RELVANO [MAN_DIR]]
 # MAN_DIR holds relvano-cli.1 and relvano.1, plain or compressed (default: packaging/man).
 # Exit 1 and one line per word missing when they disagree.
@@ -37,7 +38,18 @@ comprueba() {  # comprueba PROGRAM HELP PAGE
   done
 }
 
-comprueba relvano-cli "$("$cli" --help)" relvano-cli
+ayuda_cli=$("$cli" --help)
+comprueba relvano-cli "$ayuda_cli" relvano-cli
+
+# The completion offers the commands that --help lists (the program's own table), no more
+# and no fewer.
+completado=$raiz/packaging/relvano-cli.bash-completion
+de_la_ayuda=$(sed -n '/^Órdenes:/,/^Opciones:/s/^  \([a-z][a-z]*\) .*/\1/p' <<<"$ayuda_cli" | sort -u)
+del_completado=$(sed -n 's/^ *local ordenes="\(.*\)"$/\1/p' "$completado" | tr ' ' '\n' | sort -u)
+if [ "$de_la_ayuda" != "$del_completado" ]; then
+  echo "FALLO: las órdenes de $completado ($(echo $del_completado)) no son las de relvano-cli --help ($(echo $de_la_ayuda))"
+  fallos=$((fallos + 1))
+fi
 if [ -n "$ventana" ]; then
   comprueba relvano "$(QT_QPA_PLATFORM=offscreen "$ventana" --help)" relvano
 fi

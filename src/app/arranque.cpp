@@ -4,7 +4,6 @@
 
 #include "base/conversion.h"
 #include "base/ficheros.h"
-#include "store/articles/busquedas.h"
 #include "store/config/conf_programa.h"
 #include "store/vat/iva.h"
 

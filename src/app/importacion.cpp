@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/verificacion.h"
+#include "base/error.h"
 #include "base/ficheros.h"
 #include "base/reloj_fijo.h"
 #include "base/run_log.h"
@@ -96,6 +97,13 @@ bool AbreLog(RunLog& log, const QString& rutaLog, const OpcionesImportacion& opc
   return true;
 }
 
+// What ended a run: its words for the log and the operator, and the statement the
+// database refused when the failure was one (the log alone shows it). Empty: none.
+struct Fallo {
+  QString error;
+  QString sentencia;
+};
+
 // After a failed line: ends the unit of work (the failed line is already undone; what was
 // applied before it is kept, unless its group could not be committed) and adds to `error`
 // how far the database holds the file.
@@ -120,11 +128,11 @@ void TerminaTrasError(imports::UnidadTrabajo& unidad, const OpcionesImportacion&
 }
 
 // Applies the file as the run's unit of work, which ends (and lets the database go) before
-// the log's last line. Fills the outcome, lines and counts of `resultado`; returns the
-// run's error, empty when none.
-QString AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
-                      const imports::ClaseFichero& clase, ControlEjecucion& control, RunLog& log,
-                      Operador& operador, Progreso* progreso, ResultadoImportacion& resultado) {
+// the log's last line. Fills the outcome, lines and counts of `resultado`; returns what
+// ended the run, empty when nothing did.
+Fallo AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
+                    const imports::ClaseFichero& clase, ControlEjecucion& control, RunLog& log,
+                    Operador& operador, Progreso* progreso, ResultadoImportacion& resultado) {
   imports::UnidadTrabajo::Opciones grupos = imports::kGruposImportacion;
   grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
   imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
@@ -148,7 +156,8 @@ QString AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opcion
             control.AlbaranGrabado(numero);
           },
   };
-  QString error;
+  Fallo fallo;
+  QString& error = fallo.error;
   chainfile::ResultadoLectura lectura;
   int lineaError = 0;
   try {
@@ -172,24 +181,30 @@ QString AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opcion
     error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
                                 QStringLiteral(": ") + e.Detalle()
                           : QStringLiteral("ERROR: ") + e.Detalle();
+    fallo.sentencia = e.Sentencia();
   } catch (const std::exception& e) {
     error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
+    fallo.sentencia = SentenciaDe(e);
   }
   if (!error.isEmpty())
     TerminaTrasError(unidad, opciones, lineaError, lectura.lineas, log, resultado, error);
   resultado.recuento = ctx.recuento;
-  return error;
+  return fallo;
 }
 
-// Closes the log with the run's error and records the end; a log that cannot be closed
-// is itself the run's error, which the operator must know.
-void CierraEjecucion(RunLog& log, QString error, const OpcionesImportacion& opciones,
+// Closes the log with the run's error, and on a line of its own the statement that failed
+// unless the error already quotes it, and records the end; a log that cannot be closed is
+// itself the run's error, which the operator must know.
+void CierraEjecucion(RunLog& log, const Fallo& fallo, const OpcionesImportacion& opciones,
                      ControlEjecucion& control, Operador& operador,
                      ResultadoImportacion& resultado) {
+  QString error = fallo.error;
   if (!error.isEmpty()) {
     resultado.estado = ResultadoImportacion::Estado::Error;
     resultado.error = error;
     log.Escribe(error);
+    if (!fallo.sentencia.isEmpty() && !error.contains(fallo.sentencia))
+      log.Escribe(QStringLiteral("Sentencia que ha fallado: ") + fallo.sentencia);
   }
   if (!log.Cierra() && error.isEmpty()) {
     error = QStringLiteral("ERROR: ") + log.Error();
@@ -238,9 +253,9 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     ~RelojDeLaEjecucion() { empresa.reloj = anterior; }
   } relojEjecucion{empresa, std::exchange(empresa.reloj, &hoy)};
 
-  const QString error =
+  const Fallo fallo =
       AplicaFichero(empresa, opciones, clase, control, log, operador, progreso, resultado);
-  CierraEjecucion(log, error, opciones, control, operador, resultado);
+  CierraEjecucion(log, fallo, opciones, control, operador, resultado);
 
   if (opciones.preguntar)
     resultado.verResumen =

@@ -49,7 +49,7 @@ struct ResultadoImportacion {
   enum class Estado {
     NoIniciada,       // a check stopped the run before the log was opened (or the operator said No)
     Completa,         // the file was read to its end
-    Error,            // an error ended the run (in the log's last line and told to the operator)
+    Error,            // an error ended the run (at the end of the log and told to the operator)
     Cancelada,        // the operator cancelled after a line
     FacturaNoCreada,  // an invoice file ended without its invoice created
     Rechazada,        // a check of the file refused it before the log was opened

@@ -22,8 +22,10 @@ class Operador {
   virtual bool Pregunta(const QString& texto) = 0;
 
   // The same question with No as the default answer, for a question whose Yes does
-  // something the operator should not do by a quick Enter (a file applied twice).
-  virtual bool PreguntaNo(const QString& texto) { return Pregunta(texto); }
+  // something the operator should not do by a quick Enter (a file applied twice). An
+  // operator that stands in front of another passes it on as it is, so the default
+  // answer is never lost on the way.
+  virtual bool PreguntaNo(const QString& texto) = 0;
 
   // The report window (frm_Informa): `texto` in a fixed-pitch font until closed.
   virtual void Informe(const QString& texto) = 0;

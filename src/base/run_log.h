@@ -4,15 +4,16 @@
 #include <QFile>
 #include <QString>
 #include <memory>
-#include <stdexcept>
+
+#include "base/error.h"
 
 namespace relvano {
 
 // A write to a run log failed (the disk is full, the folder is gone): the run stops,
 // since its log would no longer say what it did.
-class ErrorLog : public std::runtime_error {
+class ErrorLog : public Error {
  public:
-  explicit ErrorLog(const QString& mensaje) : std::runtime_error(mensaje.toStdString()) {}
+  using Error::Error;
 };
 
 // A run log or the removals log: a text file rewritten by each run, in UTF-8

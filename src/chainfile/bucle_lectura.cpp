@@ -44,19 +44,31 @@ void EnLinea(int cuenta, Paso&& paso) {
   } catch (const ErrorEnLinea&) {
     throw;
   } catch (const std::exception& e) {
-    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()), SentenciaDe(e));
   }
 }
 
 }  // namespace
 
-ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
-                              const AplicaDetalle& aplica, ContextoLectura& contexto) {
-  LectorFichero lector;
+void AbreFichero(LectorFichero& lector, const QString& ruta) {
   QString error;
   if (!lector.Abre(ruta, &error))
     throw ErrorEnLinea(
         0, QStringLiteral("No se puede abrir el fichero ") + ruta + QStringLiteral(": ") + error);
+}
+
+void LlenaLinea(Registro& registro, QString& linea, int cuenta) {
+  try {
+    registro.Llena(linea);
+  } catch (const CampoNoValido& e) {
+    throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
+  }
+}
+
+ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle>& tipos,
+                              const AplicaDetalle& aplica, ContextoLectura& contexto) {
+  LectorFichero lector;
+  AbreFichero(lector, ruta);
 
   ResultadoLectura resultado;
   // One record per kind of detail line, refilled by every line of that kind: Llena
@@ -69,13 +81,8 @@ ResultadoLectura BucleLectura(const QString& ruta, const std::vector<TipoDetalle
 
   QString resto = lector.LeeLinea();
   int cuenta = 1;
-  // A line with a field that cannot be stored ends the run at that line.
   const auto llena = [&cuenta](Registro& registro, QString& linea) {
-    try {
-      registro.Llena(linea);
-    } catch (const CampoNoValido& e) {
-      throw ErrorEnLinea(cuenta, QString::fromUtf8(e.what()));
-    }
+    LlenaLinea(registro, linea, cuenta);
   };
   if (contexto.progreso) contexto.progreso->Leyendo(cuenta);
   if (resto.startsWith(QLatin1String("IDE"))) llena(ide, resto);

@@ -2,9 +2,9 @@
 
 #include <QString>
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
+#include "base/error.h"
 #include "chainfile/registro.h"
 
 namespace relvano {
@@ -30,16 +30,16 @@ using AplicaDetalle =
     std::function<void(int indiceTipo, const Registro& det, const Registro& ide, int numLinea)>;
 
 // A failure while a line was applied, with the line count of that line.
-class ErrorEnLinea : public std::runtime_error {
+// Keeps the statement of a database failure it stands for.
+class ErrorEnLinea : public Error {
  public:
-  ErrorEnLinea(int linea, const QString& detalle)
-      : std::runtime_error(detalle.toStdString()), linea_(linea), detalle_(detalle) {}
+  ErrorEnLinea(int linea, const QString& detalle, QString sentencia = {})
+      : Error(detalle, std::move(sentencia)), linea_(linea) {}
   int Linea() const { return linea_; }
-  const QString& Detalle() const { return detalle_; }
+  const QString& Detalle() const { return Mensaje(); }
 
  private:
   int linea_;
-  QString detalle_;
 };
 
 struct ResultadoLectura {
@@ -54,6 +54,15 @@ struct ContextoLectura {
   Operador& operador;            // count message (information icon)
   Progreso* progreso = nullptr;  // optional; asked after every line
 };
+
+class LectorFichero;
+
+// The two steps every reader of a chain file shares with the read loop below. Opens
+// `ruta` into `lector`; throws ErrorEnLinea(0) saying why it cannot be opened.
+void AbreFichero(LectorFichero& lector, const QString& ruta);
+// Fills `registro` from `linea` (Registro::Llena), line `cuenta` of the file: a field that
+// cannot be stored ends the run at that line (ErrorEnLinea).
+void LlenaLinea(Registro& registro, QString& linea, int cuenta);
 
 // The read loop of a catalogue import. Opens `ruta`; takes a first IDE line into the
 // header record (any other first line is counted and not processed); then for each

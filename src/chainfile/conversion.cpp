@@ -40,4 +40,30 @@ std::optional<QDate> DimeFechaCorrecta(const QString& s) {
   return fecha;
 }
 
+QDate FechaCabecera(const Registro& ide) {
+  const QString texto = ide.Texto(6);
+  if (ide.Texto(1) != QLatin1String("IDE"))
+    throw ErrorDatos(
+        QStringLiteral("el fichero no tiene línea de cabecera (IDE) y la línea "
+                       "necesita su fecha."));
+  const auto fecha = DimeFechaCorrecta(texto);
+  if (!fecha)
+    throw ErrorDatos(QStringLiteral("la fecha de la cabecera del fichero (\"") + texto +
+                     QStringLiteral("\") no es una fecha válida."));
+  return *fecha;
+}
+
+QDate FechaCampo(const QString& texto, const QString& que) {
+  const auto fecha = DimeFechaCorrecta(texto);
+  if (!fecha)
+    throw ErrorDatos(que + QStringLiteral(" (\"") + texto +
+                     QStringLiteral("\") no es una fecha válida."));
+  return *fecha;
+}
+
+double NumeroPuntoDec(const QString& texto) {
+  QString copia = texto;
+  return AsignaCurPuntoDec(copia);
+}
+
 }  // namespace relvano::chainfile

@@ -52,12 +52,11 @@ const QString& Vacio() {
 }  // namespace
 
 CampoNoValido::CampoNoValido(int campo, char16_t caracter)
-    : std::runtime_error(QStringLiteral("el campo %1 contiene un carácter de control (código %2), "
-                                        "que no se puede guardar; la línea no se ha aplicado. "
-                                        "Corrija el fichero y vuelva a importarlo.")
-                             .arg(campo)
-                             .arg(static_cast<int>(caracter))
-                             .toStdString()),
+    : Error(QStringLiteral("el campo %1 contiene un carácter de control (código %2), "
+                           "que no se puede guardar; la línea no se ha aplicado. "
+                           "Corrija el fichero y vuelva a importarlo.")
+                .arg(campo)
+                .arg(static_cast<int>(caracter))),
       campo_(campo) {}
 
 Registro::Registro(std::vector<int> anchos) : anchos_(std::move(anchos)) {

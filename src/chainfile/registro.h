@@ -2,15 +2,16 @@
 
 #include <QString>
 #include <initializer_list>
-#include <stdexcept>
 #include <vector>
+
+#include "base/error.h"
 
 namespace relvano::chainfile {
 
 // A field of a line holds a control character other than tab (a NUL byte, a line
 // break, ...): no consumer of the stores can keep such a value as written, so the line
 // is never applied. what() names the field and the character, in Spanish.
-class CampoNoValido : public std::runtime_error {
+class CampoNoValido : public Error {
  public:
   CampoNoValido(int campo, char16_t caracter);
   int Campo() const { return campo_; }

@@ -18,6 +18,8 @@ void CliOperador::Mensaje(const QString& texto, Icono) {
 
 bool CliOperador::Pregunta(const QString&) { return true; }
 
+bool CliOperador::PreguntaNo(const QString&) { return true; }
+
 void CliOperador::Informe(const QString& texto) {
   if (informeEnError_) {
     Mensaje(texto);

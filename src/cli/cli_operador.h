@@ -17,6 +17,7 @@ class CliOperador final : public Operador {
   explicit CliOperador(bool informeEnError = false) : informeEnError_(informeEnError) {}
   void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
   bool Pregunta(const QString& texto) override;
+  bool PreguntaNo(const QString& texto) override;
   void Informe(const QString& texto) override;
 
  private:

@@ -2,6 +2,7 @@
 // without a window.
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTextStream>
 #include <algorithm>
 #include <climits>
@@ -15,36 +16,60 @@ namespace {
 
 using relvano::cli::OpcionesCli;
 
-const char kAyuda[] =
+// The commands, in the order --help lists them: how many arguments each takes, the usage
+// error otherwise, what runs it, and its lines under "Órdenes:" in --help. The completion
+// script's list of commands is checked against this table's help by
+// scripts/check-help-docs.sh, as the manual pages are.
+struct Comando {
+  const char* nombre;
+  int minimo;
+  int maximo;
+  const char* uso;
+  int (*ejecuta)(const OpcionesCli&);
+  const char* ayuda;
+};
+
+constexpr Comando kComandos[] = {
+    {"companies", 0, 0, "companies no lleva argumentos", relvano::cli::ComandoCompanies,
+     "  companies           lista las empresas, un código por línea\n"},
+    {"import", 2, 2, "uso: import CLASE FICHERO", relvano::cli::ComandoImport,
+     "  import CLASE FICHERO  importa un fichero de la cadena en la empresa abierta\n"
+     "                      CLASE: %1,\n"
+     "                      o el número de opción 0 a 5\n"},
+    {"inbox", 0, 1, "uso: inbox [CARPETA]", relvano::cli::ComandoInbox,
+     "  inbox [CARPETA]     importa todos los ficheros de la cadena de CARPETA (por defecto,\n"
+     "                      [IMPORTAR] CARPETA_ENTRADA de RELVANO.ini) en el orden de la\n"
+     "                      cadena: referencias, EAN, precios de coste, precios de venta,\n"
+     "                      ofertas y facturas; dentro de una clase, por la fecha del\n"
+     "                      fichero y por nombre. Mueve cada fichero importado (o ya\n"
+     "                      importado antes) a CARPETA/Procesados/<AAAA-MM>/; se para en el\n"
+     "                      primer fichero que falla. Escribe una línea por fichero: clase,\n"
+     "                      nombre, resultado y líneas, separados por tabuladores. Una sola\n"
+     "                      importación por carpeta a la vez: otra que empiece mientras\n"
+     "                      tanto no toca nada (estado 2)\n"},
+    {"demo", 1, 1, "uso: demo CARPETA", relvano::cli::ComandoDemo,
+     "  demo CARPETA [--engine postgresql --server CONEXION [--prefix PREFIJO]]\n"
+     "                      crea una instalación de demostración en CARPETA; con\n"
+     "                      --engine postgresql, sus bases de datos en el servidor que dice\n"
+     "                      CONEXION (\"host=... port=... user=...\", sin dbname)\n"},
+    {"kinds", 0, 0, "kinds no lleva argumentos", relvano::cli::ComandoKinds,
+     "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
+     "                      prefijo de los ficheros, fichero de resumen y título,\n"
+     "                      separados por tabuladores\n"},
+    {"history", 0, 0, "history no lleva argumentos", relvano::cli::ComandoHistory,
+     "  history [--company C] [--kind K] [--limit N]\n"
+     "                      lista las importaciones del historial, la más reciente primero,\n"
+     "                      una por línea: número, inicio, empresa, clase, fichero, resultado,\n"
+     "                      líneas y segundos\n"
+     "  history --show ID   muestra la importación ID del historial y su resumen\n"},
+};
+
+const char kAyudaUso[] =
     "Uso: relvano-cli [opciones] ORDEN\n"
     "\n"
-    "Órdenes:\n"
-    "  companies           lista las empresas, un código por línea\n"
-    "  import CLASE FICHERO  importa un fichero de la cadena en la empresa abierta\n"
-    "                      CLASE: %1,\n"
-    "                      o el número de opción 0 a 5\n"
-    "  inbox [CARPETA]     importa todos los ficheros de la cadena de CARPETA (por defecto,\n"
-    "                      [IMPORTAR] CARPETA_ENTRADA de RELVANO.ini) en el orden de la\n"
-    "                      cadena: referencias, EAN, precios de coste, precios de venta,\n"
-    "                      ofertas y facturas; dentro de una clase, por la fecha del\n"
-    "                      fichero y por nombre. Mueve cada fichero importado (o ya\n"
-    "                      importado antes) a CARPETA/Procesados/<AAAA-MM>/; se para en el\n"
-    "                      primer fichero que falla. Escribe una línea por fichero: clase,\n"
-    "                      nombre, resultado y líneas, separados por tabuladores. Una sola\n"
-    "                      importación por carpeta a la vez: otra que empiece mientras\n"
-    "                      tanto no toca nada (estado 2)\n"
-    "  demo CARPETA [--engine postgresql --server CONEXION [--prefix PREFIJO]]\n"
-    "                      crea una instalación de demostración en CARPETA; con\n"
-    "                      --engine postgresql, sus bases de datos en el servidor que dice\n"
-    "                      CONEXION (\"host=... port=... user=...\", sin dbname)\n"
-    "  kinds               lista las clases de fichero, una por línea: número, nombre,\n"
-    "                      prefijo de los ficheros, fichero de resumen y título,\n"
-    "                      separados por tabuladores\n"
-    "  history [--company C] [--kind K] [--limit N]\n"
-    "                      lista las importaciones del historial, la más reciente primero,\n"
-    "                      una por línea: número, inicio, empresa, clase, fichero, resultado,\n"
-    "                      líneas y segundos\n"
-    "  history --show ID   muestra la importación ID del historial y su resumen\n"
+    "Órdenes:\n";
+
+const char kAyudaOpciones[] =
     "\n"
     "Opciones:\n"
     "  --settings-dir DIR  carpeta de los ficheros de ajustes (VANTEL.ini, RELVANO.ini)\n"
@@ -87,6 +112,21 @@ const char kAyuda[] =
     "en la carpeta de los resúmenes se incorpora la primera vez y queda como\n"
     "historial.sqlite.importado.\n";
 
+// The whole --help text: the commands from the table, then the options.
+QString Ayuda() {
+  QString texto = QString::fromUtf8(kAyudaUso);
+  for (const Comando& c : kComandos) texto += QString::fromUtf8(c.ayuda);
+  return (texto + QString::fromUtf8(kAyudaOpciones)).arg(relvano::cli::NombresClases());
+}
+
+// "companies, import, ... o history": the commands as the missing-command error lists them.
+QString ListaComandos() {
+  QStringList nombres;
+  for (const Comando& c : kComandos) nombres << QString::fromLatin1(c.nombre);
+  const QString ultimo = nombres.takeLast();
+  return nombres.join(QStringLiteral(", ")) + QStringLiteral(" o ") + ultimo;
+}
+
 int Uso(const QString& error) {
   QTextStream err(stderr);
   err << "relvano-cli: " << error << "\n"
@@ -106,7 +146,7 @@ std::optional<int> LeeArgumentos(const QStringList& args, OpcionesCli& opciones,
       return true;
     };
     if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      QTextStream(stdout) << QString::fromUtf8(kAyuda).arg(relvano::cli::NombresClases());
+      QTextStream(stdout) << Ayuda();
       return relvano::cli::kSalidaOk;
     } else if (a == QLatin1String("--version")) {
       QTextStream(stdout) << "relvano-cli " << RELVANO_VERSION << "\n";
@@ -156,23 +196,6 @@ std::optional<int> LeeArgumentos(const QStringList& args, OpcionesCli& opciones,
   return std::nullopt;
 }
 
-// The commands: how many arguments each takes, the usage error otherwise, and what runs it.
-struct Comando {
-  const char* nombre;
-  int minimo;
-  int maximo;
-  const char* uso;
-  int (*ejecuta)(const OpcionesCli&);
-};
-constexpr Comando kComandos[] = {
-    {"companies", 0, 0, "companies no lleva argumentos", relvano::cli::ComandoCompanies},
-    {"import", 2, 2, "uso: import CLASE FICHERO", relvano::cli::ComandoImport},
-    {"inbox", 0, 1, "uso: inbox [CARPETA]", relvano::cli::ComandoInbox},
-    {"kinds", 0, 0, "kinds no lleva argumentos", relvano::cli::ComandoKinds},
-    {"history", 0, 0, "history no lleva argumentos", relvano::cli::ComandoHistory},
-    {"demo", 1, 1, "uso: demo CARPETA", relvano::cli::ComandoDemo},
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,7 +209,7 @@ int main(int argc, char** argv) {
           LeeArgumentos(QCoreApplication::arguments().mid(1), opciones, posicionales))
     return *salida;
   if (posicionales.isEmpty())
-    return Uso(QStringLiteral("falta la orden (companies, import, inbox, demo, kinds o history)"));
+    return Uso(QStringLiteral("falta la orden (%1)").arg(ListaComandos()));
   opciones.comando = posicionales.takeFirst();
   opciones.argumentos = posicionales;
 

@@ -188,23 +188,23 @@ void FrmRelvano::LlenaEmpresas() {
   }
   cmbEmpresa_->setCurrentIndex(cmbEmpresa_->findData(programa_.TextoEmpresa()));
   cmbEmpresa_->setToolTip(cmbEmpresa_->currentText());
-  const QSignalBlocker marcando(SSCheck1_);
-  SSCheck1_->setChecked(programa_.NoActualizarBajas());
+  const QSignalBlocker marcando(chkNoActualizarBajas_);
+  chkNoActualizarBajas_->setChecked(programa_.NoActualizarBajas());
 }
 
 std::optional<OpcionImportacion> FrmRelvano::OpcionElegida() const {
   for (int i = 0; i < 6; ++i)
-    if (SSOption1_[i]->isChecked()) return static_cast<OpcionImportacion>(i);
+    if (optClase_[i]->isChecked()) return static_cast<OpcionImportacion>(i);
   return std::nullopt;
 }
 
 void FrmRelvano::ActualizaControles() {
   const bool libre = !ejecutando_;
   const bool arrancado = libre && !programa_.Empresas().isEmpty();
-  for (QRadioButton* b : SSOption1_) b->setEnabled(arrancado);
-  for (QWidget* w : std::initializer_list<QWidget*>{SSCheck1_, cmbEmpresa_, txtFichero_,
-                                                    BotonBuscar_, cmdBorrar_, Text1_, txtNumPedido_,
-                                                    cmdOpcion_[1], cmdHistorial_})
+  for (QRadioButton* b : optClase_) b->setEnabled(arrancado);
+  for (QWidget* w : std::initializer_list<QWidget*>{chkNoActualizarBajas_, cmbEmpresa_, txtFichero_,
+                                                    BotonBuscar_, cmdBorrar_, txtCliente_,
+                                                    txtNumPedido_, cmdEnviarPedido_, cmdHistorial_})
     w->setEnabled(arrancado);
   // Importing while the shown company did not open would write into another company.
   const bool importable = arrancado && programa_.EmpresaAbierta();
@@ -221,10 +221,10 @@ void FrmRelvano::ActualizaControles() {
              QStringLiteral(
                  " no se ha podido abrir (falta su base de datos de la tienda o no se "
                  "puede leer). Elija otra empresa.");
-  cmdOpcion_[0]->setEnabled(importable);
+  cmdImportar_->setEnabled(importable);
   cmdSimular_->setEnabled(importable);
   cmdBandeja_->setEnabled(importable);
-  cmdOpcion_[0]->setToolTip(porQue);
+  cmdImportar_->setToolTip(porQue);
   cmdSimular_->setToolTip(
       importable ? QStringLiteral("Hace la importación completa con su fichero resumen y deja la "
                                   "base de datos como estaba")
@@ -238,7 +238,7 @@ void FrmRelvano::ActualizaControles() {
   cmdSalir_->setEnabled(libre);
 }
 
-void FrmRelvano::SSOption1_Click() {
+void FrmRelvano::optClase_Click() {
   txtFichero_->clear();
   LimpiaResultado();
 }
@@ -258,20 +258,23 @@ void FrmRelvano::cmdBorrar_Click() {
   if (BorraFicheroElegido(txtFichero_->text(), operador_)) txtFichero_->clear();
 }
 
-void FrmRelvano::cmdOpcion_Click(int indice) {
-  cmdOpcion_[0]->setEnabled(false);
-  cmdOpcion_[1]->setEnabled(false);
-  if (indice == 0) {
-    ImportaFichero(false);
-  } else {
-    operador_.Mensaje(kMensajePedidos);
-  }
+void FrmRelvano::cmdImportar_Click() {
+  cmdImportar_->setEnabled(false);
+  cmdEnviarPedido_->setEnabled(false);
+  ImportaFichero(false);
+  ActualizaControles();
+}
+
+void FrmRelvano::cmdEnviarPedido_Click() {
+  cmdImportar_->setEnabled(false);
+  cmdEnviarPedido_->setEnabled(false);
+  operador_.Mensaje(kMensajePedidos);
   ActualizaControles();
 }
 
 void FrmRelvano::cmdSimular_Click() {
-  cmdOpcion_[0]->setEnabled(false);
-  cmdOpcion_[1]->setEnabled(false);
+  cmdImportar_->setEnabled(false);
+  cmdEnviarPedido_->setEnabled(false);
   ImportaFichero(true);
   ActualizaControles();
 }
@@ -555,7 +558,7 @@ void FrmRelvano::dropEvent(QDropEvent* evento) {
   if (ejecutando_ || !txtFichero_->isEnabled() || ruta.isEmpty()) return;
   // Selected without a click, which would empty the path.
   if (const auto clase = ClaseProbable(ruta))
-    SSOption1_[static_cast<size_t>(*clase)]->setChecked(true);
+    optClase_[static_cast<size_t>(*clase)]->setChecked(true);
   txtFichero_->setText(QDir::toNativeSeparators(ruta));
   evento->acceptProposedAction();
   activateWindow();

@@ -13,6 +13,8 @@
 #include "base/operador.h"
 
 class QButtonGroup;
+class QGroupBox;
+class QHBoxLayout;
 class QScrollArea;
 class QCheckBox;
 class QComboBox;
@@ -94,15 +96,23 @@ class FrmRelvano : public QWidget {
   class ProgresoVentana;
   class OperadorEjecucion;
 
-  void Construye();  // frm_relvano_construye.cpp
+  // The layout, in frm_relvano_construye.cpp: the window, one function per frame, the
+  // footer, and the signals.
+  void Construye();
+  QGroupBox* MarcoOperacion();
+  QGroupBox* MarcoFichero();
+  QGroupBox* MarcoPedido();
+  QHBoxLayout* Pie();
+  void Conecta();
   static QString TextoLineas(int lineas);
   void LlenaEmpresas();
   std::optional<OpcionImportacion> OpcionElegida() const;
 
-  void SSOption1_Click();
+  void optClase_Click();
   void BotonBuscar_Click();
   void cmdBorrar_Click();
-  void cmdOpcion_Click(int indice);
+  void cmdImportar_Click();
+  void cmdEnviarPedido_Click();
   void cmdSimular_Click();
   void cmdCancelar_Click();
   // During a run: asks whether to stop it, once; true when it is to stop.
@@ -154,15 +164,16 @@ class FrmRelvano : public QWidget {
   } ultimo_;
 
   // Widgets, owned by the window through Qt's parent chain.
-  std::array<QRadioButton*, 6> SSOption1_{};
+  std::array<QRadioButton*, 6> optClase_{};
   QButtonGroup* opciones_ = nullptr;
-  QCheckBox* SSCheck1_ = nullptr;
+  QCheckBox* chkNoActualizarBajas_ = nullptr;
   QComboBox* cmbEmpresa_ = nullptr;
   QLineEdit* txtFichero_ = nullptr;
   QToolButton* BotonBuscar_ = nullptr;
   QLabel* LbNombreFicheroImportado_ = nullptr;
   QPushButton* cmdBorrar_ = nullptr;
-  std::array<QPushButton*, 2> cmdOpcion_{};
+  QPushButton* cmdImportar_ = nullptr;
+  QPushButton* cmdEnviarPedido_ = nullptr;
   QPushButton* cmdSimular_ = nullptr;
   QPushButton* cmdCancelar_ = nullptr;
   QPushButton* cmdBandeja_ = nullptr;
@@ -170,7 +181,7 @@ class FrmRelvano : public QWidget {
   QProgressBar* barraProgreso_ = nullptr;
   QLabel* lbLineas_ = nullptr;
   QLabel* lbResultado_ = nullptr;
-  QLineEdit* Text1_ = nullptr;
+  QLineEdit* txtCliente_ = nullptr;
   QLineEdit* txtNumPedido_ = nullptr;
   QPushButton* cmdSalir_ = nullptr;
 };

@@ -95,6 +95,22 @@ class CajaEmpresas final : public QComboBox {
   }
 };
 
+// The line that tells a run's result: a long message wraps within the frame instead of
+// widening it past the window, and two lines are kept for it, so that the window does not
+// jump when it fills.
+QLabel* EtiquetaResultado(QWidget* padre) {
+  auto* etiqueta = new QLabel(padre);
+  etiqueta->setObjectName(QStringLiteral("lbResultado"));
+  etiqueta->setWordWrap(true);
+  QSizePolicy ajuste(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  ajuste.setHeightForWidth(true);
+  etiqueta->setSizePolicy(ajuste);
+  etiqueta->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  etiqueta->setMinimumHeight(etiqueta->fontMetrics().lineSpacing() * 2);
+  etiqueta->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return etiqueta;
+}
+
 }  // namespace
 
 void FrmRelvano::Construye() {
@@ -102,7 +118,46 @@ void FrmRelvano::Construye() {
   setWindowTitle(QString::fromUtf8(kTituloPrograma));
   setWindowIcon(IconoPrograma(devicePixelRatioF()));
 
-  // ---- Operation, options and company ----
+  QGroupBox* operacion = MarcoOperacion();
+  QGroupBox* fichero = MarcoFichero();
+  QGroupBox* pedido = MarcoPedido();
+  QHBoxLayout* pie = Pie();
+
+  // The frames scroll when the screen is too small for them (a small screen at double
+  // scale); the exit row stays in sight.
+  auto* contenido = new QWidget();
+  auto* capaContenido = new QVBoxLayout(contenido);
+  capaContenido->setContentsMargins(0, 0, 0, 0);
+  capaContenido->addWidget(operacion);
+  capaContenido->addWidget(fichero);
+  capaContenido->addWidget(pedido);
+  capaContenido->addStretch();
+  auto* desplazable = new AreaDesplazable(this);
+  desplazable->setObjectName(QStringLiteral("scrVentana"));
+  desplazable->setWidget(contenido);
+  desplazable->setWidgetResizable(true);
+  desplazable->setFrameShape(QFrame::NoFrame);
+  desplazable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Only what it holds takes the focus: no Tab stop that shows nothing.
+  desplazable->setFocusPolicy(Qt::NoFocus);
+  auto* capa = new QVBoxLayout(this);
+  capa->addWidget(desplazable, 1);
+  capa->addLayout(pie);
+  setAcceptDrops(true);
+  // Enter presses the focused button, as people expect of today's programs.
+  for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(true);
+
+  // The tab order follows the work: kind, company, file, run, order, exit.
+  QWidget* orden[] = {
+      optClase_[0],  chkNoActualizarBajas_, cmbEmpresa_,   txtFichero_,      BotonBuscar_,
+      cmdBorrar_,    cmdImportar_,          cmdSimular_,   cmdCancelar_,     cmdBandeja_,
+      cmdHistorial_, txtCliente_,           txtNumPedido_, cmdEnviarPedido_, cmdSalir_};
+  for (size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
+  Conecta();
+}
+
+// Operation, options and company.
+QGroupBox* FrmRelvano::MarcoOperacion() {
   auto* SSFrame3 =
       new QGroupBox(QStringLiteral("Seleccione la operación que desea realizar"), this);
   SSFrame3->setObjectName(QStringLiteral("SSFrame3"));
@@ -110,20 +165,20 @@ void FrmRelvano::Construye() {
   opciones_->setExclusive(true);
   auto* columnaOpciones = new QVBoxLayout();
   for (int i = 0; i < 6; ++i) {
-    SSOption1_[i] = new QRadioButton(
+    optClase_[i] = new QRadioButton(
         QString::fromUtf8(imports::ClasesFichero()[static_cast<size_t>(i)].titulo), SSFrame3);
-    SSOption1_[i]->setObjectName(Nombre("SSOption1", i));
-    opciones_->addButton(SSOption1_[i], i);
-    columnaOpciones->addWidget(SSOption1_[i]);
+    optClase_[i]->setObjectName(Nombre("SSOption1", i));
+    opciones_->addButton(optClase_[i], i);
+    columnaOpciones->addWidget(optClase_[i]);
   }
   columnaOpciones->addStretch();
 
   auto* SSFrame2 = new QGroupBox(QStringLiteral("Opciones"), SSFrame3);
   SSFrame2->setObjectName(QStringLiteral("SSFrame2"));
-  SSCheck1_ = new QCheckBox(QStringLiteral("No actualizar las bajas"), SSFrame2);
-  SSCheck1_->setObjectName(QStringLiteral("SSCheck1"));
+  chkNoActualizarBajas_ = new QCheckBox(QStringLiteral("No actualizar las bajas"), SSFrame2);
+  chkNoActualizarBajas_->setObjectName(QStringLiteral("SSCheck1"));
   auto* capaOpciones = new QVBoxLayout(SSFrame2);
-  capaOpciones->addWidget(SSCheck1_);
+  capaOpciones->addWidget(chkNoActualizarBajas_);
 
   auto* Label1 = new QLabel(QStringLiteral("Empresa a actualizar:"), SSFrame3);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -144,8 +199,11 @@ void FrmRelvano::Construye() {
   capaOperacion->addLayout(columnaOpciones, 1);
   capaOperacion->addSpacing(12);
   capaOperacion->addLayout(columnaDerecha, 1);
+  return SSFrame3;
+}
 
-  // ---- Chain file and import run ----
+// The chain file and the import run.
+QGroupBox* FrmRelvano::MarcoFichero() {
   auto* SSFrame1_0 = new QGroupBox(this);
   SSFrame1_0->setObjectName(QStringLiteral("SSFrame1_0"));
   txtFichero_ = new QLineEdit(SSFrame1_0);
@@ -170,8 +228,8 @@ void FrmRelvano::Construye() {
   cmdBorrar_ = new QPushButton(QStringLiteral("&Borrar"), SSFrame1_0);
   cmdBorrar_->setObjectName(QStringLiteral("cmdBorrar"));
 
-  cmdOpcion_[0] = new QPushButton(QStringLiteral("&Importar fichero"), SSFrame1_0);
-  cmdOpcion_[0]->setObjectName(Nombre("cmdOpcion", 0));
+  cmdImportar_ = new QPushButton(QStringLiteral("&Importar fichero"), SSFrame1_0);
+  cmdImportar_->setObjectName(Nombre("cmdOpcion", 0));
   cmdSimular_ = new QPushButton(QStringLiteral("Si&mular"), SSFrame1_0);
   cmdSimular_->setObjectName(QStringLiteral("cmdSimular"));
   cmdSimular_->setToolTip(QStringLiteral(
@@ -195,17 +253,7 @@ void FrmRelvano::Construye() {
   cmdCancelar_->setToolTip(QStringLiteral("Detiene la importación tras la línea en curso (Esc)"));
   cmdHistorial_ = new QPushButton(QStringLiteral("Ú&ltimas importaciones"), SSFrame1_0);
   cmdHistorial_->setObjectName(QStringLiteral("cmdHistorial"));
-  lbResultado_ = new QLabel(SSFrame1_0);
-  lbResultado_->setObjectName(QStringLiteral("lbResultado"));
-  lbResultado_->setWordWrap(true);
-  // A long message wraps within the frame instead of widening it past the window.
-  QSizePolicy ajuste(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  ajuste.setHeightForWidth(true);
-  lbResultado_->setSizePolicy(ajuste);
-  lbResultado_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // Two lines are kept for it, so that the window does not jump when it fills.
-  lbResultado_->setMinimumHeight(lbResultado_->fontMetrics().lineSpacing() * 2);
-  lbResultado_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lbResultado_ = EtiquetaResultado(SSFrame1_0);
 
   auto* capaFichero = new QGridLayout(SSFrame1_0);
   capaFichero->addWidget(txtFichero_, 0, 0, 1, 3);
@@ -215,7 +263,7 @@ void FrmRelvano::Construye() {
   capaFichero->addWidget(cmdBorrar_, 1, 3);
   capaFichero->setColumnStretch(1, 1);
   auto* filaRun = new QHBoxLayout();
-  filaRun->addWidget(cmdOpcion_[0]);
+  filaRun->addWidget(cmdImportar_);
   filaRun->addWidget(cmdSimular_);
   filaRun->addSpacing(8);
   filaRun->addWidget(barraProgreso_, 1);
@@ -228,30 +276,36 @@ void FrmRelvano::Construye() {
   filaBandeja->addStretch();
   filaBandeja->addWidget(cmdHistorial_);
   capaFichero->addLayout(filaBandeja, 4, 0, 1, 4);
+  return SSFrame1_0;
+}
 
-  // ---- Order sending ----
+// Order sending.
+QGroupBox* FrmRelvano::MarcoPedido() {
   auto* SSFrame1_3 = new QGroupBox(this);
   SSFrame1_3->setObjectName(QStringLiteral("SSFrame1_3"));
   auto* etiquetaCliente = new QLabel(QStringLiteral("Código Cliente"), SSFrame1_3);
-  Text1_ = new QLineEdit(SSFrame1_3);
-  Text1_->setObjectName(QStringLiteral("Text1"));
-  etiquetaCliente->setBuddy(Text1_);
+  txtCliente_ = new QLineEdit(SSFrame1_3);
+  txtCliente_->setObjectName(QStringLiteral("Text1"));
+  etiquetaCliente->setBuddy(txtCliente_);
   auto* etiquetaPedido = new QLabel(QStringLiteral("Pedido"), SSFrame1_3);
   txtNumPedido_ = new QLineEdit(SSFrame1_3);
   txtNumPedido_->setObjectName(QStringLiteral("txtNumPedido"));
   etiquetaPedido->setBuddy(txtNumPedido_);
-  cmdOpcion_[1] = new QPushButton(QStringLiteral("Enviar pedido al proveedor"), SSFrame1_3);
-  cmdOpcion_[1]->setObjectName(Nombre("cmdOpcion", 1));
+  cmdEnviarPedido_ = new QPushButton(QStringLiteral("Enviar pedido al proveedor"), SSFrame1_3);
+  cmdEnviarPedido_->setObjectName(Nombre("cmdOpcion", 1));
   auto* capaPedido = new QHBoxLayout(SSFrame1_3);
   capaPedido->addWidget(etiquetaCliente);
-  capaPedido->addWidget(Text1_, 1);
+  capaPedido->addWidget(txtCliente_, 1);
   capaPedido->addSpacing(8);
   capaPedido->addWidget(etiquetaPedido);
   capaPedido->addWidget(txtNumPedido_, 1);
   capaPedido->addSpacing(8);
-  capaPedido->addWidget(cmdOpcion_[1]);
+  capaPedido->addWidget(cmdEnviarPedido_);
+  return SSFrame1_3;
+}
 
-  // ---- Credit panel and exit ----
+// The credit panel and the exit button, below the frames.
+QHBoxLayout* FrmRelvano::Pie() {
   auto* SSPanel2 = new QFrame(this);
   SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
   SSPanel2->setFrameShape(QFrame::StyledPanel);
@@ -282,42 +336,16 @@ void FrmRelvano::Construye() {
   pie->addWidget(SSPanel2, 1);
   pie->addSpacing(12);
   pie->addWidget(cmdSalir_, 0, Qt::AlignBottom);
+  return pie;
+}
 
-  // The frames scroll when the screen is too small for them (a small screen at double
-  // scale); the exit row stays in sight.
-  auto* contenido = new QWidget();
-  auto* capaContenido = new QVBoxLayout(contenido);
-  capaContenido->setContentsMargins(0, 0, 0, 0);
-  capaContenido->addWidget(SSFrame3);
-  capaContenido->addWidget(SSFrame1_0);
-  capaContenido->addWidget(SSFrame1_3);
-  capaContenido->addStretch();
-  auto* desplazable = new AreaDesplazable(this);
-  desplazable->setObjectName(QStringLiteral("scrVentana"));
-  desplazable->setWidget(contenido);
-  desplazable->setWidgetResizable(true);
-  desplazable->setFrameShape(QFrame::NoFrame);
-  desplazable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  // Only what it holds takes the focus: no Tab stop that shows nothing.
-  desplazable->setFocusPolicy(Qt::NoFocus);
-  auto* capa = new QVBoxLayout(this);
-  capa->addWidget(desplazable, 1);
-  capa->addLayout(pie);
-  setAcceptDrops(true);
-  // Enter presses the focused button, as people expect of today's programs.
-  for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(true);
-
-  // The tab order follows the work: kind, company, file, run, order, exit.
-  QWidget* orden[] = {SSOption1_[0], SSCheck1_,     cmbEmpresa_,   txtFichero_,   BotonBuscar_,
-                      cmdBorrar_,    cmdOpcion_[0], cmdSimular_,   cmdCancelar_,  cmdBandeja_,
-                      cmdHistorial_, Text1_,        txtNumPedido_, cmdOpcion_[1], cmdSalir_};
-  for (size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
-
-  connect(opciones_, &QButtonGroup::idClicked, this, [this](int) { SSOption1_Click(); });
+// The signals each control sends.
+void FrmRelvano::Conecta() {
+  connect(opciones_, &QButtonGroup::idClicked, this, [this](int) { optClase_Click(); });
   connect(BotonBuscar_, &QToolButton::clicked, this, &FrmRelvano::BotonBuscar_Click);
   connect(cmdBorrar_, &QPushButton::clicked, this, &FrmRelvano::cmdBorrar_Click);
-  connect(cmdOpcion_[0], &QPushButton::clicked, this, [this] { cmdOpcion_Click(0); });
-  connect(cmdOpcion_[1], &QPushButton::clicked, this, [this] { cmdOpcion_Click(1); });
+  connect(cmdImportar_, &QPushButton::clicked, this, &FrmRelvano::cmdImportar_Click);
+  connect(cmdEnviarPedido_, &QPushButton::clicked, this, &FrmRelvano::cmdEnviarPedido_Click);
   connect(cmdSimular_, &QPushButton::clicked, this, &FrmRelvano::cmdSimular_Click);
   connect(cmdBandeja_, &QPushButton::clicked, this, [this] {
     cmdBandeja_->setEnabled(false);
@@ -328,7 +356,7 @@ void FrmRelvano::Construye() {
   connect(cmdHistorial_, &QPushButton::clicked, this, &FrmRelvano::cmdHistorial_Click);
   // Enter in the path box imports, as the focused "Importar fichero" would.
   connect(txtFichero_, &QLineEdit::returnPressed, this, [this] {
-    if (cmdOpcion_[0]->isEnabled()) cmdOpcion_[0]->click();
+    if (cmdImportar_->isEnabled()) cmdImportar_->click();
   });
   // The name follows the path that will be imported, typed or chosen.
   connect(txtFichero_, &QLineEdit::textChanged, this, [this](const QString& ruta) {
@@ -336,7 +364,7 @@ void FrmRelvano::Construye() {
     LimpiaResultado();
   });
   connect(cmdSalir_, &QPushButton::clicked, this, &FrmRelvano::cmdSalir_Click);
-  connect(SSCheck1_, &QCheckBox::toggled, this,
+  connect(chkNoActualizarBajas_, &QCheckBox::toggled, this,
           [this](bool marcado) { programa_.SetNoActualizarBajas(marcado); });
   connect(cmbEmpresa_, &QComboBox::currentIndexChanged, this, &FrmRelvano::cmbEmpresa_Click);
 }

@@ -99,6 +99,7 @@ class OperadorEscena final : public relvano::Operador {
  public:
   void Mensaje(const QString&, Icono) override {}
   bool Pregunta(const QString&) override { return true; }
+  bool PreguntaNo(const QString&) override { return true; }
   void Informe(const QString&) override {}
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/conversion.h"
+#include "base/error.h"
 #include "imports/cadena.h"
 
 namespace relvano::imports {
@@ -229,9 +230,8 @@ chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImpo
           .filePath(QLatin1String(ctx.unidad.Simulando() ? "SIMULACION_BAJAS_" : "BAJAS_") +
                     ctx.nombreFicheroImportado + QStringLiteral(".LOG"));
   if (!registro->Abre(rutaBajas, &error))
-    throw std::runtime_error(
-        (QStringLiteral("No se puede crear el fichero ") + rutaBajas + QStringLiteral(": ") + error)
-            .toStdString());
+    throw Error(QStringLiteral("No se puede crear el fichero ") + rutaBajas + QStringLiteral(": ") +
+                error);
   // The removals are told as the run log tells them, once committed: the unit keeps the
   // log until its last commit.
   RunLog& bajas = *registro;

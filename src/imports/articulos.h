@@ -52,7 +52,7 @@ class ClasificacionesVistas {
 // "ARTICULO") and applies each line with ActualizaArticulo. Writes the removals log
 // <carpetaLogs>/BAJAS_<nombreFicheroImportado>.LOG, closed on every path. Throws
 // chainfile::ErrorEnLinea when the file cannot be read or a line fails, and
-// std::runtime_error when the removals log cannot be created.
+// relvano::Error when the removals log cannot be created.
 chainfile::ResultadoLectura ImportaReferencias(const QString& ruta, ContextoImportacion& ctx);
 
 // ActualizaArticulo: one DET line. "A" adds a missing article, "M" changes one (or adds

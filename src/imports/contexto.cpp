@@ -1,6 +1,5 @@
 #include "imports/contexto.h"
 
-#include "chainfile/conversion.h"
 #include "store/articles/busquedas.h"
 
 namespace relvano::imports {
@@ -43,32 +42,6 @@ bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& cod
                               QStringLiteral(" FROM ARTICULOS WHERE CODIGO = ?"),
                           {Valor(codigo.trimmed())});
   return rs.HayRegistros();
-}
-
-QDate FechaCabecera(const chainfile::Registro& ide) {
-  const QString texto = ide.Texto(6);
-  if (ide.Texto(1) != QLatin1String("IDE"))
-    throw ErrorDatos(
-        QStringLiteral("el fichero no tiene línea de cabecera (IDE) y la línea "
-                       "necesita su fecha."));
-  const auto fecha = chainfile::DimeFechaCorrecta(texto);
-  if (!fecha)
-    throw ErrorDatos(QStringLiteral("la fecha de la cabecera del fichero (\"") + texto +
-                     QStringLiteral("\") no es una fecha válida."));
-  return *fecha;
-}
-
-QDate FechaCampo(const QString& texto, const QString& que) {
-  const auto fecha = chainfile::DimeFechaCorrecta(texto);
-  if (!fecha)
-    throw ErrorDatos(que + QStringLiteral(" (\"") + texto +
-                     QStringLiteral("\") no es una fecha válida."));
-  return *fecha;
-}
-
-double NumeroPuntoDec(const QString& texto) {
-  QString copia = texto;
-  return chainfile::AsignaCurPuntoDec(copia);
 }
 
 }  // namespace relvano::imports

@@ -4,12 +4,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
 #include "base/operador.h"
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
+#include "chainfile/conversion.h"
 #include "chainfile/registro.h"
 #include "imports/unidad_trabajo.h"
 #include "store/db/database.h"
@@ -45,11 +45,11 @@ struct ContextoImportacion {
   std::function<void(const QString& numero)> albaranGrabado;
 };
 
-// A line that cannot be applied as written (a date that does not exist). Ends the run.
-class ErrorDatos : public std::runtime_error {
- public:
-  explicit ErrorDatos(const QString& mensaje) : std::runtime_error(mensaje.toStdString()) {}
-};
+// The chain's rules for its values, which every import reads its lines with.
+using chainfile::ErrorDatos;
+using chainfile::FechaCabecera;
+using chainfile::FechaCampo;
+using chainfile::NumeroPuntoDec;
 
 // The read loop of a catalogue import with every detail line applied as one unit of
 // work. A line whose article code (TipoDetalle::campoArticulo) is empty is not applied:
@@ -68,15 +68,5 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
 // Throws DbError.
 bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
                   const QStringList& columnas);
-
-// The file's date (field 6 of the header). Throws ErrorDatos when the file had no
-// IDE line or the field is not a real date: a date is never invented.
-QDate FechaCabecera(const chainfile::Registro& ide);
-
-// A date field of a detail line; throws ErrorDatos naming `que` when it is not a date.
-QDate FechaCampo(const QString& texto, const QString& que);
-
-// The number of a chain file field written with "." as decimal point.
-double NumeroPuntoDec(const QString& texto);
 
 }  // namespace relvano::imports

@@ -14,6 +14,7 @@
 #include "store/db/recordset.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
+#include "store/documents/proveedores.h"
 #include "store/vat/iva.h"
 
 namespace relvano::imports {
@@ -37,6 +38,7 @@ class OperadorDiferido final : public Operador {
   }
   // Nothing in an invoice unit asks; a question cannot wait for its answer.
   bool Pregunta(const QString& texto) override { return destino_.Pregunta(texto); }
+  bool PreguntaNo(const QString& texto) override { return destino_.PreguntaNo(texto); }
   void Informe(const QString& texto) override { destino_.Informe(texto); }
 
   // Shows the queued messages in the order they were raised.
@@ -61,10 +63,7 @@ class LectorFactura {
  public:
   // Throws ErrorEnLinea(0) when the file cannot be opened.
   LectorFactura(const QString& ruta, Progreso* progreso) : progreso_(progreso) {
-    QString error;
-    if (!lector_.Abre(ruta, &error))
-      throw chainfile::ErrorEnLinea(
-          0, QStringLiteral("No se puede abrir el fichero ") + ruta + QStringLiteral(": ") + error);
+    chainfile::AbreFichero(lector_, ruta);
   }
 
   bool Eof() const { return lector_.Eof(); }
@@ -87,11 +86,7 @@ class LectorFactura {
   // Fills `registro` from `texto`; a field that cannot be stored ends the run at the line
   // in hand (inside a unit, the unit is undone with it).
   void Llena(chainfile::Registro& registro, QString texto) const {
-    try {
-      registro.Llena(texto);
-    } catch (const chainfile::CampoNoValido& e) {
-      throw chainfile::ErrorEnLinea(cuenta_, QString::fromUtf8(e.what()));
-    }
+    chainfile::LlenaLinea(registro, texto, cuenta_);
   }
 
  private:
@@ -117,7 +112,7 @@ bool Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L
     throw;
   } catch (const std::exception& e) {
     diferido.Descarta();
-    throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()));
+    throw chainfile::ErrorEnLinea(linea(), QString::fromUtf8(e.what()), SentenciaDe(e));
   }
   if (guardada)
     diferido.Muestra();
@@ -152,11 +147,7 @@ constexpr FilaInforme kFilasInforme[] = {
 
 bool AbreAlbaran(store::Database& bdd, const QString& ejercicio, const QString& numero,
                  store::Recordset& rs) {
-  rs = bdd.AbrirRecordset(
-      QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? "
-                     "AND CODIGO = ?"),
-      {Valor(ejercicio), Valor(kSerie), Valor(numero), Valor(kProveedor)});
-  return rs.HayRegistros();
+  return store::AbreAlbaranProveedor(bdd, rs, ejercicio, kSerie, numero, kProveedor);
 }
 
 bool AbreAlbaran(ContextoFactura& f, store::Recordset& rs) {

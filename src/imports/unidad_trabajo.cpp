@@ -165,6 +165,13 @@ bool OperadorConfirmado::Pregunta(const QString& texto) {
   return si;
 }
 
+bool OperadorConfirmado::PreguntaNo(const QString& texto) {
+  unidad_.Confirma();
+  const bool si = operador_.PreguntaNo(texto);
+  unidad_.Reanuda();
+  return si;
+}
+
 void OperadorConfirmado::Informe(const QString& texto) {
   unidad_.Confirma();
   operador_.Informe(texto);

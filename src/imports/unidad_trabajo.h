@@ -188,6 +188,7 @@ class OperadorConfirmado final : public Operador {
       : operador_(operador), unidad_(unidad) {}
   void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
   bool Pregunta(const QString& texto) override;
+  bool PreguntaNo(const QString& texto) override;
   void Informe(const QString& texto) override;
 
  private:

@@ -54,4 +54,7 @@ struct Empresa {
   QDate Hoy() const { return reloj ? reloj->Hoy() : QDate::currentDate(); }
 };
 
+// BuscaEmpresa: the company's EMPRESAS row on the general database.
+Recordset BuscaEmpresa(Database& bddGeneral, const QString& idEmpresa);
+
 }  // namespace relvano::store

@@ -22,6 +22,8 @@ class RecordingOperator : public Operador {
 
   void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override;
   bool Pregunta(const QString& texto) override;
+  // Recorded and answered as Pregunta: the script gives the answer either way.
+  bool PreguntaNo(const QString& texto) override { return Pregunta(texto); }
   void Informe(const QString& texto) override;
 
   // Queue the answers to the next questions, in order.

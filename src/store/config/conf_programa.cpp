@@ -74,4 +74,15 @@ bool DimeConfiguracion(const Empresa& empresa, const QString& nombre) {
   return false;
 }
 
+Recordset AbreConfiguracion(Database& bddContable) {
+  const QString sql = QStringLiteral("select * from CONFIGURACION");
+  Recordset rs = bddContable.AbrirRecordset(sql);
+  if (!rs.HayRegistros()) {
+    rs.NuevoRegistro();
+    rs.GrabarRegistro();
+    rs = bddContable.AbrirRecordset(sql);
+  }
+  return rs;
+}
+
 }  // namespace relvano::store

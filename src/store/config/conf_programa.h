@@ -15,6 +15,10 @@ namespace relvano::store {
 // Throws DbError when the table lacks COMPRAS_ACTUALIZA_PC.
 void CargaConfPrograma(Empresa& empresa);
 
+// AbreConfiguracion: the CONFIGURACION row of the accounting database; when the table
+// has no row, an empty one is added and stored first, so a row is always there.
+Recordset AbreConfiguracion(Database& bddContable);
+
 // DimeConfiguracion: true when the option `nombre` (exact, case-sensitive name of the
 // options of ART_CONFIGURACION) is on for the open company: the character at its position
 // of the trimmed ART_CONFIGURACION equals the option's value. False for an unknown name,

@@ -1,29 +1,22 @@
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "base/error.h"
 
 namespace relvano::store {
 
 // A failure of the database layer: a statement the engine refused, a missing column,
 // a database held too long by another program. Carries the database's file name and
 // the statement, so that the run log can say what failed and where.
-class DbError : public std::runtime_error {
+class DbError : public Error {
  public:
-  DbError(QString mensaje, QString baseDatos = {}, QString sql = {})
-      : std::runtime_error(mensaje.toStdString()),
-        mensaje_(std::move(mensaje)),
-        baseDatos_(std::move(baseDatos)),
-        sql_(std::move(sql)) {}
+  DbError(const QString& mensaje, QString baseDatos = {}, QString sql = {})
+      : Error(mensaje, std::move(sql)), baseDatos_(std::move(baseDatos)) {}
 
-  const QString& Mensaje() const { return mensaje_; }
   const QString& BaseDatos() const { return baseDatos_; }
-  const QString& Sql() const { return sql_; }
+  const QString& Sql() const { return Sentencia(); }
 
  private:
-  QString mensaje_;
   QString baseDatos_;
-  QString sql_;
 };
 
 }  // namespace relvano::store

@@ -39,12 +39,8 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
     lineas.Asigna(QStringLiteral("FACTURADO"), Valor(true));
     const QString tipoIva = ValorTexto(lineas[QStringLiteral("TIPO_IVA")]);
     auto iva = ivaDeTipo.constFind(tipoIva);
-    if (iva == ivaDeTipo.constEnd()) {
-      double valor = 0;
-      double recargo = 0;
-      DimeIvaFecha(empresa, fechaFactura, tipoIva, valor, recargo);
-      iva = ivaDeTipo.insert(tipoIva, valor);
-    }
+    if (iva == ivaDeTipo.constEnd())
+      iva = ivaDeTipo.insert(tipoIva, DimeIvaFecha(empresa, fechaFactura, tipoIva).iva);
     // The invoice may fall after a change of rates that the delivery note predates.
     if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != *iva)
       AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
@@ -72,11 +68,16 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
 bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& ejercicio,
                           const QString& serie, const QString& numero, const QString& codigo,
                           const std::optional<QString>& idEmpresa) {
-  Database& bdd = *BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd;
+  return AbreAlbaranProveedor(*BaseDatosDeDocumento(empresa, serie, idEmpresa).bdd, rs,
+                              ejercicio.trimmed(), serie.trimmed(), numero.trimmed(),
+                              codigo.trimmed());
+}
+
+bool AbreAlbaranProveedor(Database& bdd, Recordset& rs, const QString& ejercicio,
+                          const QString& serie, const QString& numero, const QString& codigo) {
   rs = bdd.AbrirRecordset(QStringLiteral("SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ?"
                                          " AND NUMERO = ? AND CODIGO = ?"),
-                          {Valor(ejercicio.trimmed()), Valor(serie.trimmed()),
-                           Valor(numero.trimmed()), Valor(codigo.trimmed())});
+                          {Valor(ejercicio), Valor(serie), Valor(numero), Valor(codigo)});
   return rs.HayRegistros();
 }
 

@@ -21,6 +21,10 @@ bool AbreAlbaranProveedor(const Empresa& empresa, Recordset& rs, const QString& 
                           const QString& serie, const QString& numero, const QString& codigo,
                           const std::optional<QString>& idEmpresa = std::nullopt);
 
+// The same on `bdd`, with the key's values as given.
+bool AbreAlbaranProveedor(Database& bdd, Recordset& rs, const QString& ejercicio,
+                          const QString& serie, const QString& numero, const QString& codigo);
+
 // FacturaAlbaranProveedor: links the delivery note open in `albaran` and its lines not
 // yet invoiced to the supplier invoice of key (ejercicio, serie, numero, codigo), which
 // must exist (DbError naming it otherwise, before anything is changed):

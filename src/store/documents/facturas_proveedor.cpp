@@ -4,9 +4,9 @@
 
 #include "base/conversion.h"
 #include "base/regional.h"
-#include "store/articles/busquedas.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/pagos.h"
+#include "store/documents/proveedores.h"
 #include "store/documents/totales.h"
 
 namespace relvano::store {

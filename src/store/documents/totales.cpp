@@ -5,10 +5,10 @@
 
 #include "base/conversion.h"
 #include "base/moneda.h"
-#include "store/articles/busquedas.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/documents/pagos.h"
+#include "store/documents/proveedores.h"
 #include "store/documents/series.h"
 #include "store/vat/iva.h"
 

@@ -1,6 +1,5 @@
 #include "store/vat/iva.h"
 
-#include <stdexcept>
 #include <utility>
 
 #include "base/conversion.h"
@@ -130,27 +129,19 @@ void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha) {
   }
 }
 
-bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, double& iva,
-                  double& recargo) {
-  iva = 0;
-  recargo = 0;
+PorcentajesIva DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo) {
   TiposIva t;
   CargaIvaFecha(empresa, t, fecha);
   static const QStringList kSlots = {"1", "2", "3", "4", "5"};
   const int i = kSlots.indexOf(codigo);
-  if (i >= 0) {
-    iva = t.iva[i];
-    recargo = t.recargo[i];
-  }
-  return true;
+  if (i < 0) return {};
+  return {.iva = t.iva[i], .recargo = t.recargo[i]};
 }
 
 IvaLinea IvaDeLinea(const Empresa& empresa, QDate fecha, QString codigo) {
   if (codigo.isEmpty()) codigo = QStringLiteral("1");
-  IvaLinea l;
-  DimeIvaFecha(empresa, fecha, codigo, l.iva, l.recargo);
-  l.tipo = std::move(codigo);
-  return l;
+  const PorcentajesIva p = DimeIvaFecha(empresa, fecha, codigo);
+  return {.tipo = std::move(codigo), .iva = p.iva, .recargo = p.recargo};
 }
 
 void AsignaIva(Recordset& rs, const IvaLinea& iva) {

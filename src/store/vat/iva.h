@@ -27,10 +27,15 @@ void CargaTablaIva(Empresa& empresa);
 // 1 to 3 (18/16, 8/7, 4/4 % VAT; surcharges 4, 1 and 0.5 whatever the date).
 void CargaIvaFecha(const Empresa& empresa, TiposIva& t, QDate fecha);
 
-// DimeIvaFecha: the VAT and surcharge percentages of `codigo` on `fecha`; both 0 for
-// "0" and for any text other than "1" to "5". Always returns true.
-bool DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo, double& iva,
-                  double& recargo);
+// The VAT and surcharge percentages of one VAT code.
+struct PorcentajesIva {
+  double iva = 0;
+  double recargo = 0;
+};
+
+// DimeIvaFecha: the percentages of `codigo` on `fecha`; both 0 for "0" and for any text
+// other than "1" to "5".
+PorcentajesIva DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo);
 
 // The VAT columns of a document line.
 struct IvaLinea {

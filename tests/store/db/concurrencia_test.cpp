@@ -188,7 +188,10 @@ TEST_F(Concurrencia, AReaderThatHoldsOnEndsTheRunAfterTheWaitWithNothingOfTheUni
     EXPECT_TRUE(r.error.contains(db().Ruta() + " está ocupada por otro programa"))
         << r.error.toStdString();
     EXPECT_EQ(c.aplicada, r.lineaAplicada);
-    EXPECT_TRUE(Log(imports::Clase(c.opcion).log).endsWith(c.deshecho + kCrLf + r.error + kCrLf));
+    const QString fin = c.deshecho + kCrLf + r.error + kCrLf;
+    // The statement the other program's hold made fail follows the message.
+    EXPECT_TRUE(
+        Log(imports::Clase(c.opcion).log).endsWith(fin + "Sentencia que ha fallado: COMMIT\r\n"));
     EXPECT_EQ(20, Nuevos());
     EXPECT_EQ(0, Cuenta("ALB_PROV"));
   }
@@ -199,18 +202,20 @@ TEST_F(Concurrencia, AfterAFailureTheDatabaseHoldsTheFileUpToTheLineTheMessageNa
   const struct {
     std::function<void()> prepara;
     QStringList lineas;
-    const char* error;  // how the message begins
-    int aplicada;       // the count message (line 22 or 52) commits what came before it
+    const char* error;      // how the message begins
+    int aplicada;           // the count message (line 22 or 52) commits what came before it
+    const char* sentencia;  // the log's line after the message, up to its first "("
   } casos[] = {
       {[&] { QFile::link("/dev/full", log); }, Articulos("M", 40, 20, 1000),
-       "ERROR en la línea 22: no se puede escribir en el fichero ", 21},
+       "ERROR en la línea 22: no se puede escribir en el fichero ", 21, ""},
       // Last: the limit stays on the connection. The engine answers a full database by
       // undoing the whole transaction.
       {[&] {
          db().Ejecuta("PRAGMA max_page_count = " +
                       QString::number(db().Escalar("PRAGMA page_count").Numero() + 8));
        },
-       Articulos("M", 2000, 50, 2000), "ERROR en la línea ", 51},
+       Articulos("M", 2000, 50, 2000), "ERROR en la línea ", 51,
+       "Sentencia que ha fallado: INSERT INTO \"ARTICULOS_PROV\" "},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.error);
@@ -228,9 +233,10 @@ TEST_F(Concurrencia, AfterAFailureTheDatabaseHoldsTheFileUpToTheLineTheMessageNa
     if (QFileInfo(log).isSymLink()) continue;
     EXPECT_EQ(c.aplicada - 1, Log("ARTICULOS.LOG").count("REALIZANDO EL ALTA"));
     const QString fallida = r.error.section(u':', 0, 0).section(u' ', -1);
-    EXPECT_TRUE(Log("ARTICULOS.LOG")
-                    .endsWith("Se han deshecho los cambios de las líneas 53 a " + fallida +
-                              " del fichero.\r\n" + r.error + kCrLf));
+    const QString fin = "Se han deshecho los cambios de las líneas 53 a " + fallida +
+                        " del fichero.\r\n" + r.error + kCrLf;
+    ASSERT_TRUE(Log("ARTICULOS.LOG").contains(fin));
+    EXPECT_EQ(QString(c.sentencia), Log("ARTICULOS.LOG").section(fin, 1).section(u'(', 0, 0));
   }
 }
 
