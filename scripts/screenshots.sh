@@ -2,7 +2,7 @@
 # Remakes the window's pictures in docs/ on a demo installation, under a virtual X server:
 # after a completed run, after a cancelled run, the last runs, and the whole 1280×800
 # screen at double scale, once with the window and once with the program's own log viewer
-# over it. Needs a build (scripts/build.sh) and xvfb-run.
+# over it, and the review of a cost file's changes. Needs a build (scripts/build.sh) and xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 demo=$(mktemp -d)
@@ -24,3 +24,7 @@ foto ventana-cancelada.png cancelada "$articulos"
 foto ultimas-importaciones.png historial "$ean"
 foto ventana-escala-2.png pantalla "$articulos" 2
 foto visor-escala-2.png visor "$ean" 2
+# A cost file with one price ten times the article's: the review lists it.
+costes="$demo/vrcmllcto0002.txt"
+sed 's/|3\.25|3\.25|/|32.50|32.50|/' "$(ls "$demo"/tienda/In/vrcmllcto* | head -n 1)" >"$costes"
+foto revision-cambios.png revision "$costes"

@@ -164,6 +164,21 @@ Programa::Resultado Programa::CargaEmpresas(SiFaltaRecordada siFalta) {
   return AbreEmpresa();
 }
 
+AjustesRevision Programa::Revision() const {
+  AjustesRevision revision;
+  bool ok = false;
+  const double umbral =
+      ajustes_.GetSetting(kRelvano, kImportar, QStringLiteral("UMBRAL_CAMBIO_PRECIO"))
+          .trimmed()
+          .replace(u',', u'.')
+          .toDouble(&ok);
+  if (ok && umbral > 0) revision.umbralCambioPrecio = umbral;
+  revision.retenerFueraDeLoNormal =
+      ajustes_.GetSetting(kRelvano, kImportar, QStringLiteral("RETENER_FUERA_DE_LO_NORMAL"))
+          .trimmed() == QLatin1String("1");
+  return revision;
+}
+
 QString Programa::NombreEmpresa(const QString& codigo) const {
   return NombresEmpresas_.value(Empresas_.indexOf(codigo));
 }

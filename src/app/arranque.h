@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/ajustes.h"
+#include "app/revision.h"
 #include "base/operador.h"
 #include "store/db/database.h"
 #include "store/empresa.h"
@@ -105,6 +106,9 @@ class Programa {
   // "No actualizar las bajas" (SSCheck1). The window and the command line may change it.
   bool NoActualizarBajas() const { return NoActualizarBajas_; }
   void SetNoActualizarBajas(bool marcado) { NoActualizarBajas_ = marcado; }
+  // [IMPORTAR] UMBRAL_CAMBIO_PRECIO (a percent above 0, "," or "." as decimal point; else
+  // the default 50) and RETENER_FUERA_DE_LO_NORMAL ("1" holds), read when asked.
+  AjustesRevision Revision() const;
   // True after the last opening of a company reached its end; false before the first one
   // and after one that was not completed, when the handles may belong to another company
   // than IdEmpresa and nothing must be imported.

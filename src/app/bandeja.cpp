@@ -193,6 +193,16 @@ QStringList ResultadoBandeja::Lineas() const {
   return lineas;
 }
 
+QStringList ResultadoBandeja::LineasRevision() const {
+  QStringList lineas;
+  for (const DesenlaceBandeja& d : ficheros) {
+    if (!d.importacion.revision) continue;
+    lineas << QString() << d.fichero.nombre + u':';
+    lineas << d.importacion.revision->Lineas();
+  }
+  return lineas;
+}
+
 QString TextoConfirmacionBandeja(const QString& carpeta,
                                  const std::vector<FicheroBandeja>& ficheros) {
   QString texto = QStringLiteral("Se importarán en este orden los ficheros de la carpeta ") +
@@ -233,6 +243,7 @@ QString TextoResumenBandeja(const QString& carpeta, const ResultadoBandeja& resu
     texto += QStringLiteral("\r\n");
   }
   if (resultado.ficheros.empty()) texto += QStringLiteral("No hay ningún fichero.\r\n");
+  for (const QString& linea : resultado.LineasRevision()) texto += linea + QStringLiteral("\r\n");
   return texto;
 }
 
@@ -254,6 +265,7 @@ OpcionesImportacion OpcionesDelFichero(const OpcionesBandeja& opciones, const Fi
   importacion.forzar = opciones.forzar;
   importacion.avisarRechazos = !opciones.rechazosEnResumen;
   importacion.historial = opciones.historial;
+  importacion.revision = opciones.revision;
   return importacion;
 }
 

@@ -49,6 +49,7 @@ struct OpcionesBandeja {
   bool rechazosEnResumen = false;
   QString carpetaLogs;           // folder of the run logs
   UbicacionHistorial historial;  // the run history; empty: none (no checks)
+  AjustesRevision revision;      // as for a single import: a file held stays, as refused
   Progreso* progreso = nullptr;  // each file's run reports here; may be null
 };
 
@@ -90,6 +91,8 @@ struct ResultadoBandeja {
   // One line per file: kind, name, outcome and lines, separated by tabs; the kind of a
   // file of unknown kind is "-".
   QStringList Lineas() const;
+  // The review of each file that ran (a file held: its simulation's), after its name.
+  QStringList LineasRevision() const;
 };
 
 // The text of an outcome, for the summary.

@@ -255,9 +255,15 @@ std::unique_ptr<Historial> Historial::Abre(const UbicacionHistorial& u, QString*
 }
 
 void Historial::CreaTabla() {
-  if (db_->ExisteTabla(QStringLiteral("EJECUCIONES"))) return;
-  db_->Ejecuta(db_->Dialect().Esquema(QString::fromLatin1(kTabla)));
-  db_->OlvidaEsquema();
+  if (!db_->ExisteTabla(QStringLiteral("EJECUCIONES"))) {
+    db_->Ejecuta(db_->Dialect().Esquema(QString::fromLatin1(kTabla)));
+    db_->OlvidaEsquema();
+  }
+  // Added to a history begun by an earlier version.
+  if (!db_->ExisteCampoTabla(QStringLiteral("EJECUCIONES"), QStringLiteral("REVISION"))) {
+    db_->Ejecuta(QStringLiteral("ALTER TABLE EJECUCIONES ADD COLUMN REVISION TEXT"));
+    db_->OlvidaEsquema();
+  }
 }
 
 void Historial::TomaAnterior(const QString& carpetaLogs) {
@@ -339,6 +345,17 @@ void Historial::Termina(const EjecucionHistorial& e) {
                 cuenta(&imports::Recuento::altas), cuenta(&imports::Recuento::modificaciones),
                 cuenta(&imports::Recuento::bajas), cuenta(&imports::Recuento::rechazadas),
                 Comprime(e.rutaLog.isEmpty() ? QByteArray() : LeeFichero(e.rutaLog)), Valor(e.id)});
+}
+
+void Historial::AnotaRevision(qint64 id, const QString& revision) {
+  db_->Ejecuta(QStringLiteral("UPDATE EJECUCIONES SET REVISION = ? WHERE ID = ?"),
+               {Texto(revision), Valor(id)});
+}
+
+QString Historial::TextoRevision(qint64 id) {
+  const Valor v =
+      db_->Escalar(QStringLiteral("SELECT REVISION FROM EJECUCIONES WHERE ID = ?"), {Valor(id)});
+  return v.EsNull() ? QString() : v.Texto();
 }
 
 void Historial::AnotaAlbaran(qint64 id, const QString& numero) {

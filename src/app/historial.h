@@ -107,6 +107,8 @@ class Historial {
   // Rewrites the end of run `e.id`: end time, outcome, lines, counts, and its log, read
   // from `e.rutaLog` (none when the file cannot be read).
   void Termina(const EjecucionHistorial& e);
+  // Keeps with run `id` the review of what it changed (Revision::AJson, as compact text).
+  void AnotaRevision(qint64 id, const QString& revision);
   // Records that run `id` has stored the delivery note `numero`.
   void AnotaAlbaran(qint64 id, const QString& numero);
   // The runs of this machine still "en curso" whose process is gone become
@@ -126,6 +128,8 @@ class Historial {
   std::optional<EjecucionHistorial> Lee(qint64 id);
   // The log of run `id`; empty when the history has none.
   QString Log(qint64 id);
+  // The review of what run `id` changed, as AnotaRevision kept it; empty when none.
+  QString TextoRevision(qint64 id);
 
  private:
   explicit Historial(std::shared_ptr<store::Database> db) : db_(std::move(db)) {}

@@ -137,6 +137,10 @@ Fallo AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones
   grupos.guardaSimulacion = opciones.simular && opciones.guardaSimulacion;
   imports::UnidadTrabajo unidad(*empresa.BddTienda, opciones.simular, grupos);
   unidad.RetieneLog(log);
+  resultado.revision.emplace(opciones.revision.umbralCambioPrecio);
+  unidad.AnotaCambios([&](std::vector<store::CambioFila> cambios) {
+    resultado.revision->Anota(*empresa.BddTienda, cambios);
+  });
   imports::OperadorConfirmado operadorImportacion(operador, unidad);
   imports::ContextoImportacion ctx{
       .bdd = *empresa.BddTienda,
@@ -216,6 +220,62 @@ void CierraEjecucion(RunLog& log, const Fallo& fallo, const OpcionesImportacion&
   if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
 }
 
+// The operator of the simulation that comes before a run that may be held: its messages and
+// reports are the real run's to show, once; its questions are asked.
+class OperadorDeLaPrueba final : public Operador {
+ public:
+  explicit OperadorDeLaPrueba(Operador& operador) : operador_(operador) {}
+  void Mensaje(const QString&, Icono) override {}
+  bool Pregunta(const QString& texto) override { return operador_.Pregunta(texto); }
+  bool PreguntaNo(const QString& texto) override { return operador_.PreguntaNo(texto); }
+  void Informe(const QString&) override {}
+
+ private:
+  Operador& operador_;
+};
+
+// A file whose changes are out of the ordinary is held when the run says so: simulated
+// first, and not applied when the simulation finds any (the operator who is asked may go
+// on). True when the file is held, with `resultado` saying so.
+bool Retenido(store::Empresa& empresa, const OpcionesImportacion& opciones,
+              ControlEjecucion& control, Operador& operador, Progreso* progreso,
+              ResultadoImportacion& resultado) {
+  if (!opciones.revision.retenerFueraDeLoNormal || opciones.simular || opciones.forzar)
+    return false;
+  OpcionesImportacion prueba = opciones;
+  prueba.simular = true;
+  prueba.guardaSimulacion = false;
+  prueba.preguntar = false;
+  prueba.forzar = true;  // the checks were made, and asked about, for the real run
+  prueba.avisarRechazos = false;
+  prueba.revision.retenerFueraDeLoNormal = false;
+  OperadorDeLaPrueba silencioso(operador);
+  const ResultadoImportacion simulado = ImportaFichero(empresa, prueba, silencioso, progreso);
+  // A simulation that fails leaves the real run to meet and tell the same failure.
+  if (!simulado.revision || simulado.revision->TotalFueraDeLoNormal() == 0) return false;
+
+  const Revision& revision = *simulado.revision;
+  QString texto = QStringLiteral("El fichero ") + opciones.nombreFicheroImportado +
+                  QStringLiteral(" tiene precios fuera de lo normal (%1):")
+                      .arg(revision.TotalFueraDeLoNormal());
+  for (const QString& linea : revision.LineasFueraDeLoNormal()) texto += kCrLf + linea;
+  if (opciones.preguntar &&
+      operador.PreguntaNo(texto + kCrLf + kCrLf +
+                          QStringLiteral("¿Desea importarlo de todos modos?")))
+    return false;
+  texto += kCrLf + QStringLiteral("No se ha aplicado nada (se ha simulado: ") +
+           QDir::toNativeSeparators(simulado.rutaLog) +
+           QStringLiteral("). Revise el fichero antes de importarlo.");
+  control.Retiene(texto, !opciones.preguntar);
+  resultado.estado = ResultadoImportacion::Estado::Rechazada;
+  resultado.forzable = true;
+  resultado.retenida = true;
+  resultado.motivo = texto;
+  resultado.idHistorial = control.Id();
+  resultado.revision = simulado.revision;
+  return true;
+}
+
 }  // namespace
 
 ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones,
@@ -232,6 +292,7 @@ ResultadoImportacion ImportaFichero(store::Empresa& empresa, const OpcionesImpor
     resultado.motivo = control.Motivo();
     return resultado;
   }
+  if (Retenido(empresa, opciones, control, operador, progreso, resultado)) return resultado;
 
   const imports::ClaseFichero& clase = imports::Clase(*opciones.opcion);
   // A simulation never replaces the log of a real run.

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/historial.h"
+#include "app/revision.h"
 #include "base/operador.h"
 #include "imports/clases.h"
 #include "imports/contexto.h"
@@ -43,6 +44,10 @@ struct OpcionesImportacion {
   // The installation's run history (UbicacionHistorial::De); empty: no history is kept
   // and the checks that read it are not made.
   UbicacionHistorial historial;
+  // How the run's changes are judged, and whether a file with changes out of the ordinary
+  // is held: simulated first and, when the simulation finds any, not applied (the window
+  // asks, No by default; `forzar` applies it).
+  AjustesRevision revision;
 };
 
 struct ResultadoImportacion {
@@ -69,6 +74,10 @@ struct ResultadoImportacion {
   int lineaAplicada = 0;
   imports::Recuento recuento;  // the log's lines by outcome, for the kinds that count them
   qint64 idHistorial = 0;      // the run's id in the history; 0 when it was not recorded
+  // What the run changed (a simulation: would have changed); a file held for its changes
+  // out of the ordinary (Rechazada, retenida) has its simulation's. Unset when nothing ran.
+  std::optional<Revision> revision;
+  bool retenida = false;
 };
 
 // ImportaFichero: the import run, from the checks to the closed log. Shows its

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <exception>
 
 #include "base/ficheros.h"
@@ -279,6 +280,12 @@ void ControlEjecucion::Rechaza(const QString& texto, bool forzable, Operador::Ic
   ConHistorial([&] { historial_->Anota(ejecucion_); });
 }
 
+void ControlEjecucion::Retiene(const QString& motivo, bool avisar) {
+  admitida_ = false;
+  motivo_ = motivo;
+  Rechaza(avisar ? motivo : QString(), true, Operador::Icono::Stop);
+}
+
 void ControlEjecucion::Inicia(const QString& rutaLog) {
   ejecucion_.rutaLog = rutaLog;
   ConHistorial([&] { historial_->Anota(ejecucion_); });
@@ -320,7 +327,14 @@ void ControlEjecucion::Termina(const ResultadoImportacion& resultado) {
   if (clase_->opcion != imports::OpcionImportacion::Facturas)
     ejecucion_.recuento = resultado.recuento;
   if (resultado.rutaLog.isEmpty()) ejecucion_.rutaLog.clear();  // its log was never opened
-  ConHistorial([&] { historial_->Termina(ejecucion_); });
+  ConHistorial([&] {
+    historial_->Termina(ejecucion_);
+    if (resultado.revision)
+      historial_->AnotaRevision(
+          ejecucion_.id,
+          QString::fromUtf8(
+              QJsonDocument(resultado.revision->AJson()).toJson(QJsonDocument::Compact)));
+  });
 }
 
 }  // namespace relvano

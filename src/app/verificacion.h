@@ -84,6 +84,9 @@ class ControlEjecucion {
   void AlbaranGrabado(const QString& numero);
   // Records the end of the run and keeps its log in the history.
   void Termina(const ResultadoImportacion& resultado);
+  // The file is held for its changes out of the ordinary (`motivo`, told when `avisar`):
+  // recorded as refused, nothing applied.
+  void Retiene(const QString& motivo, bool avisar);
 
  private:
   // Opens the history, when the run has one, and marks this machine's interrupted runs.

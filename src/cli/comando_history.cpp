@@ -51,7 +51,8 @@ void Lista(const std::vector<EjecucionHistorial>& filas, QTextStream& out) {
   }
 }
 
-void Detalle(const EjecucionHistorial& e, const QString& log, QTextStream& out) {
+void Detalle(const EjecucionHistorial& e, const QString& log, const QString& revision,
+             QTextStream& out) {
   out << "Importación: " << e.id << '\n'
       << "Inicio: " << e.inicio.toString(QLatin1String(kFormatoInstante)) << '\n'
       << "Fin: "
@@ -79,6 +80,8 @@ void Detalle(const EjecucionHistorial& e, const QString& log, QTextStream& out) 
   if (!e.albaran.isEmpty()) out << "Albarán grabado: " << e.albaran << '\n';
   if (!e.maquina.isEmpty()) out << "Equipo: " << e.maquina << " (proceso " << e.proceso << ")\n";
   out << "Resumen: " << (e.rutaLog.isEmpty() ? QStringLiteral("-") : e.rutaLog) << '\n';
+  if (!revision.isEmpty())
+    out << '\n' << LineasRevision(Revision::DeJson(RevisionJson(revision).toObject()));
   if (!log.isEmpty()) out << '\n' << ParaTerminal(log);
 }
 
@@ -179,9 +182,10 @@ int ComandoHistory(const OpcionesCli& opciones) {
         QJsonObject o = EjecucionAJson(*e);
         o.insert(QStringLiteral("log"),
                  e->tieneLog ? QJsonValue(historial->Log(e->id)) : QJsonValue(QJsonValue::Null));
+        o.insert(QStringLiteral("review"), RevisionJson(historial->TextoRevision(e->id)));
         json.append(o);
       } else {
-        Detalle(*e, historial->Log(e->id), out);
+        Detalle(*e, historial->Log(e->id), historial->TextoRevision(e->id), out);
       }
     } else if (opciones.json) {
       for (const EjecucionHistorial& e : historial->Lista(filtro)) json.append(EjecucionAJson(e));

@@ -96,6 +96,7 @@ int ComandoImport(const OpcionesCli& opciones) {
       CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   importacion.preguntar = false;
   importacion.forzar = opciones.forzar;
+  importacion.revision = programa.Revision();
   importacion.historial = UbicacionHistorial::De(
       programa.RutaGeneral(), programa.Conexiones().Opciones(), importacion.carpetaLogs);
 
@@ -111,13 +112,16 @@ int ComandoImport(const OpcionesCli& opciones) {
   const int salida = Salida(resultado.estado);
   if (opciones.json) {
     fichero.desenlace = DesenlaceImportacion(resultado, opciones.simular, importacion.fichero);
-    fichero.error = resultado.error;
+    // A refusal's reason, as the inbox's document gives it.
+    fichero.error = resultado.estado == ResultadoImportacion::Estado::Rechazada ? resultado.motivo
+                                                                                : resultado.error;
     json.insert(QStringLiteral("files"), QJsonArray{FicheroAJson(fichero)});
     return EmiteJson(json, salida);
   }
+  QTextStream out(stdout);
   if (!resultado.rutaLog.isEmpty())
-    QTextStream(stdout) << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath()
-                        << '\n';
+    out << "Fichero resumen: " << QFileInfo(resultado.rutaLog).absoluteFilePath() << '\n';
+  if (resultado.revision) out << LineasRevision(*resultado.revision);
   return salida;
 }
 

@@ -49,6 +49,7 @@ int ComandoInbox(const OpcionesCli& opciones) {
   bandeja.noActualizarBajas = opciones.noActualizarBajas.value_or(programa.NoActualizarBajas());
   bandeja.simular = opciones.simular;
   bandeja.forzar = opciones.forzar;
+  bandeja.revision = programa.Revision();
   bandeja.carpetaLogs = CarpetaLogs(opciones.carpetaLogs, QCoreApplication::applicationDirPath());
   bandeja.historial = UbicacionHistorial::De(programa.RutaGeneral(),
                                              programa.Conexiones().Opciones(), bandeja.carpetaLogs);
@@ -72,6 +73,7 @@ int ComandoInbox(const OpcionesCli& opciones) {
   }
   QTextStream out(stdout);
   for (const QString& linea : resultado.Lineas()) out << linea << '\n';
+  for (const QString& linea : resultado.LineasRevision()) out << linea << '\n';
   return resultado.estado;
 }
 

@@ -68,9 +68,18 @@ QJsonObject FicheroAJson(const FicheroJson& f) {
       {QStringLiteral("end"), InstanteJson(f.fin)},
       {QStringLiteral("archived_to"), TextoONulo(f.archivado)},
       {QStringLiteral("error"), TextoONulo(f.error)},
+      {QStringLiteral("held"), r.retenida},
+      {QStringLiteral("review"), r.revision ? QJsonValue(r.revision->AJson()) : QJsonValue()},
   };
   return o;
 }
+
+QJsonValue RevisionJson(const QString& texto) {
+  const QJsonDocument documento = QJsonDocument::fromJson(texto.toUtf8());
+  return documento.isObject() ? QJsonValue(documento.object()) : QJsonValue();
+}
+
+QString LineasRevision(const Revision& revision) { return revision.Lineas().join(u'\n') + u'\n'; }
 
 QString DesenlaceImportacion(const ResultadoImportacion& r, bool simulacion, const QString& ruta) {
   using Estado = ResultadoImportacion::Estado;

@@ -43,6 +43,11 @@ struct FicheroJson {
 };
 QJsonObject FicheroAJson(const FicheroJson& f);
 
+// A review kept as compact JSON text (the history's): the object, or null when empty.
+QJsonValue RevisionJson(const QString& texto);
+// The review as the terminal prints it, one line each.
+QString LineasRevision(const Revision& revision);
+
 // The outcome codes of a single import and of an inbox entry.
 QString DesenlaceImportacion(const ResultadoImportacion& r, bool simulacion, const QString& ruta);
 QString DesenlaceBandejaJson(const DesenlaceBandeja& d, bool simulacion);

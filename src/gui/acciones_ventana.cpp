@@ -116,6 +116,11 @@ QString TextoResultado(const ResultadoImportacion& r, bool simulacion, qint64 ms
     case Estado::Rechazada:
       break;
   }
+  if (r.retenida && r.revision)
+    return QStringLiteral(
+               "No se ha importado el fichero: tiene precios fuera de lo normal (%1); "
+               "vea la revisión.")
+        .arg(r.revision->TotalFueraDeLoNormal());
   if (mensaje.isEmpty()) return QStringLiteral("No se ha importado el fichero.");
   return QStringLiteral("No se ha importado el fichero: ") +
          QString(mensaje).replace(QLatin1String("\r\n"), QLatin1String(" ")).simplified();

@@ -301,6 +301,7 @@ void FrmRelvano::ImportaFichero(bool simular) {
   opciones.carpetaLogs = servicios_.carpetaLogs;
   opciones.preguntar = true;
   opciones.historial = UbicacionDelHistorial();
+  opciones.revision = programa_.Revision();
 
   ResultadoImportacion resultado;
   bool fallo = false;
@@ -317,9 +318,17 @@ void FrmRelvano::ImportaFichero(bool simular) {
   if (resultado.lineas > 0) lbLineas_->setText(TextoLineas(resultado.lineas));
   if (resultado.estado == Estado::Completa || resultado.estado == Estado::FacturaNoCreada)
     barraProgreso_->setValue(barraProgreso_->maximum());
-  if (!fallo)
-    MuestraResultado(TextoResultado(resultado, simular, duracion.elapsed() - enCajas_,
-                                    ultimoMensaje_, ultimoInforme_));
+  if (!fallo) {
+    QString texto = TextoResultado(resultado, simular, duracion.elapsed() - enCajas_,
+                                   ultimoMensaje_, ultimoInforme_);
+    if (resultado.revision && !resultado.retenida)
+      texto += (texto.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) +
+               resultado.revision->Resumen();
+    MuestraResultado(texto);
+  }
+  // What the run changed (a file held: what it would change), in the report window.
+  if (resultado.revision)
+    operador_.Informe(resultado.revision->Lineas().join(QStringLiteral("\r\n")));
   if (resultado.verResumen && !resultado.rutaLog.isEmpty()) servicios_.verLog(resultado.rutaLog);
 }
 

@@ -19,6 +19,7 @@
 #include "app/carpetas.h"
 #include "app/ini_settings.h"
 #include "app/verificacion.h"
+#include "gui/frm_informa.h"
 #include "gui/frm_relvano.h"
 #include "gui/gui_operador.h"
 #include "gui/visor_log.h"
@@ -37,8 +38,8 @@ const char kAyuda[] =
     "                      con --screenshot: importa FICHERO respondiendo Sí a todo y guarda\n"
     "                      la ventana tras la importación (ESCENA completada), tras cancelarla\n"
     "                      en la línea 4 (cancelada), las últimas importaciones (historial),\n"
-    "                      el visor de resúmenes del programa (visor) o la pantalla entera\n"
-    "                      (pantalla)\n"
+    "                      el visor de resúmenes del programa (visor), la revisión de los\n"
+    "                      cambios (revision) o la pantalla entera (pantalla)\n"
     "  -h, --help          muestra esta ayuda\n"
     "  --version           muestra la versión\n";
 
@@ -94,13 +95,15 @@ std::optional<int> LeeOpciones(const QStringList& args, OpcionesVentana& opcione
   return std::nullopt;
 }
 
-// The operator of a scene for the documentation: no box, Yes to every question.
+// The operator of a scene for the documentation: no box, Yes to every question; the last
+// report kept, for the scene that shows it.
 class OperadorEscena final : public relvano::Operador {
  public:
   void Mensaje(const QString&, Icono) override {}
   bool Pregunta(const QString&) override { return true; }
   bool PreguntaNo(const QString&) override { return true; }
-  void Informe(const QString&) override {}
+  void Informe(const QString& texto) override { informe = texto; }
+  QString informe;
 };
 
 // Drives the window as an operator would: the file's kind and path, "Importar fichero",
@@ -234,6 +237,16 @@ int main(int argc, char** argv) {
           imagen = historial->grab();
         if (opciones.escena == QLatin1String("visor"))
           imagen = QGuiApplication::primaryScreen()->grabWindow(0);
+        if (opciones.escena == QLatin1String("revision")) {
+          // The report window with the run's review, over the window.
+          auto* informe = new relvano::gui::FrmInforma(&ventana);
+          informe->SetTexto(operadorEscena.informe);
+          informe->show();
+          QTimer::singleShot(300, informe, [&, informe] {
+            QCoreApplication::exit(informe->grab().save(opciones.captura) ? 0 : 1);
+          });
+          return;
+        }
         QCoreApplication::exit(imagen.save(opciones.captura) ? 0 : 1);
       });
     });

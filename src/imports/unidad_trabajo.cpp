@@ -114,7 +114,17 @@ void UnidadTrabajo::PierdeGrupo() noexcept {
 }
 
 void UnidadTrabajo::Confirma() {
-  if (deshace_) return;
+  if (deshace_) {
+    // Nothing is committed in a simulation, but its changes are handed over a group at a
+    // time all the same, so that what it holds in memory does not grow with the file (the
+    // line in hand, which may yet be undone, stays).
+    if (!enLinea_) {
+      EntregaCambios();
+      pendientes_ = 0;
+      grupo_.start();
+    }
+    return;
+  }
   if (db_.EnTransaccion()) {
     try {
       if (enLinea_) db_.ReleaseSavepoint(kSavepoint);

@@ -64,8 +64,9 @@ class UnidadTrabajo {
   void Adopta(std::unique_ptr<RunLog> log);
 
   // Records the rows the run stores (see store::CambioFila) and hands them to `destino`
-  // a group at a time, once the group is committed; a simulation's at its end, before
-  // they are rolled back. The changes of a line that is undone are never handed over.
+  // a group at a time, once the group is committed; a simulation's where its groups would
+  // be committed, and the last at its end, all before they are rolled back. The changes
+  // of a line that is undone are never handed over.
   using DestinoCambios = std::function<void(std::vector<store::CambioFila>)>;
   void AnotaCambios(DestinoCambios destino);
 

@@ -154,7 +154,9 @@ TEST_F(Inbox, CommandLineSimulatesTheSettingsFolderInOrderAndRefusesAnEmptyOne) 
   const auto simulada = testing::Cli(base + QStringList{"--simulate"});
   EXPECT_EQ(0, simulada.codigo) << simulada.err.toStdString();
   EXPECT_EQ(7, simulada.out.count("\tsimulado\t"));
-  EXPECT_EQ(7, simulada.out.count('\n'));  // the summary alone
+  // The summary, then what each file would change.
+  EXPECT_EQ(7, simulada.out.section("\n\n", 0, 0).split('\n').size());
+  EXPECT_EQ(7, simulada.out.count("Revisión de los cambios:"));
   // The EAN file simulated last sees the article that the reference file would create.
   QFile log(dir_.filePath("logs/SIMULACION_EAN.LOG"));
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -285,7 +287,7 @@ TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
       "kind",        "name",          "path",          "outcome",
       "lines_read",  "lines_applied", "lines_refused", "applied_up_to_line",
       "log",         "history_id",    "start",         "end",
-      "archived_to", "error"};
+      "archived_to", "error",         "held",          "review"};
   const QStringList ejecucion = {"id",
                                  "start",
                                  "end",
@@ -326,7 +328,7 @@ TEST_F(Inbox, EveryCommandsJsonIsOneDocumentWithItsFields) {
       {{"inbox", In()}, 0, {"company", "folder", "simulation", "busy"}, "files", fichero, 6},
       {{"import", "ean", In("Procesados")}, 2, {"company"}, "files", fichero, 1},
       {{"history"}, 0, {}, "runs", ejecucion, 7},
-      {{"history", "--show", "2"}, 0, {}, "runs", ejecucion + QStringList{"log"}, 1},
+      {{"history", "--show", "2"}, 0, {}, "runs", ejecucion + QStringList{"log", "review"}, 1},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.argumentos.join(' ').toStdString());

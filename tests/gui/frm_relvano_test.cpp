@@ -195,11 +195,18 @@ TEST_F(MainWindow, ImportAndSimulateRunTheChosenOptionOnTheChosenCompany) {
 
   const QString pasos =
       "Mensaje[i]: Se han leido: 4 lineas.\r\n\r\nEl fichero contiene 4 lineas.\n";
+  // Each run, simulated or not, ends with the review of what it changed in the report window.
+  const QString revision =
+      "Informe: Revisión de los cambios:\r\n  ARTICULOS: 2 añadidas, 0 modificadas, 0 borradas\r\n"
+      "  ARTICULOS_PROV: 2 añadidas, 0 modificadas, 0 borradas\r\n  FAMILIAS: 1 añadidas, 0 "
+      "modificadas, 0 borradas\r\n  GRUPOS: 1 añadidas, 0 modificadas, 0 borradas\r\n  SUBGRUPOS: "
+      "1 añadidas, 0 modificadas, 0 borradas\r\n  Nada fuera de lo normal.\n";
   EXPECT_EQ(
       "Pregunta: ¿Desea simular la importación del fichero seleccionado? No se guardará "
       "nada.\n" +
-          pasos + Resumen("SIMULACION_ARTICULOS.LOG") +
-          "Pregunta: ¿Desea importar el fichero seleccionado?\n" + pasos + Resumen("ARTICULOS.LOG"),
+          pasos + Resumen("SIMULACION_ARTICULOS.LOG") + revision +
+          "Pregunta: ¿Desea importar el fichero seleccionado?\n" + pasos +
+          Resumen("ARTICULOS.LOG") + revision,
       ins.operador.Transcripcion());
   // Only the summary accepted is shown.
   EXPECT_EQ(QStringList({ins.logs + "/SIMULACION_ARTICULOS.LOG"}), logsVistos);
@@ -361,10 +368,11 @@ TEST_F(MainWindow, CancelStopsAfterTheLineInHandAndTheWindowKeepsWorking) {
   const QString cancelar = "Pregunta: " + kPreguntaCancelar + "\n";
   EXPECT_EQ("Pregunta: ¿Desea importar el fichero seleccionado?\n" + cancelar + cancelar +
                 Resumen("ARTICULOS.LOG"),
-            ins.operador.Transcripcion());
+            ins.operador.Transcripcion().section("Informe: ", 0, 0));
   EXPECT_EQ(1199, ins.Articulos("001").size());  // lines 2 to 1200
   EXPECT_EQ(QString("Líneas leídas: 1200"), W<QLabel>("lbLineas")->text());
-  EXPECT_EQ(QString("Cancelada tras la línea 1 200: las líneas anteriores quedan aplicadas"),
+  EXPECT_EQ(QString("Cancelada tras la línea 1 200: las líneas anteriores quedan aplicadas. "
+                    "Filas: 2401 añadidas, 0 modificadas, 0 borradas; nada fuera de lo normal."),
             W<QLabel>("lbResultado")->text());
   EXPECT_EQ(kTodoHabilitado, Habilitados());
   EXPECT_TRUE(ventana->isVisible());
@@ -456,6 +464,29 @@ TEST_F(MainWindow, KeyboardStartsInThePathBoxAndEnterImports) {
 
 // After each kind of run the result line says what happened and the counter shows the line
 // the run stopped at, until the next choice of a kind or a file.
+// A cost ten times the article's, with the shop holding such files: the window shows the
+// list and asks; No applies nothing.
+TEST_F(MainWindow, AFileWithPricesOutOfTheOrdinaryIsShownAndAsked) {
+  ins.ajustes.valores["RELVANO/IMPORTAR/RETENER_FUERA_DE_LO_NORMAL"] = "1";
+  Abre();
+  store::Database& tienda = *programa->Empresa().BddTienda;
+  tienda.Ejecuta("INSERT INTO ARTICULOS (CODIGO, COSTE, VENTA) VALUES ('0000001', 2, 3)");
+  Opcion(2);
+  txtFichero()->setText(ins.Fichero(
+      "vrcmllcto0715.txt", {kIde, "DET|M|0000001||000001|N|0|N|N|20.00|20.00|", "CHK|000003|"}));
+  ins.operador.Responde({true, false});
+  Pulsa("cmdOpcion_0");
+  EXPECT_TRUE(ins.operador.Transcripcion().contains(
+      "Pregunta: El fichero vrcmllcto0715.txt tiene precios fuera de lo normal (1):\r\n  "
+      "Artículo 0000001: 2 → 20 (+900 %), precio de coste: cambia más del 50 %\r\n\r\n"
+      "¿Desea importarlo de todos modos?"))
+      << ins.operador.Transcripcion().toStdString();
+  EXPECT_EQ(Valor(2.0), tienda.Escalar("SELECT COSTE FROM ARTICULOS WHERE CODIGO = '0000001'"));
+  EXPECT_EQ(QString("No se ha importado el fichero: tiene precios fuera de lo normal (1); vea la "
+                    "revisión."),
+            W<QLabel>("lbResultado")->text());
+}
+
 TEST_F(MainWindow, ResultLineSaysWhatHappened) {
   Abre();
   for (const QStringList& c : testing::Casos("resultados_ventana.txt")) {

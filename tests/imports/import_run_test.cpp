@@ -230,5 +230,29 @@ TEST(UnitOfWork, CommitsInGroupsAndUndoesOnlyTheFailedLine) {
   EXPECT_EQ(1, entregados.size());  // neither D nor the lost group's C
 }
 
+// A simulation hands its changes over a group at a time too, while they can still be read,
+// so that what it keeps in memory does not grow with the file; it keeps none of them.
+TEST(UnitOfWork, ASimulationHandsItsChangesOverAGroupAtATime) {
+  testing::TempDb t;
+  UnidadTrabajo unidad(t.db(), /*simular=*/true, /*lineasPorGrupo=*/2);
+  std::vector<int> grupos;
+  unidad.AnotaCambios([&](std::vector<store::CambioFila> grupo) {
+    grupos.push_back(static_cast<int>(grupo.size()));
+    EXPECT_EQ(Valor(static_cast<double>(grupos.size() * 2 - 2 + grupo.size())),
+              t.db().Escalar("SELECT COUNT(*) FROM FAMILIAS"));
+  });
+  for (int linea = 1; linea <= 5; ++linea)
+    unidad.Linea(linea, [&] {
+      auto rs = t.db().AbrirRecordsetVacio("SELECT * FROM FAMILIAS WHERE CODIGO = ?",
+                                           {Valor(QString::number(linea))});
+      rs.NuevoRegistro();
+      rs.Asigna("CODIGO", Valor(QString::number(linea)));
+      rs.GrabarRegistro();
+    });
+  unidad.Termina();
+  EXPECT_EQ((std::vector<int>{2, 2, 1}), grupos);
+  EXPECT_EQ(Valor(0.0), t.db().Escalar("SELECT COUNT(*) FROM FAMILIAS"));
+}
+
 }  // namespace
 }  // namespace relvano::imports
