@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/importacion.h"
@@ -60,6 +62,8 @@ struct Opciones {
   std::string servidor;       // libpq connection string without dbname: PostgreSQL
   int sentencias = 0;         // statements of each side to list (PostgreSQL)
   bool sinHistorial = false;  // the import runs without a history (nothing recorded)
+  int caja = 0;               // above 0: a till writes every this many ms during each
+                              // import (SQLite)
   // Hidden: the child side of one measured run.
   std::string hijo;  // "import", "manual" or "structured"
   std::string bd, contable, fichero, logs;
@@ -84,7 +88,9 @@ const char* const kUso =
     "  --no-history     import without a run history: no checks read it and no change\n"
     "                   is recorded (to measure what the recording costs)\n"
     "  --statements N   list each side's N most run statements, per line (needs the\n"
-    "                   server's pg_stat_statements module loaded)\n";
+    "                   server's pg_stat_statements module loaded)\n"
+    "  --till MS        a till writes a row every MS ms on a connection of its own during\n"
+    "                   each import (SQLite); its longest wait and failed writes are told\n";
 
 bool LeeOpciones(int argc, char** argv, Opciones& o) {
   std::string motor = "sqlite";
@@ -119,6 +125,8 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
       o.servidor = valor();
     } else if (a == "--statements") {
       o.sentencias = std::stoi(valor());
+    } else if (a == "--till") {
+      o.caja = std::stoi(valor());
     } else if (a == "--prefix") {
       o.prefijo = valor();
     } else if (a == "--child") {
@@ -217,6 +225,47 @@ double Segundos(std::chrono::steady_clock::time_point desde) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - desde).count();
 }
 
+// A till of the suite beside an import: a connection of its own that stores a row every
+// `ms` milliseconds, waiting up to 2 s for the database as the tills do. What it measures
+// is how long the import keeps it out.
+class Caja {
+ public:
+  Caja(const std::string& ruta, int ms) : db_(AbreSqlite(ruta)) {
+    sqlite3_busy_timeout(db_.get(), 2000);
+    Exec(db_.get(), "CREATE TABLE IF NOT EXISTS CAJA_BENCH (N INTEGER)");
+    hilo_ = std::thread([this, ms] {
+      while (!fin_) {
+        const auto t = std::chrono::steady_clock::now();
+        if (sqlite3_exec(db_.get(), "INSERT INTO CAJA_BENCH (N) VALUES (1)", nullptr, nullptr,
+                         nullptr) == SQLITE_OK)
+          ++escritas_;
+        else
+          ++fallos_;
+        esperaMaxima_ = std::max(esperaMaxima_, Segundos(t));
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      }
+    });
+  }
+  ~Caja() {
+    if (hilo_.joinable()) Termina();
+  }
+  // Stops the till and says what it went through.
+  std::string Termina() {
+    fin_ = true;
+    hilo_.join();
+    return "caja: espera máxima " + std::to_string(std::lround(esperaMaxima_ * 1000)) + " ms, " +
+           std::to_string(escritas_) + " escrituras, " + std::to_string(fallos_) + " fallidas";
+  }
+
+ private:
+  BaseSqlite db_;
+  std::thread hilo_;
+  std::atomic<bool> fin_{false};
+  int escritas_ = 0;
+  int fallos_ = 0;
+  double esperaMaxima_ = 0;
+};
+
 // Child: one import run through the program's own entry point, as the command line
 // runs it. Prints "OK <seconds> <messages> <bytes written to disk> <server seconds>
 // <own seconds>" or "ERROR <text>": the processor time of the server's processes for the
@@ -271,7 +320,10 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
                                   .filePath(QStringLiteral("RELVANO_HISTORIAL.sqlite"));
     opciones.historial.carpetaLogs = opciones.carpetaLogs;
   }
+  std::optional<Caja> caja;
+  if (o.caja > 0) caja.emplace(o.bd, o.caja);
   const ResultadoImportacion r = ImportaFichero(empresa, opciones, operador);
+  if (caja) std::cerr << caja->Termina() << std::endl;
   const double segundos = Segundos(inicio);
   const double cpu = CpuPropia() - cpuInicio;
   if (r.estado != ResultadoImportacion::Estado::Completa &&
@@ -588,6 +640,7 @@ int Principal(int argc, char** argv) {
     argsImport.insert(argsImport.end(), {"--accounting-db", contableImport.string()});
     const fs::path historial = dir / ("history_" + nombre);
     if (!o.sinHistorial) argsImport.insert(argsImport.end(), {"--history", historial.string()});
+    if (o.caja > 0 && !pg) argsImport.insert(argsImport.end(), {"--till", std::to_string(o.caja)});
     // A run of a few thousand lines lasts a tenth of a second, and the machine's other
     // work moves single runs by a third: each side runs R times on fresh copies,
     // alternating, and its best time is the one reported.

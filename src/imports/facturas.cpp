@@ -11,7 +11,6 @@
 #include "chainfile/lector.h"
 #include "imports/cadena.h"
 #include "store/articles/busquedas.h"
-#include "store/articles/stock.h"
 #include "store/db/recordset.h"
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
@@ -173,6 +172,13 @@ QString Referencia(const chainfile::Registro& lin) {
   return regional::TextoNumero(ValorNumerico(Valor(lin.Campo(2))));
 }
 
+// LIN_COMPRAS has PORC_DTO_COM (and then the line's net price is written as well).
+bool PorcDtoCom(ContextoFactura& f) {
+  if (!f.porcDtoCom)
+    f.porcDtoCom = f.ctx.bdd.ExisteCampoTabla(kTablaLineas, QStringLiteral("PORC_DTO_COM"));
+  return *f.porcDtoCom;
+}
+
 // "la factura 1234 del 15/07/2012, de 41,18": the invoice open in `rs`.
 QString DescribeFactura(const store::Recordset& rs, const QString& divisa) {
   Valor total = rs[QStringLiteral("TOTAL")];
@@ -293,12 +299,72 @@ bool CreaAlbaranProveedor(ContextoFactura& f) {
   return true;
 }
 
-void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
+LineaAlbaran LeeLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin, int numero) {
+  store::Database& bdd = f.ctx.bdd;
+  LineaAlbaran l;
+  l.numero = numero;
+  l.ref = Referencia(lin);
+  auto ref = f.articuloDeReferencia.constFind(l.ref);
+  if (ref == f.articuloDeReferencia.constEnd())
+    ref = f.articuloDeReferencia.insert(l.ref, ArticuloDeReferencia(bdd, l.ref));
+  l.idArticulo = *ref;
+
+  const QString clase = lin.Texto(4);
+  static const QHash<QString, QString> kTipoDeClase{{QStringLiteral("A"), QStringLiteral("1")},
+                                                    {QStringLiteral("M"), QStringLiteral("2")},
+                                                    {QStringLiteral("B"), QStringLiteral("3")}};
+  if (const auto tipo = kTipoDeClase.constFind(clase); tipo != kTipoDeClase.constEnd()) {
+    auto iva = f.ivaDeClase.constFind(clase);
+    if (iva == f.ivaDeClase.constEnd())
+      iva = f.ivaDeClase.insert(clase, store::IvaDeLinea(f.empresa, f.fecha, *tipo));
+    l.iva = *iva;
+  } else {
+    l.multiimpuesto = clase == QLatin1String("D");
+  }
+  l.cantidad = Importe(lin, 9);
+  l.precio = Importe(lin, 18);
+  l.base = Importe(lin, 22);
+
+  const store::ColumnasLinCompras& columnas = f.columnas.De(bdd);
+  auto art = f.articulos.constFind(l.idArticulo);
+  if (art == f.articulos.constEnd()) {
+    ContextoFactura::ArticuloLeido leido;
+    auto rs = bdd.AbrirRecordset(
+        QStringLiteral("select CODIGO, DESCRIPCION from ARTICULOS where CODIGO = ?"),
+        {Valor(l.idArticulo.trimmed())});
+    leido.existe = rs.HayRegistros();
+    if (leido.existe) {
+      leido.descripcion = rs[QStringLiteral("DESCRIPCION")];
+      leido.posterior = store::UltimaCompraArticulo(bdd, columnas, l.idArticulo, f.fecha);
+    }
+    art = f.articulos.insert(l.idArticulo, leido);
+  }
+  l.existe = art->existe;
+  l.descripcion = l.existe && l.idArticulo != QLatin1String("0")
+                      ? art->descripcion
+                      : Valor(QStringLiteral("ARTICULO DEL PROVEEDOR ") + l.ref +
+                              QStringLiteral(" NO CREADO "));
+  if (l.existe) {
+    // The line about to be stored is the article's latest purchase unless a delivered
+    // one is dated after it; unassigned columns take the table's defaults.
+    l.compra = art->posterior;
+    if (!l.compra) {
+      const auto tabla = bdd.Tabla(kTablaLineas);
+      l.compra = store::PreciosCompra(columnas, [&](const QString& columna) {
+        if (columna == QLatin1String("CANTIDAD_ALB")) return Valor(l.cantidad);
+        if (columna == QLatin1String("PRECIO_ALB")) return Valor(l.precio);
+        if (columna == QLatin1String("DTO_ART")) return Valor(0);
+        if (columna == QLatin1String("PRECIO_SIVA_NETO") && PorcDtoCom(f)) return Valor(l.precio);
+        const int i = tabla ? tabla->Indice(columna) : -1;
+        return i < 0 ? Valor() : tabla->defectos[static_cast<size_t>(i)];
+      });
+    }
+  }
+  return l;
+}
+
+void CreaLineaAlbaran(ContextoFactura& f, const LineaAlbaran& l) {
   auto rs = f.ctx.bdd.AbrirRecordsetVacio(QStringLiteral("SELECT * FROM LIN_COMPRAS WHERE ID = 0"));
-
-  const QString ref = Referencia(lin);
-  const QString idArticulo = ArticuloDeReferencia(f.ctx.bdd, ref);
-
   rs.NuevoRegistro();
   rs.Asigna(QStringLiteral("EJER_ALB"), Valor(f.ejercicio));
   rs.Asigna(QStringLiteral("SERIE_ALB"), Valor(kSerie));
@@ -308,53 +374,31 @@ void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin) {
   rs.Asigna(QStringLiteral("FECHA_REAL"), Valor(f.fecha));
   rs.Asigna(QStringLiteral("DIVISA"), Valor(kDivisa));
   rs.Asigna(QStringLiteral("CAMBIO_DIVISA"), Valor(1));
-
-  const QString clase = lin.Texto(4);
-  if (clase == QLatin1String("A")) {
-    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("1"));
-  } else if (clase == QLatin1String("M")) {
-    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("2"));
-  } else if (clase == QLatin1String("B")) {
-    store::AsignaIvaLinea(f.empresa, kTablaLineas, rs, f.fecha, QStringLiteral("3"));
-  } else if (clase == QLatin1String("D")) {
+  if (l.iva)
+    store::AsignaIva(rs, *l.iva);
+  else if (l.multiimpuesto)
     f.avisosUnidad.Mensaje(QStringLiteral("EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"));
-  }
-
-  store::Recordset articulo;
-  if (idArticulo != QLatin1String("0"))
-    articulo = f.ctx.bdd.AbrirRecordset(
-        QStringLiteral("select CODIGO, DESCRIPCION, ULTIMA_COMPRA from ARTICULOS where CODIGO = ?"),
-        {Valor(idArticulo.trimmed())});
-  const bool existe = articulo.Abierto() && articulo.HayRegistros();
-  rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(idArticulo));
-  rs.Asigna(QStringLiteral("DESCRIPCION_ART"),
-            existe ? articulo[QStringLiteral("DESCRIPCION")]
-                   : Valor(QStringLiteral("ARTICULO DEL PROVEEDOR ") + ref +
-                           QStringLiteral(" NO CREADO ")));
+  rs.Asigna(QStringLiteral("CODIGO_ART"), Valor(l.idArticulo));
+  rs.Asigna(QStringLiteral("DESCRIPCION_ART"), l.descripcion);
   rs.Asigna(QStringLiteral("UNI"), Valor(QStringLiteral("UNI")));
   rs.Asigna(QStringLiteral("TIPO"), Valor(QString()));
-  rs.Asigna(QStringLiteral("CANTIDAD_ALB"), Valor(Importe(lin, 9)));
-  rs.Asigna(QStringLiteral("PRECIO_ALB"), Valor(Importe(lin, 18)));
-  rs.Asigna(QStringLiteral("BASE_ALB"), Valor(Importe(lin, 22)));
+  rs.Asigna(QStringLiteral("CANTIDAD_ALB"), Valor(l.cantidad));
+  rs.Asigna(QStringLiteral("PRECIO_ALB"), Valor(l.precio));
+  rs.Asigna(QStringLiteral("BASE_ALB"), Valor(l.base));
   rs.Asigna(QStringLiteral("DTO_ART"), Valor(0));
-  if (!f.porcDtoCom)
-    f.porcDtoCom = f.ctx.bdd.ExisteCampoTabla(kTablaLineas, QStringLiteral("PORC_DTO_COM"));
-  if (*f.porcDtoCom) {
+  if (PorcDtoCom(f)) {
     rs.Asigna(QStringLiteral("PORC_DTO_COM"), Valor(0));
-    rs.Asigna(QStringLiteral("PRECIO_SIVA_NETO"), rs[QStringLiteral("PRECIO_ALB")]);
+    rs.Asigna(QStringLiteral("PRECIO_SIVA_NETO"), Valor(l.precio));
   }
-  const double cantidad = ValorNumerico(rs[QStringLiteral("CANTIDAD_ALB")]);
   rs.GrabarRegistro();
 
-  store::ActualizaStockLinea(f.empresa, f.avisosUnidad, {idArticulo, cantidad, kAlmacen});
-  store::ActualizaCostesArticulo(f.empresa, f.columnas, QString(), idArticulo);
-  // The article read above is still there; only code "0" was not looked up.
-  if (existe || (idArticulo == QLatin1String("0") &&
-                 store::ExisteArticulo(f.ctx.bdd, articulo, idArticulo))) {
-    articulo.EditarRegistro();
-    articulo.Asigna(QStringLiteral("ULTIMA_COMPRA"), Valor(f.fecha));
-    articulo.GrabarRegistro();
-  }
+  // Stock of warehouse "1", costs and last purchase date, from the article's row as the
+  // statement finds it.
+  if (!(l.compra && store::AplicaCompraArticulo(f.empresa, QString(), l.idArticulo,
+                                                {l.cantidad, f.fecha}, *l.compra)) &&
+      l.idArticulo != QLatin1String("0"))
+    f.avisosUnidad.Mensaje(QStringLiteral("El artículo ") + l.idArticulo +
+                           QStringLiteral(" no existe para actualizar su stock"));
 }
 
 QString InformeCuadre(const chainfile::Registro& cab, const PieFactura& pie,
@@ -456,66 +500,115 @@ CabeceraLeida LeeCabecera(LectorFactura& lector) {
 // How the delivery note's unit ended when it did not reach the CHK line.
 enum class FinAlbaran { Control, YaExiste, Cancelada, SinControl };
 
+// The file up to its CHK line, read and worked out before anything is written: the store
+// is held only while the delivery note is stored.
+struct AlbaranLeido {
+  std::vector<LineaAlbaran> lineas;
+  // The log's lines, each with the file line it tells of: written as the delivery note
+  // is stored, so that a failure leaves in the log what it left before.
+  std::deque<std::pair<int, QString>> log;
+  int control = 0;  // the CHK line
+  FinAlbaran fin = FinAlbaran::SinControl;
+
+  // Writes the held log lines of the file up to line `linea`.
+  void EscribeLog(RunLog& destino, int linea) {
+    while (!log.empty() && log.front().first <= linea) {
+      destino.Escribe(log.front().second);
+      log.pop_front();
+    }
+  }
+};
+
+// Reads the lines up to the CHK line, which fills `pie` and `chk`, working out the delivery
+// note's lines (not when the stored note is resumed: `reanuda`). No transaction is open.
+void LeeAlbaran(ContextoFactura& f, LectorFactura& lector, bool reanuda, PieFactura& pie,
+                chainfile::Registro& chk, AlbaranLeido& leido) {
+  const auto anota = [&](const QString& texto) { leido.log.emplace_back(lector.Cuenta(), texto); };
+  while (!lector.Eof()) {
+    const QString linea = lector.Siguiente();
+    const QString tipo = linea.left(3);
+    if (tipo == QLatin1String("LIN")) {
+      anota(QStringLiteral("  Leyendo Línea Factura: ") + QString::number(lector.Cuenta()) + kCrLf);
+      chainfile::Registro lin = LineaFactura();
+      lector.Llena(lin, linea);
+      if (!reanuda) leido.lineas.push_back(LeeLineaAlbaran(f, lin, lector.Cuenta()));
+    } else if (tipo == QLatin1String("IMP")) {
+      anota(QStringLiteral("  Leyendo Pie Factura: ") + QString::number(lector.Cuenta()) + kCrLf);
+      const QString clase = linea.mid(4, 1);
+      const int fila = clase == QLatin1String("A")   ? 0
+                       : clase == QLatin1String("M") ? 1
+                       : clase == QLatin1String("B") ? 2
+                                                     : -1;
+      if (fila < 0) {
+        anota(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
+              QStringLiteral("): línea ") + QString::number(lector.Cuenta()) + kCrLf);
+      } else {
+        lector.Llena(pie[static_cast<size_t>(fila)], linea);
+      }
+    } else if (tipo == QLatin1String("CHK")) {
+      lector.Llena(chk, linea);
+      leido.control = lector.Cuenta();
+      leido.fin = FinAlbaran::Control;
+      return;
+    }
+    if (!lector.Avanza()) {
+      leido.fin = FinAlbaran::Cancelada;
+      return;
+    }
+  }
+  // A cut file must not leave a delivery note that would make the whole file, sent
+  // again, be refused as already booked.
+  leido.fin = FinAlbaran::SinControl;
+}
+
 // The delivery note, its lines and its totals as one unit, read up to the CHK line, which
 // fills `pie` and `chk`. Resumed (`reanuda`): the lines are read for the footer only, the
 // stored note is what is checked.
 FinAlbaran GrabaAlbaran(ContextoFactura& f, OperadorDiferido& diferido, LectorFactura& lector,
                         bool reanuda, PieFactura& pie, chainfile::Registro& chk) {
   ContextoImportacion& ctx = f.ctx;
+  const int primera = lector.Cuenta();
+  if (!lector.Avanza()) return FinAlbaran::Cancelada;
+  AlbaranLeido leido;
+  // A delivery note already there is told by its creation below, without reading the file.
+  if (store::Recordset existente; reanuda || !AbreAlbaran(f, existente)) {
+    try {
+      LeeAlbaran(f, lector, reanuda, pie, chk, leido);
+    } catch (const chainfile::ErrorEnLinea&) {
+      leido.EscribeLog(ctx.log, lector.Cuenta());
+      throw;
+    } catch (const std::exception& e) {
+      leido.EscribeLog(ctx.log, lector.Cuenta());
+      throw chainfile::ErrorEnLinea(lector.Cuenta(), QString::fromUtf8(e.what()));
+    }
+    if (leido.fin != FinAlbaran::Control) {
+      leido.EscribeLog(ctx.log, lector.Cuenta());
+      return leido.fin;
+    }
+  }
+
   FinAlbaran fin = FinAlbaran::Control;
+  int enCurso = primera;
   Unidad(
-      ctx, diferido, lector.Cuenta(), [&lector] { return lector.Cuenta(); },
+      ctx, diferido, primera, [&enCurso] { return enCurso; },
       [&] {
-        if (!lector.Avanza()) {
-          fin = FinAlbaran::Cancelada;
-          return false;
-        }
         if (!reanuda && !CreaAlbaranProveedor(f)) {
           fin = FinAlbaran::YaExiste;
           return true;  // nothing was written; its message is shown
         }
-        while (!lector.Eof()) {
-          const QString linea = lector.Siguiente();
-          const QString tipo = linea.left(3);
-          if (tipo == QLatin1String("LIN")) {
-            ctx.log.Escribe(QStringLiteral("  Leyendo Línea Factura: ") +
-                            QString::number(lector.Cuenta()) + kCrLf);
-            chainfile::Registro lin = LineaFactura();
-            lector.Llena(lin, linea);
-            if (!reanuda) CreaLineaAlbaran(f, lin);
-          } else if (tipo == QLatin1String("IMP")) {
-            ctx.log.Escribe(QStringLiteral("  Leyendo Pie Factura: ") +
-                            QString::number(lector.Cuenta()) + kCrLf);
-            const QString clase = linea.mid(4, 1);
-            const int fila = clase == QLatin1String("A")   ? 0
-                             : clase == QLatin1String("M") ? 1
-                             : clase == QLatin1String("B") ? 2
-                                                           : -1;
-            if (fila < 0) {
-              ctx.log.Escribe(QStringLiteral("  Pie de factura rechazado (clase ") + clase +
-                              QStringLiteral("): línea ") + QString::number(lector.Cuenta()) +
-                              kCrLf);
-            } else {
-              lector.Llena(pie[static_cast<size_t>(fila)], linea);
-            }
-          } else if (tipo == QLatin1String("CHK")) {
-            lector.Llena(chk, linea);
-            if (reanuda) return true;
-            store::RecalculaAlbaranProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
-                                             kProveedor, f.empresa.IdEmpresa);
-            // The CHK line is applied once its invoice is created as well.
-            ctx.unidad.Hecha(lector.Cuenta() - 1);
-            return true;
-          }
-          if (!lector.Avanza()) {
-            fin = FinAlbaran::Cancelada;
-            return false;
-          }
+        for (const LineaAlbaran& l : leido.lineas) {
+          enCurso = l.numero;
+          leido.EscribeLog(ctx.log, l.numero);
+          CreaLineaAlbaran(f, l);
         }
-        // A cut file must not leave a delivery note that would make the whole file, sent
-        // again, be refused as already booked.
-        fin = FinAlbaran::SinControl;
-        return false;
+        enCurso = leido.control;
+        leido.EscribeLog(ctx.log, leido.control);
+        if (reanuda) return true;
+        store::RecalculaAlbaranProveedor(f.empresa, diferido, f.ejercicio, kSerie, f.numero,
+                                         kProveedor, f.empresa.IdEmpresa);
+        // The CHK line is applied once its invoice is created as well.
+        ctx.unidad.Hecha(leido.control - 1);
+        return true;
       });
   return fin;
 }
@@ -553,7 +646,10 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
                     .numero = cab.Texto(2),
                     .fecha = cabecera.fecha,
                     .columnas = {},
-                    .porcDtoCom = {}};
+                    .porcDtoCom = {},
+                    .articuloDeReferencia = {},
+                    .articulos = {},
+                    .ivaDeClase = {}};
   PieFactura pie{FilaPieFactura(), FilaPieFactura(), FilaPieFactura()};
   chainfile::Registro chk = ControlFichero();
   const bool reanuda = ctx.reanudaFactura && AlbaranSinFactura(f);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <array>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "imports/contexto.h"
 #include "store/articles/costes.h"
 #include "store/empresa.h"
+#include "store/vat/iva.h"
 
 namespace relvano::imports {
 
@@ -43,6 +45,24 @@ using PieFactura = std::array<chainfile::Registro, 3>;
 // ImportaFacturas refuses.
 QString NumeroAlbaran(const QString& campoNumero);
 
+// One LIN line worked out before the delivery note is written (LeeLineaAlbaran), so that
+// the store is held only while the lines are stored.
+struct LineaAlbaran {
+  int numero = 0;              // its line in the file
+  QString ref;                 // the supplier's reference, shortest form
+  QString idArticulo;          // ARTICULOS_PROV.IDARTICULO, "0" when the reference is not listed
+  bool existe = false;         // ARTICULOS has a row of that code (code "0" included)
+  Valor descripcion;           // DESCRIPCION_ART
+  bool multiimpuesto = false;  // VAT class "D": no VAT columns, the operator is told
+  std::optional<store::IvaLinea> iva;  // classes "A", "M", "B"; none for any other class
+  double cantidad = 0;                 // CANTIDAD_ALB
+  double precio = 0;                   // PRECIO_ALB
+  double base = 0;                     // BASE_ALB
+  // The purchase the article's costs follow once the line is stored: a delivered line
+  // dated after the invoice, else this one. None when the article does not exist.
+  std::optional<store::CompraArticulo> compra;
+};
+
 // What the steps of one invoice file share. Built by ImportaFacturas.
 struct ContextoFactura {
   store::Empresa& empresa;
@@ -60,6 +80,16 @@ struct ContextoFactura {
   QDate fecha;  // the invoice date
   store::CacheColumnasCompras columnas;
   std::optional<bool> porcDtoCom;  // LIN_COMPRAS has PORC_DTO_COM; asked once per run
+  // What the lines look up, asked once per run: the article of a supplier reference; an
+  // article's row and the delivered purchase dated after the invoice; the VAT of a class.
+  struct ArticuloLeido {
+    bool existe = false;
+    Valor descripcion;
+    std::optional<store::CompraArticulo> posterior;
+  };
+  QHash<QString, QString> articuloDeReferencia;
+  QHash<QString, ArticuloLeido> articulos;
+  QHash<QString, store::IvaLinea> ivaDeClase;
 };
 
 // CreaAlbaranProveedor: adds the ALB_PROV header of the file's delivery note for
@@ -71,13 +101,21 @@ struct ContextoFactura {
 // (nothing written), DbError on the database.
 bool CreaAlbaranProveedor(ContextoFactura& f);
 
-// CreaLineaAlbaran: adds one LIN_COMPRAS row of the delivery note for the LIN record
-// `lin` (the article found through ARTICULOS_PROV.REF_PROV of supplier "1", "0" when
-// not listed; VAT of class A/M/B as VAT codes "1"/"2"/"3" on the invoice date; class
-// "D" only tells the operator "EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"), then
-// adds the quantity to the stock of warehouse "1", updates the article's costs and
-// sets its ULTIMA_COMPRA to the invoice date. Throws DbError.
-void CreaLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin);
+// LeeLineaAlbaran: works out, writing nothing, the delivery note line of the LIN record
+// `lin` (line `numero` of the file): the article found through ARTICULOS_PROV.REF_PROV of
+// supplier "1", "0" when not listed; its description; the VAT of class A/M/B as VAT codes
+// "1"/"2"/"3" on the invoice date; the quantity, price and amount; the purchase its costs
+// will follow. Throws DbError.
+LineaAlbaran LeeLineaAlbaran(ContextoFactura& f, const chainfile::Registro& lin, int numero);
+
+// CreaLineaAlbaran: adds the LIN_COMPRAS row of `l` to the delivery note (class "D" only
+// tells the operator "EL IMPUESTO MULTIIMPUESTO NO ESTA IMPLEMENTADO"), then adds the
+// quantity to the stock of warehouse "1", updates the article's costs and sets its
+// ULTIMA_COMPRA to the invoice date (AplicaCompraArticulo: one statement, from the
+// article's row as it finds it). An article that is not there is told to the operator
+// ("El artículo <code> no existe para actualizar su stock"), code "0" excepted. Throws
+// DbError.
+void CreaLineaAlbaran(ContextoFactura& f, const LineaAlbaran& l);
 
 // InformeCuadre: the report of the totals check: the totals declared by the file
 // (footer rows and the CAB total) beside those of the ALB_PROV row open in `albaran`,
@@ -115,7 +153,10 @@ struct ResultadoFactura {
 // ImportaFacturas: imports one purchase invoice file into the store database of
 // `empresa` (the handle of `ctx`), writing the run log as it goes.
 // - The delivery note (header, lines, stock, costs, last purchase dates and its totals)
-//   is stored as one unit when the CHK line is reached; the invoice as another.
+//   is stored as one unit when the CHK line is reached; the invoice as another. The lines
+//   are read and worked out first (LeeLineaAlbaran) with no transaction open, so the
+//   store is held only while the unit writes; stock and costs are computed by the
+//   statements from the article's row as they find it, so a till's sale is not lost.
 // - A delivery note already present: its message, nothing written, facturaCreada false.
 // - A file without a CHK line: nothing is kept (a cut file can be sent again whole).
 // - Lines after the first CHK that would change the checked delivery note (LIN, IMP, a

@@ -1,8 +1,6 @@
 #include "store/articles/costes.h"
 
 #include "base/conversion.h"
-#include "store/articles/busquedas.h"
-#include "store/articles/stock.h"
 #include "store/config/conf_programa.h"
 
 namespace relvano::store {
@@ -19,34 +17,29 @@ const ColumnasLinCompras& CacheColumnasCompras::De(Database& bdd) {
   return columnas_;
 }
 
-double CalculaCosteMedio(const Empresa& empresa, const QString& modo, const DatosCosteMedio& d) {
-  const double cm = d.CosteMedio;
-  if (!modo.isEmpty()) return cm;
-  const double q = d.Cantidad;
-  if (d.PrecioBruto * q < 0 && DimeConfiguracion(empresa, QStringLiteral("COMPRAS_ABONO_NO_PCM")))
-    return cm;
-  const int m = empresa.Conf.ComprasActualizaPCM;
-  if (m != 0 && m != 1) return cm;
-  const double precio = m == 0 ? d.PrecioBruto : d.PrecioNeto;
-  const double S = d.StockTotal;
-  double valor = S - q > 0 ? cm * (S - q) : 0;
-  valor += precio * q;
-  double r = S > 0 ? valor / S : 0;
-  if (r == 0) r = precio;
-  return r;
+CompraArticulo PreciosCompra(const ColumnasLinCompras& col,
+                             const std::function<Valor(const QString&)>& valor) {
+  const auto numero = [&valor](const char* columna) {
+    return ValorNumerico(valor(QString::fromLatin1(columna)));
+  };
+  CompraArticulo p;
+  p.cantidad = numero("CANTIDAD_ALB");
+  p.bruto = numero("PRECIO_ALB");
+  const double dto = numero("DTO_ART");
+  if (col.PrecioSivaNeto) {
+    p.neto = numero("PRECIO_SIVA_NETO");
+    if (p.neto == 0) p.neto = dto == 0 ? p.bruto : p.bruto - p.bruto * dto / 100;
+  } else {
+    p.neto = p.bruto - dto * p.bruto / 100;
+    if (col.Dto2) p.neto -= numero("DTO2_ART") * p.neto / 100;
+    if (col.Dto3) p.neto -= numero("DTO3_ART") * p.neto / 100;
+    if (col.DtoFijo) p.neto -= numero("DTO_FIJO");
+  }
+  return p;
 }
 
-namespace {
-
-struct PreciosCompra {
-  double cantidad = 0;
-  double bruto = 0;
-  double neto = 0;
-};
-
-// The latest delivered purchase line of the article, through the article index.
-std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompras& col,
-                                          const QString& codigo) {
+std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const ColumnasLinCompras& col,
+                                                   const QString& codigo, QDate posteriorA) {
   QString sql = QStringLiteral("SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART");
   if (col.PrecioSivaNeto) {
     sql += QStringLiteral(", PRECIO_SIVA_NETO");
@@ -55,74 +48,132 @@ std::optional<PreciosCompra> UltimaCompra(Database& bdd, const ColumnasLinCompra
     if (col.Dto3) sql += QStringLiteral(", DTO3_ART");
     if (col.DtoFijo) sql += QStringLiteral(", DTO_FIJO");
   }
+  // Through the article index.
   sql += QStringLiteral(" FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ") +
-         bdd.Activo(QStringLiteral("ENTREGADO")) +
-         QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC");
-  sql = bdd.Limita(sql, 1);
-  Recordset rs = bdd.AbrirRecordset(sql, {Valor(codigo)});
-  if (!rs.HayRegistros()) return std::nullopt;
-
-  PreciosCompra p;
-  p.cantidad = ValorNumerico(rs[QStringLiteral("CANTIDAD_ALB")]);
-  p.bruto = ValorNumerico(rs[QStringLiteral("PRECIO_ALB")]);
-  const double dto = ValorNumerico(rs[QStringLiteral("DTO_ART")]);
-  if (col.PrecioSivaNeto) {
-    p.neto = ValorNumerico(rs[QStringLiteral("PRECIO_SIVA_NETO")]);
-    if (p.neto == 0) p.neto = dto == 0 ? p.bruto : p.bruto - p.bruto * dto / 100;
-  } else {
-    p.neto = p.bruto - dto * p.bruto / 100;
-    if (col.Dto2) p.neto -= ValorNumerico(rs[QStringLiteral("DTO2_ART")]) * p.neto / 100;
-    if (col.Dto3) p.neto -= ValorNumerico(rs[QStringLiteral("DTO3_ART")]) * p.neto / 100;
-    if (col.DtoFijo) p.neto -= ValorNumerico(rs[QStringLiteral("DTO_FIJO")]);
+         bdd.Activo(QStringLiteral("ENTREGADO"));
+  std::vector<Valor> parametros{Valor(codigo)};
+  if (posteriorA.isValid()) {
+    sql += QStringLiteral(" AND FECHA_REAL > ?");
+    parametros.emplace_back(posteriorA);
   }
-  return p;
+  sql = bdd.Limita(sql + QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC"), 1);
+  Recordset rs = bdd.AbrirRecordset(sql, parametros);
+  if (!rs.HayRegistros()) return std::nullopt;
+  return PreciosCompra(col, [&rs](const QString& columna) { return rs[columna]; });
+}
+
+namespace {
+
+// Writes an UPDATE's text and its values in step, so that each value lands on its own "?".
+class Sentencia {
+ public:
+  Sentencia& operator<<(const QString& texto) {
+    sql_ += texto;
+    return *this;
+  }
+  Sentencia& operator<<(const char* texto) { return *this << QString::fromLatin1(texto); }
+  Sentencia& operator<<(const Valor& valor) {
+    sql_ += u'?';
+    valores_.push_back(valor);
+    return *this;
+  }
+  const QString& Sql() const { return sql_; }
+  const std::vector<Valor>& Valores() const { return valores_; }
+
+ private:
+  QString sql_;
+  std::vector<Valor> valores_;
+};
+
+// The article's new costs as the row (COSTE, COSTEMEDIO[, ULTIMA_MODIFICACION]) that the
+// UPDATE of the article assigns, computed from the row it changes: S the stock of every
+// warehouse once `cantidad` is added to the main one, q the quantity of the purchase the
+// costs follow, valued at `precio`. The rule AplicaCompraArticulo states. Each value is
+// bound once, as a column of the one-row table T (the cast gives it its type on every
+// engine); N holds the new costs, so that the date compares them without computing them
+// again.
+void CostesEnSentencia(Sentencia& s, const QString& codigo, double cantidad, double q,
+                       double precio, std::optional<double> coste, bool mantieneMedio,
+                       std::optional<QDate> hoy) {
+  const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.CANTIDAD + T.OTROS)";
+  // (cm × (S − q) when S − q > 0, else 0) + price × q
+  const QString valor =
+      QStringLiteral(
+          "(CASE WHEN %1 - T.Q > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, 0.0) * (%1 - T.Q) ELSE "
+          "0.0 END + T.PQ)")
+          .arg(QLatin1String(stock));
+  // Nested, so that no engine divides by a stock of 0.
+  const QString medio = mantieneMedio
+                            ? QStringLiteral("COALESCE(ARTICULOS.COSTEMEDIO, 0.0)")
+                            : QStringLiteral(
+                                  "CASE WHEN %1 > 0 THEN CASE WHEN %2 / %1 <> 0 THEN %2 / %1 ELSE "
+                                  "T.PRECIO END ELSE T.PRECIO END")
+                                  .arg(QLatin1String(stock), valor);
+  s << (hoy ? "(COSTE, COSTEMEDIO, ULTIMA_MODIFICACION) = (SELECT N.COSTE, N.MEDIO, CASE WHEN "
+              "N.COSTE <> COALESCE(ARTICULOS.COSTE, 0.0) OR N.MEDIO <> "
+              "COALESCE(ARTICULOS.COSTEMEDIO, 0.0) THEN "
+            : "(COSTE, COSTEMEDIO) = (SELECT N.COSTE, N.MEDIO");
+  if (hoy) s << Valor(*hoy) << " ELSE ARTICULOS.ULTIMA_MODIFICACION END";
+  s << QStringLiteral(
+           " FROM (SELECT %1 AS COSTE, %2 AS MEDIO FROM (SELECT COALESCE(SUM("
+           "STOCKACTUAL), 0.0) AS OTROS")
+           .arg(
+               coste ? QStringLiteral("T.COSTE") : QStringLiteral("COALESCE(ARTICULOS.COSTE, 0.0)"),
+               medio);
+  const auto columna = [&s](double v, const char* nombre) {
+    s << ", CAST(" << Valor(v) << " AS DOUBLE PRECISION) AS " << nombre;
+  };
+  if (coste) columna(*coste, "COSTE");
+  if (!mantieneMedio) {
+    columna(cantidad, "CANTIDAD");
+    columna(q, "Q");
+    columna(precio * q, "PQ");
+    columna(precio, "PRECIO");
+  }
+  s << " FROM ARTICULOS_STOCK WHERE CODIGO_ART = " << Valor(codigo) << ") T) N)";
 }
 
 }  // namespace
 
-void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, const QString& modo,
-                             const QString& codigo) {
+bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
+                          const CompraEnArticulo& linea, const CompraArticulo& compra) {
   if (!empresa.BddComercial)
     throw DbError(QStringLiteral("La base de datos de la tienda no está abierta."),
                   empresa.RutaComercial);
-  Database& bdd = *empresa.BddComercial;
-  // One read gives the costs and the main warehouse's stock; nothing in between changes them.
-  Recordset art = bdd.AbrirRecordset(
-      QStringLiteral("select CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION from "
-                     "ARTICULOS where CODIGO = ?"),
-      {Valor(codigo.trimmed())});
-  if (!art.HayRegistros()) return;
-  const double costeAntes = ValorNumerico(art[QStringLiteral("COSTE")]);
-  const double medioAntes = ValorNumerico(art[QStringLiteral("COSTEMEDIO")]);
-
-  const auto compra = UltimaCompra(bdd, columnas.De(bdd), codigo);
-  if (!compra) return;
-
-  double coste = costeAntes;
-  if (empresa.Conf.ComprasActualizaPC == 1 && compra->bruto != 0) coste = compra->bruto;
-  if (empresa.Conf.ComprasActualizaPC == 2 && compra->neto != 0) coste = compra->neto;
-
-  DatosCosteMedio d;
-  d.CodigoArticulo = codigo;
-  d.Cantidad = compra->cantidad;
-  d.PrecioBruto = compra->bruto;
-  d.PrecioNeto = compra->neto;
-  d.CosteMedio = medioAntes;
-  d.StockTotal =
-      ValorNumerico(art[QStringLiteral("STOCKACTUAL")]) +
-      ValorNumerico(bdd.Escalar(
-          QStringLiteral("SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"),
-          {Valor(codigo)}));
-  const double medio = CalculaCosteMedio(empresa, modo, d);
-
-  art.EditarRegistro();
-  art.Asigna(QStringLiteral("COSTE"), Valor(coste));
-  art.Asigna(QStringLiteral("COSTEMEDIO"), Valor(medio));
-  if ((coste != costeAntes || medio != medioAntes) &&
-      !DimeConfiguracion(empresa,
+  std::optional<double> coste;
+  if (empresa.Conf.ComprasActualizaPC == 1 && compra.bruto != 0) coste = compra.bruto;
+  if (empresa.Conf.ComprasActualizaPC == 2 && compra.neto != 0) coste = compra.neto;
+  const int m = empresa.Conf.ComprasActualizaPCM;
+  const bool mantieneMedio = !modo.isEmpty() ||
+                             (compra.bruto * compra.cantidad < 0 &&
+                              DimeConfiguracion(empresa, QStringLiteral("COMPRAS_ABONO_NO_PCM"))) ||
+                             (m != 0 && m != 1);
+  std::optional<QDate> hoy;
+  if (!DimeConfiguracion(empresa,
                          QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO")))
-    art.Asigna(QStringLiteral("ULTIMA_MODIFICACION"), Valor(empresa.Hoy()));
-  art.GrabarRegistro();
+    hoy = empresa.Hoy();
+
+  Sentencia s;
+  s << "UPDATE ARTICULOS SET STOCKACTUAL = COALESCE(STOCKACTUAL, 0.0) + " << Valor(linea.cantidad)
+    << ", ";
+  CostesEnSentencia(s, codigo, linea.cantidad, compra.cantidad, m == 0 ? compra.bruto : compra.neto,
+                    coste, mantieneMedio, hoy);
+  QStringList columnas{QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
+                       QStringLiteral("ULTIMA_MODIFICACION")};
+  if (linea.fecha.isValid()) {
+    s << ", ULTIMA_COMPRA = " << Valor(linea.fecha);
+    columnas << QStringLiteral("ULTIMA_COMPRA");
+  }
+  const Valor clave(codigo.trimmed());
+  s << " WHERE CODIGO = " << clave;
+  Database& bdd = *empresa.BddComercial;
+  CambioEjecutado cambio(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
+                         columnas);
+  if (bdd.Ejecuta(s.Sql(), s.Valores()) == 0) return false;
+  AnotaSuma(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
+            QStringLiteral("STOCKACTUAL"), linea.cantidad);
+  cambio.Anota();
+  return true;
 }
 
 }  // namespace relvano::store

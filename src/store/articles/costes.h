@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "store/db/database.h"
 #include "store/db/recordset.h"
@@ -30,44 +33,58 @@ class CacheColumnasCompras {
   ColumnasLinCompras columnas_;
 };
 
-// What the average cost is computed from; every member is the value as read.
-struct DatosCosteMedio {
-  QString CodigoArticulo;
-  double Cantidad = 0;     // q: quantity of the latest delivered purchase line
-  double PrecioBruto = 0;  // pb: its PRECIO_ALB
-  double PrecioNeto = 0;   // pn: its unit price after discounts
-  double CosteMedio = 0;   // cm: the article's current COSTEMEDIO
-  double StockTotal = 0;   // S: the article's stock in every warehouse, q included
+// One purchase line as the costs see it.
+struct CompraArticulo {
+  double cantidad = 0;  // q: CANTIDAD_ALB
+  double bruto = 0;     // pb: PRECIO_ALB, the gross unit price
+  double neto = 0;      // pn: the unit price after discounts
 };
 
-// CalculaCosteMedio: the article's new average cost after the purchase in `d`,
-// unrounded. With ComprasActualizaPCM 0 the purchase is valued at the gross price,
-// with 1 at the net price: R = (cm × (S − q) when S − q > 0, else 0, + price × q) / S,
-// or the price itself when that gives 0 (a first purchase, or no stock left).
-// The current average cost `d.CosteMedio` is kept when:
-// - the purchase is a return (pb × q < 0) and the option COMPRAS_ABONO_NO_PCM is on;
-// - ComprasActualizaPCM is neither 0 nor 1 (no rule is defined for other values);
-// - `modo` is not empty (only the purchase rule of the empty mode exists).
-double CalculaCosteMedio(const Empresa& empresa, const QString& modo, const DatosCosteMedio& d);
+// The prices of a LIN_COMPRAS line whose columns `valor` gives by name (Null counts 0):
+// the net price is PRECIO_SIVA_NETO when the table has that column and it is not 0, else
+// the gross price less DTO_ART (percent) and, only in tables without PRECIO_SIVA_NETO,
+// less DTO2_ART and DTO3_ART (percent, each on the previous result) and DTO_FIJO (per
+// unit) where those columns exist.
+CompraArticulo PreciosCompra(const ColumnasLinCompras& col,
+                             const std::function<Valor(const QString&)>& valor);
 
-// ActualizaCostesArticulo: sets the article's COSTE and COSTEMEDIO from its latest
-// delivered purchase line (LIN_COMPRAS with ENTREGADO set, the latest FECHA_REAL, then
-// the highest ID: an invoice dated before lines already stored leaves the later
-// line's prices in force), and ULTIMA_MODIFICACION to today when either changed
-// (unless COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO is on).
-// - COSTE: ComprasActualizaPC 1 the gross price, 2 the net price, each only when not 0;
-//   other values leave it.
-// - Net price: PRECIO_SIVA_NETO when the table has that column and it is not 0, else the
-//   gross price less DTO_ART (percent) and, only in tables without PRECIO_SIVA_NETO,
-//   less DTO2_ART and DTO3_ART (percent, each on the previous result) and DTO_FIJO (per
-//   unit) where those columns exist.
-// - COSTEMEDIO: CalculaCosteMedio with the article's stock total (which already
-//   includes this purchase: update the stock first).
-// Nothing changes when the article does not exist or has no delivered purchase line.
-// Reads LIN_COMPRAS.CODIGO_ART, ENTREGADO, FECHA_REAL, ID, CANTIDAD_ALB, PRECIO_ALB,
-// DTO_ART and the optional columns; writes ARTICULOS.COSTE, COSTEMEDIO,
-// ULTIMA_MODIFICACION. Store database: the services' handle (BddComercial).
-void ActualizaCostesArticulo(Empresa& empresa, CacheColumnasCompras& columnas, const QString& modo,
-                             const QString& codigo);
+// UltimaCompraArticulo: the latest delivered purchase line of `codigo` (LIN_COMPRAS with
+// ENTREGADO set, the latest FECHA_REAL, then the highest ID); with `posteriorA` valid,
+// only a line dated after that day (a line without a date never is). Nothing when there
+// is none. Throws DbError.
+std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const ColumnasLinCompras& col,
+                                                   const QString& codigo, QDate posteriorA = {});
+
+// A delivered purchase line as its article takes it.
+struct CompraEnArticulo {
+  double cantidad = 0;  // added to the main warehouse's stock (ARTICULOS.STOCKACTUAL)
+  QDate fecha;          // the article's ULTIMA_COMPRA; left alone when not valid
+};
+
+// AplicaCompraArticulo: what a delivered purchase line (`linea`) does to its article, in
+// one statement that reads the article's row as it finds it, so that a sale a till stores
+// meanwhile is weighed, not overwritten:
+// - STOCKACTUAL += linea.cantidad (the main warehouse's stock);
+// - COSTE and COSTEMEDIO after the purchase `compra`, the article's latest delivered
+//   purchase line once `linea` is stored (UltimaCompraArticulo; an invoice dated before
+//   lines already stored leaves the later line's prices in force):
+//   - COSTE: ComprasActualizaPC 1 the gross price, 2 the net price, each only when not 0;
+//     other values leave it;
+//   - COSTEMEDIO, with ComprasActualizaPCM 0 the purchase valued at the gross price, with
+//     1 at the net price: R = (cm × (S − q) when S − q > 0, else 0, + price × q) / S, or
+//     the price itself when that gives 0 (a first purchase, or no stock left); cm is the
+//     current COSTEMEDIO and S the stock of every warehouse with this line's quantity.
+//     The current average cost is kept when the purchase is a return (pb × q < 0) and
+//     COMPRAS_ABONO_NO_PCM is on, when ComprasActualizaPCM is neither 0 nor 1, and when
+//     `modo` is not empty (only the purchase rule of the empty mode exists);
+// - ULTIMA_MODIFICACION = today when COSTE or COSTEMEDIO changed (unless
+//   COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO is on);
+// - ULTIMA_COMPRA = linea.fecha.
+// Null stocks and costs count 0. False, nothing changed, when the article does not exist.
+// The change journal is told the stock as the quantity added and the other columns with
+// their former and new values. Reads ARTICULOS_STOCK. Store database: the services'
+// handle (BddComercial). Throws DbError.
+bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& codigo,
+                          const CompraEnArticulo& linea, const CompraArticulo& compra);
 
 }  // namespace relvano::store

@@ -592,4 +592,69 @@ QString ClaveBaseDatos() {
 #endif
 }
 
+namespace {
+CambioFila CambioDeFila(const QString& tabla, const QStringList& clave,
+                        const std::vector<Valor>& valoresClave) {
+  CambioFila c;
+  c.tipo = CambioFila::Tipo::Modificacion;
+  c.tabla = tabla.toUpper();
+  for (const QString& k : clave) c.clave << k.toUpper();
+  for (const Valor& v : valoresClave) c.valoresClave.push_back(Database::AParametro(v));
+  return c;
+}
+}  // namespace
+
+CambioEjecutado::CambioEjecutado(Database& db, QString tabla, QStringList clave,
+                                 std::vector<Valor> valoresClave, QStringList columnas)
+    : db_(db) {
+  if (!db_.Diario()) return;  // nothing to tell: the statement runs alone
+  cambio_ = CambioDeFila(tabla, clave, valoresClave);
+  cambio_.columnas = std::move(columnas);
+  valoresClave_ = std::move(valoresClave);
+  antes_ = Lee();
+}
+
+std::vector<QVariant> CambioEjecutado::Lee() {
+  QStringList donde;
+  for (const QString& k : cambio_.clave) donde << k + QStringLiteral(" = ?");
+  const QString sql = QStringLiteral("SELECT ") + cambio_.columnas.join(QStringLiteral(", ")) +
+                      QStringLiteral(" FROM ") + cambio_.tabla + QStringLiteral(" WHERE ") +
+                      donde.join(QStringLiteral(" AND "));
+  const Database::Vigilancia vigilancia(db_);
+  QSqlQuery& q = db_.Corre(sql, valoresClave_);
+  std::vector<QVariant> fila;
+  if (q.next())
+    for (int i = 0; i < cambio_.columnas.size(); ++i) fila.push_back(q.value(i));
+  q.finish();
+  return fila;
+}
+
+void CambioEjecutado::Anota() {
+  DiarioCambios* diario = db_.Diario();
+  if (!diario || !antes_ || antes_->empty()) return;
+  const std::vector<QVariant> despues = Lee();
+  if (despues.size() != antes_->size()) return;
+  CambioFila c = cambio_;
+  c.columnas.clear();
+  for (size_t i = 0; i < despues.size(); ++i) {
+    if ((*antes_)[i] == despues[i]) continue;
+    c.columnas << cambio_.columnas[static_cast<int>(i)];
+    c.antes.push_back((*antes_)[i]);
+    c.despues.push_back(despues[i]);
+  }
+  if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
+}
+
+void AnotaSuma(Database& db, const QString& tabla, const QStringList& clave,
+               const std::vector<Valor>& valoresClave, const QString& columna, double cantidad) {
+  DiarioCambios* diario = db.Diario();
+  if (!diario) return;
+  CambioFila c = CambioDeFila(tabla, clave, valoresClave);
+  c.columnas << columna.toUpper();
+  c.antes.push_back(Database::AParametro(Valor(0)));
+  c.despues.push_back(Database::AParametro(Valor(cantidad)));
+  c.relativo = true;
+  diario->Anota(std::move(c));
+}
+
 }  // namespace relvano::store

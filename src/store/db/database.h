@@ -262,6 +262,32 @@ class Database : public std::enable_shared_from_this<Database> {
   Recordset PreparaRecordset(const QString& sql, QString* ejecutada);
 };
 
+// What an UPDATE run with Database::Ejecuta changed in one row, told to the connection's
+// journal (Database::Diario) when one is set; recordsets tell their own rows. Built before
+// the statement, it reads `columnas` of the row of `tabla` named by its key; Anota reads
+// them again and tells those that changed, with both values. Both reads run inside the
+// caller's transaction, so they see the row as the statement found and left it. Without a
+// journal nothing is read. Throws DbError.
+class CambioEjecutado {
+ public:
+  CambioEjecutado(Database& db, QString tabla, QStringList clave, std::vector<Valor> valoresClave,
+                  QStringList columnas);
+  void Anota();
+
+ private:
+  std::vector<QVariant> Lee();
+  Database& db_;
+  CambioFila cambio_;
+  std::vector<Valor> valoresClave_;
+  std::optional<std::vector<QVariant>> antes_;  // none: no journal, or no such row
+};
+
+// Tells the journal (when one is set) that `cantidad` was added to `columna` of the row of
+// `tabla` named by its key: a relative change, undone by taking the quantity off again
+// (`antes` 0, `despues` the quantity).
+void AnotaSuma(Database& db, const QString& tabla, const QStringList& clave,
+               const std::vector<Valor>& valoresClave, const QString& columna, double cantidad);
+
 // The shared connections: one Database per file, whatever the number of handles
 // (BddTienda, BddComercial, ... all point at one). Owned by the company state.
 class Conexiones {

@@ -1,5 +1,6 @@
 #include "store/documents/albaranes.h"
 
+#include <QHash>
 #include <vector>
 
 #include "base/conversion.h"
@@ -28,6 +29,8 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
   constexpr int kBloque = 500;
   const QString porBloques =
       filtro + QStringLiteral(" AND ID > ? ORDER BY ID LIMIT %1").arg(kBloque);
+  // The VAT of each code on the invoice date, read once: the lines of a note share a few.
+  QHash<QString, double> ivaDeTipo;
   const auto marca = [&](Recordset& lineas) {
     lineas.EditarRegistro();
     lineas.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
@@ -35,9 +38,11 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
     lineas.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
     lineas.Asigna(QStringLiteral("FACTURADO"), Valor(true));
     const QString tipoIva = ValorTexto(lineas[QStringLiteral("TIPO_IVA")]);
+    auto iva = ivaDeTipo.constFind(tipoIva);
+    if (iva == ivaDeTipo.constEnd())
+      iva = ivaDeTipo.insert(tipoIva, DimeIvaFecha(empresa, fechaFactura, tipoIva).iva);
     // The invoice may fall after a change of rates that the delivery note predates.
-    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) !=
-        DimeIvaFecha(empresa, fechaFactura, tipoIva).iva)
+    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != *iva)
       AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
     lineas.GrabarRegistro();
   };

@@ -1,5 +1,7 @@
 #include "store/vat/iva.h"
 
+#include <utility>
+
 #include "base/conversion.h"
 #include "base/regional.h"
 
@@ -136,15 +138,22 @@ PorcentajesIva DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& 
   return {.iva = t.iva[i], .recargo = t.recargo[i]};
 }
 
+IvaLinea IvaDeLinea(const Empresa& empresa, QDate fecha, QString codigo) {
+  if (codigo.isEmpty()) codigo = QStringLiteral("1");
+  const PorcentajesIva p = DimeIvaFecha(empresa, fecha, codigo);
+  return {.tipo = std::move(codigo), .iva = p.iva, .recargo = p.recargo};
+}
+
+void AsignaIva(Recordset& rs, const IvaLinea& iva) {
+  rs.Asigna(QStringLiteral("TIPO_IVA"), Valor(iva.tipo));
+  rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(iva.iva));
+  rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(iva.recargo));
+}
+
 void AsignaIvaLinea(const Empresa& empresa, const QString& tabla, Recordset& rs, QDate fecha,
                     QString codigo) {
-  if (codigo.isEmpty()) codigo = QStringLiteral("1");
-  const PorcentajesIva porcentajes = DimeIvaFecha(empresa, fecha, codigo);
-  if (tabla == QLatin1String("LIN_VENTAS") || tabla == QLatin1String("LIN_COMPRAS")) {
-    rs.Asigna(QStringLiteral("TIPO_IVA"), Valor(codigo));
-    rs.Asigna(QStringLiteral("VALOR_IVA"), Valor(porcentajes.iva));
-    rs.Asigna(QStringLiteral("VALOR_RECARGO"), Valor(porcentajes.recargo));
-  }
+  if (tabla == QLatin1String("LIN_VENTAS") || tabla == QLatin1String("LIN_COMPRAS"))
+    AsignaIva(rs, IvaDeLinea(empresa, fecha, std::move(codigo)));
 }
 
 }  // namespace relvano::store

@@ -37,6 +37,19 @@ struct PorcentajesIva {
 // other than "1" to "5".
 PorcentajesIva DimeIvaFecha(const Empresa& empresa, QDate fecha, const QString& codigo);
 
+// The VAT columns of a document line.
+struct IvaLinea {
+  QString tipo;        // TIPO_IVA: the VAT code
+  double iva = 0;      // VALOR_IVA: its VAT percentage
+  double recargo = 0;  // VALOR_RECARGO: its surcharge percentage
+};
+// IvaDeLinea: the VAT columns of a line of VAT code `codigo` ("1" when empty) on the
+// document date `fecha` (DimeIvaFecha).
+IvaLinea IvaDeLinea(const Empresa& empresa, QDate fecha, QString codigo);
+// AsignaIva: writes TIPO_IVA, VALOR_IVA and VALOR_RECARGO of the line being added or
+// edited in `rs`. Does not store the row.
+void AsignaIva(Recordset& rs, const IvaLinea& iva);
+
 // AsignaIvaLinea: writes TIPO_IVA (text), VALOR_IVA and VALOR_RECARGO of a document line
 // being added or edited in `rs`, for the line's `codigo` ("1" when empty) on the
 // document date `fecha`. Only for `tabla` "LIN_COMPRAS" or "LIN_VENTAS"; any other table

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "store/articles/costes.h"
-#include "store/articles/stock.h"
 #include "store/config/conf_programa.h"
 #include "support/tienda.h"
 
@@ -22,58 +21,73 @@ struct Almacen : testing::Tienda {
         "VALUES (?, ?, ?, ?, '2001-01-01')",
         {Valor(codigo), Valor(stock), Valor(coste), Valor(medio)});
   }
+  // The costs after the article's latest delivered purchase, as an invoice line sets them.
   QString Costes() {
     CacheColumnasCompras columnas;
-    ActualizaCostesArticulo(e, columnas, "", "A1");
+    if (const auto compra = UltimaCompraArticulo(db(), columnas.De(db()), "A1"))
+      AplicaCompraArticulo(e, "", "A1", {}, *compra);
     return Filas("select * from ARTICULOS where CODIGO = 'A1'",
                  {"COSTE", "COSTEMEDIO", "ULTIMA_MODIFICACION"});
   }
 };
 
-TEST(Stock, MainWarehouseUpdatesTheArticleAndNothingElse) {
-  for (const char* almacen : {"1", "", " 1 "}) {
-    Almacen s;
-    s.Articulo("A1", 5);
-    ActualizaStockLinea(s.e, s.op, {"A1", 2.5, almacen});
-    ActualizaStockLinea(s.e, s.op, {"A1", -10, almacen});
-    EXPECT_EQ(QString("STOCKACTUAL=-2.5 ULTIMA_MODIFICACION=2001-01-01"),
-              s.Filas("select * from ARTICULOS", {"STOCKACTUAL", "ULTIMA_MODIFICACION"}));
-    EXPECT_EQ(Valor(0), s.db().Escalar("select count(*) from ARTICULOS_STOCK"));
-    EXPECT_TRUE(s.op.Eventos().empty());
-  }
-}
-
-TEST(Stock, SecondaryWarehouseCreatesItsRowThenAddsToIt) {
+// A purchase adds to the stock the row holds when it is stored, whatever was read before.
+TEST(Stock, APurchaseLineAddsToTheStockTheRowHolds) {
   Almacen s;
   s.Articulo("A1", 5);
-  ActualizaStockLinea(s.e, s.op, {"A1", 3, "2"});
-  EXPECT_EQ(QString("ALMACEN=\"2\" STOCKACTUAL=3 STOCKMINIMO=0 STOCKMAXIMO=0 STOCK_LOC=\"\""),
-            s.Filas("select * from ARTICULOS_STOCK where CODIGO_ART = 'A1'",
-                    {"ALMACEN", "STOCKACTUAL", "STOCKMINIMO", "STOCKMAXIMO", "STOCK_LOC"}));
-  ActualizaStockLinea(s.e, s.op, {"A1", -4, "2"});
-  EXPECT_EQ(Valor(-1), s.db().Escalar("select STOCKACTUAL from ARTICULOS_STOCK"));
-  EXPECT_EQ(Valor(5), s.db().Escalar("select STOCKACTUAL from ARTICULOS"));
+  s.db().Ejecuta("UPDATE ARTICULOS SET STOCKACTUAL = NULL");  // Null counts 0
+  // No price: the costs stay as they are, and so does the date of the last change.
+  EXPECT_TRUE(AplicaCompraArticulo(s.e, "", "A1", {2.5, {}}, {2.5, 0, 0}));
+  EXPECT_TRUE(AplicaCompraArticulo(s.e, "", "A1", {-10, QDate(2012, 7, 1)}, {-10, 0, 0}));
+  EXPECT_EQ(
+      QString("STOCKACTUAL=-7.5 ULTIMA_MODIFICACION=2001-01-01 ULTIMA_COMPRA=2012-07-01"),
+      s.Filas("select * from ARTICULOS", {"STOCKACTUAL", "ULTIMA_MODIFICACION", "ULTIMA_COMPRA"}));
+  EXPECT_FALSE(AplicaCompraArticulo(s.e, "", "ZZ", {1, {}}, {1, 1, 1}));
+  EXPECT_EQ(Valor(1), s.db().Escalar("select count(*) from ARTICULOS"));
 }
 
-TEST(Stock, MissingArticleIsReportedButCodeZeroIsSilent) {
+// Stock and costs are written by a statement the recordsets do not see: it tells the
+// change journal itself, the stock as the quantity added.
+TEST(Stock, ThePurchaseStatementTellsTheJournalWhatItChanged) {
+  struct : DiarioCambios {
+    QStringList filas;
+    void Anota(CambioFila c) override {
+      QString f = QString("%1 %2=%3%4")
+                      .arg(c.tabla, c.clave.join(','), c.valoresClave.at(0).toString(),
+                           c.relativo ? " +" : "");
+      for (size_t i = 0; i < c.antes.size(); ++i)
+        f += QString(" %1 %2>%3")
+                 .arg(c.columnas.at(static_cast<int>(i)), c.antes.at(i).toString(),
+                      c.despues.at(i).toString());
+      filas << f;
+    }
+  } diario;
   Almacen s;
-  ActualizaStockLinea(s.e, s.op, {"ZZ", 1, "1"});
-  ActualizaStockLinea(s.e, s.op, {"0", 1, "1"});
-  ActualizaStock(s.e, s.op, "ZZ", 1, "");
-  EXPECT_EQ(QStringList({"El artículo ZZ no existe para actualizar su stock",
-                         "Error en Artículo: El artículo ZZ no existe."}),
-            s.op.Mensajes());
-  EXPECT_EQ(Valor(0), s.db().Escalar("select count(*) from ARTICULOS_STOCK"));
+  s.Articulo("A1", 5, 2, 2);
+  s.db().Ejecuta(
+      "INSERT INTO ARTICULOS_STOCK (CODIGO_ART, ALMACEN, STOCKACTUAL) VALUES "
+      "('A1', '2', 2)");
+  s.db().FijaDiario(&diario);
+  // Stock 10 in all once the 3 are added: (2 × 7 + 12 × 3) / 10.
+  AplicaCompraArticulo(s.e, "", "A1", {3, QDate(2012, 7, 10)}, {3, 12, 12});
+  s.db().FijaDiario(nullptr);
+  EXPECT_EQ(QStringList({"ARTICULOS CODIGO=A1 + STOCKACTUAL 0>3",
+                         "ARTICULOS CODIGO=A1 COSTE 2>12 COSTEMEDIO 2>5 "
+                         "ULTIMA_MODIFICACION 2001-01-01>2012-07-15 ULTIMA_COMPRA >2012-07-10"}),
+            diario.filas);
 }
 
 // ---- Average cost --------------------------------------------------------------------
 
+// The rule is computed by the statement that stores it, from the stock and the average
+// cost the article's row holds then.
 TEST(Costes, AverageCostRule) {
   for (const QStringList& c : testing::Casos("coste_medio.txt")) {
     Almacen s(1, c[1].toInt(), c[2]);
-    const DatosCosteMedio d{
-        "A1", c[4].toDouble(), c[5].toDouble(), c[6].toDouble(), c[7].toDouble(), c[8].toDouble()};
-    EXPECT_DOUBLE_EQ(c[9].toDouble(), CalculaCosteMedio(s.e, c[3], d)) << c[0].toStdString();
+    s.Articulo("A1", c[8].toDouble(), 0, c[7].toDouble());
+    AplicaCompraArticulo(s.e, c[3], "A1", {}, {c[4].toDouble(), c[5].toDouble(), c[6].toDouble()});
+    EXPECT_DOUBLE_EQ(c[9].toDouble(), s.db().Escalar("select COSTEMEDIO from ARTICULOS").Numero())
+        << c[0].toStdString();
   }
 }
 
