@@ -338,8 +338,12 @@ std::shared_ptr<const InfoTabla> Database::Tabla(const QString& tabla) {
   if (auto it = tablas_.constFind(clave); it != tablas_.constEnd()) return *it;
   std::shared_ptr<const InfoTabla> info;
   const Vigilancia vigilancia(*this);
-  if (const QString nombre = NombreTabla(tabla); !nombre.isEmpty())
-    info = std::make_shared<const InfoTabla>(dialecto_->LeeTabla(*this, db_, nombre));
+  if (const QString nombre = NombreTabla(tabla); !nombre.isEmpty()) {
+    InfoTabla leida = dialecto_->LeeTabla(*this, db_, nombre);
+    leida.nombreMayus = nombre.toUpper();
+    for (const QString& k : leida.clave) leida.claveMayus << k.toUpper();
+    info = std::make_shared<const InfoTabla>(std::move(leida));
+  }
   tablas_.insert(clave, info);
   return info;
 }
@@ -530,7 +534,8 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
     const QSqlRecord r = q.record();
     for (int i = 0; i < r.count(); ++i) {
       f->nombres << r.fieldName(i);
-      f->indices.insert(r.fieldName(i).toUpper(), i);
+      f->mayusculas << r.fieldName(i).toUpper();
+      f->indices.insert(f->mayusculas.back(), i);
     }
     forma = std::move(f);
   }

@@ -72,12 +72,17 @@ struct InfoTabla {
   std::vector<Valor> defectos;  // default of each column (Null when none or not a constant)
   QStringList clave;            // primary key columns; empty when the table has none
   bool tieneRowid = false;      // SQLite row identity available for tables without a key
+  // The table's and its key's names as a change record gives them (upper case), worked
+  // out once: every row a run stores is told by them.
+  QString nombreMayus;
+  QStringList claveMayus;
   int Indice(const QString& columna) const;  // -1 when absent (case-insensitive)
 };
 
 // The columns of a query's result, by position and by upper-case name.
 struct FormaResultado {
   QStringList nombres;
+  QStringList mayusculas;  // the same names in upper case, as a change record gives them
   QHash<QString, int> indices;
   // The INSERT and UPDATE texts of rows stored through recordsets of this result, by the
   // set of columns assigned (one byte per column): the same line of a file stores the

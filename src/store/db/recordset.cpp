@@ -3,6 +3,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 #include "store/db/dialecto.h"
 
@@ -148,20 +149,21 @@ QStringList Recordset::CondicionesClave() const {
 CambioFila Recordset::Cambio(CambioFila::Tipo tipo, const std::vector<QVariant>& fila) const {
   CambioFila c;
   c.tipo = tipo;
-  c.tabla = tabla_.toUpper();
-  bool conClave = !info_->clave.isEmpty();
-  for (const QString& k : info_->clave)
-    if (Indice(k) < 0) conClave = false;
+  c.tabla = info_->nombreMayus;
+  std::vector<int> posiciones;
+  posiciones.reserve(info_->clave.size());
+  for (const QString& k : info_->clave) posiciones.push_back(Indice(k));
+  const bool conClave = !posiciones.empty() &&
+                        std::find(posiciones.begin(), posiciones.end(), -1) == posiciones.end();
   if (conClave) {
-    for (const QString& k : info_->clave) {
-      c.clave << k.toUpper();
-      c.valoresClave.push_back(fila[Indice(k)]);
-    }
+    c.clave = info_->claveMayus;
+    c.valoresClave.reserve(posiciones.size());
+    for (const int i : posiciones) c.valoresClave.push_back(fila[i]);
   } else {
     // Without a key, the row is what it held: every column as it was read.
     for (int i = 0; i < static_cast<int>(fila.size()); ++i) {
       if (i == rowidCol_) continue;
-      c.clave << forma_->nombres[i].toUpper();
+      c.clave << forma_->mayusculas[i];
       c.valoresClave.push_back(fila[i]);
     }
   }
@@ -261,7 +263,7 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
     CambioFila c = Cambio(CambioFila::Tipo::Alta, buffer_);
     for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
       if (asignado_[i]) {
-        c.columnas << forma_->nombres[i].toUpper();
+        c.columnas << forma_->mayusculas[i];
         c.despues.push_back(buffer_[i]);
       }
     if (claveAuto >= 0 && !id.isValid()) {
@@ -325,7 +327,7 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, original);
     for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
       if (asignado_[i] && Distintos(original[i], buffer_[i])) {
-        c.columnas << forma_->nombres[i].toUpper();
+        c.columnas << forma_->mayusculas[i];
         c.antes.push_back(original[i]);
         c.despues.push_back(buffer_[i]);
       }
@@ -361,7 +363,7 @@ void Recordset::BorrarRegistro() {
     CambioFila c = Cambio(CambioFila::Tipo::Baja, fila);
     for (int i = 0; i < static_cast<int>(fila.size()); ++i) {
       if (i == rowidCol_) continue;
-      c.columnas << forma_->nombres[i].toUpper();
+      c.columnas << forma_->mayusculas[i];
       c.antes.push_back(fila[i]);
     }
     diario->Anota(std::move(c));
