@@ -134,6 +134,80 @@ void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QStr
     ventana.findChild<QPushButton*>(QStringLiteral("cmdHistorial"))->click();
 }
 
+// "Deshacer" on the run just imported (the list's first, selected): its question over the
+// list, taken while the box waits for an answer.
+void FotoDeshacer(relvano::gui::FrmRelvano* ventana, OperadorEscena* operadorEscena,
+                  const QString& captura) {
+  auto* historial = ventana->findChild<QWidget*>(QStringLiteral("frm_Historial"));
+  auto* deshace = ventana->findChild<QPushButton*>(QStringLiteral("cmdDeshacer"));
+  if (!historial || !deshace) {
+    QCoreApplication::exit(1);
+    return;
+  }
+  operadorEscena->cajaSobre = historial;
+  QTimer::singleShot(300, historial, [historial, captura] {
+    QWidget* caja = QApplication::activeModalWidget();
+    if (!caja) {
+      QTextStream(stderr) << "relvano: la importación no se puede deshacer\n";
+      QCoreApplication::exit(1);
+      return;
+    }
+    // The box below the selected run, so that the picture shows which one it undoes.
+    const QTableWidget* tabla =
+        historial->findChild<QTableWidget*>(QStringLiteral("tblEjecuciones"));
+    const QRect fila = tabla->visualRect(tabla->model()->index(0, 0));
+    caja->move(caja->x(), tabla->viewport()->mapToGlobal(fila.bottomLeft()).y() + 8);
+    QTimer::singleShot(300, caja, [historial, caja, captura] {
+      const QRect zona = historial->frameGeometry().united(caja->frameGeometry());
+      QCoreApplication::exit(
+          QGuiApplication::primaryScreen()
+                  ->grabWindow(0, zona.x(), zona.y(), zona.width(), zona.height())
+                  .save(captura)
+              ? 0
+              : 1);
+    });
+  });
+  deshace->click();
+}
+
+// For the documentation: the window as drawn once the event loop has laid it out, after
+// the scene; some scenes take another window or the whole screen.
+void Captura(relvano::gui::FrmRelvano& ventana, const OpcionesVentana& opciones,
+             OperadorEscena& operadorEscena) {
+  relvano::gui::FrmRelvano* v = &ventana;
+  OperadorEscena* operador = &operadorEscena;
+  const QString escena = opciones.escena;
+  const QString captura = opciones.captura;
+  const QString importa = opciones.importa;
+  QTimer::singleShot(300, v, [v, operador, escena, captura, importa] {
+    if (!escena.isEmpty()) Escena(*v, escena, importa);
+    QTimer::singleShot(300, v, [v, operador, escena, captura] {
+      QPixmap imagen = v->grab();
+      if (escena == QLatin1String("pantalla"))
+        imagen = QGuiApplication::primaryScreen()->grabWindow(0);
+      if (auto* historial = v->findChild<QWidget*>(QStringLiteral("frm_Historial")))
+        imagen = historial->grab();
+      if (escena == QLatin1String("visor"))
+        imagen = QGuiApplication::primaryScreen()->grabWindow(0);
+      if (escena == QLatin1String("deshacer")) {
+        FotoDeshacer(v, operador, captura);
+        return;
+      }
+      if (escena == QLatin1String("revision")) {
+        // The report window with the run's review, over the window.
+        auto* informe = new relvano::gui::FrmInforma(v);
+        informe->SetTexto(operador->informe);
+        informe->show();
+        QTimer::singleShot(300, informe, [informe, captura] {
+          QCoreApplication::exit(informe->grab().save(captura) ? 0 : 1);
+        });
+        return;
+      }
+      QCoreApplication::exit(imagen.save(captura) ? 0 : 1);
+    });
+  });
+}
+
 // The settings of the installation are not where the window looked (a new user's first
 // start from the menu): says what is missing and how to point the program at them, and
 // offers to choose their folder. The store to use, or null to end.
@@ -232,66 +306,6 @@ int main(int argc, char** argv) {
     ventana.AjustaAPantalla(pantalla->availableGeometry());
   ventana.show();
 
-  if (!opciones.captura.isEmpty()) {
-    // For the documentation: the window as drawn once the event loop has laid it out.
-    QTimer::singleShot(300, &ventana, [&] {
-      if (!opciones.escena.isEmpty()) Escena(ventana, opciones.escena, opciones.importa);
-      QTimer::singleShot(300, &ventana, [&] {
-        QPixmap imagen = ventana.grab();
-        if (opciones.escena == QLatin1String("pantalla"))
-          imagen = QGuiApplication::primaryScreen()->grabWindow(0);
-        if (auto* historial = ventana.findChild<QWidget*>(QStringLiteral("frm_Historial")))
-          imagen = historial->grab();
-        if (opciones.escena == QLatin1String("visor"))
-          imagen = QGuiApplication::primaryScreen()->grabWindow(0);
-        if (opciones.escena == QLatin1String("deshacer")) {
-          // "Deshacer" on the run just imported (the list's first, selected): its question
-          // over the list, taken while the box waits for an answer.
-          auto* historial = ventana.findChild<QWidget*>(QStringLiteral("frm_Historial"));
-          auto* deshace = ventana.findChild<QPushButton*>(QStringLiteral("cmdDeshacer"));
-          if (!historial || !deshace) {
-            QCoreApplication::exit(1);
-            return;
-          }
-          operadorEscena.cajaSobre = historial;
-          QTimer::singleShot(300, historial, [&, historial] {
-            QWidget* caja = QApplication::activeModalWidget();
-            if (!caja) {
-              QTextStream(stderr) << "relvano: la importación no se puede deshacer\n";
-              QCoreApplication::exit(1);
-              return;
-            }
-            // The box below the selected run, so that the picture shows which one it undoes.
-            const QTableWidget* tabla =
-                historial->findChild<QTableWidget*>(QStringLiteral("tblEjecuciones"));
-            const QRect fila = tabla->visualRect(tabla->model()->index(0, 0));
-            caja->move(caja->x(), tabla->viewport()->mapToGlobal(fila.bottomLeft()).y() + 8);
-            QTimer::singleShot(300, caja, [&, historial, caja] {
-              const QRect zona = historial->frameGeometry().united(caja->frameGeometry());
-              QCoreApplication::exit(
-                  QGuiApplication::primaryScreen()
-                          ->grabWindow(0, zona.x(), zona.y(), zona.width(), zona.height())
-                          .save(opciones.captura)
-                      ? 0
-                      : 1);
-            });
-          });
-          deshace->click();
-          return;
-        }
-        if (opciones.escena == QLatin1String("revision")) {
-          // The report window with the run's review, over the window.
-          auto* informe = new relvano::gui::FrmInforma(&ventana);
-          informe->SetTexto(operadorEscena.informe);
-          informe->show();
-          QTimer::singleShot(300, informe, [&, informe] {
-            QCoreApplication::exit(informe->grab().save(opciones.captura) ? 0 : 1);
-          });
-          return;
-        }
-        QCoreApplication::exit(imagen.save(opciones.captura) ? 0 : 1);
-      });
-    });
-  }
+  if (!opciones.captura.isEmpty()) Captura(ventana, opciones, operadorEscena);
   return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -195,6 +196,36 @@ class OperadorConfirmado final : public Operador {
  private:
   Operador& operador_;
   UnidadTrabajo& unidad_;
+};
+
+// Holds the messages of a unit of work until the unit is stored: showing them at once
+// would either keep the store database locked while the operator reads, or store half
+// a document.
+class OperadorDiferido final : public Operador {
+ public:
+  explicit OperadorDiferido(Operador& destino) : destino_(destino) {}
+  void Mensaje(const QString& texto, Icono icono = Icono::Ninguno) override {
+    pendientes_.push_back({texto, icono});
+  }
+  // Nothing in an invoice unit asks; a question cannot wait for its answer.
+  bool Pregunta(const QString& texto) override { return destino_.Pregunta(texto); }
+  bool PreguntaNo(const QString& texto) override { return destino_.PreguntaNo(texto); }
+  void Informe(const QString& texto) override { destino_.Informe(texto); }
+
+  // Shows the queued messages in the order they were raised.
+  void Muestra() {
+    while (!pendientes_.empty()) {
+      auto [texto, icono] = std::move(pendientes_.front());
+      pendientes_.pop_front();
+      destino_.Mensaje(texto, icono);
+    }
+  }
+  // The unit they belong to was undone: what they say did not happen.
+  void Descarta() { pendientes_.clear(); }
+
+ private:
+  Operador& destino_;
+  std::deque<std::pair<QString, Icono>> pendientes_;
 };
 
 }  // namespace relvano::imports
