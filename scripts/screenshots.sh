@@ -2,7 +2,8 @@
 # Remakes the window's pictures in docs/ on a demo installation, under a virtual X server:
 # after a completed run, after a cancelled run, the last runs, and the whole 1280×800
 # screen at double scale, once with the window and once with the program's own log viewer
-# over it, and the review of a cost file's changes. Needs a build (scripts/build.sh) and xvfb-run.
+# over it, the review of a cost file's changes, and the question of undoing a run over the
+# last runs. Needs a build (scripts/build.sh) and xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 demo=$(mktemp -d)
@@ -28,3 +29,5 @@ foto visor-escala-2.png visor "$ean" 2
 costes="$demo/vrcmllcto0002.txt"
 sed 's/|3\.25|3\.25|/|32.50|32.50|/' "$(ls "$demo"/tienda/In/vrcmllcto* | head -n 1)" >"$costes"
 foto revision-cambios.png revision "$costes"
+# The offers file, which no picture above imports: the question before undoing its run.
+foto deshacer.png deshacer "$(ls "$demo"/tienda/In/vrcofecto* | head -n 1)"

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
@@ -39,7 +40,8 @@ const char kAyuda[] =
     "                      la ventana tras la importación (ESCENA completada), tras cancelarla\n"
     "                      en la línea 4 (cancelada), las últimas importaciones (historial),\n"
     "                      el visor de resúmenes del programa (visor), la revisión de los\n"
-    "                      cambios (revision) o la pantalla entera (pantalla)\n"
+    "                      cambios (revision), la pregunta de deshacerla sobre las últimas\n"
+    "                      importaciones (deshacer) o la pantalla entera (pantalla)\n"
     "  -h, --help          muestra esta ayuda\n"
     "  --version           muestra la versión\n";
 
@@ -96,18 +98,23 @@ std::optional<int> LeeOpciones(const QStringList& args, OpcionesVentana& opcione
 }
 
 // The operator of a scene for the documentation: no box, Yes to every question; the last
-// report kept, for the scene that shows it.
+// report kept, for the scene that shows it. Once `cajaSobre` is set, a question whose answer
+// is No by default shows its box over that window, as the operator sees it.
 class OperadorEscena final : public relvano::Operador {
  public:
   void Mensaje(const QString&, Icono) override {}
   bool Pregunta(const QString&) override { return true; }
-  bool PreguntaNo(const QString&) override { return true; }
+  bool PreguntaNo(const QString& texto) override {
+    return !cajaSobre || relvano::gui::PreguntaEnCaja(cajaSobre, texto, false);
+  }
   void Informe(const QString& texto) override { informe = texto; }
   QString informe;
+  QWidget* cajaSobre = nullptr;
 };
 
 // Drives the window as an operator would: the file's kind and path, "Importar fichero",
-// and for "cancelada" "Cancelar" at line 4, for "historial" "Últimas importaciones"; for
+// and for "cancelada" "Cancelar" at line 4, for "historial" and "deshacer" "Últimas
+// importaciones"; for
 // "visor", the program's own log viewer opens the run's log and finds "ALTA" in it.
 void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QString& fichero) {
   const auto clase = relvano::ClaseProbable(fichero);
@@ -123,7 +130,7 @@ void Escena(relvano::gui::FrmRelvano& ventana, const QString& escena, const QStr
                        if (lineas == 4) cancelar->click();
                      });
   ventana.findChild<QPushButton*>(QStringLiteral("cmdOpcion_0"))->click();
-  if (escena == QLatin1String("historial"))
+  if (escena == QLatin1String("historial") || escena == QLatin1String("deshacer"))
     ventana.findChild<QPushButton*>(QStringLiteral("cmdHistorial"))->click();
 }
 
@@ -237,6 +244,41 @@ int main(int argc, char** argv) {
           imagen = historial->grab();
         if (opciones.escena == QLatin1String("visor"))
           imagen = QGuiApplication::primaryScreen()->grabWindow(0);
+        if (opciones.escena == QLatin1String("deshacer")) {
+          // "Deshacer" on the run just imported (the list's first, selected): its question
+          // over the list, taken while the box waits for an answer.
+          auto* historial = ventana.findChild<QWidget*>(QStringLiteral("frm_Historial"));
+          auto* deshace = ventana.findChild<QPushButton*>(QStringLiteral("cmdDeshacer"));
+          if (!historial || !deshace) {
+            QCoreApplication::exit(1);
+            return;
+          }
+          operadorEscena.cajaSobre = historial;
+          QTimer::singleShot(300, historial, [&, historial] {
+            QWidget* caja = QApplication::activeModalWidget();
+            if (!caja) {
+              QTextStream(stderr) << "relvano: la importación no se puede deshacer\n";
+              QCoreApplication::exit(1);
+              return;
+            }
+            // The box below the selected run, so that the picture shows which one it undoes.
+            const QTableWidget* tabla =
+                historial->findChild<QTableWidget*>(QStringLiteral("tblEjecuciones"));
+            const QRect fila = tabla->visualRect(tabla->model()->index(0, 0));
+            caja->move(caja->x(), tabla->viewport()->mapToGlobal(fila.bottomLeft()).y() + 8);
+            QTimer::singleShot(300, caja, [&, historial, caja] {
+              const QRect zona = historial->frameGeometry().united(caja->frameGeometry());
+              QCoreApplication::exit(
+                  QGuiApplication::primaryScreen()
+                          ->grabWindow(0, zona.x(), zona.y(), zona.width(), zona.height())
+                          .save(opciones.captura)
+                      ? 0
+                      : 1);
+            });
+          });
+          deshace->click();
+          return;
+        }
         if (opciones.escena == QLatin1String("revision")) {
           // The report window with the run's review, over the window.
           auto* informe = new relvano::gui::FrmInforma(&ventana);

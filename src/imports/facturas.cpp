@@ -123,28 +123,6 @@ bool Unidad(ContextoImportacion& ctx, OperadorDiferido& diferido, int primera, L
 
 double Importe(const chainfile::Registro& r, int campo) { return NumeroPuntoDec(r.Campo(campo)); }
 
-QString Cantidad(double valor, const QString& divisa) {
-  Valor v(valor);
-  const QString texto = FormateaMoneda(v, divisa);
-  return RellenaTexto(texto, 12 - static_cast<int>(texto.size()), QStringLiteral(" "),
-                      QStringLiteral("I"));
-}
-
-struct FilaInforme {
-  const char* etiqueta;
-  int fila;             // footer row index; -1: the CAB total
-  int campo;            // field of the footer row
-  const char* columna;  // ALB_PROV column
-};
-
-constexpr FilaInforme kFilasInforme[] = {
-    {"Base 4%:      ", 2, 5, "BASE3_NETA"}, {"Iva 4%:       ", 2, 6, "IVA3"},
-    {"Recargo 0.5%: ", 2, 7, "RECARGO3"},   {"Base 7%:      ", 1, 5, "BASE2_NETA"},
-    {"Iva 7%:       ", 1, 6, "IVA2"},       {"Recargo 1%:   ", 1, 7, "RECARGO2"},
-    {"Base 16%:     ", 0, 5, "BASE1_NETA"}, {"Iva 16%:      ", 0, 6, "IVA1"},
-    {"Recargo 4%:   ", 0, 7, "RECARGO1"},   {"Total:        ", -1, 15, "TOTAL"},
-};
-
 bool AbreAlbaran(store::Database& bdd, const QString& ejercicio, const QString& numero,
                  store::Recordset& rs) {
   return store::AbreAlbaranProveedor(bdd, rs, ejercicio, kSerie, numero, kProveedor);
@@ -399,30 +377,6 @@ void CreaLineaAlbaran(ContextoFactura& f, const LineaAlbaran& l) {
       l.idArticulo != QLatin1String("0"))
     f.avisosUnidad.Mensaje(QStringLiteral("El artículo ") + l.idArticulo +
                            QStringLiteral(" no existe para actualizar su stock"));
-}
-
-QString InformeCuadre(const chainfile::Registro& cab, const PieFactura& pie,
-                      const store::Recordset& albaran, const QString& divisa) {
-  QString texto = QStringLiteral("DATOS LEIDOS") + kCrLf + QStringLiteral("------------") + kCrLf;
-  for (const FilaInforme& fila : kFilasInforme) {
-    const double valor = fila.fila < 0 ? Importe(cab, fila.campo)
-                                       : Importe(pie[static_cast<size_t>(fila.fila)], fila.campo);
-    texto += QString::fromUtf8(fila.etiqueta) + Cantidad(valor, divisa) + kCrLf;
-  }
-  texto += kCrLf + QStringLiteral("DATOS DEL ALBARAN CREADO") + kCrLf +
-           QStringLiteral("------------------------") + kCrLf;
-  for (const FilaInforme& fila : kFilasInforme) {
-    texto += QString::fromUtf8(fila.etiqueta) +
-             Cantidad(ValorNumerico(albaran[QString::fromUtf8(fila.columna)]), divisa) + kCrLf;
-  }
-  const bool cuadra =
-      TotalesCuadran(Importe(cab, 15), ValorNumerico(albaran[QStringLiteral("TOTAL")]));
-  texto += kCrLf + (cuadra ? QStringLiteral(" CORRECTO") : QStringLiteral(" DESCUADRE")) + kCrLf;
-  return texto;
-}
-
-bool TotalesCuadran(double totalFichero, double totalAlbaran) {
-  return regional::TextoNumero(totalFichero) == regional::TextoNumero(totalAlbaran);
 }
 
 bool CuadraFactura(ContextoFactura& f, const chainfile::Registro& cab, const PieFactura& pie,
