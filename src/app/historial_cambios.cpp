@@ -1,10 +1,10 @@
-// The changes a real run committed, as the history stores them and reads them back to undo it.
-#include "app/historial.h"
-
 #include <QDataStream>
 #include <QHash>
 #include <QSqlQuery>
 
+#include "app/historial.h"
+
+// The changes a real run committed, as the history stores them and reads them back to undo it.
 namespace relvano {
 namespace {
 
