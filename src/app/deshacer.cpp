@@ -336,6 +336,194 @@ QString NombreLog(const EjecucionHistorial& e) {
   return QStringLiteral("DESHACER_") + nombre;
 }
 
+using Estado = ResultadoDeshacer::Estado;
+
+// Why an undo stops before it has touched the store; an empty `motivo` lets it go on.
+struct Rechazo {
+  QString motivo;
+  Estado estado = Estado::Rechazada;
+};
+
+// Reads the run to undo and its recorded changes, refusing a run that cannot be undone.
+Rechazo LeeLoQueDeshacer(Historial& historial, const OpcionesDeshacer& opciones,
+                         store::Empresa& empresa, std::optional<EjecucionHistorial>& original,
+                         std::vector<std::vector<CambioFila>>& grupos) {
+  try {
+    historial.MarcaInterrumpidas();
+    original = historial.Lee(opciones.id);
+    if (!original)
+      return {QStringLiteral("No hay ninguna importación ") + QString::number(opciones.id) +
+              QStringLiteral(" en el historial: no se ha deshecho nada.")};
+    if (QString motivo = SinDeshacer(*original, historial, opciones.forzar, empresa);
+        !motivo.isEmpty())
+      return {motivo};
+    grupos = historial.Cambios(opciones.id);
+  } catch (const std::exception& e) {
+    return {QString::fromUtf8(e.what()), Estado::Error};
+  }
+  if (grupos.empty())
+    return {QStringLiteral("La importación ") + QString::number(opciones.id) +
+            QStringLiteral(" no tiene cambios guardados en el historial (no cambió nada, o "
+                           "se hizo con una versión anterior del programa): no hay nada "
+                           "que deshacer.")};
+  return {};
+}
+
+// An invoice is undone whole or not at all: its documents must be as the run left them
+// (an undo done in part has already undone them). Why run `id` cannot be undone, or empty.
+QString FacturaCambiada(const Deshaciendo& deshaciendo,
+                        const std::vector<std::vector<CambioFila>>& grupos, qint64 id) {
+  for (const CambioFila& c : FilasAlFinal(grupos)) {
+    if (!DeDocumento(c)) continue;
+    Recordset fila;
+    QString detalle;
+    const Situacion s = deshaciendo.Examina(c, fila, detalle);
+    if (s == Situacion::Cambiada || s == Situacion::NoEsta)
+      return QStringLiteral("No se puede deshacer la importación ") + QString::number(id) +
+             QStringLiteral(": la factura o sus vencimientos han cambiado desde entonces (") +
+             NombreFila(c) + QStringLiteral(": ") +
+             (detalle.isEmpty() ? QStringLiteral("la fila ya no existe") : detalle) +
+             QStringLiteral("). Una factura se deshace entera o no se deshace.");
+  }
+  return {};
+}
+
+// Records the undo as a run of its own and opens its log, which `resultado` then names.
+Rechazo AbreEjecucionPropia(Historial& historial, const OpcionesDeshacer& opciones,
+                            const EjecucionHistorial& original, EjecucionHistorial& propia,
+                            RunLog& log, ResultadoDeshacer& resultado) {
+  const QString rutaLog =
+      QDir(opciones.carpetaLogs)
+          .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
+                            NombreLog(original));
+  propia.inicio = QDateTime::currentDateTime();
+  propia.empresa = original.empresa;
+  propia.bddTienda = original.bddTienda;
+  propia.clase = original.clase;
+  propia.ruta = original.ruta;
+  propia.nombre = original.nombre;
+  propia.simulacion = opciones.simular;
+  propia.rutaLog = rutaLog;
+  try {
+    historial.Anota(propia);
+  } catch (const std::exception& e) {
+    return {QString::fromUtf8(e.what()), Estado::Error};
+  }
+  resultado.idHistorial = propia.id;
+  QString errorLog;
+  if (!log.Abre(rutaLog, &errorLog)) {
+    propia.resultado = r::kError;
+    propia.fin = QDateTime::currentDateTime();
+    propia.rutaLog.clear();
+    historial.Termina(propia);
+    return {
+        QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog,
+        Estado::Error};
+  }
+  resultado.rutaLog = rutaLog;
+  if (opciones.simular)
+    log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
+  log.Escribe(QStringLiteral("Deshaciendo la importación ") + QString::number(opciones.id) +
+              QStringLiteral(" (") + original.nombre + QStringLiteral(", ") +
+              original.inicio.toString(QStringLiteral("dd/MM/yyyy HH:mm")) + u')' + kCrLf);
+  return {};
+}
+
+// Puts the recorded changes back, newest first, each in its own line of work (an invoice's all
+// in one), and stores the undo's own changes under run `idPropia`. Counts the changes tried in
+// `cambios`; returns the error that stopped it, or empty.
+QString DeshazCambios(Database& db, Historial& historial, const OpcionesDeshacer& opciones,
+                      Operador& operador, Deshaciendo& deshaciendo,
+                      const std::vector<std::vector<CambioFila>>& grupos, bool factura,
+                      qint64 idPropia, RunLog& log, int& cambios) {
+  QString error;
+  imports::UnidadTrabajo unidad(db, opciones.simular, imports::kGruposImportacion);
+  unidad.RetieneLog(log);
+  int grupo = 0;
+  unidad.AnotaCambios([&](std::vector<CambioFila> hechos) {
+    if (opciones.simular) return;
+    try {
+      historial.GuardaCambios(idPropia, ++grupo, Historial::ComprimeCambios(hechos));
+    } catch (const std::exception& e) {
+      operador.Mensaje(QStringLiteral("No se han podido guardar en el historial los cambios de "
+                                      "esta operación (no se podrá deshacer): ") +
+                       QString::fromUtf8(e.what()));
+    }
+  });
+  try {
+    const auto todos = [&] {
+      for (auto g = grupos.rbegin(); g != grupos.rend(); ++g)
+        for (auto c = g->rbegin(); c != g->rend(); ++c) {
+          ++cambios;
+          deshaciendo.Deshaz(*c);
+        }
+    };
+    if (factura) {
+      unidad.Linea(1, todos);
+    } else {
+      for (auto g = grupos.rbegin(); g != grupos.rend(); ++g)
+        for (auto c = g->rbegin(); c != g->rend(); ++c) {
+          ++cambios;
+          unidad.Linea(cambios, [&] { deshaciendo.Deshaz(*c); });
+        }
+    }
+    unidad.Termina();
+  } catch (const std::exception& e) {
+    error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
+    try {
+      unidad.Termina();
+    } catch (const std::exception& e2) {
+      error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e2.what());
+    }
+    if (!opciones.simular && unidad.LineaConfirmada() > 0) {
+      error += QStringLiteral(" Lo deshecho hasta el cambio ") +
+               QString::number(unidad.LineaConfirmada()) +
+               QStringLiteral(" queda guardado: la importación queda deshecha en parte.");
+      historial.AnotaDeshecha(opciones.id, idPropia, r::kDeshechaEnParte);
+    }
+  }
+  return error;
+}
+
+// Writes the undo's totals (or its error) to its log, closes it and records in the history how
+// the undo ended and what it did to the run it undid.
+void TerminaDeshacer(Historial& historial, const OpcionesDeshacer& opciones, Operador& operador,
+                     const Deshaciendo& deshaciendo, const QString& error, int cambios, RunLog& log,
+                     EjecucionHistorial& propia, ResultadoDeshacer& resultado) {
+  resultado.repuestas = deshaciendo.Repuestas();
+  resultado.dejadas = deshaciendo.Dejadas();
+  if (error.isEmpty()) {
+    resultado.estado = resultado.dejadas.isEmpty() ? Estado::Completa : Estado::EnParte;
+    log.Escribe(kCrLf + QStringLiteral("Cambios deshechos: ") +
+                QString::number(resultado.repuestas) +
+                QStringLiteral(". Filas dejadas como están: ") +
+                QString::number(resultado.dejadas.size()) + u'.');
+    if (!resultado.dejadas.isEmpty() && !opciones.forzar)
+      log.Escribe(QStringLiteral("Para devolver también las filas dejadas: relvano-cli undo ") +
+                  QString::number(opciones.id) + QStringLiteral(" --force"));
+  } else {
+    resultado.estado = Estado::Error;
+    resultado.motivo = error;
+    log.Escribe(error);
+  }
+  log.Cierra();
+  propia.fin = QDateTime::currentDateTime();
+  propia.lineas = cambios;
+  propia.resultado = resultado.estado == Estado::Error
+                         ? r::kError
+                         : (opciones.simular ? r::kSimulada : r::kCompleta);
+  try {
+    if (!opciones.simular && resultado.estado != Estado::Error)
+      historial.AnotaDeshecha(opciones.id, propia.id,
+                              resultado.dejadas.isEmpty() ? r::kDeshecha : r::kDeshechaEnParte);
+    historial.Termina(propia);
+  } catch (const std::exception& e) {
+    operador.Mensaje(QStringLiteral("No se ha podido anotar en el historial: ") +
+                     QString::fromUtf8(e.what()));
+  }
+  if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
+}
+
 }  // namespace
 
 std::optional<EjecucionHistorial> LeeEjecucion(const UbicacionHistorial& ubicacion, qint64 id,
@@ -362,7 +550,6 @@ std::optional<EjecucionHistorial> LeeEjecucion(const UbicacionHistorial& ubicaci
 
 ResultadoDeshacer DeshazEjecucion(store::Empresa& empresa, const OpcionesDeshacer& opciones,
                                   Operador& operador) {
-  using Estado = ResultadoDeshacer::Estado;
   ResultadoDeshacer resultado;
   const auto rechaza = [&](const QString& motivo, Estado estado = Estado::Rechazada) {
     resultado.estado = estado;
@@ -380,24 +567,9 @@ ResultadoDeshacer DeshazEjecucion(store::Empresa& empresa, const OpcionesDeshace
                    Estado::Error);
   std::optional<EjecucionHistorial> original;
   std::vector<std::vector<CambioFila>> grupos;
-  try {
-    historial->MarcaInterrumpidas();
-    original = historial->Lee(opciones.id);
-    if (!original)
-      return rechaza(QStringLiteral("No hay ninguna importación ") + QString::number(opciones.id) +
-                     QStringLiteral(" en el historial: no se ha deshecho nada."));
-    if (const QString motivo = SinDeshacer(*original, *historial, opciones.forzar, empresa);
-        !motivo.isEmpty())
-      return rechaza(motivo);
-    grupos = historial->Cambios(opciones.id);
-  } catch (const std::exception& e) {
-    return rechaza(QString::fromUtf8(e.what()), Estado::Error);
-  }
-  if (grupos.empty())
-    return rechaza(QStringLiteral("La importación ") + QString::number(opciones.id) +
-                   QStringLiteral(" no tiene cambios guardados en el historial (no cambió nada, o "
-                                  "se hizo con una versión anterior del programa): no hay nada "
-                                  "que deshacer."));
+  if (const Rechazo rechazo = LeeLoQueDeshacer(*historial, opciones, empresa, original, grupos);
+      !rechazo.motivo.isEmpty())
+    return rechaza(rechazo.motivo, rechazo.estado);
 
   Database& db = *empresa.BddTienda;
   // An undo of an invoice run has the run's kind too.
@@ -408,143 +580,20 @@ ResultadoDeshacer DeshazEjecucion(store::Empresa& empresa, const OpcionesDeshace
   RunLog log;
   Deshaciendo deshaciendo(db, log, opciones.forzar, completando, factura);
   deshaciendo.Altas(grupos);
+  if (factura && !completando)
+    if (const QString motivo = FacturaCambiada(deshaciendo, grupos, opciones.id); !motivo.isEmpty())
+      return rechaza(motivo);
 
-  // An invoice is undone whole or not at all: its documents must be as the run left them
-  // (an undo done in part has already undone them).
-  if (factura && !completando) {
-    for (const CambioFila& c : FilasAlFinal(grupos)) {
-      if (!DeDocumento(c)) continue;
-      Recordset fila;
-      QString detalle;
-      const Situacion s = deshaciendo.Examina(c, fila, detalle);
-      if (s == Situacion::Cambiada || s == Situacion::NoEsta)
-        return rechaza(QStringLiteral("No se puede deshacer la importación ") +
-                       QString::number(opciones.id) +
-                       QStringLiteral(": la factura o sus vencimientos han cambiado desde "
-                                      "entonces (") +
-                       NombreFila(c) + QStringLiteral(": ") +
-                       (detalle.isEmpty() ? QStringLiteral("la fila ya no existe") : detalle) +
-                       QStringLiteral("). Una factura se deshace entera o no se deshace."));
-    }
-  }
-
-  const QString rutaLog =
-      QDir(opciones.carpetaLogs)
-          .absoluteFilePath(QLatin1String(opciones.simular ? "SIMULACION_" : "") +
-                            NombreLog(*original));
   EjecucionHistorial propia;
-  propia.inicio = QDateTime::currentDateTime();
-  propia.empresa = original->empresa;
-  propia.bddTienda = original->bddTienda;
-  propia.clase = original->clase;
-  propia.ruta = original->ruta;
-  propia.nombre = original->nombre;
-  propia.simulacion = opciones.simular;
-  propia.rutaLog = rutaLog;
-  try {
-    historial->Anota(propia);
-  } catch (const std::exception& e) {
-    return rechaza(QString::fromUtf8(e.what()), Estado::Error);
-  }
-  resultado.idHistorial = propia.id;
-  QString errorLog;
-  if (!log.Abre(rutaLog, &errorLog)) {
-    propia.resultado = r::kError;
-    propia.fin = QDateTime::currentDateTime();
-    propia.rutaLog.clear();
-    historial->Termina(propia);
-    return rechaza(
-        QStringLiteral("No se puede crear el fichero ") + rutaLog + QStringLiteral(": ") + errorLog,
-        Estado::Error);
-  }
-  resultado.rutaLog = rutaLog;
-  if (opciones.simular)
-    log.Escribe(QStringLiteral("SIMULACIÓN: no se ha guardado ningún cambio en la base de datos."));
-  log.Escribe(QStringLiteral("Deshaciendo la importación ") + QString::number(opciones.id) +
-              QStringLiteral(" (") + original->nombre + QStringLiteral(", ") +
-              original->inicio.toString(QStringLiteral("dd/MM/yyyy HH:mm")) + u')' + kCrLf);
-
-  QString error;
+  if (const Rechazo rechazo =
+          AbreEjecucionPropia(*historial, opciones, *original, propia, log, resultado);
+      !rechazo.motivo.isEmpty())
+    return rechaza(rechazo.motivo, rechazo.estado);
   int cambios = 0;
-  {
-    imports::UnidadTrabajo unidad(db, opciones.simular, imports::kGruposImportacion);
-    unidad.RetieneLog(log);
-    int grupo = 0;
-    unidad.AnotaCambios([&](std::vector<CambioFila> hechos) {
-      if (opciones.simular) return;
-      try {
-        historial->GuardaCambios(propia.id, ++grupo, Historial::ComprimeCambios(hechos));
-      } catch (const std::exception& e) {
-        operador.Mensaje(QStringLiteral("No se han podido guardar en el historial los cambios de "
-                                        "esta operación (no se podrá deshacer): ") +
-                         QString::fromUtf8(e.what()));
-      }
-    });
-    try {
-      const auto todos = [&] {
-        for (auto g = grupos.rbegin(); g != grupos.rend(); ++g)
-          for (auto c = g->rbegin(); c != g->rend(); ++c) {
-            ++cambios;
-            deshaciendo.Deshaz(*c);
-          }
-      };
-      if (factura) {
-        unidad.Linea(1, todos);
-      } else {
-        for (auto g = grupos.rbegin(); g != grupos.rend(); ++g)
-          for (auto c = g->rbegin(); c != g->rend(); ++c) {
-            ++cambios;
-            unidad.Linea(cambios, [&] { deshaciendo.Deshaz(*c); });
-          }
-      }
-      unidad.Termina();
-    } catch (const std::exception& e) {
-      error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());
-      try {
-        unidad.Termina();
-      } catch (const std::exception& e2) {
-        error += QStringLiteral(" ERROR al guardar los cambios: ") + QString::fromUtf8(e2.what());
-      }
-      if (!opciones.simular && unidad.LineaConfirmada() > 0)
-        error += QStringLiteral(" Lo deshecho hasta el cambio ") +
-                 QString::number(unidad.LineaConfirmada()) +
-                 QStringLiteral(" queda guardado: la importación queda deshecha en parte.");
-      if (!opciones.simular && unidad.LineaConfirmada() > 0)
-        historial->AnotaDeshecha(opciones.id, propia.id, r::kDeshechaEnParte);
-    }
-  }
-  resultado.repuestas = deshaciendo.Repuestas();
-  resultado.dejadas = deshaciendo.Dejadas();
-  if (error.isEmpty()) {
-    resultado.estado = resultado.dejadas.isEmpty() ? Estado::Completa : Estado::EnParte;
-    log.Escribe(kCrLf + QStringLiteral("Cambios deshechos: ") +
-                QString::number(resultado.repuestas) +
-                QStringLiteral(". Filas dejadas como están: ") +
-                QString::number(resultado.dejadas.size()) + u'.');
-    if (!resultado.dejadas.isEmpty() && !opciones.forzar)
-      log.Escribe(QStringLiteral("Para devolver también las filas dejadas: relvano-cli undo ") +
-                  QString::number(opciones.id) + QStringLiteral(" --force"));
-  } else {
-    resultado.estado = Estado::Error;
-    resultado.motivo = error;
-    log.Escribe(error);
-  }
-  log.Cierra();
-  propia.fin = QDateTime::currentDateTime();
-  propia.lineas = cambios;
-  propia.resultado = resultado.estado == Estado::Error
-                         ? r::kError
-                         : (opciones.simular ? r::kSimulada : r::kCompleta);
-  try {
-    if (!opciones.simular && resultado.estado != Estado::Error)
-      historial->AnotaDeshecha(opciones.id, propia.id,
-                               resultado.dejadas.isEmpty() ? r::kDeshecha : r::kDeshechaEnParte);
-    historial->Termina(propia);
-  } catch (const std::exception& e) {
-    operador.Mensaje(QStringLiteral("No se ha podido anotar en el historial: ") +
-                     QString::fromUtf8(e.what()));
-  }
-  if (!error.isEmpty()) operador.Mensaje(error, Operador::Icono::Stop);
+  const QString error = DeshazCambios(db, *historial, opciones, operador, deshaciendo, grupos,
+                                      factura, propia.id, log, cambios);
+  TerminaDeshacer(*historial, opciones, operador, deshaciendo, error, cambios, log, propia,
+                  resultado);
   return resultado;
 }
 
