@@ -37,6 +37,7 @@ class OperadorMudo final : public relvano::Operador {
  public:
   void Mensaje(const QString& texto, Icono) override { (void)texto.size(); }
   bool Pregunta(const QString&) override { return false; }
+  bool PreguntaNo(const QString&) override { return false; }
   void Informe(const QString&) override {}
 };
 
