@@ -12,6 +12,7 @@ programas=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools  # Qt Core, Qt Sql and Qt Widgets, and their build tools
   libqt6sql6-sqlite  # the default engine
+  libsqlite3-dev  # its statements run on the engine's own connection, past Qt's driver
   libqt6sql6-odbc libqt6sql6-psql  # the other engines' drivers (a server is not needed to build)
   qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)
 )
@@ -19,7 +20,6 @@ pruebas=(
   postgresql libpq-dev  # the test server; libpq for the benchmark's reference program
   libsqliteodbc unixodbc  # the ODBC engine's tests, on SQLite files
   libgtest-dev  # the test framework
-  libsqlite3-dev  # the tests and the benchmark read the databases directly
   xvfb xauth  # the window's screenshots under a virtual screen
   groff-base  # formats the manual pages in the package check
   lintian  # the package check: Debian's own checks of the built package

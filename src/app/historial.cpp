@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSysInfo>
 
@@ -64,31 +63,31 @@ QDateTime LeeInstante(const QVariant& v) {
   return QDateTime::fromString(v.toString(), QLatin1String(kFormatoInstante));
 }
 
-EjecucionHistorial Fila(const QSqlQuery& q) {
+EjecucionHistorial Fila(const store::Filas& q) {
   EjecucionHistorial e;
-  e.id = q.value(0).toLongLong();
-  e.inicio = LeeInstante(q.value(1));
-  e.fin = LeeInstante(q.value(2));
-  e.empresa = q.value(3).toString();
-  e.bddTienda = q.value(4).toString();
-  e.clase = q.value(5).toString();
-  e.ruta = q.value(6).toString();
-  e.nombre = q.value(7).toString();
-  e.tamano = q.value(8).toLongLong();
-  e.sha256 = q.value(9).toString();
-  e.fechaFichero = QDate::fromString(q.value(10).toString(), Qt::ISODate);
-  e.simulacion = q.value(11).toInt() != 0;
-  e.resultado = q.value(12).toString();
-  e.lineas = q.value(13).toInt();
-  if (!q.value(14).isNull()) e.lineaAplicada = q.value(14).toInt();
-  if (!q.value(15).isNull())
-    e.recuento = imports::Recuento{q.value(15).toInt(), q.value(16).toInt(), q.value(17).toInt(),
-                                   q.value(18).toInt()};
-  e.albaran = q.value(19).toString();
-  e.maquina = q.value(20).toString();
-  e.proceso = q.value(21).toLongLong();
-  e.rutaLog = q.value(22).toString();
-  e.tieneLog = q.value(23).toInt() != 0;
+  e.id = q.Columna(0).toLongLong();
+  e.inicio = LeeInstante(q.Columna(1));
+  e.fin = LeeInstante(q.Columna(2));
+  e.empresa = q.Columna(3).toString();
+  e.bddTienda = q.Columna(4).toString();
+  e.clase = q.Columna(5).toString();
+  e.ruta = q.Columna(6).toString();
+  e.nombre = q.Columna(7).toString();
+  e.tamano = q.Columna(8).toLongLong();
+  e.sha256 = q.Columna(9).toString();
+  e.fechaFichero = QDate::fromString(q.Columna(10).toString(), Qt::ISODate);
+  e.simulacion = q.Columna(11).toInt() != 0;
+  e.resultado = q.Columna(12).toString();
+  e.lineas = q.Columna(13).toInt();
+  if (!q.Columna(14).isNull()) e.lineaAplicada = q.Columna(14).toInt();
+  if (!q.Columna(15).isNull())
+    e.recuento = imports::Recuento{q.Columna(15).toInt(), q.Columna(16).toInt(),
+                                   q.Columna(17).toInt(), q.Columna(18).toInt()};
+  e.albaran = q.Columna(19).toString();
+  e.maquina = q.Columna(20).toString();
+  e.proceso = q.Columna(21).toLongLong();
+  e.rutaLog = q.Columna(22).toString();
+  e.tieneLog = q.Columna(23).toInt() != 0;
   return e;
 }
 
@@ -292,18 +291,18 @@ void Historial::TomaAnterior(const QString& carpetaLogs) {
   if (!vieja || !vieja->ExisteTabla(QStringLiteral("EJECUCIONES"))) return;
   try {
     // Read as stored: the columns an earlier version had, by name.
-    QSqlQuery& q = vieja->Corre(QStringLiteral("SELECT * FROM EJECUCIONES ORDER BY ID"), {});
+    store::Filas q = vieja->Consulta(QStringLiteral("SELECT * FROM EJECUCIONES ORDER BY ID"));
     const auto texto = [&q](const char* columna) {
-      const int i = q.record().indexOf(QLatin1String(columna));
-      return i < 0 ? QString() : q.value(i).toString();
+      const int i = q.Indice(QLatin1String(columna));
+      return i < 0 ? QString() : q.Columna(i).toString();
     };
     const auto numero = [&q](const char* columna) -> std::optional<int> {
-      const int i = q.record().indexOf(QLatin1String(columna));
-      if (i < 0 || q.value(i).isNull()) return std::nullopt;
-      return q.value(i).toInt();
+      const int i = q.Indice(QLatin1String(columna));
+      if (i < 0 || q.Columna(i).isNull()) return std::nullopt;
+      return q.Columna(i).toInt();
     };
     db_->Begin();
-    while (q.next()) {
+    while (q.Siguiente()) {
       EjecucionHistorial e;
       e.fin = LeeInstante(texto("FIN"));
       e.inicio = LeeInstante(texto("INICIO"));
@@ -332,7 +331,6 @@ void Historial::TomaAnterior(const QString& carpetaLogs) {
       e.rutaLog = archivado;
       Inserta(*db_, e, QString(), Comprime(LeeFichero(archivado)));
     }
-    q.finish();
     db_->Commit();
   } catch (const DbError&) {
     if (db_->EnTransaccion()) db_->Rollback();
@@ -389,15 +387,14 @@ void Historial::MarcaInterrumpidas() {
   };
   std::vector<Parada> paradas;
   {
-    QSqlQuery& q =
-        db_->Corre(QStringLiteral("SELECT ID, INICIO, SIMULACION, ARRANQUE, PROCESO, RUTA_LOG FROM "
-                                  "EJECUCIONES WHERE RESULTADO = ? AND MAQUINA = ?"),
-                   {Valor(r::kEnCurso), Valor(maquina)});
-    while (q.next())
-      if (q.value(3).toString() != arranque || !ProcesoVivo(q.value(4).toLongLong()))
-        paradas.push_back({q.value(0).toLongLong(), LeeInstante(q.value(1)),
-                           q.value(2).toInt() != 0, q.value(5).toString()});
-    q.finish();
+    store::Filas q =
+        db_->Consulta(QStringLiteral("SELECT ID, INICIO, SIMULACION, ARRANQUE, PROCESO, RUTA_LOG "
+                                     "FROM EJECUCIONES WHERE RESULTADO = ? AND MAQUINA = ?"),
+                      {Valor(r::kEnCurso), Valor(maquina)});
+    while (q.Siguiente())
+      if (q.Columna(3).toString() != arranque || !ProcesoVivo(q.Columna(4).toLongLong()))
+        paradas.push_back({q.Columna(0).toLongLong(), LeeInstante(q.Columna(1)),
+                           q.Columna(2).toInt() != 0, q.Columna(5).toString()});
   }
   for (const Parada& p : paradas) {
     // The log file is the run's own unless a later run of this machine wrote it again.
@@ -420,15 +417,14 @@ void Historial::MarcaInterrumpidas() {
 
 std::vector<EjecucionHistorial> Historial::Filas(const QString& condicion,
                                                  const std::vector<Valor>& parametros, int limite) {
-  QSqlQuery& q =
-      db_->Corre(QString::fromLatin1(kColumnas) +
-                     (condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion) +
-                     QStringLiteral(" ORDER BY INICIO DESC, ID DESC"),
-                 parametros);
+  store::Filas q =
+      db_->Consulta(QString::fromLatin1(kColumnas) +
+                        (condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion) +
+                        QStringLiteral(" ORDER BY INICIO DESC, ID DESC"),
+                    parametros);
   std::vector<EjecucionHistorial> filas;
-  while ((limite <= 0 || static_cast<int>(filas.size()) < limite) && q.next())
+  while ((limite <= 0 || static_cast<int>(filas.size()) < limite) && q.Siguiente())
     filas.push_back(Fila(q));
-  q.finish();
   return filas;
 }
 
@@ -492,11 +488,10 @@ void Historial::AnotaDeshecha(qint64 id, qint64 deshace, const QString& estado) 
 std::optional<EstadoDeshecha> Historial::Deshecha(qint64 id) {
   std::vector<EstadoDeshecha> filas;
   {
-    QSqlQuery& q = db_->Corre(QStringLiteral("SELECT DESHACE, ESTADO FROM DESHECHAS WHERE "
-                                             "EJECUCION = ? ORDER BY ID DESC"),
-                              {Valor(id)});
-    while (q.next()) filas.push_back({q.value(0).toLongLong(), q.value(1).toString()});
-    q.finish();
+    store::Filas q = db_->Consulta(QStringLiteral("SELECT DESHACE, ESTADO FROM DESHECHAS WHERE "
+                                                  "EJECUCION = ? ORDER BY ID DESC"),
+                                   {Valor(id)});
+    while (q.Siguiente()) filas.push_back({q.Columna(0).toLongLong(), q.Columna(1).toString()});
   }
   // An undo that was itself undone whole no longer counts: what it put back is gone again.
   for (const EstadoDeshecha& d : filas) {

@@ -1,6 +1,5 @@
 #include <QDataStream>
 #include <QHash>
-#include <QSqlQuery>
 
 #include "app/historial.h"
 
@@ -202,10 +201,12 @@ void Historial::GuardaCambios(qint64 id, int grupo, const QString& datos) {
 
 std::vector<std::vector<store::CambioFila>> Historial::Cambios(qint64 id) {
   std::vector<QString> datos;
-  QSqlQuery& q = db_->Corre(
-      QStringLiteral("SELECT DATOS FROM CAMBIOS WHERE EJECUCION = ? ORDER BY GRUPO"), {Valor(id)});
-  while (q.next()) datos.push_back(q.value(0).toString());
-  q.finish();
+  {
+    store::Filas q = db_->Consulta(
+        QStringLiteral("SELECT DATOS FROM CAMBIOS WHERE EJECUCION = ? ORDER BY GRUPO"),
+        {Valor(id)});
+    while (q.Siguiente()) datos.push_back(q.Columna(0).toString());
+  }
   std::vector<std::vector<store::CambioFila>> grupos;
   for (const QString& d : datos) grupos.push_back(LeeCambios(d));
   return grupos;

@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QJsonArray>
-#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -92,13 +91,12 @@ QHash<QString, double> CostesGuardados(store::Database& bdd, const QString& colu
     std::vector<Valor> parametros;
     for (int i = 0; i < kPorConsulta; ++i)
       parametros.emplace_back(articulos.at(std::min<qsizetype>(desde + i, articulos.size() - 1)));
-    QSqlQuery& q = bdd.Corre(QStringLiteral("SELECT %1, COSTE FROM ARTICULOS WHERE %1 IN (%2)")
-                                 .arg(columnaClave, marcas),
-                             parametros);
-    while (q.next())
-      if (!q.value(1).isNull())
-        costes.insert(q.value(0).toString().trimmed(), q.value(1).toDouble());
-    q.finish();
+    store::Filas q = bdd.Consulta(QStringLiteral("SELECT %1, COSTE FROM ARTICULOS WHERE %1 IN (%2)")
+                                      .arg(columnaClave, marcas),
+                                  parametros);
+    while (q.Siguiente())
+      if (!q.Columna(1).isNull())
+        costes.insert(q.Columna(0).toString().trimmed(), q.Columna(1).toDouble());
   }
   return costes;
 }

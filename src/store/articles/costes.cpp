@@ -65,14 +65,14 @@ std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const Columnas
 namespace {
 
 // Writes an UPDATE's text and its values in step, so that each value lands on its own "?".
-class Sentencia {
+class TextoSql {
  public:
-  Sentencia& operator<<(const QString& texto) {
+  TextoSql& operator<<(const QString& texto) {
     sql_ += texto;
     return *this;
   }
-  Sentencia& operator<<(const char* texto) { return *this << QString::fromLatin1(texto); }
-  Sentencia& operator<<(const Valor& valor) {
+  TextoSql& operator<<(const char* texto) { return *this << QString::fromLatin1(texto); }
+  TextoSql& operator<<(const Valor& valor) {
     sql_ += u'?';
     valores_.push_back(valor);
     return *this;
@@ -92,9 +92,8 @@ class Sentencia {
 // bound once, as a column of the one-row table T (the cast gives it its type on every
 // engine); N holds the new costs, so that the date compares them without computing them
 // again.
-void CostesEnSentencia(Sentencia& s, const QString& codigo, double cantidad, double q,
-                       double precio, std::optional<double> coste, bool mantieneMedio,
-                       std::optional<QDate> hoy) {
+void CostesEnSentencia(TextoSql& s, const QString& codigo, double cantidad, double q, double precio,
+                       std::optional<double> coste, bool mantieneMedio, std::optional<QDate> hoy) {
   const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.CANTIDAD + T.OTROS)";
   // (cm × (S − q) when S − q > 0, else 0) + price × q
   const QString valor =
@@ -153,7 +152,7 @@ bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& 
                          QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO")))
     hoy = empresa.Hoy();
 
-  Sentencia s;
+  TextoSql s;
   s << "UPDATE ARTICULOS SET STOCKACTUAL = COALESCE(STOCKACTUAL, 0.0) + " << Valor(linea.cantidad)
     << ", ";
   CostesEnSentencia(s, codigo, linea.cantidad, compra.cantidad, m == 0 ? compra.bruto : compra.neto,

@@ -6,14 +6,13 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
-#include <QSqlIndex>
-#include <QSqlRecord>
+#include <QSqlQuery>
 #include <utility>
 
 #include "base/operador.h"
 #include "store/db/dialecto.h"
 #include "store/db/recordset.h"
+#include "store/db/sentencia.h"
 
 namespace relvano::store {
 
@@ -70,58 +69,7 @@ std::optional<QDate> FechaAlmacenada(const QString& s) {
   return f.isValid() ? std::optional<QDate>(f) : std::nullopt;
 }
 
-// The name given to the statement's parameter number `indice` (from 0).
-QString NombreParametro(int indice) { return QStringLiteral(":_%1").arg(indice); }
-
-// Binding by position makes Qt format a name for the position at every bind (over a
-// tenth of the time of a line of the offers file). The texts are therefore prepared with
-// each "?" outside quotes renamed ":_0", ":_1", ... and bound by those names, kept
-// ready here. Neither driver takes names itself: Qt turns them back into "?" when it
-// prepares, so the engine runs the very same statement.
-QString ConParametrosConNombre(const QString& sql) {
-  QString r;
-  r.reserve(sql.size() + 32);
-  QChar cierre;
-  int n = 0;
-  for (const QChar c : sql) {
-    if (!cierre.isNull()) {
-      if (c == cierre) cierre = QChar();
-    } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-      cierre = c;
-    } else if (c == QLatin1Char('[')) {
-      cierre = QLatin1Char(']');
-    } else if (c == QLatin1Char('?')) {
-      r += NombreParametro(n++);
-      continue;
-    }
-    r += c;
-  }
-  return r;
-}
-
-QString NombreParametroListo(int indice) {
-  static const std::vector<QString> nombres = [] {
-    std::vector<QString> v;
-    for (int i = 0; i < 128; ++i) v.push_back(NombreParametro(i));
-    return v;
-  }();
-  if (indice < static_cast<int>(nombres.size())) return nombres[static_cast<size_t>(indice)];
-  return NombreParametro(indice);
-}
-
 }  // namespace
-
-void Database::Enlaza(QSqlQuery& q, int indice, const QVariant& valor) {
-  // A prepared statement keeps its bound values from one run to the next; binding
-  // costs far more than this comparison, and most statements of a file repeat many
-  // of their values (same day, same constants). Same type, same nullness and same
-  // value: the engine would receive exactly what it already holds.
-  const QVariant antes = q.boundValue(indice);
-  if (antes.isValid() && antes.metaType() == valor.metaType() && antes.isNull() == valor.isNull() &&
-      antes == valor)
-    return;
-  q.bindValue(NombreParametroListo(indice), valor);
-}
 
 int InfoTabla::Indice(const QString& columna) const {
   for (int i = 0; i < columnas.size(); ++i)
@@ -132,7 +80,7 @@ int InfoTabla::Indice(const QString& columna) const {
 Database::~Database() {
   // Freeing the prepared statements and the connection talks to the server too.
   const Vigilancia vigilancia(*this);
-  qDeleteAll(sentencias_);
+  qDeleteAll(sentencias_);  // before the connection they run on
   sentencias_.clear();
   if (db_.isValid()) {
     if (enTransaccion_) db_.rollback();
@@ -229,28 +177,47 @@ void Database::Falla(const QString& detalle, const QString& sql) const {
                 nombre_, sql);
 }
 
-QSqlQuery& Database::Prepara(const QString& sql) {
+Sentencia& Database::Prepara(const QString& sql) {
   if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) return **it;
   const Vigilancia vigilancia(*this);  // the server prepares it
-  auto q = std::make_unique<QSqlQuery>(db_);
-  q->setForwardOnly(true);
-  if (!q->prepare(ConParametrosConNombre(sql))) Falla(q->lastError(), sql);
-  QSqlQuery* p = q.release();
+  QSqlError error;
+  std::unique_ptr<Sentencia> s = dialecto_->Prepara(db_, sql, &error);
+  if (!s) Falla(error, sql);
+  Sentencia* p = s.release();
   sentencias_.insert(sql, p);
   return *p;
 }
 
-QSqlQuery& Database::Corre(const QString& sql, const std::vector<Valor>& parametros) {
-  QSqlQuery& q = Prepara(sql);
+Sentencia& Sentencias::Prepara(Database& db, const QString& sql) { return db.Prepara(sql); }
+
+void Sentencias::Corre(const Database& db, Sentencia& s, const QString& sql) {
+  const Database::Vigilancia vigilancia(db);
+  if (!s.Ejecuta()) Falla(db, s.Error(), sql);
+}
+
+Sentencia& Sentencias::Corre(Database& db, const QString& sql,
+                             const std::vector<Valor>& parametros) {
+  Sentencia& s = db.Prepara(sql);
   for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
-    Enlaza(q, i, AParametro(parametros[i]));
-  const Vigilancia vigilancia(*this);
-  if (!q.exec()) {
-    const QSqlError e = q.lastError();
-    q.finish();
-    Falla(e, sql);
-  }
-  return q;
+    s.Enlaza(i, Database::AParametro(parametros[i]));
+  Corre(db, s, sql);
+  return s;
+}
+
+Filas Database::Consulta(const QString& sql, const std::vector<Valor>& parametros) {
+  return Filas(*this, Sentencias::Corre(*this, sql, parametros));
+}
+
+Filas::~Filas() { s_.Termina(); }
+
+bool Filas::Siguiente() { return s_.Siguiente(); }
+
+QVariant Filas::Columna(int i) const { return s_.Columna(i); }
+
+int Filas::Indice(const QString& nombre) const {
+  for (int i = 0; i < s_.NumColumnas(); ++i)
+    if (s_.NombreColumna(i).compare(nombre, Qt::CaseInsensitive) == 0) return i;
+  return -1;
 }
 
 int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
@@ -262,18 +229,17 @@ int Database::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) 
     if (!q.exec(sql)) Falla(q.lastError(), sql);
     return q.numRowsAffected();
   }
-  QSqlQuery& q = Corre(sql, parametros);
-  const int n = q.numRowsAffected();
-  q.finish();
+  Sentencia& q = Sentencias::Corre(*this, sql, parametros);
+  const int n = q.FilasCambiadas();
+  q.Termina();
   return n;
 }
 
 Valor Database::Escalar(const QString& sql, const std::vector<Valor>& parametros) {
   const Vigilancia vigilancia(*this);  // the row may come after the statement
-  QSqlQuery& q = Corre(sql, parametros);
+  Filas q = Consulta(sql, parametros);
   Valor v;
-  if (q.next()) v = DesdeColumna(q.value(0));
-  q.finish();
+  if (q.Siguiente()) v = DesdeColumna(q.Columna(0));
   return v;
 }
 
@@ -411,14 +377,14 @@ qint64 Database::ControlConEspera(const QString& sql, qint64 limiteMs) {
   // The engine waits in short slices, so that between them the run in progress can be
   // told that the program is waiting (a window says so instead of sitting still).
   constexpr qint64 kTrozoMs = 250;
-  QSqlQuery& q = Prepara(sql);
+  Sentencia& q = Prepara(sql);
   for (;;) {
     const qint64 trozo = std::clamp<qint64>(limiteMs - reloj.elapsed(), 0, kTrozoMs);
     FijaEspera(trozo);
     const Vigilancia vigilancia(*this);
-    const bool hecho = q.exec();
-    const QSqlError error = q.lastError();
-    q.finish();
+    const bool hecho = q.Ejecuta();
+    const QSqlError error = hecho ? QSqlError() : q.Error();
+    q.Termina();
     const bool seguir = !hecho && dialecto_->EsBloqueo(error) && reloj.elapsed() < limiteMs;
     if (!seguir) FijaEspera(esperaBloqueoMs_);
     if (hecho) return reloj.elapsed();
@@ -527,14 +493,13 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
   Recordset rs = PreparaRecordset(sql, &ejecutada);
   const bool conRowid = rs.rowidCol_ >= 0;
   const Vigilancia vigilancia(*this);  // the rows may come after the statement
-  QSqlQuery& q = Corre(ejecutada, parametros);
+  Sentencia& q = Sentencias::Corre(*this, ejecutada, parametros);
   auto& forma = formas_[ejecutada];
   if (!forma) {
     auto f = std::make_shared<FormaResultado>();
-    const QSqlRecord r = q.record();
-    for (int i = 0; i < r.count(); ++i) {
-      f->nombres << r.fieldName(i);
-      f->mayusculas << r.fieldName(i).toUpper();
+    for (int i = 0; i < q.NumColumnas(); ++i) {
+      f->nombres << q.NombreColumna(i);
+      f->mayusculas << f->nombres.back().toUpper();
       f->indices.insert(f->mayusculas.back(), i);
     }
     forma = std::move(f);
@@ -542,12 +507,12 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
   rs.forma_ = forma;
   const int n = forma->nombres.size();
   rs.rowidCol_ = conRowid ? n - 1 : -1;
-  while (q.next()) {
+  while (q.Siguiente()) {
     std::vector<QVariant> fila(n);
-    for (int i = 0; i < n; ++i) fila[i] = q.value(i);
+    for (int i = 0; i < n; ++i) fila[i] = q.Columna(i);
     rs.filas_.push_back(std::move(fila));
   }
-  q.finish();
+  q.Termina();
   return rs;
 }
 
@@ -625,12 +590,10 @@ std::vector<QVariant> CambioEjecutado::Lee() {
   const QString sql = QStringLiteral("SELECT ") + cambio_.columnas.join(QStringLiteral(", ")) +
                       QStringLiteral(" FROM ") + cambio_.tabla + QStringLiteral(" WHERE ") +
                       donde.join(QStringLiteral(" AND "));
-  const Database::Vigilancia vigilancia(db_);
-  QSqlQuery& q = db_.Corre(sql, valoresClave_);
+  Filas q = db_.Consulta(sql, valoresClave_);
   std::vector<QVariant> fila;
-  if (q.next())
-    for (int i = 0; i < cambio_.columnas.size(); ++i) fila.push_back(q.value(i));
-  q.finish();
+  if (q.Siguiente())
+    for (int i = 0; i < cambio_.columnas.size(); ++i) fila.push_back(q.Columna(i));
   return fila;
 }
 

@@ -2,8 +2,6 @@
 
 #include <QHash>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -13,6 +11,8 @@
 #include "base/valor.h"
 #include "store/db/db_error.h"
 #include "store/db/diario.h"
+
+class QSqlError;
 
 namespace relvano::store {
 
@@ -79,25 +79,9 @@ struct InfoTabla {
   int Indice(const QString& columna) const;  // -1 when absent (case-insensitive)
 };
 
-// The columns of a query's result, by position and by upper-case name.
-struct FormaResultado {
-  QStringList nombres;
-  QStringList mayusculas;  // the same names in upper case, as a change record gives them
-  QHash<QString, int> indices;
-  // The INSERT and UPDATE texts of rows stored through recordsets of this result, by the
-  // set of columns assigned (one byte per column): the same line of a file stores the
-  // same columns every time, and building the text cost as much as running it.
-  mutable QHash<QByteArray, QString> sqlAlta;
-  mutable QHash<QByteArray, QString> sqlEdicion;
-  // The UPDATE texts of rows stored by key (Recordset::GrabaColumnas), with the columns
-  // each one writes, in order: a file's lines write one or two such lists.
-  mutable std::vector<std::pair<QStringList, QString>> sqlPorClave;
-  // Callers name columns in upper case almost always: that lookup needs no copy.
-  int Indice(const QString& nombre) const {
-    if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
-    return indices.value(nombre.toUpper(), -1);
-  }
-};
+struct FormaResultado;
+class Sentencia;
+class Filas;
 
 // One open database file. Every handle the program keeps to the same file shares
 // one Database (see Conexiones). Statements are prepared once per SQL text and
@@ -183,23 +167,15 @@ class Database : public std::enable_shared_from_this<Database> {
   void FijaDiario(DiarioCambios* diario) { diario_ = diario; }
   DiarioCambios* Diario() const { return diario_; }
 
-  // Notes that a statement that may write has run (recordsets store their rows through
-  // Prepara): a savepoint taken before it no longer marks the current state.
-  void MarcaEscritura() { escritoDesdeSavepoint_ = true; }
-
-  // A prepared statement for `sql`, prepared once per connection.
-  QSqlQuery& Prepara(const QString& sql);
+  // Runs a SELECT whose rows are read one at a time (see Filas). Throws DbError.
+  Filas Consulta(const QString& sql, const std::vector<Valor>& parametros = {});
   // The SQL texts prepared on this connection so far (to check the plans the engine
   // chose for them).
   QStringList SentenciasPreparadas() const { return sentencias_.keys(); }
-  // Runs a prepared statement with `parametros` bound; throws DbError on failure.
-  QSqlQuery& Corre(const QString& sql, const std::vector<Valor>& parametros);
 
   // Conversions between Valor and what the engine stores: dates as 'YYYY-MM-DD'
   // text, booleans as 1/0, whole numbers as integers.
   static QVariant AParametro(const Valor& v);
-  // Binds `valor` at `indice` of a prepared statement, unless it already holds it.
-  static void Enlaza(QSqlQuery& q, int indice, const QVariant& valor);
   static Valor DesdeColumna(const QVariant& v);
 
   // Keeps the wait for the server's answer bounded while it lives: every statement and
@@ -219,12 +195,12 @@ class Database : public std::enable_shared_from_this<Database> {
     Vigilante* v_;
   };
 
-  // Throws the DbError for a failed statement (a lock held too long gets its own message).
-  [[noreturn]] void FallaSentencia(const QSqlError& e, const QString& sql) const { Falla(e, sql); }
-
  private:
+  friend struct Sentencias;  // the layer's statement machinery (sentencia.h)
   Database() = default;
   [[noreturn]] void Falla(const QSqlError& e, const QString& sql) const;
+  // The statement of `sql`, prepared once per connection.
+  Sentencia& Prepara(const QString& sql);
   void EjecutaSentencias(const QStringList& sentencias);
   // Runs a transaction control statement (SAVEPOINT, COMMIT, ...).
   void Control(const QString& sql);
@@ -252,7 +228,7 @@ class Database : public std::enable_shared_from_this<Database> {
   DiarioCambios* diario_ = nullptr;
   QSqlDatabase db_;
   std::unique_ptr<Vigilante> vigilante_;  // on a server; destroyed after the connection closes
-  QHash<QString, QSqlQuery*> sentencias_;
+  QHash<QString, Sentencia*> sentencias_;
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
   QHash<QString, QString> nombresTabla_;  // upper-case name: as the catalogue spells it, or ""
   QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
@@ -265,6 +241,26 @@ class Database : public std::enable_shared_from_this<Database> {
   QHash<QString, AnalisisConsulta> analisis_;
   // A recordset of `sql` with no rows yet, and the text actually run in `ejecutada`.
   Recordset PreparaRecordset(const QString& sql, QString* ejecutada);
+};
+
+// The rows of a statement run by Database::Consulta, read one at a time: Siguiente moves
+// to the next row (false after the last), Columna reads a column of it as stored. The
+// statement belongs to the connection: read its rows before running the same text again.
+class Filas {
+ public:
+  ~Filas();
+  Filas(const Filas&) = delete;
+  Filas& operator=(const Filas&) = delete;
+  bool Siguiente();
+  QVariant Columna(int i) const;
+  // The position of the column named `nombre` (case-insensitive); -1 when absent.
+  int Indice(const QString& nombre) const;
+
+ private:
+  friend class Database;
+  Filas(const Database& db, Sentencia& s) : s_(s), vigilancia_(db) {}
+  Sentencia& s_;
+  Database::Vigilancia vigilancia_;  // reading the rows waits for the server too
 };
 
 // What an UPDATE run with Database::Ejecuta changed in one row, told to the connection's

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 
+#include "store/db/sentencia.h"
+
 namespace relvano::store {
 
 namespace {
@@ -99,10 +101,14 @@ QString Dialecto::Activo(const QString& columna) const { return columna + QStrin
 
 QStringList Dialecto::Tablas(Database& db, QSqlDatabase&) const {
   QStringList tablas;
-  QSqlQuery& q = db.Corre(SqlTablas(), {});
-  while (q.next()) tablas << q.value(0).toString();
-  q.finish();
+  Filas q = db.Consulta(SqlTablas());
+  while (q.Siguiente()) tablas << q.Columna(0).toString();
   return tablas;
+}
+
+std::unique_ptr<Sentencia> Dialecto::Prepara(QSqlDatabase& db, const QString& sql,
+                                             QSqlError* error) const {
+  return PreparaConDriver(db, sql, error);
 }
 
 }  // namespace relvano::store

@@ -77,6 +77,10 @@ class Dialecto {
   // True when the driver answers for the identity of the row an INSERT has just added.
   virtual bool IdentidadDelDriver() const { return false; }
 
+  // A prepared statement of `sql` on `db` (Qt's driver unless the engine has a path of its
+  // own); null with `error` set when it cannot be prepared.
+  virtual std::unique_ptr<Sentencia> Prepara(QSqlDatabase& db, const QString& sql,
+                                             QSqlError* error) const;
   // True when every statement can be prepared; else those without parameters (SAVEPOINT,
   // COMMIT, ALTER TABLE, ...) are run as they are.
   virtual bool PreparaTodo() const { return false; }

@@ -400,25 +400,23 @@ class Postgres final : public Dialecto {
   InfoTabla LeeTabla(Database& db, QSqlDatabase&, const QString& tabla) const override {
     InfoTabla t;
     t.nombre = tabla;
-    QSqlQuery& columnas = db.Corre(
+    Filas columnas = db.Consulta(
         QStringLiteral("SELECT column_name, column_default, data_type FROM "
                        "information_schema.columns WHERE table_schema = current_schema() AND "
                        "table_name = ? ORDER BY ordinal_position"),
         {Valor(tabla)});
-    while (columnas.next()) {
-      t.columnas << columnas.value(0).toString();
-      t.defectos.push_back(DefectoColumna(columnas.value(1), columnas.value(2).toString()));
+    while (columnas.Siguiente()) {
+      t.columnas << columnas.Columna(0).toString();
+      t.defectos.push_back(DefectoColumna(columnas.Columna(1), columnas.Columna(2).toString()));
     }
-    columnas.finish();
-    QSqlQuery& clave = db.Corre(
+    Filas clave = db.Consulta(
         QStringLiteral("SELECT k.column_name FROM information_schema.table_constraints c JOIN "
                        "information_schema.key_column_usage k ON k.constraint_name = "
                        "c.constraint_name AND k.table_schema = c.table_schema AND k.table_name = "
                        "c.table_name WHERE c.constraint_type = 'PRIMARY KEY' AND c.table_schema = "
                        "current_schema() AND c.table_name = ? ORDER BY k.ordinal_position"),
         {Valor(tabla)});
-    while (clave.next()) t.clave << clave.value(0).toString();
-    clave.finish();
+    while (clave.Siguiente()) t.clave << clave.Columna(0).toString();
     t.tieneRowid = true;  // ctid
     return t;
   }

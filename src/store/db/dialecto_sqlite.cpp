@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 
 #include "store/db/dialecto.h"
+#include "store/db/sentencia.h"
 
 namespace relvano::store {
 
@@ -81,7 +82,7 @@ class Sqlite final : public Dialecto {
     const QString nombre = Identificador(tabla);
     QSqlQuery q(conexion);
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(nombre)))
-      db.FallaSentencia(q.lastError(), tabla);
+      Sentencias::Falla(db, q.lastError(), tabla);
     std::vector<std::pair<int, QString>> clave;
     while (q.next()) {
       t.columnas << q.value(1).toString();
@@ -108,6 +109,11 @@ class Sqlite final : public Dialecto {
   }
   // One read of the database: a copy as of one moment, whatever other programs write.
   QString CopiaEnFichero() const override { return QStringLiteral("VACUUM INTO ?"); }
+
+  std::unique_ptr<Sentencia> Prepara(QSqlDatabase& db, const QString& sql,
+                                     QSqlError* error) const override {
+    return PreparaSqlite(db, sql, error);
+  }
 
   bool EsBloqueo(const QSqlError& e) const override {
     const QString texto = e.databaseText();

@@ -1,11 +1,10 @@
 #include "store/db/recordset.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 #include <algorithm>
 
 #include "store/db/dialecto.h"
+#include "store/db/sentencia.h"
 
 namespace relvano::store {
 
@@ -29,6 +28,10 @@ QVariant Recordset::Crudo(int indice) const {
                   db_ ? db_->Nombre() : QString(), sql_);
   }
   return filas_[pos_][indice];
+}
+
+int Recordset::NumCampos() const {
+  return forma_ ? static_cast<int>(forma_->nombres.size()) - (rowidCol_ >= 0) : 0;
 }
 
 Valor Recordset::Campo(const QString& nombre) const {
@@ -87,23 +90,13 @@ namespace {
 
 // Values go back to the engine exactly as they were read or assigned: the raw variants
 // are bound, so that no conversion slips in between.
-void EnlazaCrudos(QSqlQuery& q, const std::vector<QVariant>& valores, int desde = 0) {
-  for (int i = 0; i < static_cast<int>(valores.size()); ++i)
-    Database::Enlaza(q, desde + i, valores[i]);
+void EnlazaCrudos(Sentencia& q, const std::vector<QVariant>& valores, int desde = 0) {
+  for (int i = 0; i < static_cast<int>(valores.size()); ++i) q.Enlaza(desde + i, valores[i]);
 }
 
 // Two stored values differ: an empty text and a Null are different values, which
 // QVariant's comparison of texts does not tell apart.
 bool Distintos(const QVariant& a, const QVariant& b) { return a.isNull() != b.isNull() || a != b; }
-
-// Runs `q`, prepared from `sql`; a failure throws naming the statement.
-void CorrePreparada(const Database& db, QSqlQuery& q, const QString& sql) {
-  if (!q.exec()) {
-    const QSqlError e = q.lastError();
-    q.finish();
-    db.FallaSentencia(e, sql);
-  }
-}
 
 // The UPDATE of `columnas` (as the engine spells them) in the rows of `tabla` that meet
 // every condition of `donde`, each value bound.
@@ -179,14 +172,14 @@ std::vector<QVariant> Recordset::LeeColumnas(const QStringList& columnas,
                           .arg(cols.join(QLatin1Char(',')), dialecto.Identificador(tabla_),
                                CondicionesClave().join(QStringLiteral(" AND ")));
   const Database::Vigilancia vigilancia(*db_);
-  QSqlQuery& q = db_->Prepara(sql);
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   int n = 0;
-  for (int i : PosicionesClave()) Database::Enlaza(q, n++, fila[i]);
-  CorrePreparada(*db_, q, sql);
+  for (int i : PosicionesClave()) q.Enlaza(n++, fila[i]);
+  Sentencias::Corre(*db_, q, sql);
   std::vector<QVariant> valores(columnas.size());
-  if (q.next())
-    for (int i = 0; i < columnas.size(); ++i) valores[i] = q.value(i);
-  q.finish();
+  if (q.Siguiente())
+    for (int i = 0; i < columnas.size(); ++i) valores[i] = q.Columna(i);
+  q.Termina();
   return valores;
 }
 
@@ -239,20 +232,20 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
     }
     sql += retorno;
   }
-  db_->MarcaEscritura();
+  Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  QSqlQuery& q = db_->Prepara(sql);
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   EnlazaCrudos(q, crudos);
-  CorrePreparada(*db_, q, sql);
+  Sentencias::Corre(*db_, q, sql);
   // Only asked when needed: some drivers answer with a statement of their own, or a
   // warning, for every INSERT.
   QVariant id;
   if (!retorno.isEmpty()) {
-    if (q.next()) id = q.value(0);
+    if (q.Siguiente()) id = q.Columna(0);
   } else if ((conRowid || claveAuto >= 0) && dialecto.IdentidadDelDriver()) {
-    id = q.lastInsertId();
+    id = q.UltimaIdentidad();
   }
-  q.finish();
+  q.Termina();
   // The stored row joins the recordset, as the current row, with the identity the
   // engine gave it.
   if (conRowid) buffer_[rowidCol_] = id;
@@ -303,18 +296,18 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
     sql = SentenciaUpdate(dialecto, tabla_, ColumnasAsignadas(), donde);
     if (cambiaDeFila) sql += dialecto.Retorno(dialecto.ColumnaFila());
   }
-  db_->MarcaEscritura();
+  Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  QSqlQuery& q = db_->Prepara(sql);
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   EnlazaCrudos(q, crudos);
   EnlazaCrudos(q, clave, static_cast<int>(crudos.size()));
-  CorrePreparada(*db_, q, sql);
+  Sentencias::Corre(*db_, q, sql);
   if (cambiaDeFila) {
     // The row's place changes when anyone edits it: not found, it was edited or removed
     // by another program since it was read, and the edit would be lost.
-    const bool hallada = q.next();
-    if (hallada) buffer_[rowidCol_] = q.value(0);
-    q.finish();
+    const bool hallada = q.Siguiente();
+    if (hallada) buffer_[rowidCol_] = q.Columna(0);
+    q.Termina();
     if (!hallada) {
       throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se "
                                    "iba a modificar; vuelva a importar el fichero.")
@@ -322,7 +315,7 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
                     db_->Nombre(), sql);
     }
   }
-  q.finish();
+  q.Termina();
   if (DiarioCambios* diario = db_->Diario()) {
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, original);
     for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
@@ -345,13 +338,13 @@ void Recordset::BorrarRegistro() {
   const QString sql =
       QStringLiteral("DELETE FROM %1 WHERE %2")
           .arg(db_->Dialect().Identificador(tabla_), donde.join(QStringLiteral(" AND ")));
-  db_->MarcaEscritura();
+  Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  QSqlQuery& q = db_->Prepara(sql);
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   EnlazaCrudos(q, clave);
-  CorrePreparada(*db_, q, sql);
-  const int borradas = q.numRowsAffected();
-  q.finish();
+  Sentencias::Corre(*db_, q, sql);
+  const int borradas = q.FilasCambiadas();
+  q.Termina();
   if (borradas == 0) {
     throw DbError(QStringLiteral("Otro programa ha cambiado o borrado la fila de %1 que se iba a "
                                  "borrar.")
@@ -420,16 +413,15 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
       antes.push_back(i >= 0 ? fila[i] : leidas[n++]);
     }
   }
-  db_->MarcaEscritura();
+  Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  QSqlQuery& q = db_->Prepara(sql);
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   int n = 0;
-  for (const auto& [nombre, valor] : columnas)
-    Database::Enlaza(q, n++, Database::AParametro(valor));
+  for (const auto& [nombre, valor] : columnas) q.Enlaza(n++, Database::AParametro(valor));
   // The key goes back exactly as it was read.
-  for (int i : posClave) Database::Enlaza(q, n++, fila[i]);
-  CorrePreparada(*db_, q, sql);
-  q.finish();
+  for (int i : posClave) q.Enlaza(n++, fila[i]);
+  Sentencias::Corre(*db_, q, sql);
+  q.Termina();
   if (diario) {
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
     for (size_t k = 0; k < columnas.size(); ++k) {

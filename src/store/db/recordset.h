@@ -40,9 +40,7 @@ class Recordset {
   Valor Campo(const QString& nombre) const;
   Valor operator[](const QString& nombre) const { return Campo(nombre); }
   // Number of columns of the result.
-  int NumCampos() const {
-    return forma_ ? static_cast<int>(forma_->nombres.size()) - (rowidCol_ >= 0) : 0;
-  }
+  int NumCampos() const;
   // Position of a column, for loops that read many rows; -1 when absent.
   int Indice(const QString& nombre) const;
   Valor Campo(int indice) const;

@@ -130,6 +130,40 @@ TEST(Database, ValuesFollowTheStorageConventionsBothWays) {
   EXPECT_EQ(Valor(QDate(2012, 7, 15)), t.db().AbrirRecordset("select * from T")["F"]);
 }
 
+// A statement keeps its values bound from one run to the next and binds again only what
+// changed: every change of type, of nullness or of value must still reach the engine.
+TEST(Database, AStatementRunAgainReceivesEveryChangedValue) {
+  TempDb t;
+  const QString sql = "select typeof(?) || ':' || coalesce(?, 'NULL')";
+  const std::pair<Valor, const char*> casos[] = {
+      {Valor(1), "integer:1"},    {Valor("1"), "text:1"},
+      {Valor(), "null:NULL"},     {Valor(""), "text:"},
+      {Valor(1), "integer:1"},    {Valor(2.5), "real:2.5"},
+      {Valor(true), "integer:1"}, {Valor(QDate(2012, 7, 15)), "text:2012-07-15"},
+      {Valor("ñ€"), "text:ñ€"},   {Valor("ñ€"), "text:ñ€"},
+  };
+  for (const auto& [valor, esperado] : casos)
+    EXPECT_EQ(Valor(QString::fromUtf8(esperado)), t.db().Escalar(sql, {valor, valor}))
+        << valor.Describe().toStdString();
+}
+
+TEST(Database, AFailedStatementSaysWhatTheEngineSaidAndRunsAgain) {
+  TempDb t;
+  t.db().Ejecuta("create table U (K text primary key)");
+  const QString inserta = "insert into U values (?)";
+  t.db().Ejecuta(inserta, {Valor("a")});
+  try {
+    t.db().Ejecuta(inserta, {Valor("a")});
+    ADD_FAILURE() << "a repeated key was stored";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(QString::fromUtf8(e.what()).contains("UNIQUE constraint failed: U.K")) << e.what();
+  }
+  EXPECT_EQ(1, t.db().Ejecuta(inserta, {Valor("b")}));
+  // Two statements in one text are refused whole.
+  EXPECT_THROW(t.db().Ejecuta("insert into U values ('c'); insert into U values ('d')"), DbError);
+  EXPECT_EQ(Valor(2), t.db().Escalar("select count(*) from U"));
+}
+
 TEST(Database, OpeningAMissingOrDamagedFileFailsAndCreatesNothing) {
   QTemporaryDir dir;
   QString error;

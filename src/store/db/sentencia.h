@@ -1,0 +1,97 @@
+#pragma once
+
+// Private to its floor: the statement machinery of store/db, for the layer's own units
+// (the build refuses it to every other floor). The rest of the program runs statements
+// through Database and Recordset.
+
+#include <QByteArray>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "base/valor.h"
+#include "store/db/database.h"
+
+namespace relvano::store {
+
+// One prepared statement of a connection, prepared once and run many times. Bound values
+// stay bound from one run to the next: binding again what a parameter already holds costs
+// nothing. After Ejecuta, the rows (if any) are read with Siguiente and Columna; Termina
+// says the caller is done with them.
+class Sentencia {
+ public:
+  virtual ~Sentencia() = default;
+  // Binds `valor` (as Database::AParametro gives it, or as a column gave it) at `indice`,
+  // counted from 0.
+  virtual void Enlaza(int indice, const QVariant& valor) = 0;
+  // Runs the statement with the values bound; false on failure, said by Error().
+  virtual bool Ejecuta() = 0;
+  virtual QSqlError Error() const = 0;
+  // The next row of the result; false after the last.
+  virtual bool Siguiente() = 0;
+  // Column `i` of the current row, as the engine stored it: whole numbers as qlonglong,
+  // other numbers as double, texts as QString, Null as a null QString.
+  virtual QVariant Columna(int i) const = 0;
+  // The columns of the result: how many, and their names.
+  virtual int NumColumnas() const = 0;
+  virtual QString NombreColumna(int i) const = 0;
+  // Rows the last run changed, and the identity of the row it added (invalid when the
+  // engine does not say).
+  virtual int FilasCambiadas() const = 0;
+  virtual QVariant UltimaIdentidad() const = 0;
+  // Done with the rows of the last run.
+  virtual void Termina() = 0;
+};
+
+// A statement through Qt's driver for `db`; null with `error` set when it cannot be
+// prepared.
+std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql, QSqlError* error);
+// A statement on the SQLite connection of `db` itself, without Qt's layer in between (the
+// same connection: what one runs, the other sees); null with `error` set when it cannot be
+// prepared.
+std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error);
+
+// The columns of a query's result, by position and by upper-case name.
+struct FormaResultado {
+  QStringList nombres;
+  QStringList mayusculas;  // the same names in upper case, as a change record gives them
+  QHash<QString, int> indices;
+  // The INSERT and UPDATE texts of rows stored through recordsets of this result, by the
+  // set of columns assigned (one byte per column): the same line of a file stores the
+  // same columns every time, and building the text cost as much as running it.
+  mutable QHash<QByteArray, QString> sqlAlta;
+  mutable QHash<QByteArray, QString> sqlEdicion;
+  // The UPDATE texts of rows stored by key (Recordset::GrabaColumnas), with the columns
+  // each one writes, in order: a file's lines write one or two such lists.
+  mutable std::vector<std::pair<QStringList, QString>> sqlPorClave;
+  // Callers name columns in upper case almost always: that lookup needs no copy.
+  int Indice(const QString& nombre) const {
+    if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
+    return indices.value(nombre.toUpper(), -1);
+  }
+};
+
+// What the layer's units do with a connection's statements.
+struct Sentencias {
+  // The statement of `sql`, prepared on first use. Throws DbError.
+  static Sentencia& Prepara(Database& db, const QString& sql);
+  // Runs `s`, the statement of `sql`; a failure throws naming the statement.
+  static void Corre(const Database& db, Sentencia& s, const QString& sql);
+  // Prepares, binds `parametros` and runs. Throws DbError.
+  static Sentencia& Corre(Database& db, const QString& sql, const std::vector<Valor>& parametros);
+  // Notes that a statement that may write is about to run: a savepoint taken before it no
+  // longer marks the current state.
+  static void MarcaEscritura(Database& db) { db.escritoDesdeSavepoint_ = true; }
+  // Throws the DbError for a failed statement (a lock held too long gets its own message).
+  [[noreturn]] static void Falla(const Database& db, const QSqlError& e, const QString& sql) {
+    db.Falla(e, sql);
+  }
+};
+
+}  // namespace relvano::store

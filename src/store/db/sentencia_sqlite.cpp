@@ -1,0 +1,222 @@
+// Statements on SQLite's own connection. Qt's driver rebuilds the description of a
+// statement's columns on every run (a field per column and three look-ups each), binds
+// every value again, and passes every text through UTF-16 both ways: for a file's lines,
+// which run the same few statements thousands of times, that was as much work as the
+// engine's own. The connection is Qt's (opened, configured and closed by the driver), so
+// what a statement here writes, the driver's statements see, and the other way round;
+// values go in and come out exactly as the driver would have bound and read them.
+#include "store/db/sentencia.h"
+
+#ifndef RELVANO_SQLITE_DIRECTO
+
+namespace relvano::store {
+// Built without it (Qt's driver has a SQLite of its own): the driver's statements.
+std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error) {
+  return PreparaConDriver(db, sql, error);
+}
+}  // namespace relvano::store
+
+#else
+
+#include <sqlite3.h>
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+namespace relvano::store {
+
+namespace {
+
+// The driver's words for its failures, kept so that a failed statement reads the same.
+const QString kNoEjecuta = QStringLiteral("Unable to execute statement");
+const QString kNoLee = QStringLiteral("Unable to fetch row");
+const QString kVarias = QStringLiteral("Unable to execute multiple statements at a time");
+const QString kNoEnlaza = QStringLiteral("Unable to bind parameters");
+
+class SentenciaSqlite final : public Sentencia {
+ public:
+  explicit SentenciaSqlite(sqlite3* db) : db_(db) {}
+  ~SentenciaSqlite() override { sqlite3_finalize(st_); }
+  SentenciaSqlite(const SentenciaSqlite&) = delete;
+  SentenciaSqlite& operator=(const SentenciaSqlite&) = delete;
+
+  bool Prepara(const QString& sql) {
+    const QByteArray texto = sql.toUtf8();
+    const char* resto = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, texto.constData(), static_cast<int>(texto.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &st_, &resto);
+    if (rc != SQLITE_OK) {
+      error_ = ErrorDelMotor(kNoEjecuta, QSqlError::StatementError, rc);
+      return false;
+    }
+    if (resto && !QByteArray(resto).trimmed().isEmpty()) {
+      error_ = ErrorDelMotor(kVarias, QSqlError::StatementError, SQLITE_MISUSE);
+      return false;
+    }
+    const int n = st_ ? sqlite3_bind_parameter_count(st_) : 0;
+    enlazados_.resize(static_cast<size_t>(n));
+    textos_.resize(static_cast<size_t>(n));
+    return true;
+  }
+
+  void Enlaza(int indice, const QVariant& valor) override {
+    if (indice < 0 || indice >= static_cast<int>(enlazados_.size())) return;
+    QVariant& antes = enlazados_[static_cast<size_t>(indice)];
+    if (antes.isValid() && antes.metaType() == valor.metaType() &&
+        antes.isNull() == valor.isNull() && antes == valor)
+      return;
+    antes = valor;
+    if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
+  }
+
+  bool Ejecuta() override {
+    Termina();
+    filaPendiente_ = false;
+    if (errorEnlace_) {
+      error_ = ErrorDelMotor(kNoEnlaza, QSqlError::StatementError, errorEnlace_);
+      errorEnlace_ = 0;
+      // Bound again in full on the next run: which one failed is not known.
+      for (QVariant& v : enlazados_) v = QVariant();
+      return false;
+    }
+    if (!st_) return true;  // a text with no statement in it
+    const int rc = sqlite3_step(st_);
+    if (rc == SQLITE_ROW) {
+      activa_ = true;
+      filaPendiente_ = true;
+      return true;
+    }
+    if (rc == SQLITE_DONE) {
+      cambiadas_ = sqlite3_changes(db_);
+      sqlite3_reset(st_);
+      return true;
+    }
+    error_ = ErrorDelMotor(kNoLee, QSqlError::ConnectionError, rc);
+    sqlite3_reset(st_);
+    return false;
+  }
+
+  QSqlError Error() const override { return error_; }
+
+  bool Siguiente() override {
+    if (filaPendiente_) {
+      filaPendiente_ = false;
+      return true;
+    }
+    if (!activa_) return false;
+    const int rc = sqlite3_step(st_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) cambiadas_ = sqlite3_changes(db_);
+    Termina();
+    return false;
+  }
+
+  QVariant Columna(int i) const override {
+    if (!activa_ || i < 0 || i >= sqlite3_column_count(st_)) return {};
+    switch (sqlite3_column_type(st_, i)) {
+      case SQLITE_INTEGER:
+        return QVariant::fromValue<qlonglong>(sqlite3_column_int64(st_, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(st_, i);
+      case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+      case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(st_, i)),
+                          sqlite3_column_bytes(st_, i));
+      default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st_, i)),
+                                 sqlite3_column_bytes(st_, i));
+    }
+  }
+
+  int NumColumnas() const override { return st_ ? sqlite3_column_count(st_) : 0; }
+  QString NombreColumna(int i) const override {
+    return QString::fromUtf8(sqlite3_column_name(st_, i)).remove(QLatin1Char('"'));
+  }
+  int FilasCambiadas() const override { return cambiadas_; }
+  QVariant UltimaIdentidad() const override {
+    const qint64 id = sqlite3_last_insert_rowid(db_);
+    return id ? QVariant::fromValue<qlonglong>(id) : QVariant();
+  }
+  void Termina() override {
+    if (activa_) sqlite3_reset(st_);
+    activa_ = false;
+    filaPendiente_ = false;
+  }
+
+ private:
+  // Binds as the driver would: Null, whole numbers, numbers, booleans as 1/0, bytes as a
+  // blob, everything else as its text (UTF-8: what the database keeps).
+  int Liga(int indice, const QVariant& valor) {
+    const int n = indice + 1;
+    if (valor.isNull()) return sqlite3_bind_null(st_, n);
+    switch (valor.typeId()) {
+      case QMetaType::Int:
+      case QMetaType::Bool:
+        return sqlite3_bind_int(st_, n, valor.toInt());
+      case QMetaType::UInt:
+      case QMetaType::LongLong:
+        return sqlite3_bind_int64(st_, n, valor.toLongLong());
+      case QMetaType::Double:
+        return sqlite3_bind_double(st_, n, valor.toDouble());
+      default:
+        break;
+    }
+    // The bytes stay with the parameter until it is bound again: the engine need not copy.
+    QByteArray& bytes = textos_[static_cast<size_t>(indice)];
+    if (valor.typeId() == QMetaType::QByteArray) {
+      bytes = valor.toByteArray();
+      return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
+                               SQLITE_STATIC);
+    }
+    bytes = valor.toString().toUtf8();
+    return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
+                             SQLITE_STATIC);
+  }
+
+  QSqlError ErrorDelMotor(const QString& queHacia, QSqlError::ErrorType tipo, int codigo) const {
+    return QSqlError(queHacia, QString::fromUtf8(sqlite3_errmsg(db_)), tipo,
+                     QString::number(codigo));
+  }
+
+  sqlite3* db_;
+  sqlite3_stmt* st_ = nullptr;
+  std::vector<QVariant> enlazados_;  // what each parameter holds
+  std::vector<QByteArray> textos_;   // the bytes a text or blob parameter points at
+  int errorEnlace_ = 0;
+  bool activa_ = false;         // a run whose rows are being read
+  bool filaPendiente_ = false;  // its first row, stepped to by Ejecuta, not yet read
+  int cambiadas_ = 0;
+  QSqlError error_;
+};
+
+// The connection of `db`, when the library this program links is the one Qt's driver
+// opened it with (the same version answers through both); else null.
+sqlite3* ConexionPropia(QSqlDatabase& db) {
+  const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return nullptr;
+  // Asked once: the process loads one driver, built against one library.
+  static const bool misma = [&db] {
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT sqlite_version()")) && q.next() &&
+           q.value(0).toString() == QString::fromLatin1(sqlite3_libversion());
+  }();
+  return misma ? *static_cast<sqlite3* const*>(h.data()) : nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error) {
+  sqlite3* conexion = ConexionPropia(db);
+  if (!conexion) return PreparaConDriver(db, sql, error);
+  auto s = std::make_unique<SentenciaSqlite>(conexion);
+  if (!s->Prepara(sql)) {
+    if (error) *error = s->Error();
+    return nullptr;
+  }
+  return s;
+}
+
+}  // namespace relvano::store
+
+#endif  // RELVANO_SQLITE_DIRECTO
