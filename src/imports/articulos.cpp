@@ -197,6 +197,7 @@ ColumnasArticulos ColumnasArticulos::De(store::Database& bdd) {
   const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
   c.porClave = tabla && !tabla->clave.isEmpty();
   c.lectura = QStringList{QStringLiteral("IVA")};
+  c.lecturaCambio.emplace(bdd, c.porClave && !bdd.Diario() ? c.lectura : c.edicion);
   return c;
 }
 
@@ -304,9 +305,7 @@ void ActualizaArticulo(const chainfile::Registro& det, const chainfile::Registro
   // whole row (for its defaults) only when one is added. A run that records its changes
   // reads what a change may write, which the record keeps as it was.
   store::Recordset rs;
-  const bool encontrado =
-      AbreArticulo(ctx.bdd, rs, codigo,
-                   columnas.porClave && !ctx.bdd.Diario() ? columnas.lectura : columnas.edicion);
+  const bool encontrado = columnas.lecturaCambio->Abre(rs, codigo);
   bool nuevo = false;
   bool editado = false;
 

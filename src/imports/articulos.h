@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QSet>
 #include <QString>
+#include <optional>
 
 #include "base/run_log.h"
 #include "chainfile/bucle_lectura.h"
@@ -27,6 +28,9 @@ struct ColumnasArticulos {
   // others by that key.
   QStringList lectura;
   bool porClave = false;
+  // The article read by a change or a removal: the columns it reads, or when the run
+  // records its changes, those it may write (the record keeps them as they were).
+  std::optional<LecturaArticulo> lecturaCambio;
   static ColumnasArticulos De(store::Database& bdd);
 };
 

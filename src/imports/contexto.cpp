@@ -28,19 +28,22 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
       lectura);
 }
 
-bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
-                  const QStringList& columnas) {
+LecturaArticulo::LecturaArticulo(store::Database& bdd, const QStringList& columnas) : bdd_(&bdd) {
   const auto tabla = bdd.Tabla(QStringLiteral("ARTICULOS"));
-  if (!tabla || tabla->clave.isEmpty()) return store::ExisteArticulo(bdd, rs, codigo);
+  if (!tabla || tabla->clave.isEmpty()) return;
   // Identifiers only (the key as the database names it, the program's own column
   // names); the code travels as a parameter.
   QStringList lista;
   for (const QString& k : tabla->clave) lista << QLatin1Char('"') + k + QLatin1Char('"');
   for (const QString& columna : columnas)
     if (!tabla->clave.contains(columna, Qt::CaseInsensitive)) lista << columna;
-  rs = bdd.AbrirRecordset(QStringLiteral("SELECT ") + lista.join(QStringLiteral(", ")) +
-                              QStringLiteral(" FROM ARTICULOS WHERE CODIGO = ?"),
-                          {Valor(codigo.trimmed())});
+  sql_ = QStringLiteral("SELECT ") + lista.join(QStringLiteral(", ")) +
+         QStringLiteral(" FROM ARTICULOS WHERE CODIGO = ?");
+}
+
+bool LecturaArticulo::Abre(store::Recordset& rs, const QString& codigo) const {
+  if (sql_.isEmpty()) return store::ExisteArticulo(*bdd_, rs, codigo);
+  rs = bdd_->AbrirRecordset(sql_, {Valor(codigo.trimmed())});
   return rs.HayRegistros();
 }
 

@@ -60,13 +60,20 @@ chainfile::ResultadoLectura ImportaCatalogo(const QString& ruta,
                                             const chainfile::AplicaDetalle& aplica,
                                             ContextoImportacion& ctx);
 
-// ExisteArticulo for an import that reads and edits only `columnas` of the article:
+// ExisteArticulo for an import that reads and edits only `columnas` of the article: Abre
 // opens the ARTICULOS row of `codigo` (trimmed) into `rs` with those columns and the
 // table's key, and answers whether it exists. A SELECT * of the article costs most of a
-// price line through the driver, which converts every column of the row. A table
-// without a key falls back to the whole row, which it then edits by row identity.
-// Throws DbError.
-bool AbreArticulo(store::Database& bdd, store::Recordset& rs, const QString& codigo,
-                  const QStringList& columnas);
+// price line, converting every column of the row. A table without a key falls back to
+// the whole row, which it then edits by row identity. The statement is written once, for
+// every line of a run. Throws DbError.
+class LecturaArticulo {
+ public:
+  LecturaArticulo(store::Database& bdd, const QStringList& columnas);
+  bool Abre(store::Recordset& rs, const QString& codigo) const;
+
+ private:
+  store::Database* bdd_;
+  QString sql_;  // "" without a key: the whole row
+};
 
 }  // namespace relvano::imports

@@ -16,10 +16,12 @@ const std::vector<int>& AnchosPrecioCoste() {
 chainfile::ResultadoLectura ImportaPreciosCoste(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
       {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioCoste(), 3}};
+  const LecturaArticulo articulos(ctx.bdd,
+                                  {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")});
   return ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {
-        ActualizaPrecioCoste(det, ide, ctx);
+        ActualizaPrecioCoste(det, ide, articulos, ctx);
       },
       ctx);
 }
@@ -32,13 +34,12 @@ void ActualizaUltimaModificacion(store::Recordset& rs, QDate fecha) {
 }
 
 void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Registro& ide,
-                          ContextoImportacion& ctx) {
+                          const LecturaArticulo& articulos, ContextoImportacion& ctx) {
   const QString articulo = det.Texto(3);
   const QString accion = det.Campo(2);
 
   store::Recordset rsArticulo;
-  if (!AbreArticulo(ctx.bdd, rsArticulo, articulo,
-                    {QStringLiteral("COSTE"), QStringLiteral("ULTIMA_MODIFICACION")})) {
+  if (!articulos.Abre(rsArticulo, articulo)) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ++ctx.recuento.rechazadas;
     return;

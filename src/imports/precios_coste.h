@@ -22,8 +22,9 @@ chainfile::ResultadoLectura ImportaPreciosCoste(const QString& ruta, ContextoImp
 // text, then sets ARTICULOS.COSTE and ULTIMA_MODIFICACION (ActualizaUltimaModificacion)
 // and the chain's ARTICULOS_PROV row (supplier "1"; DEFECTO_PROV only on a new row).
 // Throws ErrorDatos when the file's date is missing or invalid, DbError on the database.
+// `articulos` reads the article's COSTE and ULTIMA_MODIFICACION.
 void ActualizaPrecioCoste(const chainfile::Registro& det, const chainfile::Registro& ide,
-                          ContextoImportacion& ctx);
+                          const LecturaArticulo& articulos, ContextoImportacion& ctx);
 
 // ULTIMA_MODIFICACION of the row being edited: set to `fecha` when it is empty or
 // earlier (a value that is not a date counts as earlier); a later or equal date stays.

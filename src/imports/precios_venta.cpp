@@ -14,20 +14,21 @@ const std::vector<int>& AnchosPrecioVenta() {
 chainfile::ResultadoLectura ImportaPreciosVenta(const QString& ruta, ContextoImportacion& ctx) {
   const std::vector<chainfile::TipoDetalle> tipos{
       {QStringLiteral("DET"), QStringLiteral("PRECIO"), AnchosPrecioVenta(), 2}};
+  const LecturaArticulo articulos(ctx.bdd,
+                                  {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")});
   return ImportaCatalogo(
       ruta, tipos,
       [&](int, const chainfile::Registro& det, const chainfile::Registro& ide, int) {
-        ActualizaPrecioVenta(det, ide, ctx);
+        ActualizaPrecioVenta(det, ide, articulos, ctx);
       },
       ctx);
 }
 
 void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Registro& ide,
-                          ContextoImportacion& ctx) {
+                          const LecturaArticulo& articulos, ContextoImportacion& ctx) {
   const QString articulo = det.Texto(2);
   store::Recordset rs;
-  if (!AbreArticulo(ctx.bdd, rs, articulo,
-                    {QStringLiteral("VENTA"), QStringLiteral("ULTIMA_MODIFICACION")})) {
+  if (!articulos.Abre(rs, articulo)) {
     ctx.log.Escribe(QStringLiteral("ARTICULO NO ENCONTRADO - Artículo: ") + articulo);
     ctx.log.Escribe(QString());
     ++ctx.recuento.rechazadas;

@@ -20,7 +20,8 @@ chainfile::ResultadoLectura ImportaPreciosVenta(const QString& ruta, ContextoImp
 // set is never overwritten. Logs three lines and an empty line (one for a missing
 // article). Throws ErrorDatos when the price is to be written and the file's date is
 // missing or invalid; DbError on the database.
+// `articulos` reads the article's VENTA and ULTIMA_MODIFICACION.
 void ActualizaPrecioVenta(const chainfile::Registro& det, const chainfile::Registro& ide,
-                          ContextoImportacion& ctx);
+                          const LecturaArticulo& articulos, ContextoImportacion& ctx);
 
 }  // namespace relvano::imports

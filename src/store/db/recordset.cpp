@@ -118,7 +118,8 @@ QStringList Recordset::ColumnasAsignadas() const {
   return cols;
 }
 
-std::vector<int> Recordset::PosicionesClave() const {
+const std::vector<int>& Recordset::PosicionesClave() const {
+  if (!forma_->posicionesClave.empty()) return forma_->posicionesClave;
   std::vector<int> posiciones;
   for (const QString& k : info_->clave) {
     const int i = Indice(k);
@@ -129,7 +130,8 @@ std::vector<int> Recordset::PosicionesClave() const {
     }
     posiciones.push_back(i);
   }
-  return posiciones;
+  forma_->posicionesClave = std::move(posiciones);
+  return forma_->posicionesClave;
 }
 
 QStringList Recordset::CondicionesClave() const {
@@ -143,9 +145,9 @@ CambioFila Recordset::Cambio(CambioFila::Tipo tipo, const std::vector<QVariant>&
   CambioFila c;
   c.tipo = tipo;
   c.tabla = info_->nombreMayus;
-  std::vector<int> posiciones;
-  posiciones.reserve(info_->clave.size());
-  for (const QString& k : info_->clave) posiciones.push_back(Indice(k));
+  std::vector<int> posiciones = forma_->posicionesClave;  // once known, all there
+  if (posiciones.empty())
+    for (const QString& k : info_->clave) posiciones.push_back(Indice(k));
   const bool conClave = !posiciones.empty() &&
                         std::find(posiciones.begin(), posiciones.end(), -1) == posiciones.end();
   if (conClave) {
@@ -376,65 +378,74 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   }
   if (columnas.empty()) return;
   std::vector<QVariant>& fila = filas_[pos_];
-  const std::vector<int> posClave = PosicionesClave();
-  const auto mismas = [&](const QStringList& nombres) {
-    if (nombres.size() != static_cast<qsizetype>(columnas.size())) return false;
-    for (size_t c = 0; c < columnas.size(); ++c)
-      if (nombres[static_cast<qsizetype>(c)] != columnas[c].first) return false;
-    return true;
-  };
-  const QString* texto = nullptr;
-  for (const auto& [nombres, sqlGuardada] : forma_->sqlPorClave)
-    if (mismas(nombres)) texto = &sqlGuardada;
-  if (!texto) {
-    const Dialecto& dialecto = db_->Dialect();
-    QStringList nombres, cols;
-    for (const auto& [nombre, valor] : columnas) {
-      nombres << nombre;
-      cols << dialecto.Identificador(nombre);
-    }
-    if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
-    forma_->sqlPorClave.emplace_back(nombres,
-                                     SentenciaUpdate(dialecto, tabla_, cols, CondicionesClave()));
-    texto = &forma_->sqlPorClave.back().second;
-  }
-  const QString sql = *texto;
+  EscrituraPorClave& escritura = EscrituraDe(columnas);
+  std::vector<QVariant> nuevos;
+  nuevos.reserve(columnas.size());
+  for (const auto& [nombre, valor] : columnas) nuevos.push_back(Database::AParametro(valor));
   // What the row held before, for the journal: the columns the result lacks are read.
   DiarioCambios* diario = db_->Diario();
   std::vector<QVariant> antes;
   if (diario) {
     QStringList faltan;
-    for (const auto& [nombre, valor] : columnas)
-      if (Indice(nombre) < 0) faltan << nombre;
+    for (size_t k = 0; k < columnas.size(); ++k)
+      if (escritura.posiciones[k] < 0) faltan << columnas[k].first;
     const std::vector<QVariant> leidas =
         faltan.isEmpty() ? std::vector<QVariant>() : LeeColumnas(faltan, fila);
-    for (int n = 0; const auto& [nombre, valor] : columnas) {
-      const int i = Indice(nombre);
+    for (int n = 0; const int i : escritura.posiciones)
       antes.push_back(i >= 0 ? fila[i] : leidas[n++]);
-    }
   }
   Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  Sentencia& q = Sentencias::Prepara(*db_, sql);
+  if (!escritura.sentencia) escritura.sentencia = &Sentencias::Prepara(*db_, escritura.sql);
+  Sentencia& q = *escritura.sentencia;
   int n = 0;
-  for (const auto& [nombre, valor] : columnas) q.Enlaza(n++, Database::AParametro(valor));
+  for (const QVariant& v : nuevos) q.Enlaza(n++, v);
   // The key goes back exactly as it was read.
-  for (int i : posClave) q.Enlaza(n++, fila[i]);
-  Sentencias::Corre(*db_, q, sql);
+  for (int i : PosicionesClave()) q.Enlaza(n++, fila[i]);
+  Sentencias::Corre(*db_, q, escritura.sql);
   q.Termina();
   if (diario) {
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
     for (size_t k = 0; k < columnas.size(); ++k) {
-      const QVariant nuevo = Database::AParametro(columnas[k].second);
-      if (!Distintos(antes[k], nuevo)) continue;
-      c.columnas << columnas[k].first.toUpper();
+      if (!Distintos(antes[k], nuevos[k])) continue;
+      c.columnas << escritura.mayusculas[static_cast<qsizetype>(k)];
       c.antes.push_back(antes[k]);
-      c.despues.push_back(nuevo);
+      c.despues.push_back(nuevos[k]);
     }
     if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
   }
-  for (const auto& [nombre, valor] : columnas)
-    if (const int i = Indice(nombre); i >= 0) fila[i] = Database::AParametro(valor);
+  for (size_t k = 0; k < columnas.size(); ++k)
+    if (const int i = escritura.posiciones[k]; i >= 0) fila[i] = nuevos[k];
+}
+
+EscrituraPorClave& Recordset::EscrituraDe(
+    const std::vector<std::pair<QString, Valor>>& columnas) const {
+  // The same names come back line after line, mostly the very same texts: those are
+  // told apart without comparing their characters.
+  const auto mismas = [&](const QStringList& nombres) {
+    if (nombres.size() != static_cast<qsizetype>(columnas.size())) return false;
+    for (size_t c = 0; c < columnas.size(); ++c) {
+      const QString& a = nombres[static_cast<qsizetype>(c)];
+      const QString& b = columnas[c].first;
+      if (!(a.constData() == b.constData() && a.size() == b.size()) && a != b) return false;
+    }
+    return true;
+  };
+  for (EscrituraPorClave& e : forma_->sqlPorClave)
+    if (mismas(e.nombres)) return e;
+  const Dialecto& dialecto = db_->Dialect();
+  EscrituraPorClave e;
+  QStringList cols;
+  for (const auto& [nombre, valor] : columnas) {
+    e.nombres << nombre;
+    e.posiciones.push_back(Indice(nombre));
+    e.mayusculas << nombre.toUpper();
+    cols << dialecto.Identificador(nombre);
+  }
+  e.sql = SentenciaUpdate(dialecto, tabla_, cols, CondicionesClave());
+  if (forma_->sqlPorClave.size() >= 16) forma_->sqlPorClave.clear();
+  forma_->sqlPorClave.push_back(std::move(e));
+  return forma_->sqlPorClave.back();
 }
 
 void Recordset::Cerrar() {

@@ -19,6 +19,8 @@ namespace relvano::store {
 //   engine's row identity when the table has none; an edit writes only the columns
 //   that were assigned.
 // - Rows are loaded when the recordset is opened; storing updates the database at once.
+struct EscrituraPorClave;
+
 class Recordset {
  public:
   Recordset() = default;  // closed
@@ -86,8 +88,10 @@ class Recordset {
   QStringList DondeFila(std::vector<QVariant>& valores) const;
   // The assigned columns as the engine spells them.
   QStringList ColumnasAsignadas() const;
+  // The UPDATE by key of `columnas` for this result's rows, worked out on first use.
+  EscrituraPorClave& EscrituraDe(const std::vector<std::pair<QString, Valor>>& columnas) const;
   // Where the table's key columns are in the result; throws DbError when one is missing.
-  std::vector<int> PosicionesClave() const;
+  const std::vector<int>& PosicionesClave() const;
   // "<key column> = ?" for each key column, as the engine spells it.
   QStringList CondicionesClave() const;
   // A change of this recordset's table named by the row `fila` (see CambioFila), and the

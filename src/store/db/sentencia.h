@@ -57,6 +57,17 @@ std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql
 // prepared.
 std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error);
 
+// An UPDATE of a row by its key (Recordset::GrabaColumnas): the columns as the caller named
+// them, in order, where each one is in the result (-1 when the result lacks it), their
+// names as a change record gives them, the text, and its statement once prepared.
+struct EscrituraPorClave {
+  QStringList nombres;
+  std::vector<int> posiciones;
+  QStringList mayusculas;
+  QString sql;
+  Sentencia* sentencia = nullptr;  // the connection's, which outlives the result's shape
+};
+
 // The columns of a query's result, by position and by upper-case name.
 struct FormaResultado {
   QStringList nombres;
@@ -67,9 +78,11 @@ struct FormaResultado {
   // same columns every time, and building the text cost as much as running it.
   mutable QHash<QByteArray, QString> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
-  // The UPDATE texts of rows stored by key (Recordset::GrabaColumnas), with the columns
-  // each one writes, in order: a file's lines write one or two such lists.
-  mutable std::vector<std::pair<QStringList, QString>> sqlPorClave;
+  // The UPDATEs of rows stored by key: a file's lines write one or two lists of columns,
+  // whose places in the result are worked out once.
+  mutable std::vector<EscrituraPorClave> sqlPorClave;
+  // Where the key of the table the rows are stored to is in the result, once found.
+  mutable std::vector<int> posicionesClave;
   // Callers name columns in upper case almost always: that lookup needs no copy.
   int Indice(const QString& nombre) const {
     if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
