@@ -111,7 +111,8 @@ bool Facturado(const store::Recordset& albaran) {
 // it is not listed.
 QString ArticuloDeReferencia(store::Database& bdd, const QString& ref) {
   auto prov = bdd.AbrirRecordset(
-      QStringLiteral("SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"),
+      QStringLiteral(
+          "SELECT IDARTICULO FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"),
       {Valor(kProveedor), Valor(ref)});
   return prov.HayRegistros() ? ValorTexto(prov[QStringLiteral("IDARTICULO")]) : QStringLiteral("0");
 }
@@ -623,7 +624,7 @@ ResultadoFactura ImportaFacturas(const QString& ruta, store::Empresa& empresa,
 AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa& empresa) {
   AlbaranEnTienda resultado;
   struct Linea {
-    QString articulo;
+    QString referencia;  // the chain's, looked up only when the store holds a note
     double cantidad, precio;
   };
   std::vector<Linea> lineas;
@@ -643,8 +644,7 @@ AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa
       if (!texto.startsWith(QLatin1String("LIN"))) continue;
       chainfile::Registro lin = LineaFactura();
       lector.Llena(lin, texto);
-      lineas.push_back({ArticuloDeReferencia(*empresa.BddTienda, Referencia(lin)), Importe(lin, 9),
-                        Importe(lin, 18)});
+      lineas.push_back({Referencia(lin), Importe(lin, 9), Importe(lin, 18)});
     }
   } catch (const chainfile::ErrorEnLinea&) {
     return AlbaranEnTienda{};  // the import itself tells what is wrong with the file
@@ -660,12 +660,17 @@ AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa
                      "ORDER BY ID"),
       {Valor(ejercicio), Valor(kSerie), Valor(resultado.numero), Valor(kProveedor)});
   bool iguales = guardadas.RecordCount() == static_cast<int>(lineas.size());
+  QHash<QString, QString> articuloDeReferencia;
   for (size_t i = 0; iguales && i < lineas.size(); ++i, guardadas.MoveNext()) {
+    auto articulo = articuloDeReferencia.constFind(lineas[i].referencia);
+    if (articulo == articuloDeReferencia.constEnd())
+      articulo = articuloDeReferencia.insert(lineas[i].referencia,
+                                             ArticuloDeReferencia(bdd, lineas[i].referencia));
     // Both sides went through the same conversions: equal amounts are equal numbers.
-    iguales = ValorTexto(guardadas[QStringLiteral("CODIGO_ART")]).trimmed() ==
-                  lineas[i].articulo.trimmed() &&
-              ValorNumerico(guardadas[QStringLiteral("CANTIDAD_ALB")]) == lineas[i].cantidad &&
-              ValorNumerico(guardadas[QStringLiteral("PRECIO_ALB")]) == lineas[i].precio;
+    iguales =
+        ValorTexto(guardadas[QStringLiteral("CODIGO_ART")]).trimmed() == articulo->trimmed() &&
+        ValorNumerico(guardadas[QStringLiteral("CANTIDAD_ALB")]) == lineas[i].cantidad &&
+        ValorNumerico(guardadas[QStringLiteral("PRECIO_ALB")]) == lineas[i].precio;
   }
   if (!iguales) {
     resultado.estado = AlbaranEnTienda::Estado::OtrasLineas;
