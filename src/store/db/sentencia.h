@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -83,11 +84,30 @@ struct FormaResultado {
   mutable std::vector<EscrituraPorClave> sqlPorClave;
   // Where the key of the table the rows are stored to is in the result, once found.
   mutable std::vector<int> posicionesClave;
-  // Callers name columns in upper case almost always: that lookup needs no copy.
+  // Callers name columns in upper case almost always: that lookup needs no copy. Most
+  // names come from the same texts in the program line after line: where a text was last
+  // found is remembered by its address, and confirmed by comparing it (the address alone
+  // could be a new text's), which costs less than hashing it again.
   int Indice(const QString& nombre) const {
-    if (const auto it = indices.constFind(nombre); it != indices.constEnd()) return *it;
-    return indices.value(nombre.toUpper(), -1);
+    Atajo& a = atajos[(reinterpret_cast<quintptr>(nombre.constData()) >> 4) % kAtajos];
+    if (a.datos == nombre.constData() && a.indice >= 0 && mayusculas[a.indice] == nombre)
+      return a.indice;
+    int i = -1;
+    if (const auto it = indices.constFind(nombre); it != indices.constEnd())
+      i = *it;
+    else
+      i = indices.value(nombre.toUpper(), -1);
+    if (i >= 0 && mayusculas[i] == nombre) a = {nombre.constData(), i};
+    return i;
   }
+
+ private:
+  struct Atajo {
+    const QChar* datos = nullptr;
+    int indice = -1;
+  };
+  static constexpr size_t kAtajos = 64;
+  mutable std::array<Atajo, kAtajos> atajos{};
 };
 
 // What the layer's units do with a connection's statements.
