@@ -60,7 +60,11 @@ class SentenciaSqlite final : public Sentencia {
   }
 
   void Enlaza(int indice, const QVariant& valor) override {
-    if (indice < 0 || indice >= static_cast<int>(enlazados_.size())) return;
+    if (indice < 0 || indice >= static_cast<int>(enlazados_.size())) {
+      // More values than the statement has places for: refused when it runs.
+      if (!errorEnlace_) errorEnlace_ = SQLITE_RANGE;
+      return;
+    }
     QVariant& antes = enlazados_[static_cast<size_t>(indice)];
     if (antes.isValid() && antes.metaType() == valor.metaType() &&
         antes.isNull() == valor.isNull() && antes == valor)
@@ -73,7 +77,8 @@ class SentenciaSqlite final : public Sentencia {
     Termina();
     filaPendiente_ = false;
     if (errorEnlace_) {
-      error_ = ErrorDelMotor(kNoEnlaza, QSqlError::StatementError, errorEnlace_);
+      error_ = QSqlError(kNoEnlaza, QString::fromUtf8(sqlite3_errstr(errorEnlace_)),
+                         QSqlError::StatementError, QString::number(errorEnlace_));
       errorEnlace_ = 0;
       // Bound again in full on the next run: which one failed is not known.
       for (QVariant& v : enlazados_) v = QVariant();

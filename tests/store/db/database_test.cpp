@@ -159,9 +159,13 @@ TEST(Database, AFailedStatementSaysWhatTheEngineSaidAndRunsAgain) {
     EXPECT_TRUE(QString::fromUtf8(e.what()).contains("UNIQUE constraint failed: U.K")) << e.what();
   }
   EXPECT_EQ(1, t.db().Ejecuta(inserta, {Valor("b")}));
-  // Two statements in one text are refused whole.
-  EXPECT_THROW(t.db().Ejecuta("insert into U values ('c'); insert into U values ('d')"), DbError);
+  // More values than places is refused, and the statement serves again afterwards.
+  EXPECT_THROW(t.db().Ejecuta(inserta, {Valor("c"), Valor("d")}), DbError);
   EXPECT_EQ(Valor(2), t.db().Escalar("select count(*) from U"));
+  EXPECT_EQ(1, t.db().Ejecuta(inserta, {Valor("c")}));
+  // Two statements in one text are refused whole.
+  EXPECT_THROW(t.db().Ejecuta("insert into U values ('e'); insert into U values ('f')"), DbError);
+  EXPECT_EQ(Valor(3), t.db().Escalar("select count(*) from U"));
 }
 
 TEST(Database, OpeningAMissingOrDamagedFileFailsAndCreatesNothing) {
