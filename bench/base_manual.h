@@ -6,15 +6,9 @@
 #include <string>
 
 #include "generador.h"
+#include "transacciones.h"
 
 namespace relvano::bench {
-
-// The import's commit groups, for a reference run with its transaction structure.
-struct Grupos {
-  int lineas = 0;               // units committed together at most
-  std::int64_t duracionMs = 0;  // a group ends after the unit that ends this long after it began
-  std::int64_t pausaMs = 0;     // the store left free after a group that lasted that long
-};
 
 // Applies the chain file `fichero` of `tipo` to the SQLite store database `bd` with the
 // C API: the same SELECTs, INSERTs and UPDATEs per line as the import (prepared once,
@@ -27,9 +21,13 @@ std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& f
                           const std::string& hoy, const Grupos* grupos = nullptr);
 
 // The same on a PostgreSQL server through libpq (base_manual_pg.cpp): `conexion` names the
-// store database. When `cpuServidor` is given, it receives the processor seconds the
-// server's process for the connection used. Returns the number of lines read.
+// store database; with `grupos`, the import's transactions as it runs them on a server (a
+// plain BEGIN, a savepoint's release sent with the next savepoint, a savepoint kept where
+// nothing was written since it was taken). When `cpuServidor` is
+// given, it receives the processor seconds the server's process for the connection used.
+// Returns the number of lines read.
 std::int64_t AplicaManualPg(Tipo tipo, const std::string& conexion, const std::string& fichero,
-                            const std::string& hoy, double* cpuServidor = nullptr);
+                            const std::string& hoy, const Grupos* grupos = nullptr,
+                            double* cpuServidor = nullptr);
 
 }  // namespace relvano::bench

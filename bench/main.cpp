@@ -8,8 +8,6 @@
 // hidden --child option), so that its peak resident memory is its own and not that of
 // the generation or of another run.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,26 +15,22 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/importacion.h"
 #include "base_manual.h"
+#include "caja.h"
 #include "generador.h"
 #include "imports/unidad_trabajo.h"
 #include "pg_raii.h"
+#include "procesos.h"
 #include "servidor_pg.h"
 #include "sqlite_raii.h"
 #include "store/config/conf_programa.h"
@@ -186,17 +180,6 @@ OpcionImportacion OpcionDe(Tipo t) {
   return OpcionImportacion::Referencias;
 }
 
-// Bytes this process has had written to the disk so far (the kernel's own count, which
-// includes what the engine's commits wrote: journal and pages). -1 when unknown.
-long long BytesEscritosDisco() {
-  std::ifstream io("/proc/self/io");
-  std::string clave;
-  long long valor = 0;
-  while (io >> clave >> valor)
-    if (clave == "write_bytes:") return valor;
-  return -1;
-}
-
 // How the runs reach the store databases: files, or the server's databases of this run.
 store::OpcionesConexion Conexion(const Opciones& o) {
   store::OpcionesConexion c;
@@ -212,59 +195,6 @@ store::OpcionesConexion Conexion(const Opciones& o) {
 std::string BaseEnServidor(const std::string& ruta, const Opciones& o) {
   return store::NombreEnServidor(QString::fromStdString(ruta), Conexion(o)).toStdString();
 }
-
-// Processor seconds (user and system) this process has used so far.
-double CpuPropia() {
-  struct rusage uso {};
-  getrusage(RUSAGE_SELF, &uso);
-  return static_cast<double>(uso.ru_utime.tv_sec + uso.ru_stime.tv_sec) +
-         static_cast<double>(uso.ru_utime.tv_usec + uso.ru_stime.tv_usec) / 1e6;
-}
-
-double Segundos(std::chrono::steady_clock::time_point desde) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - desde).count();
-}
-
-// A till of the suite beside an import: a connection of its own that stores a row every
-// `ms` milliseconds, waiting up to 2 s for the database as the tills do. What it measures
-// is how long the import keeps it out.
-class Caja {
- public:
-  Caja(const std::string& ruta, int ms) : db_(AbreSqlite(ruta)) {
-    sqlite3_busy_timeout(db_.get(), 2000);
-    Exec(db_.get(), "CREATE TABLE IF NOT EXISTS CAJA_BENCH (N INTEGER)");
-    hilo_ = std::thread([this, ms] {
-      while (!fin_) {
-        const auto t = std::chrono::steady_clock::now();
-        if (sqlite3_exec(db_.get(), "INSERT INTO CAJA_BENCH (N) VALUES (1)", nullptr, nullptr,
-                         nullptr) == SQLITE_OK)
-          ++escritas_;
-        else
-          ++fallos_;
-        esperaMaxima_ = std::max(esperaMaxima_, Segundos(t));
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-      }
-    });
-  }
-  ~Caja() {
-    if (hilo_.joinable()) Termina();
-  }
-  // Stops the till and says what it went through.
-  std::string Termina() {
-    fin_ = true;
-    hilo_.join();
-    return "caja: espera máxima " + std::to_string(std::lround(esperaMaxima_ * 1000)) + " ms, " +
-           std::to_string(escritas_) + " escrituras, " + std::to_string(fallos_) + " fallidas";
-  }
-
- private:
-  BaseSqlite db_;
-  std::thread hilo_;
-  std::atomic<bool> fin_{false};
-  int escritas_ = 0;
-  int fallos_ = 0;
-  double esperaMaxima_ = 0;
-};
 
 // Child: one import run through the program's own entry point, as the command line
 // runs it. Prints "OK <seconds> <messages> <bytes written to disk> <server seconds>
@@ -355,14 +285,14 @@ int HijoManual(const Opciones& o, bool estructura) {
   const double cpuInicio = CpuPropia();
   const std::string hoy = QDate::currentDate().toString(Qt::ISODate).toStdString();
   double cpuServidor = 0;
+  const auto& g = imports::kGruposImportacion;
+  const Grupos grupos{g.lineasPorGrupo, g.duracionGrupoMs, g.pausaMs};
   try {
     if (o.servidor.empty()) {
-      const auto& g = imports::kGruposImportacion;
-      const Grupos grupos{g.lineasPorGrupo, g.duracionGrupoMs, g.pausaMs};
       AplicaManual(*o.tipo, o.bd, o.fichero, hoy, estructura ? &grupos : nullptr);
     } else {
       AplicaManualPg(*o.tipo, ConexionABase(o.servidor, BaseEnServidor(o.bd, o)), o.fichero, hoy,
-                     &cpuServidor);
+                     estructura ? &grupos : nullptr, &cpuServidor);
     }
   } catch (const std::exception& e) {
     std::cout << "ERROR " << e.what() << std::endl;
@@ -372,77 +302,6 @@ int HijoManual(const Opciones& o, bool estructura) {
   std::cout << "OK " << segundos << " 0 " << BytesEscritosDisco() << ' ' << cpuServidor << ' '
             << CpuPropia() - cpuInicio << std::endl;
   return 0;
-}
-
-struct Medida {
-  bool hecha = false;
-  double segundos = 0;
-  long picoKb = 0;         // peak resident memory of the run's process
-  double cpu = 0;          // processor seconds of the run's process (user and system)
-  double cpuServidor = 0;  // of the server's processes for the run's connections
-  double cpuRun = 0;       // of the run's process from the start of the run to its end
-  int mensajes = 0;
-  long long bytesDisco = -1;  // written to the disk by the run's process
-  std::string error;
-};
-
-// Runs this program again as a child and reads its one-line answer and its peak memory.
-Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
-  Medida m;
-  int tubo[2];
-  if (pipe(tubo) != 0) {
-    m.error = "pipe";
-    return m;
-  }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(tubo[1], STDOUT_FILENO);
-    close(tubo[0]);
-    close(tubo[1]);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(yo.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(yo.c_str(), argv.data());
-    _exit(127);
-  }
-  close(tubo[1]);
-  std::string salida;
-  char buf[512];
-  for (ssize_t n; (n = read(tubo[0], buf, sizeof buf)) > 0;)
-    salida.append(buf, static_cast<size_t>(n));
-  close(tubo[0]);
-  int estado = 0;
-  struct rusage uso {};
-  wait4(pid, &estado, 0, &uso);
-  m.picoKb = uso.ru_maxrss;
-  m.cpu = static_cast<double>(uso.ru_utime.tv_sec + uso.ru_stime.tv_sec) +
-          static_cast<double>(uso.ru_utime.tv_usec + uso.ru_stime.tv_usec) / 1e6;
-  std::istringstream in(salida);
-  std::string clave;
-  in >> clave;
-  if (clave == "OK") {
-    in >> m.segundos >> m.mensajes >> m.bytesDisco >> m.cpuServidor >> m.cpuRun;
-    m.hecha = true;
-  } else {
-    std::getline(in, m.error);
-    if (m.error.empty())
-      m.error = "el proceso terminó sin respuesta (estado " + std::to_string(estado) + ")";
-  }
-  return m;
-}
-
-// The better of two measures of the same work: the shorter time and processor time,
-// the larger peak memory (the figure must hold for every run). A failed run wins, so
-// that its error is reported.
-Medida Mejor(const Medida& hasta, const Medida& nueva, int repeticion) {
-  if (repeticion == 0 || !nueva.hecha) return nueva;
-  Medida m = nueva.segundos < hasta.segundos ? nueva : hasta;
-  m.cpu = std::min(hasta.cpu, nueva.cpu);
-  m.cpuServidor = std::min(hasta.cpuServidor, nueva.cpuServidor);
-  m.cpuRun = std::min(hasta.cpuRun, nueva.cpuRun);
-  m.picoKb = std::max(hasta.picoKb, nueva.picoKb);
-  return m;
 }
 
 // What both runs must have left alike: row counts and rounded totals of the tables
@@ -530,6 +389,263 @@ std::string Formato(double x, int decimales) {
   return t;
 }
 
+// Appends `nota` to a row's notes.
+void Anota(std::string& notas, const std::string& nota) {
+  notas += (notas.empty() ? "" : "; ") + nota;
+}
+
+// What every kind's runs share: this program, the run's folder, the generated databases
+// and, on a server, the run's databases there.
+struct Entorno {
+  std::string yo;
+  fs::path dir, maestra, contable;
+  const BasesServidor* servidor = nullptr;
+};
+
+// One kind's chain file, the databases of its sides, the import's logs and history.
+struct Rutas {
+  Rutas(const fs::path& dir, const std::string& nombre, fs::path f)
+      : fichero(std::move(f)),
+        bdImport(dir / (nombre + "_import.db")),
+        bdManual(dir / (nombre + "_baseline.db")),
+        bdEstructura(dir / (nombre + "_structured.db")),
+        contableImport(dir / (nombre + "_import_contable.db")),
+        logs(dir / ("logs_" + nombre)),
+        historial(dir / ("history_" + nombre)) {}
+  fs::path fichero, bdImport, bdManual, bdEstructura, contableImport, logs, historial;
+};
+
+// The three sides of a kind: the import, the hand-written run in one transaction (the
+// baseline), and the hand-written run with the import's transactions (structured).
+struct Lados {
+  Medida imp, man, est;
+  bool Hechos() const { return imp.hecha && man.hecha && est.hecha; }
+};
+
+// Every side's store database a fresh copy of the generated one (the import's accounting
+// database too), and the import's history empty.
+void CopiasFrescas(const Entorno& e, const Rutas& r) {
+  if (e.servidor) {
+    for (const fs::path* bd : {&r.bdImport, &r.bdManual, &r.bdEstructura})
+      e.servidor->Copia(e.maestra, *bd);
+    e.servidor->Copia(e.contable, r.contableImport);
+    // The copies written out before the runs, not during the first of them.
+    EjecutaPg(e.servidor->Mantenimiento(), "CHECKPOINT");
+  } else {
+    for (const fs::path* bd : {&r.bdImport, &r.bdManual, &r.bdEstructura})
+      fs::copy_file(e.maestra, *bd, fs::copy_options::overwrite_existing);
+    fs::copy_file(e.contable, r.contableImport, fs::copy_options::overwrite_existing);
+    // A shop's database is at rest on its disk. Without this, the first commit of the
+    // measured run would also write out the copy just made (its fsync flushes the whole
+    // file), charging hundreds of megabytes of copying to whichever run commits first.
+    ::sync();
+  }
+  fs::remove_all(r.historial);  // each run a first run of its file
+  fs::create_directories(r.historial);
+}
+
+// Runs the three sides of kind `nombre`. A run of a few thousand lines lasts a tenth of a
+// second, and the machine's other work moves single runs by a third: each side runs R
+// times on fresh copies, alternating, and its best time is the one reported.
+Lados CorreLados(const Opciones& o, const Entorno& e, const std::string& nombre, const Rutas& r) {
+  fs::create_directories(r.logs);
+  const std::vector<std::string> comunes{"--kind",           nombre,   "--file",
+                                         r.fichero.string(), "--logs", r.logs.string()};
+  auto args = [&](const char* hijo, const fs::path& bd) {
+    std::vector<std::string> a{"--child", hijo, "--db", bd.string()};
+    a.insert(a.end(), comunes.begin(), comunes.end());
+    if (e.servidor)
+      a.insert(a.end(), {"--engine", "postgresql", "--server", o.servidor, "--prefix", o.prefijo});
+    return a;
+  };
+  std::vector<std::string> argsImport = args("import", r.bdImport);
+  argsImport.insert(argsImport.end(), {"--accounting-db", r.contableImport.string()});
+  if (!o.sinHistorial) argsImport.insert(argsImport.end(), {"--history", r.historial.string()});
+  if (o.caja > 0 && !e.servidor)
+    argsImport.insert(argsImport.end(), {"--till", std::to_string(o.caja)});
+  Lados l;
+  for (int i = 0; i < o.repeticiones && (i == 0 || l.Hechos()); ++i) {
+    CopiasFrescas(e, r);
+    l.imp = Mejor(l.imp, EnHijo(e.yo, argsImport), i);
+    l.man = Mejor(l.man, EnHijo(e.yo, args("manual", r.bdManual)), i);
+    l.est = Mejor(l.est, EnHijo(e.yo, args("structured", r.bdEstructura)), i);
+  }
+  fs::remove(r.contableImport);
+  return l;
+}
+
+// The three sides must have done the same work, or the ratios mean nothing: false (and
+// what each left, on the error output) when they did not.
+bool MismoTrabajo(const Entorno& e, const std::string& nombre, const Rutas& r) {
+  auto huella = [&](const fs::path& bd) {
+    return e.servidor ? HuellaPg(e.servidor->ConexionA(bd)) : Huella(bd.string());
+  };
+  const std::string hImp = huella(r.bdImport), hMan = huella(r.bdManual),
+                    hEst = huella(r.bdEstructura);
+  if (hImp == hMan && hEst == hMan) return true;
+  std::cerr << nombre << ": import     " << hImp << "\n"
+            << nombre << ": baseline   " << hMan << "\n"
+            << nombre << ": structured " << hEst << "\n";
+  return false;
+}
+
+// Statements the server ran for each side per line (pg_stat_statements), as a note of the
+// row ("" when the server does not keep them); the lists of those run most into `detalles`
+// (import, baseline, structured).
+std::string SentenciasPorLinea(const Opciones& o, const Entorno& e, const Rutas& r,
+                               std::string (&detalles)[3]) {
+  const fs::path* bases[] = {&r.bdImport, &r.bdManual, &r.bdEstructura};
+  std::string nota;
+  for (int i = 0; i < 3; ++i) {
+    const std::int64_t n =
+        SentenciasEnBase(e.servidor->Mantenimiento(), e.servidor->Base(*bases[i]), o.sentencias,
+                         static_cast<double>(o.lineas), &detalles[i]);
+    if (n < 0 || o.lineas == 0) return "";
+    nota += (i ? "/" : "") + Formato(static_cast<double>(n) / static_cast<double>(o.lineas), 2);
+  }
+  return nota + " statements/line";
+}
+
+// The kind's row of the table and its BENCH line.
+void ImprimeFila(const Opciones& o, bool pg, const std::string& nombre, const Lados& l,
+                 const std::string& notas) {
+  const Medida &imp = l.imp, &man = l.man, &est = l.est;
+  const double lineas = static_cast<double>(o.lineas);
+  const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
+  const double ratio = imp.segundos / man.segundos;
+  const std::string ratioEst = Formato(imp.segundos / est.segundos, 2);
+  auto porLinea = [&](long long bytes) {
+    return bytes < 0 || o.lineas == 0 ? std::string("?")
+                                      : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
+  };
+  // On a server the engine's writes are the server's: no figure of the run's own.
+  const std::string disco = pg ? std::string("-")
+                               : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco) + "/" +
+                                     porLinea(est.bytesDisco);
+  // The processor time of every side includes the server's.
+  auto cpu = [](const Medida& m) { return m.cpu + std::max(m.cpuServidor, 0.0); };
+  const std::string cpuEst = cpu(est) > 0 ? Formato(cpu(imp) / cpu(est), 2) : std::string("-");
+  const double anadido = o.lineas > 0 ? (imp.segundos - man.segundos) / lineas * 1e6 : 0.0;
+  std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %12s %9.2f %15s %12ld %15s %14.1f %s\n",
+              nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos),
+              lps, lpsMan, ratio, ratioEst.c_str(), cpu(man) > 0 ? cpu(imp) / cpu(man) : 0.0,
+              cpuEst.c_str(), imp.picoKb, disco.c_str(), anadido, notas.c_str());
+  std::printf(
+      "BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
+      "ratio=%.2f structured_ratio=%s structured_cpu_ratio=%s import_s=%.3f baseline_s=%.3f "
+      "structured_s=%.3f "
+      "peak_rss_kb=%ld\n",
+      nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
+      lpsMan, ratio, ratioEst.c_str(), cpuEst.c_str(), imp.segundos, man.segundos, est.segundos,
+      imp.picoKb);
+}
+
+// On a server, where each side's time went: its own processor, the server's, and the rest
+// (the round trips' latency: both waiting for the other to be scheduled and to answer);
+// then the statements each side ran most, when asked for.
+void ImprimeReparto(const std::string& nombre, const Lados& l, const std::string (&detalles)[3]) {
+  auto reparto = [](const Medida& m) {
+    return Formato(m.segundos, 2) + " s = " + Formato(m.cpuRun, 2) + " program + " +
+           (m.cpuServidor < 0 ? std::string("?") : Formato(m.cpuServidor, 2)) + " server + " +
+           Formato(std::max(0.0, m.segundos - m.cpuRun - std::max(m.cpuServidor, 0.0)), 2) +
+           " other";
+  };
+  const char* const lados[] = {"import", "baseline", "structured"};
+  const Medida* medidas[] = {&l.imp, &l.man, &l.est};
+  for (int i = 0; i < 3; ++i)
+    std::printf("  %s %s: %s\n", nombre.c_str(), lados[i], reparto(*medidas[i]).c_str());
+  for (int i = 0; i < 3; ++i)
+    if (!detalles[i].empty())
+      std::printf("  %s %s, statements run most:\n%s", nombre.c_str(), lados[i],
+                  detalles[i].c_str());
+}
+
+// Measures kind `nombre` and prints its lines; false when a side failed or the sides'
+// databases differ.
+bool MideTipo(const Opciones& o, const Entorno& e, const std::string& nombre, const Rutas& r) {
+  const Lados l = CorreLados(o, e, nombre, r);
+  if (!l.Hechos()) {
+    std::printf("%-12s ERROR import: %s baseline: %s structured: %s\n", nombre.c_str(),
+                l.imp.error.c_str(), l.man.error.c_str(), l.est.error.c_str());
+    return false;
+  }
+  // The statements each side ran, before the checks below add theirs.
+  std::string detalles[3];
+  const std::string sentencias = e.servidor ? SentenciasPorLinea(o, e, r, detalles) : "";
+  std::string notas;
+  const bool iguales = MismoTrabajo(e, nombre, r);
+  if (!iguales) notas = "DATABASES DIFFER";
+  if (l.imp.mensajes > 1) Anota(notas, std::to_string(l.imp.mensajes) + " messages");
+  if (std::error_code ec; !o.sinHistorial && o.lineas > 0) {
+    const auto bytes = fs::file_size(r.historial / "RELVANO_HISTORIAL.sqlite", ec);
+    if (!ec)
+      Anota(notas, "history " +
+                       Formato(static_cast<double>(bytes) / 1024 / 1024 * 100000 /
+                                   static_cast<double>(o.lineas),
+                               1) +
+                       " MB/100000 lines");
+  }
+  if (!sentencias.empty()) Anota(notas, sentencias);
+  ImprimeFila(o, e.servidor != nullptr, nombre, l, notas);
+  if (e.servidor) ImprimeReparto(nombre, l, detalles);
+  std::fflush(stdout);
+  if (o.conservar.empty()) {
+    for (const fs::path* bd : {&r.bdImport, &r.bdManual, &r.bdEstructura}) fs::remove(*bd);
+  }
+  return iguales;
+}
+
+// The run's folder: the one to keep, or a new temporary one.
+fs::path Carpeta(const Opciones& o) {
+  if (!o.conservar.empty()) {
+    fs::create_directories(o.conservar);
+    return o.conservar;
+  }
+  char plantilla[] = "/tmp/relvano-bench-XXXXXX";
+  if (!mkdtemp(plantilla)) throw std::runtime_error("no se puede crear una carpeta temporal");
+  return plantilla;
+}
+
+// Writes the store database and the accounting one into the run's folder (and, on a
+// server, into the run's databases there).
+void GeneraBases(const Opciones& o, Entorno& e) {
+  std::string error;
+  e.maestra = e.dir / ("CMC001_" + std::to_string(o.articulos) + ".db");
+  fs::remove(e.maestra);
+  const auto inicio = std::chrono::steady_clock::now();
+  if (!GeneraBaseDatos(e.maestra.string(), o.articulos, o.semilla, &error))
+    throw std::runtime_error("al generar la base de datos: " + error);
+  e.contable = e.dir / "CNT00112.db";
+  fs::remove(e.contable);
+  if (!GeneraBaseContable(e.contable.string(), &error))
+    throw std::runtime_error("al generar la base de datos contable: " + error);
+  if (e.servidor) {
+    e.servidor->Crea(e.maestra, "tienda");
+    e.servidor->Crea(e.contable, "contable");
+  }
+  std::cerr << "Base de datos de " << o.articulos << " artículos: "
+            << (e.servidor ? e.servidor->Base(e.maestra) + " en el servidor" : e.maestra.string())
+            << " (" << Formato(Segundos(inicio), 1) << " s)\n";
+}
+
+void ImprimeCabecera() {
+  // ratio: the import's time over the hand-written run's at the engine's limit (one
+  // transaction). struct ratio: over the hand-written run with the import's transactions
+  // (savepoint per line, commit groups, the pause): what the program itself costs; struct
+  // cpu ratio the same with the processor time.
+  // cpu ratio: processor time of the two processes (start-up included; on a server, its
+  // processes for the runs' connections too), a second view that other work on the
+  // machine disturbs less than the clock.
+  // disk KB/line: what each run had written to the disk per line of the file, import /
+  // baseline / structured baseline. The engine's commits write the changed pages out (journal,
+  // then file): this is what grows with the size of the store database when a file's lines fall
+  // on pages far apart. added us/line: the import's time less the hand-written run's, per line:
+  // what the program itself costs over the engine's work, which must not grow with the store.
+  std::printf("%-12s %9s %9s %14s %14s %7s %12s %9s %15s %12s %15s %14s %s\n", "kind", "lines",
+              "articles", "lines/s", "baseline l/s", "ratio", "struct ratio", "cpu ratio",
+              "struct cpu ratio", "peak_rss_kb", "disk KB/line", "added us/line", "notes");
+}
+
 int Principal(int argc, char** argv) {
   Opciones o;
   try {
@@ -545,49 +661,17 @@ int Principal(int argc, char** argv) {
     return 2;
   }
 
-  fs::path dir;
-  if (o.conservar.empty()) {
-    char plantilla[] = "/tmp/relvano-bench-XXXXXX";
-    if (!mkdtemp(plantilla)) {
-      std::cerr << "no se puede crear una carpeta temporal\n";
-      return 2;
-    }
-    dir = plantilla;
-  } else {
-    dir = o.conservar;
-    fs::create_directories(dir);
-  }
-  const std::string yo = fs::read_symlink("/proc/self/exe").string();
-  const bool pg = !o.servidor.empty();
+  Entorno e;
+  e.dir = Carpeta(o);
+  e.yo = fs::read_symlink("/proc/self/exe").string();
   std::optional<QCoreApplication> app;  // Qt's database drivers, to create the server's databases
   std::optional<BasesServidor> servidor;
-  if (pg) {
+  if (!o.servidor.empty()) {
     app.emplace(argc, argv);
     o.prefijo = "bench" + std::to_string(getpid()) + "_";
-    servidor.emplace(o);
+    e.servidor = &servidor.emplace(o);
   }
-
-  std::string error;
-  const fs::path maestra = dir / ("CMC001_" + std::to_string(o.articulos) + ".db");
-  fs::remove(maestra);
-  auto inicio = std::chrono::steady_clock::now();
-  if (!GeneraBaseDatos(maestra.string(), o.articulos, o.semilla, &error)) {
-    std::cerr << "ERROR al generar la base de datos: " << error << "\n";
-    return 1;
-  }
-  const fs::path contable = dir / "CNT00112.db";
-  fs::remove(contable);
-  if (!GeneraBaseContable(contable.string(), &error)) {
-    std::cerr << "ERROR al generar la base de datos contable: " << error << "\n";
-    return 1;
-  }
-  if (servidor) {
-    servidor->Crea(maestra, "tienda");
-    servidor->Crea(contable, "contable");
-  }
-  std::cerr << "Base de datos de " << o.articulos << " artículos: "
-            << (servidor ? servidor->Base(maestra) + " en el servidor" : maestra.string()) << " ("
-            << Formato(Segundos(inicio), 1) << " s)\n";
+  GeneraBases(o, e);
 
   std::vector<Tipo> tipos;
   if (o.tipo) {
@@ -595,180 +679,21 @@ int Principal(int argc, char** argv) {
   } else {
     tipos.assign(std::begin(kTipos), std::end(kTipos));
   }
-
-  // ratio: the import's time over the hand-written run's at the engine's limit (one
-  // transaction). struct ratio: over the hand-written run with the import's transactions
-  // (savepoint per line, commit groups, the pause): what the program itself costs; struct
-  // cpu ratio the same with the two processes' processor time.
-  // cpu ratio: processor time of the two processes (start-up included), a second view
-  // that other work on the machine disturbs less than the clock.
-  // disk KB/line: what each run had written to the disk per line of the file, import /
-  // baseline / structured baseline. The engine's commits write the changed pages out (journal, then
-  // file): this is what grows with the size of the store database when a file's lines fall on pages
-  // far apart. added us/line: the import's time less the hand-written run's, per line: what the
-  // program itself costs over the engine's work, which must not grow with the store.
-  std::printf("%-12s %9s %9s %14s %14s %7s %12s %9s %15s %12s %15s %14s %s\n", "kind", "lines",
-              "articles", "lines/s", "baseline l/s", "ratio", "struct ratio", "cpu ratio",
-              "struct cpu ratio", "peak_rss_kb", "disk KB/line", "added us/line", "notes");
+  ImprimeCabecera();
   int fallos = 0;
   for (Tipo t : tipos) {
     const std::string nombre = Nombre(t);
     const fs::path fichero =
-        dir / (std::string(NombreFichero(t)) + "_" + std::to_string(o.lineas) + ".txt");
+        e.dir / (std::string(NombreFichero(t)) + "_" + std::to_string(o.lineas) + ".txt");
+    std::string error;
     if (!GeneraFichero(t, fichero.string(), o.lineas, o.articulos, o.semilla, &error)) {
       std::cerr << "ERROR al generar el fichero: " << error << "\n";
       return 1;
     }
     if (o.soloGenerar) continue;
-    const fs::path bdImport = dir / (nombre + "_import.db");
-    const fs::path bdManual = dir / (nombre + "_baseline.db");
-    const fs::path bdEstructura = dir / (nombre + "_structured.db");
-    const fs::path logs = dir / ("logs_" + nombre);
-    fs::create_directories(logs);
-    const fs::path contableImport = dir / (nombre + "_import_contable.db");
-    const std::vector<std::string> comunes{"--kind",         nombre,   "--file",
-                                           fichero.string(), "--logs", logs.string()};
-    auto args = [&](const char* hijo, const fs::path& bd) {
-      std::vector<std::string> a{"--child", hijo, "--db", bd.string()};
-      a.insert(a.end(), comunes.begin(), comunes.end());
-      if (pg)
-        a.insert(a.end(),
-                 {"--engine", "postgresql", "--server", o.servidor, "--prefix", o.prefijo});
-      return a;
-    };
-    std::vector<std::string> argsImport = args("import", bdImport);
-    argsImport.insert(argsImport.end(), {"--accounting-db", contableImport.string()});
-    const fs::path historial = dir / ("history_" + nombre);
-    if (!o.sinHistorial) argsImport.insert(argsImport.end(), {"--history", historial.string()});
-    if (o.caja > 0 && !pg) argsImport.insert(argsImport.end(), {"--till", std::to_string(o.caja)});
-    // A run of a few thousand lines lasts a tenth of a second, and the machine's other
-    // work moves single runs by a third: each side runs R times on fresh copies,
-    // alternating, and its best time is the one reported.
-    // On SQLite a third side: the hand-written run with the import's transactions.
-    Medida imp, man, est;
-    for (int r = 0; r < o.repeticiones && (r == 0 || (imp.hecha && man.hecha)); ++r) {
-      if (servidor) {
-        servidor->Copia(maestra, bdImport);
-        servidor->Copia(maestra, bdManual);
-        servidor->Copia(contable, contableImport);
-        // The copies written out before the runs, not during the first of them.
-        EjecutaPg(servidor->Mantenimiento(), "CHECKPOINT");
-      } else {
-        fs::copy_file(maestra, bdImport, fs::copy_options::overwrite_existing);
-        fs::copy_file(maestra, bdManual, fs::copy_options::overwrite_existing);
-        fs::copy_file(maestra, bdEstructura, fs::copy_options::overwrite_existing);
-        fs::copy_file(contable, contableImport, fs::copy_options::overwrite_existing);
-        // A shop's database is at rest on its disk. Without this, the first commit of the
-        // measured run would also write out the copy just made (its fsync flushes the whole
-        // file), charging hundreds of megabytes of copying to whichever run commits first.
-        ::sync();
-      }
-      fs::remove_all(historial);  // each run a first run of its file
-      fs::create_directories(historial);
-      imp = Mejor(imp, EnHijo(yo, argsImport), r);
-      man = Mejor(man, EnHijo(yo, args("manual", bdManual)), r);
-      if (!pg) est = Mejor(est, EnHijo(yo, args("structured", bdEstructura)), r);
-    }
-    fs::remove(contableImport);
-    std::string notas;
-    if (!imp.hecha || !man.hecha || (!pg && !est.hecha)) {
-      std::printf("%-12s ERROR import: %s baseline: %s structured: %s\n", nombre.c_str(),
-                  imp.error.c_str(), man.error.c_str(), est.error.c_str());
-      ++fallos;
-      continue;
-    }
-    // Statements the server ran for each side (pg_stat_statements), before the checks below
-    // add theirs.
-    std::string detalleImp, detalleMan;
-    std::int64_t sentImp = -1, sentMan = -1;
-    if (servidor) {
-      sentImp = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdImport), o.sentencias,
-                                 static_cast<double>(o.lineas), &detalleImp);
-      sentMan = SentenciasEnBase(servidor->Mantenimiento(), servidor->Base(bdManual), o.sentencias,
-                                 static_cast<double>(o.lineas), &detalleMan);
-    }
-    // Both runs must have done the same work, or the ratio means nothing.
-    const std::string hImp =
-        servidor ? HuellaPg(servidor->ConexionA(bdImport)) : Huella(bdImport.string());
-    const std::string hMan =
-        servidor ? HuellaPg(servidor->ConexionA(bdManual)) : Huella(bdManual.string());
-    const std::string hEst = pg ? hMan : Huella(bdEstructura.string());
-    if (hImp != hMan || hEst != hMan) {
-      notas = "DATABASES DIFFER";
-      std::cerr << nombre << ": import     " << hImp << "\n"
-                << nombre << ": baseline   " << hMan << "\n"
-                << nombre << ": structured " << hEst << "\n";
-      ++fallos;
-    }
-    if (imp.mensajes > 1)
-      notas += (notas.empty() ? "" : "; ") + std::to_string(imp.mensajes) + " messages";
-    if (std::error_code ec; !o.sinHistorial && o.lineas > 0) {
-      const auto bytes = fs::file_size(historial / "RELVANO_HISTORIAL.sqlite", ec);
-      if (!ec)
-        notas += (notas.empty() ? "" : "; ") + std::string("history ") +
-                 Formato(static_cast<double>(bytes) / 1024 / 1024 * 100000 /
-                             static_cast<double>(o.lineas),
-                         1) +
-                 " MB/100000 lines";
-    }
-    const double lineas = static_cast<double>(o.lineas);
-    const double lps = lineas / imp.segundos, lpsMan = lineas / man.segundos;
-    const double ratio = imp.segundos / man.segundos;
-    const std::string ratioEst = pg ? std::string("-") : Formato(imp.segundos / est.segundos, 2);
-    auto porLinea = [&](long long bytes) {
-      return bytes < 0 || o.lineas == 0 ? std::string("?")
-                                        : Formato(static_cast<double>(bytes) / 1024 / lineas, 1);
-    };
-    // On a server the engine's writes are the server's: no figure of the run's own.
-    const std::string disco = pg ? std::string("-")
-                                 : porLinea(imp.bytesDisco) + "/" + porLinea(man.bytesDisco) + "/" +
-                                       porLinea(est.bytesDisco);
-    if (sentImp >= 0 && sentMan >= 0 && o.lineas > 0)
-      notas += (notas.empty() ? "" : "; ") + Formato(static_cast<double>(sentImp) / lineas, 2) +
-               "/" + Formato(static_cast<double>(sentMan) / lineas, 2) + " statements/line";
-    // The processor time of both sides includes the server's.
-    const double cpuImp = imp.cpu + std::max(imp.cpuServidor, 0.0);
-    const double cpuMan = man.cpu + std::max(man.cpuServidor, 0.0);
-    const std::string cpuEst =
-        pg || est.cpu <= 0 ? std::string("-") : Formato(imp.cpu / est.cpu, 2);
-    const double anadido = o.lineas > 0 ? (imp.segundos - man.segundos) / lineas * 1e6 : 0.0;
-    std::printf("%-12s %9lld %9lld %14.0f %14.0f %7.2f %12s %9.2f %15s %12ld %15s %14.1f %s\n",
-                nombre.c_str(), static_cast<long long>(o.lineas),
-                static_cast<long long>(o.articulos), lps, lpsMan, ratio, ratioEst.c_str(),
-                cpuMan > 0 ? cpuImp / cpuMan : 0.0, cpuEst.c_str(), imp.picoKb, disco.c_str(),
-                anadido, notas.c_str());
-    std::printf(
-        "BENCH kind=%s lines=%lld articles=%lld lines_per_s=%.0f baseline_lines_per_s=%.0f "
-        "ratio=%.2f structured_ratio=%s structured_cpu_ratio=%s import_s=%.3f baseline_s=%.3f "
-        "structured_s=%.3f "
-        "peak_rss_kb=%ld\n",
-        nombre.c_str(), static_cast<long long>(o.lineas), static_cast<long long>(o.articulos), lps,
-        lpsMan, ratio, ratioEst.c_str(), cpuEst.c_str(), imp.segundos, man.segundos,
-        pg ? 0.0 : est.segundos, imp.picoKb);
-    if (pg) {
-      // Where each side's time went: its own processor, the server's, and the rest
-      // (the round trips' latency: both waiting for the other to be scheduled and to answer).
-      auto reparto = [](const Medida& m) {
-        return Formato(m.segundos, 2) + " s = " + Formato(m.cpuRun, 2) + " program + " +
-               (m.cpuServidor < 0 ? std::string("?") : Formato(m.cpuServidor, 2)) + " server + " +
-               Formato(std::max(0.0, m.segundos - m.cpuRun - std::max(m.cpuServidor, 0.0)), 2) +
-               " other";
-      };
-      std::printf("  %s import: %s\n  %s baseline: %s\n", nombre.c_str(), reparto(imp).c_str(),
-                  nombre.c_str(), reparto(man).c_str());
-      if (!detalleImp.empty())
-        std::printf("  %s import, statements run most:\n%s", nombre.c_str(), detalleImp.c_str());
-      if (!detalleMan.empty())
-        std::printf("  %s baseline, statements run most:\n%s", nombre.c_str(), detalleMan.c_str());
-    }
-    std::fflush(stdout);
-    if (o.conservar.empty()) {
-      fs::remove(bdImport);
-      fs::remove(bdManual);
-      fs::remove(bdEstructura);
-    }
+    if (!MideTipo(o, e, nombre, Rutas(e.dir, nombre, fichero))) ++fallos;
   }
-  if (o.conservar.empty()) fs::remove_all(dir);
+  if (o.conservar.empty()) fs::remove_all(e.dir);
   return fallos ? 1 : 0;
 }
 

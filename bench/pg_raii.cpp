@@ -8,6 +8,7 @@ namespace relvano::bench {
 namespace {
 
 std::int64_t ejecuciones = 0;
+std::int64_t escrituras = 0;
 
 std::string ErrorDe(PGconn* c, const std::string& sql) {
   std::string e = PQerrorMessage(c);
@@ -55,6 +56,12 @@ ResultadoPg EjecutaPg(PGconn* c, const std::string& sql,
   return r;
 }
 
+void EjecutaControlPg(PGconn* c, const char* sql) {
+  ++ejecuciones;
+  const ResultadoPg r(PQexec(c, sql));
+  Comprueba(c, r.get(), sql);
+}
+
 std::string IdentificadorPg(PGconn* c, const std::string& nombre) {
   char* q = PQescapeIdentifier(c, nombre.data(), nombre.size());
   if (!q) throw std::runtime_error(ErrorDe(c, nombre));
@@ -66,6 +73,15 @@ std::string IdentificadorPg(PGconn* c, const std::string& nombre) {
 SentenciaPg::SentenciaPg(PGconn* c, const char* sql) : c_(c) {
   static int siguiente = 0;
   nombre_ = "s" + std::to_string(++siguiente);
+  // Anything but a SELECT may write.
+  const char* inicio = sql;
+  while (std::isspace(static_cast<unsigned char>(*inicio))) ++inicio;
+  const char* k = "SELECT";
+  while (*k && std::toupper(static_cast<unsigned char>(*inicio)) == *k) {
+    ++k;
+    ++inicio;
+  }
+  escribe_ = *k != '\0';
   // "?N" keeps its number; a bare "?" takes the next one after the largest so far.
   std::string texto;
   int mayor = 0;
@@ -127,6 +143,7 @@ bool SentenciaPg::Paso() {
       v.push_back(nulos_[static_cast<size_t>(n)] ? nullptr
                                                  : valores_[static_cast<size_t>(n)].c_str());
     ++ejecuciones;
+    if (escribe_) ++escrituras;
     resultado_.reset(PQexecPrepared(c_, nombre_.c_str(), static_cast<int>(v.size()), v.data(),
                                     nullptr, nullptr, 0));
     try {
@@ -162,5 +179,7 @@ int SentenciaPg::Columna(const char* nombre) const {
 }
 
 std::int64_t SentenciaPg::Ejecuciones() { return ejecuciones; }
+
+std::int64_t SentenciaPg::Escrituras() { return escrituras; }
 
 }  // namespace relvano::bench

@@ -31,6 +31,10 @@ ConexionPg ConectaPg(const std::string& conexion);
 ResultadoPg EjecutaPg(PGconn* c, const std::string& sql,
                       const std::vector<std::string>& parametros = {});
 
+// Runs the control statements `sql` (several may be separated by ";") as they are, in one
+// round trip without parameters; throws on failure.
+void EjecutaControlPg(PGconn* c, const char* sql);
+
 // A name as an SQL identifier, quoted.
 std::string IdentificadorPg(PGconn* c, const std::string& nombre);
 
@@ -65,10 +69,13 @@ class SentenciaPg {
 
   // Statements run on the server by this program so far (every SentenciaPg and EjecutaPg).
   static std::int64_t Ejecuciones();
+  // Runs so far of the statements that may write (every one but a SELECT).
+  static std::int64_t Escrituras();
 
  private:
   PGconn* c_;
   std::string nombre_;
+  bool escribe_ = true;
   std::vector<int> usos_;  // number of the bound value at each parameter of the server
   std::vector<std::string> valores_;
   std::vector<bool> nulos_;

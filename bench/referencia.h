@@ -4,7 +4,7 @@
 // UPDATEs per line as the import (each prepared once, values bound), over a statement `S`
 // of the engine (sqlite_raii.h's Sentencia, pg_raii.h's SentenciaPg: Texto, Real, Entero,
 // Nulo, Paso, Ejecuta, Reinicia, ColReal, ColTexto, Columna) on its connection `Db`, and
-// its transactions `T` (Unidad, Empieza, Termina, ConfirmaUnidad).
+// its transactions `T` (transacciones.h: Unidad, Empieza, Termina, ConfirmaUnidad).
 
 #include <algorithm>
 #include <cmath>
@@ -27,18 +27,6 @@ using namespace lectura;
 struct Clave {
   const char* columna;
   const char* condicion;
-};
-
-// The transactions of a run that holds the whole file in one (opened and committed by
-// its caller): units of work are the plain lines.
-struct UnaTransaccion {
-  template <typename F>
-  void Unidad(F&& aplica) {
-    aplica();
-  }
-  void Empieza() {}
-  void Termina() {}
-  void ConfirmaUnidad() {}
 };
 
 // The line handler `linea` of a kind with each line of the types `detalles` run as one
