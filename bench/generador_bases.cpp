@@ -39,6 +39,25 @@ void InsertaClasificaciones(sqlite3* bd) {
   }
 }
 
+// Article i's delivered purchase line (`compra` has its constant values bound).
+void InsertaCompra(Sentencia& compra, std::int64_t i, const std::string& codigo,
+                   const std::string& descripcion, double coste, int iva, Azar& azar) {
+  const double cantidad = static_cast<double>(azar.Entre(1, 24));
+  compra.Texto(1, std::to_string(1000 + i / 50))
+      .Texto(2, FechaDia(static_cast<int>(300 + i % 180)))
+      .Texto(3, std::to_string(iva))
+      .Real(4, iva == 1   ? 18.0
+               : iva == 2 ? 8.0
+                          : 4.0)
+      .Texto(5, codigo)
+      .Texto(6, descripcion)
+      .Real(7, cantidad)
+      .Real(8, coste)
+      .Real(9, std::round(cantidad * coste * 100.0) / 100.0)
+      .Real(10, coste)
+      .Ejecuta();
+}
+
 // The articles, with their supplier links, EANs and a purchase history.
 void InsertaArticulos(sqlite3* bd, std::int64_t articulos, Azar& azar) {
   // Every value goes in as a bound parameter, constants included.
@@ -107,22 +126,8 @@ void InsertaArticulos(sqlite3* bd, std::int64_t articulos, Azar& azar) {
         .Ejecuta();
     if (TieneProveedor(i)) prov.Texto(1, codigo).Texto(2, codigo).Real(3, coste).Ejecuta();
     ean.Texto(1, codigo).Texto(2, EanDeArticulo(i)).Ejecuta();
-    if (i % 2 == 0) {  // purchase history: one delivered line for every other article
-      const double cantidad = static_cast<double>(azar.Entre(1, 24));
-      compra.Texto(1, std::to_string(1000 + i / 50))
-          .Texto(2, FechaDia(static_cast<int>(300 + i % 180)))
-          .Texto(3, std::to_string(iva))
-          .Real(4, iva == 1   ? 18.0
-                   : iva == 2 ? 8.0
-                              : 4.0)
-          .Texto(5, codigo)
-          .Texto(6, descripcion)
-          .Real(7, cantidad)
-          .Real(8, coste)
-          .Real(9, std::round(cantidad * coste * 100.0) / 100.0)
-          .Real(10, coste)
-          .Ejecuta();
-    }
+    // Purchase history: one delivered line for every other article.
+    if (i % 2 == 0) InsertaCompra(compra, i, codigo, descripcion, coste, iva, azar);
   }
 }
 
