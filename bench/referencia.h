@@ -311,207 +311,253 @@ std::int64_t Ofertas(Db db, T& t, const std::string& fichero) {
 }
 
 // The invoice: the delivery note header, per LIN line the line, the stock, the
-// costs and the last purchase date, and at CHK the totals and the invoice.
+// costs and the last purchase date, and at CHK the totals and the invoice. Its
+// statements, each prepared once, and the delivery note being read.
 template <class S, class Db, class T>
-std::int64_t Facturas(Db db, T& t, const std::string& fichero, const std::string& hoy) {
-  S selAlb(
-      db, "SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? AND CODIGO = ?");
-  S selProv(db, "SELECT * FROM PROVEEDORES WHERE CODIGO = ?");
-  S insAlb(
+struct AplicacionFacturas {
+  AplicacionFacturas(Db db, T& t, const std::string& hoy) : db(db), t(t), hoy(hoy) {}
+
+  // CAB: the delivery note, a unit of its own.
+  void Albaran(const Campos& c) {
+    t.Empieza();  // the delivery note is one unit, the invoice another
+    fecha = Fecha(c(3));
+    ejercicio = fecha.substr(0, 4);
+    const std::string campo = c(2);
+    numero =
+        std::to_string(std::atoll(campo.substr(campo.size() > 8 ? campo.size() - 8 : 0).c_str()));
+    if (selAlb.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Paso()) {
+      selAlb.Reinicia();
+      throw std::runtime_error("el albarán ya existe");
+    }
+    if (selProv.Texto(1, "1").Paso()) {
+      nombreProv = selProv.ColTexto(selProv.Columna("NOMBRE"));
+      selProv.Reinicia();
+    }
+    insAlb.Texto(1, ejercicio)
+        .Texto(2, "1")
+        .Texto(3, numero)
+        .Texto(4, "EURO")
+        .Real(5, 1)
+        .Texto(6, "")
+        .Texto(7, fecha)
+        .Texto(8, "1")
+        .Texto(9, nombreProv)
+        .Texto(10, "A50123456")
+        .Texto(11, "")
+        .Texto(12, "")
+        .Texto(13, "")
+        .Texto(14, "")
+        .Texto(15, "")
+        .Real(16, 0)
+        .Entero(17, 1)
+        .Texto(18, "1")
+        .Entero(19, 0)
+        .Ejecuta();
+  }
+
+  // LIN: the delivery note's line, and what it changes in the article it names.
+  void Linea(const Campos& c) {
+    const std::string ref = std::to_string(std::atoll(c(2).c_str()));
+    std::string idArticulo = "0";
+    if (selRef.Texto(1, "1").Texto(2, ref).Paso()) {
+      if (colIdArt < 0) colIdArt = selRef.Columna("IDARTICULO");
+      idArticulo = selRef.ColTexto(colIdArt);
+      selRef.Reinicia();
+    }
+    std::string descripcion = "ARTICULO DEL PROVEEDOR " + ref + " NO CREADO ";
+    if (idArticulo != "0" && selArt.Texto(1, idArticulo).Paso()) {
+      descripcion = selArt.ColTexto(1);
+      selArt.Reinicia();
+    }
+    const std::string clase = c(4);
+    const int slot = clase == "A" ? 1 : clase == "M" ? 2 : 3;
+    const double iva = slot == 1 ? 18 : slot == 2 ? 8 : 4;
+    const double cantidad = Numero(c(9)), precio = Numero(c(18));
+    insLin.Texto(1, ejercicio)
+        .Texto(2, "1")
+        .Texto(3, numero)
+        .Texto(4, "1")
+        .Entero(5, 1)
+        .Texto(6, fecha)
+        .Texto(7, "EURO")
+        .Texto(8, std::to_string(slot))
+        .Real(9, iva)
+        .Real(10, 0)
+        .Texto(11, idArticulo)
+        .Texto(12, descripcion)
+        .Texto(13, "UNI")
+        .Texto(14, "")
+        .Real(15, cantidad)
+        .Real(16, precio)
+        .Real(17, Numero(c(22)))
+        .Real(18, 0)
+        .Ejecuta();
+    Existencias(idArticulo, cantidad);
+  }
+
+  // The stock of an article the store has, then its costs from the latest delivered line
+  // and the stock total, and its last purchase date.
+  void Existencias(const std::string& idArticulo, double cantidad) {
+    if (idArticulo == "0" || !selStock.Texto(1, idArticulo).Paso()) return;
+    const double stock = selStock.ColReal(1) + cantidad;
+    selStock.Reinicia();
+    updStock.Real(1, stock).Texto(2, idArticulo).Ejecuta();
+    selCostes.Texto(1, idArticulo).Paso();
+    const double coste = selCostes.ColReal(1), medio = selCostes.ColReal(2);
+    double total = selCostes.ColReal(3);
+    selCostes.Reinicia();
+    if (selUltima.Texto(1, idArticulo).Paso()) {
+      const double q = selUltima.ColReal(0), pb = selUltima.ColReal(1);
+      const double pn = selUltima.ColReal(3) != 0 ? selUltima.ColReal(3) : pb;
+      selUltima.Reinicia();
+      if (selOtros.Texto(1, idArticulo).Paso()) {
+        total += selOtros.ColReal(0);
+        selOtros.Reinicia();
+      }
+      double nuevo = total != 0 ? ((total - q > 0 ? medio * (total - q) : 0) + pn * q) / total : 0;
+      if (nuevo == 0) nuevo = pn;
+      const double nuevoCoste = pb != 0 ? pb : coste;
+      updCostes.Real(1, nuevoCoste).Real(2, nuevo).Texto(3, hoy).Texto(4, idArticulo).Ejecuta();
+    }
+    updCompra.Texto(1, fecha).Texto(2, idArticulo).Ejecuta();
+  }
+
+  // CHK: the delivery note committed, then the invoice as another unit.
+  void Cierre() {
+    t.Termina();
+    t.ConfirmaUnidad();
+    t.Empieza();
+    double base = 0, cuota = 0;
+    Totales(base, cuota);
+    const double total = base + cuota;
+    Factura(base, cuota, total);
+    Vencimientos(total);
+    t.Termina();
+  }
+
+  // The delivery note's base and VAT, each VAT class's base rounded.
+  void Totales(double& base, double& cuota) {
+    selTotales.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1");
+    while (selTotales.Paso()) {
+      const double b = std::round(selTotales.ColReal(2) * 100) / 100;
+      base += b;
+      cuota += std::round(b * selTotales.ColReal(1)) / 100;
+    }
+  }
+
+  // The delivery note invoiced: its totals, the invoice and its lines marked.
+  void Factura(double base, double cuota, double total) {
+    updAlb.Real(1, base)
+        .Real(2, cuota)
+        .Real(3, total)
+        .Entero(4, 1)
+        .Texto(5, ejercicio)
+        .Texto(6, "1")
+        .Texto(7, numero)
+        .Texto(8, "1")
+        .Ejecuta();
+    insFac.Texto(1, ejercicio)
+        .Texto(2, "1")
+        .Texto(3, numero)
+        .Texto(4, "1")
+        .Texto(5, fecha)
+        .Texto(6, nombreProv)
+        .Real(7, base)
+        .Real(8, cuota)
+        .Real(9, total)
+        .Ejecuta();
+    updLin.Texto(1, ejercicio)
+        .Texto(2, "1")
+        .Texto(3, numero)
+        .Entero(4, 1)
+        .Texto(5, ejercicio)
+        .Texto(6, "1")
+        .Texto(7, numero)
+        .Texto(8, "1")
+        .Ejecuta();
+  }
+
+  // The invoice's one instalment: all of it.
+  void Vencimientos(double total) {
+    insPago.Texto(1, ejercicio)
+        .Texto(2, "1")
+        .Texto(3, numero)
+        .Texto(4, "1")
+        .Entero(5, 1)
+        .Real(6, 100)
+        .Real(7, total)
+        .Real(8, total)
+        .Ejecuta();
+  }
+
+  Db db;
+  T& t;
+  const std::string& hoy;
+  // The statements, prepared in this order.
+  S selAlb{
+      db, "SELECT * FROM ALB_PROV WHERE EJERCICIO = ? AND SERIE = ? AND NUMERO = ? AND CODIGO = ?"};
+  S selProv{db, "SELECT * FROM PROVEEDORES WHERE CODIGO = ?"};
+  S insAlb{
       db,
       "INSERT INTO ALB_PROV (EJERCICIO, SERIE, NUMERO, DIVISA, CAMBIO_DIVISA, COMPRADOR, FECHA, "
       "CODIGO, NOMBRE, NIF, DIRECCION_ALB, CODPOST_ALB, POBLACION_ALB, PROVINCIA_ALB, PAIS_ALB, "
       "DTO_COM, ESPORCENTAJE_DTOCOM, ALMACEN_ENT, CON_RECARGO) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  S selRef(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?");
-  S selArt(db, "SELECT CODIGO, DESCRIPCION, ULTIMA_COMPRA FROM ARTICULOS WHERE CODIGO = ?");
-  S selStock(db, "SELECT CODIGO, STOCKACTUAL FROM ARTICULOS WHERE CODIGO = ?");
-  S selCostes(db,
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"};
+  S selRef{db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND REF_PROV = ?"};
+  S selArt{db, "SELECT CODIGO, DESCRIPCION, ULTIMA_COMPRA FROM ARTICULOS WHERE CODIGO = ?"};
+  S selStock{db, "SELECT CODIGO, STOCKACTUAL FROM ARTICULOS WHERE CODIGO = ?"};
+  S selCostes{db,
               "SELECT CODIGO, COSTE, COSTEMEDIO, STOCKACTUAL, ULTIMA_MODIFICACION FROM ARTICULOS "
-              "WHERE CODIGO = ?");
-  S insLin(
+              "WHERE CODIGO = ?"};
+  S insLin{
       db,
       "INSERT INTO LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, ENTREGADO, FECHA_REAL, "
       "DIVISA, CAMBIO_DIVISA, TIPO_IVA, VALOR_IVA, VALOR_RECARGO, CODIGO_ART, DESCRIPCION_ART, "
       "UNI, TIPO, CANTIDAD_ALB, PRECIO_ALB, BASE_ALB, DTO_ART, PORC_DTO_COM, PRECIO_SIVA_NETO) "
       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?5, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, "
-      "?18, ?18, ?16)");
-  S updStock(db, "UPDATE ARTICULOS SET STOCKACTUAL = ? WHERE CODIGO = ?");
-  S selUltima(db,
+      "?18, ?18, ?16)"};
+  S updStock{db, "UPDATE ARTICULOS SET STOCKACTUAL = ? WHERE CODIGO = ?"};
+  S selUltima{db,
               "SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART, PRECIO_SIVA_NETO FROM LIN_COMPRAS WHERE "
-              "CODIGO_ART = ? AND ENTREGADO <> 0 ORDER BY FECHA_REAL DESC, ID DESC LIMIT 1");
-  S selOtros(db, "SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?");
-  S updCostes(
+              "CODIGO_ART = ? AND ENTREGADO <> 0 ORDER BY FECHA_REAL DESC, ID DESC LIMIT 1"};
+  S selOtros{db, "SELECT SUM(STOCKACTUAL) FROM ARTICULOS_STOCK WHERE CODIGO_ART = ?"};
+  S updCostes{
       db,
-      "UPDATE ARTICULOS SET COSTE = ?, COSTEMEDIO = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?");
-  S updCompra(db, "UPDATE ARTICULOS SET ULTIMA_COMPRA = ? WHERE CODIGO = ?");
-  S selTotales(db,
+      "UPDATE ARTICULOS SET COSTE = ?, COSTEMEDIO = ?, ULTIMA_MODIFICACION = ? WHERE CODIGO = ?"};
+  S updCompra{db, "UPDATE ARTICULOS SET ULTIMA_COMPRA = ? WHERE CODIGO = ?"};
+  S selTotales{db,
                "SELECT TIPO_IVA, VALOR_IVA, SUM(BASE_ALB) FROM LIN_COMPRAS WHERE EJER_ALB = ? AND "
-               "SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? GROUP BY TIPO_IVA, VALOR_IVA");
-  S updAlb(db,
+               "SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? GROUP BY TIPO_IVA, VALOR_IVA"};
+  S updAlb{db,
            "UPDATE ALB_PROV SET BASE = ?1, IVA = ?2, TOTAL = ?3, FACTURADO = ?4, EJER_FACT = ?5, "
            "SERIE_FACT = ?6, NUM_FACT = ?7 WHERE EJERCICIO = ?5 AND SERIE = ?6 AND NUMERO = ?7 "
-           "AND CODIGO = ?8");
-  S insFac(
+           "AND CODIGO = ?8"};
+  S insFac{
       db,
       "INSERT INTO FACT_PROV (EJERCICIO, SERIE, NUMERO, CODIGO, FECHA, NOMBRE, BASE, IVA, TOTAL) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  S updLin(db,
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"};
+  S updLin{db,
            "UPDATE LIN_COMPRAS SET EJER_FACT = ?, SERIE_FACT = ?, NUM_FACT = ?, FACTURADO = ? "
-           "WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?");
-  S insPago(db,
+           "WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?"};
+  S insPago{db,
             "INSERT INTO FACPR_DESGPAGCOB (EJERCICIO, SERIE, NUMERO, CODIGO, NUM_PAGCOBFACT, "
-            "PORCENTAJE, IMPORTE, IMPORTE_RESTANTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+            "PORCENTAJE, IMPORTE, IMPORTE_RESTANTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"};
+  // The delivery note being read.
   std::string ejercicio, numero, fecha;
   std::string nombreProv;
   int colIdArt = -1;
+};
 
+template <class S, class Db, class T>
+std::int64_t Facturas(Db db, T& t, const std::string& fichero, const std::string& hoy) {
+  AplicacionFacturas<S, Db, T> f(db, t, hoy);
   return Recorre(fichero, [&](std::string_view tipo, const Campos& c, const std::string&) {
     if (tipo == "CAB") {
-      t.Empieza();  // the delivery note is one unit, the invoice another
-      fecha = Fecha(c(3));
-      ejercicio = fecha.substr(0, 4);
-      const std::string campo = c(2);
-      numero =
-          std::to_string(std::atoll(campo.substr(campo.size() > 8 ? campo.size() - 8 : 0).c_str()));
-      if (selAlb.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1").Paso()) {
-        selAlb.Reinicia();
-        throw std::runtime_error("el albarán ya existe");
-      }
-      if (selProv.Texto(1, "1").Paso()) {
-        nombreProv = selProv.ColTexto(selProv.Columna("NOMBRE"));
-        selProv.Reinicia();
-      }
-      insAlb.Texto(1, ejercicio)
-          .Texto(2, "1")
-          .Texto(3, numero)
-          .Texto(4, "EURO")
-          .Real(5, 1)
-          .Texto(6, "")
-          .Texto(7, fecha)
-          .Texto(8, "1")
-          .Texto(9, nombreProv)
-          .Texto(10, "A50123456")
-          .Texto(11, "")
-          .Texto(12, "")
-          .Texto(13, "")
-          .Texto(14, "")
-          .Texto(15, "")
-          .Real(16, 0)
-          .Entero(17, 1)
-          .Texto(18, "1")
-          .Entero(19, 0)
-          .Ejecuta();
+      f.Albaran(c);
     } else if (tipo == "LIN") {
-      const std::string ref = std::to_string(std::atoll(c(2).c_str()));
-      std::string idArticulo = "0";
-      if (selRef.Texto(1, "1").Texto(2, ref).Paso()) {
-        if (colIdArt < 0) colIdArt = selRef.Columna("IDARTICULO");
-        idArticulo = selRef.ColTexto(colIdArt);
-        selRef.Reinicia();
-      }
-      std::string descripcion = "ARTICULO DEL PROVEEDOR " + ref + " NO CREADO ";
-      if (idArticulo != "0" && selArt.Texto(1, idArticulo).Paso()) {
-        descripcion = selArt.ColTexto(1);
-        selArt.Reinicia();
-      }
-      const std::string clase = c(4);
-      const int slot = clase == "A" ? 1 : clase == "M" ? 2 : 3;
-      const double iva = slot == 1 ? 18 : slot == 2 ? 8 : 4;
-      const double cantidad = Numero(c(9)), precio = Numero(c(18));
-      insLin.Texto(1, ejercicio)
-          .Texto(2, "1")
-          .Texto(3, numero)
-          .Texto(4, "1")
-          .Entero(5, 1)
-          .Texto(6, fecha)
-          .Texto(7, "EURO")
-          .Texto(8, std::to_string(slot))
-          .Real(9, iva)
-          .Real(10, 0)
-          .Texto(11, idArticulo)
-          .Texto(12, descripcion)
-          .Texto(13, "UNI")
-          .Texto(14, "")
-          .Real(15, cantidad)
-          .Real(16, precio)
-          .Real(17, Numero(c(22)))
-          .Real(18, 0)
-          .Ejecuta();
-      if (idArticulo == "0" || !selStock.Texto(1, idArticulo).Paso()) return;
-      // Stock, then costs from the latest delivered line and the stock total.
-      const double stock = selStock.ColReal(1) + cantidad;
-      selStock.Reinicia();
-      updStock.Real(1, stock).Texto(2, idArticulo).Ejecuta();
-      selCostes.Texto(1, idArticulo).Paso();
-      const double coste = selCostes.ColReal(1), medio = selCostes.ColReal(2);
-      double total = selCostes.ColReal(3);
-      selCostes.Reinicia();
-      if (selUltima.Texto(1, idArticulo).Paso()) {
-        const double q = selUltima.ColReal(0), pb = selUltima.ColReal(1);
-        const double pn = selUltima.ColReal(3) != 0 ? selUltima.ColReal(3) : pb;
-        selUltima.Reinicia();
-        if (selOtros.Texto(1, idArticulo).Paso()) {
-          total += selOtros.ColReal(0);
-          selOtros.Reinicia();
-        }
-        double nuevo =
-            total != 0 ? ((total - q > 0 ? medio * (total - q) : 0) + pn * q) / total : 0;
-        if (nuevo == 0) nuevo = pn;
-        const double nuevoCoste = pb != 0 ? pb : coste;
-        updCostes.Real(1, nuevoCoste).Real(2, nuevo).Texto(3, hoy).Texto(4, idArticulo).Ejecuta();
-      }
-      updCompra.Texto(1, fecha).Texto(2, idArticulo).Ejecuta();
+      f.Linea(c);
     } else if (tipo == "CHK") {
-      t.Termina();
-      t.ConfirmaUnidad();
-      t.Empieza();
-      double base = 0, cuota = 0;
-      selTotales.Texto(1, ejercicio).Texto(2, "1").Texto(3, numero).Texto(4, "1");
-      while (selTotales.Paso()) {
-        const double b = std::round(selTotales.ColReal(2) * 100) / 100;
-        base += b;
-        cuota += std::round(b * selTotales.ColReal(1)) / 100;
-      }
-      const double total = base + cuota;
-      updAlb.Real(1, base)
-          .Real(2, cuota)
-          .Real(3, total)
-          .Entero(4, 1)
-          .Texto(5, ejercicio)
-          .Texto(6, "1")
-          .Texto(7, numero)
-          .Texto(8, "1")
-          .Ejecuta();
-      insFac.Texto(1, ejercicio)
-          .Texto(2, "1")
-          .Texto(3, numero)
-          .Texto(4, "1")
-          .Texto(5, fecha)
-          .Texto(6, nombreProv)
-          .Real(7, base)
-          .Real(8, cuota)
-          .Real(9, total)
-          .Ejecuta();
-      updLin.Texto(1, ejercicio)
-          .Texto(2, "1")
-          .Texto(3, numero)
-          .Entero(4, 1)
-          .Texto(5, ejercicio)
-          .Texto(6, "1")
-          .Texto(7, numero)
-          .Texto(8, "1")
-          .Ejecuta();
-      insPago.Texto(1, ejercicio)
-          .Texto(2, "1")
-          .Texto(3, numero)
-          .Texto(4, "1")
-          .Entero(5, 1)
-          .Real(6, 100)
-          .Real(7, total)
-          .Real(8, total)
-          .Ejecuta();
-      t.Termina();
+      f.Cierre();
     }
   });
 }
