@@ -40,49 +40,14 @@ auto PorUnidad(T& t, std::vector<std::string_view> detalles, F&& linea) {
   };
 }
 
-template <class S, class Db, class T>
-std::int64_t Articulos(Db db, T& t, const Clave& k, const std::string& fichero,
-                       const std::string& hoy) {
-  // A change or removal reads only the columns it uses; a new row opens the whole row.
-  S sel(
-      db,
-      (std::string("SELECT ") + k.columna +
-       ", DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, ULTIMA_MODIFICACION, IVA, "
-       "FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA, FECHA_BAJA, UNI_VENTA, UNI_COMPRA, "
-       "UNI_ESTOC, IVA_VENTA, IVA_COMPRA FROM ARTICULOS WHERE " +
-       k.condicion + " = ?")
-          .c_str());
-  S selTodo(db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?");
-  S ins(db,
-        "INSERT INTO ARTICULOS (CODIGO, FECHA_ALTA, COSTE, VENTA, COSTEMEDIO, STOCKINICIAL, "
-        "FECHA_STOCKINICIAL, STOCKMAXIMO, STOCKMINIMO, STOCKACTUAL, ULTIMA_VENTA, ULTIMA_COMPRA, "
-        "DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, UNI_VENTA, UNI_COMPRA, UNI_ESTOC, "
-        "ULTIMA_MODIFICACION, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, "
-        "UNI_FRACCION) VALUES (?1, ?2, ?3, ?3, ?3, ?3, ?2, ?3, ?3, ?3, ?4, ?4, ?5, ?6, ?7, ?7, ?7, "
-        "?7, ?2, ?8, ?8, ?8, ?9, ?10, ?11, ?12, ?3)");
-  S upd(db,
-        "UPDATE ARTICULOS SET DESCRIPCION = ?, DESCRIPCIONTICKET = ?, UNIDAD = ?, UNI_VENTA = ?, "
-        "UNI_COMPRA = ?, UNI_ESTOC = ?, ULTIMA_MODIFICACION = ?, IVA = ?, IVA_VENTA = ?, "
-        "IVA_COMPRA = ?, FAMILIA = ?, GRUPO = ?, SUBGRUPO = ?, UNI_CAJA = ?, UNI_FRACCION = ? "
-        "WHERE CODIGO = ?");
-  S baja(db, "UPDATE ARTICULOS SET BAJA = ?, FECHA_BAJA = ? WHERE CODIGO = ?");
-  S selFam(db, "SELECT * FROM FAMILIAS WHERE CODIGO = ?");
-  S insFam(db, "INSERT INTO FAMILIAS (CODIGO, DESCRIPCION) VALUES (?, ?)");
-  S selGru(db, "SELECT * FROM GRUPOS WHERE CODIGO = ? AND FAMILIA = ?");
-  S insGru(db, "INSERT INTO GRUPOS (CODIGO, DESCRIPCION, FAMILIA) VALUES (?, ?, ?)");
-  S selSub(db, "SELECT * FROM SUBGRUPOS WHERE CODIGO = ? AND FAMILIA = ? AND GRUPO = ?");
-  S insSub(db, "INSERT INTO SUBGRUPOS (CODIGO, DESCRIPCION, FAMILIA, GRUPO) VALUES (?, ?, ?, ?)");
-  S hayProv(db, "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
-  S selProv(db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?");
-  S insProv(
-      db,
-      "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
-      "ES_DESC_IGUAL, COSTE, FECHA_INI, DEFECTO_PROV) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6, ?4)");
-  int colIva = -1;
-  // Family/group pairs already made sure of in this run, as the import keeps them.
-  std::set<std::string> vistas;
+// An article file: per DET line the article's row added, changed or removed, its family,
+// group and subgroup made sure of, and its link to the supplier. Its statements, each
+// prepared once, and what the run has seen.
+template <class S, class Db>
+struct AplicacionArticulos {
+  AplicacionArticulos(Db db, const Clave& k, const std::string& hoy) : db(db), k(k), hoy(hoy) {}
 
-  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
+  void Linea(std::string_view tipo, const Campos& c, const std::string& fechaIde) {
     if (tipo != "DET") return;
     const std::string op = c(2), codigo = c(3), letra = c(7), familia = c(9), grupo = c(10);
     const std::string descripcion1252 = c(4);
@@ -100,64 +65,14 @@ std::int64_t Articulos(Db db, T& t, const Clave& k, const std::string& fichero,
     const double iva = letra == "A" ? 1 : letra == "M" ? 2 : letra == "B" ? 3 : ivaActual;
     const bool nuevo = (op == "A" && !encontrado) || (op == "M" && !encontrado);
     if (nuevo) {
-      if (selTodo.Texto(1, codigo).Paso()) selTodo.Reinicia();
-      ins.Texto(1, codigo)
-          .Texto(2, hoy)
-          .Real(3, 0)
-          .Nulo(4)
-          .Texto(5, descripcion)
-          .Texto(6, ticket)
-          .Texto(7, unidad)
-          .Real(8, iva)
-          .Texto(9, familia)
-          .Texto(10, grupo)
-          .Texto(11, "00")
-          .Real(12, Numero(c(25)))
-          .Ejecuta();
+      Alta(c, codigo, descripcion, ticket, unidad, iva, familia, grupo);
     } else if (op == "M") {
-      upd.Texto(1, descripcion)
-          .Texto(2, ticket)
-          .Texto(3, unidad)
-          .Texto(4, unidad)
-          .Texto(5, unidad)
-          .Texto(6, unidad)
-          .Texto(7, hoy)
-          .Real(8, iva)
-          .Real(9, iva)
-          .Real(10, iva)
-          .Texto(11, familia)
-          .Texto(12, grupo)
-          .Texto(13, "00")
-          .Real(14, Numero(c(25)))
-          .Real(15, 0)
-          .Texto(16, codigo)
-          .Ejecuta();
+      Cambio(c, codigo, descripcion, ticket, unidad, iva, familia, grupo);
     } else if (op == "B" && encontrado) {
-      baja.Entero(1, 1).Texto(2, hoy).Texto(3, codigo).Ejecuta();
+      Baja(codigo);
     }
     if (!familia.empty() && !grupo.empty() && vistas.insert(familia + '\x1f' + grupo).second) {
-      if (!selFam.Texto(1, familia).Paso()) {
-        insFam.Texto(1, familia).Texto(2, "FAMILIA " + familia).Ejecuta();
-      } else {
-        selFam.Reinicia();
-      }
-      if (!selGru.Texto(1, grupo).Texto(2, familia).Paso()) {
-        insGru.Texto(1, grupo)
-            .Texto(2, "GRUPO " + grupo + " DE LA FAMILIA " + familia)
-            .Texto(3, familia)
-            .Ejecuta();
-      } else {
-        selGru.Reinicia();
-      }
-      if (!selSub.Texto(1, "00").Texto(2, familia).Texto(3, grupo).Paso()) {
-        insSub.Texto(1, "00")
-            .Texto(2, "SUBGRUPO 00 - FAMILIA " + familia + " - GRUPO " + grupo)
-            .Texto(3, familia)
-            .Texto(4, grupo)
-            .Ejecuta();
-      } else {
-        selSub.Reinicia();
-      }
+      Clasificacion(familia, grupo);
     }
     if (hayProv.Texto(1, "1").Texto(2, codigo).Paso()) {
       hayProv.Reinicia();
@@ -172,6 +87,133 @@ std::int64_t Articulos(Db db, T& t, const Clave& k, const std::string& fichero,
     } else {
       selProv.Reinicia();
     }
+  }
+
+  // A new article's row.
+  void Alta(const Campos& c, const std::string& codigo, const std::string& descripcion,
+            const std::string& ticket, const std::string& unidad, double iva,
+            const std::string& familia, const std::string& grupo) {
+    if (selTodo.Texto(1, codigo).Paso()) selTodo.Reinicia();
+    ins.Texto(1, codigo)
+        .Texto(2, hoy)
+        .Real(3, 0)
+        .Nulo(4)
+        .Texto(5, descripcion)
+        .Texto(6, ticket)
+        .Texto(7, unidad)
+        .Real(8, iva)
+        .Texto(9, familia)
+        .Texto(10, grupo)
+        .Texto(11, "00")
+        .Real(12, Numero(c(25)))
+        .Ejecuta();
+  }
+
+  // A change to an article's row.
+  void Cambio(const Campos& c, const std::string& codigo, const std::string& descripcion,
+              const std::string& ticket, const std::string& unidad, double iva,
+              const std::string& familia, const std::string& grupo) {
+    upd.Texto(1, descripcion)
+        .Texto(2, ticket)
+        .Texto(3, unidad)
+        .Texto(4, unidad)
+        .Texto(5, unidad)
+        .Texto(6, unidad)
+        .Texto(7, hoy)
+        .Real(8, iva)
+        .Real(9, iva)
+        .Real(10, iva)
+        .Texto(11, familia)
+        .Texto(12, grupo)
+        .Texto(13, "00")
+        .Real(14, Numero(c(25)))
+        .Real(15, 0)
+        .Texto(16, codigo)
+        .Ejecuta();
+  }
+
+  // An article removed: marked, with the day.
+  void Baja(const std::string& codigo) {
+    baja.Entero(1, 1).Texto(2, hoy).Texto(3, codigo).Ejecuta();
+  }
+
+  // The family, group and subgroup "00" a pair first seen in this run names, each made
+  // unless the store has it.
+  void Clasificacion(const std::string& familia, const std::string& grupo) {
+    if (!selFam.Texto(1, familia).Paso()) {
+      insFam.Texto(1, familia).Texto(2, "FAMILIA " + familia).Ejecuta();
+    } else {
+      selFam.Reinicia();
+    }
+    if (!selGru.Texto(1, grupo).Texto(2, familia).Paso()) {
+      insGru.Texto(1, grupo)
+          .Texto(2, "GRUPO " + grupo + " DE LA FAMILIA " + familia)
+          .Texto(3, familia)
+          .Ejecuta();
+    } else {
+      selGru.Reinicia();
+    }
+    if (!selSub.Texto(1, "00").Texto(2, familia).Texto(3, grupo).Paso()) {
+      insSub.Texto(1, "00")
+          .Texto(2, "SUBGRUPO 00 - FAMILIA " + familia + " - GRUPO " + grupo)
+          .Texto(3, familia)
+          .Texto(4, grupo)
+          .Ejecuta();
+    } else {
+      selSub.Reinicia();
+    }
+  }
+
+  Db db;
+  const Clave& k;
+  const std::string& hoy;
+  // The statements, prepared in this order. A change or removal reads only the columns
+  // it uses; a new row opens the whole row.
+  S sel{
+      db,
+      (std::string("SELECT ") + k.columna +
+       ", DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, ULTIMA_MODIFICACION, IVA, "
+       "FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, UNI_FRACCION, BAJA, FECHA_BAJA, UNI_VENTA, UNI_COMPRA, "
+       "UNI_ESTOC, IVA_VENTA, IVA_COMPRA FROM ARTICULOS WHERE " +
+       k.condicion + " = ?")
+          .c_str()};
+  S selTodo{db, "SELECT * FROM ARTICULOS WHERE CODIGO = ?"};
+  S ins{db,
+        "INSERT INTO ARTICULOS (CODIGO, FECHA_ALTA, COSTE, VENTA, COSTEMEDIO, STOCKINICIAL, "
+        "FECHA_STOCKINICIAL, STOCKMAXIMO, STOCKMINIMO, STOCKACTUAL, ULTIMA_VENTA, ULTIMA_COMPRA, "
+        "DESCRIPCION, DESCRIPCIONTICKET, UNIDAD, UNI_VENTA, UNI_COMPRA, UNI_ESTOC, "
+        "ULTIMA_MODIFICACION, IVA, IVA_VENTA, IVA_COMPRA, FAMILIA, GRUPO, SUBGRUPO, UNI_CAJA, "
+        "UNI_FRACCION) VALUES (?1, ?2, ?3, ?3, ?3, ?3, ?2, ?3, ?3, ?3, ?4, ?4, ?5, ?6, ?7, ?7, ?7, "
+        "?7, ?2, ?8, ?8, ?8, ?9, ?10, ?11, ?12, ?3)"};
+  S upd{db,
+        "UPDATE ARTICULOS SET DESCRIPCION = ?, DESCRIPCIONTICKET = ?, UNIDAD = ?, UNI_VENTA = ?, "
+        "UNI_COMPRA = ?, UNI_ESTOC = ?, ULTIMA_MODIFICACION = ?, IVA = ?, IVA_VENTA = ?, "
+        "IVA_COMPRA = ?, FAMILIA = ?, GRUPO = ?, SUBGRUPO = ?, UNI_CAJA = ?, UNI_FRACCION = ? "
+        "WHERE CODIGO = ?"};
+  S baja{db, "UPDATE ARTICULOS SET BAJA = ?, FECHA_BAJA = ? WHERE CODIGO = ?"};
+  S selFam{db, "SELECT * FROM FAMILIAS WHERE CODIGO = ?"};
+  S insFam{db, "INSERT INTO FAMILIAS (CODIGO, DESCRIPCION) VALUES (?, ?)"};
+  S selGru{db, "SELECT * FROM GRUPOS WHERE CODIGO = ? AND FAMILIA = ?"};
+  S insGru{db, "INSERT INTO GRUPOS (CODIGO, DESCRIPCION, FAMILIA) VALUES (?, ?, ?)"};
+  S selSub{db, "SELECT * FROM SUBGRUPOS WHERE CODIGO = ? AND FAMILIA = ? AND GRUPO = ?"};
+  S insSub{db, "INSERT INTO SUBGRUPOS (CODIGO, DESCRIPCION, FAMILIA, GRUPO) VALUES (?, ?, ?, ?)"};
+  S hayProv{db, "SELECT 1 FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"};
+  S selProv{db, "SELECT * FROM ARTICULOS_PROV WHERE IDPROVEEDOR = ? AND IDARTICULO = ?"};
+  S insProv{
+      db,
+      "INSERT INTO ARTICULOS_PROV (IDPROVEEDOR, IDARTICULO, REF_PROV, DESC_PROV, "
+      "ES_DESC_IGUAL, COSTE, FECHA_INI, DEFECTO_PROV) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6, ?4)"};
+  int colIva = -1;
+  // Family/group pairs already made sure of in this run, as the import keeps them.
+  std::set<std::string> vistas;
+};
+
+template <class S, class Db, class T>
+std::int64_t Articulos(Db db, T& t, const Clave& k, const std::string& fichero,
+                       const std::string& hoy) {
+  AplicacionArticulos<S, Db> a(db, k, hoy);
+  const auto linea = [&](std::string_view tipo, const Campos& c, const std::string& fechaIde) {
+    a.Linea(tipo, c, fechaIde);
   };
   return Recorre(fichero, PorUnidad(t, {"DET"}, linea));
 }
