@@ -13,11 +13,12 @@ programas=(
   qt6-base-dev qt6-base-dev-tools  # Qt Core, Qt Sql and Qt Widgets, and their build tools
   libqt6sql6-sqlite  # the default engine
   libsqlite3-dev  # its statements run on the engine's own connection, past Qt's driver
+  libpq-dev  # so do PostgreSQL's, on the client library's connection the driver opened
   libqt6sql6-odbc libqt6sql6-psql  # the other engines' drivers (a server is not needed to build)
   qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)
 )
 pruebas=(
-  postgresql libpq-dev  # the test server; libpq for the benchmark's reference program
+  postgresql  # the test server
   libsqliteodbc unixodbc  # the ODBC engine's tests, on SQLite files
   libgtest-dev  # the test framework
   xvfb xauth  # the window's screenshots under a virtual screen

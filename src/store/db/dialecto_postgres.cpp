@@ -24,6 +24,7 @@
 #endif
 
 #include "store/db/dialecto.h"
+#include "store/db/sentencia.h"
 
 namespace relvano::store {
 
@@ -429,6 +430,10 @@ class Postgres final : public Dialecto {
     return QStringLiteral(" RETURNING ") + columna;
   }
   bool JuntaControles() const override { return true; }
+  std::unique_ptr<Sentencia> Prepara(QSqlDatabase& db, const QString& sql,
+                                     QSqlError* error) const override {
+    return PreparaPostgres(db, sql, error);
+  }
   // SET takes no parameters; the value is a number the program computed.
   QString Espera(qint64 ms) const override {
     return QStringLiteral("SET lock_timeout = ") + QString::number(ms);

@@ -57,6 +57,9 @@ std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql
 // same connection: what one runs, the other sees); null with `error` set when it cannot be
 // prepared.
 std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error);
+// A statement on the client connection to the PostgreSQL server that `db` holds, past Qt's
+// layer (the same session); null with `error` set when it cannot be prepared.
+std::unique_ptr<Sentencia> PreparaPostgres(QSqlDatabase& db, const QString& sql, QSqlError* error);
 
 // An UPDATE of a row by its key (Recordset::GrabaColumnas): the columns as the caller named
 // them, in order, where each one is in the result (-1 when the result lacks it), their
