@@ -50,6 +50,18 @@ class Sentencia {
   virtual void Termina() = 0;
 };
 
+// A statement of the implementation `T`, built from `argumentos`, prepared from `sql`; null
+// with `error` set when it cannot be prepared.
+template <typename T, typename... A>
+std::unique_ptr<Sentencia> Preparada(const QString& sql, QSqlError* error, A&&... argumentos) {
+  auto s = std::make_unique<T>(std::forward<A>(argumentos)...);
+  if (!s->Prepara(sql)) {
+    if (error) *error = s->Error();
+    return nullptr;
+  }
+  return s;
+}
+
 // A statement through Qt's driver for `db`; null with `error` set when it cannot be
 // prepared.
 std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql, QSqlError* error);

@@ -90,12 +90,7 @@ class SentenciaDriver final : public Sentencia {
 
 std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql,
                                             QSqlError* error) {
-  auto s = std::make_unique<SentenciaDriver>(db);
-  if (!s->Prepara(sql)) {
-    if (error) *error = s->Error();
-    return nullptr;
-  }
-  return s;
+  return Preparada<SentenciaDriver>(sql, error, db);
 }
 
 }  // namespace relvano::store

@@ -406,12 +406,7 @@ PGconn* ConexionPropia(QSqlDatabase& db) {
 std::unique_ptr<Sentencia> PreparaPostgres(QSqlDatabase& db, const QString& sql, QSqlError* error) {
   PGconn* conexion = ConexionPropia(db);
   if (!conexion) return PreparaConDriver(db, sql, error);
-  auto s = std::make_unique<SentenciaPg>(conexion);
-  if (!s->Prepara(sql)) {
-    if (error) *error = s->Error();
-    return nullptr;
-  }
-  return s;
+  return Preparada<SentenciaPg>(sql, error, conexion);
 }
 
 }  // namespace relvano::store

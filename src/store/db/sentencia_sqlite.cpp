@@ -214,12 +214,7 @@ sqlite3* ConexionPropia(QSqlDatabase& db) {
 std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error) {
   sqlite3* conexion = ConexionPropia(db);
   if (!conexion) return PreparaConDriver(db, sql, error);
-  auto s = std::make_unique<SentenciaSqlite>(conexion);
-  if (!s->Prepara(sql)) {
-    if (error) *error = s->Error();
-    return nullptr;
-  }
-  return s;
+  return Preparada<SentenciaSqlite>(sql, error, conexion);
 }
 
 }  // namespace relvano::store
