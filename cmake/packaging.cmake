@@ -169,8 +169,16 @@ if(UNIX AND NOT APPLE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "${RELVANO_DEB_PLUGINS}")
   else()
+    # The engines' own client libraries, when the programs talk to them directly.
+    set(relvano_deb_motores "")
+    if(RELVANO_SQLITE_DIRECTO)
+      string(APPEND relvano_deb_motores "libsqlite3-0, ")
+    endif()
+    if(RELVANO_PG_DIRECTO)
+      string(APPEND relvano_deb_motores "libpq5, ")
+    endif()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6, libqt6sql6, libqt6gui6, libqt6widgets6, ${RELVANO_DEB_PLUGINS}")
+        "libqt6core6, libqt6sql6, libqt6gui6, libqt6widgets6, ${relvano_deb_motores}${RELVANO_DEB_PLUGINS}")
   endif()
 endif()
 
