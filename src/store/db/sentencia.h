@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -49,6 +50,11 @@ class Sentencia {
   // Done with the rows of the last run.
   virtual void Termina() = 0;
 };
+
+// `sql` with each "?" outside quotes and brackets (a parameter's place) replaced by
+// `nombre(n)`, n counted from 0; `cuantos`, when given, receives how many there are.
+QString NombraParametros(const QString& sql, const std::function<QString(int)>& nombre,
+                         int* cuantos = nullptr);
 
 // A statement of the implementation `T`, built from `argumentos`, prepared from `sql`; null
 // with `error` set when it cannot be prepared.

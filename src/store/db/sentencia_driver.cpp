@@ -17,24 +17,7 @@ QString NombreParametro(int indice) { return QStringLiteral(":_%1").arg(indice);
 // ready here. Neither driver takes names itself: Qt turns them back into "?" when it
 // prepares, so the engine runs the very same statement.
 QString ConParametrosConNombre(const QString& sql) {
-  QString r;
-  r.reserve(sql.size() + 32);
-  QChar cierre;
-  int n = 0;
-  for (const QChar c : sql) {
-    if (!cierre.isNull()) {
-      if (c == cierre) cierre = QChar();
-    } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-      cierre = c;
-    } else if (c == QLatin1Char('[')) {
-      cierre = QLatin1Char(']');
-    } else if (c == QLatin1Char('?')) {
-      r += NombreParametro(n++);
-      continue;
-    }
-    r += c;
-  }
-  return r;
+  return NombraParametros(sql, NombreParametro);
 }
 
 QString NombreParametroListo(int indice) {
@@ -87,6 +70,29 @@ class SentenciaDriver final : public Sentencia {
 };
 
 }  // namespace
+
+QString NombraParametros(const QString& sql, const std::function<QString(int)>& nombre,
+                         int* cuantos) {
+  QString r;
+  r.reserve(sql.size() + 32);
+  QChar cierre;
+  int n = 0;
+  for (const QChar c : sql) {
+    if (!cierre.isNull()) {
+      if (c == cierre) cierre = QChar();
+    } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+      cierre = c;
+    } else if (c == QLatin1Char('[')) {
+      cierre = QLatin1Char(']');
+    } else if (c == QLatin1Char('?')) {
+      r += nombre(n++);
+      continue;
+    }
+    r += c;
+  }
+  if (cuantos) *cuantos = n;
+  return r;
+}
 
 std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql,
                                             QSqlError* error) {

@@ -199,24 +199,9 @@ QByteArray TextoParametro(const QVariant& v, Oid tipo) {
 // `sql` with each "?" outside quotes numbered as the server takes it ($1, $2, ...), and
 // how many there are: the same places the driver's statements find.
 QByteArray ConParametrosNumerados(const QString& sql, int* n) {
-  QString r;
-  r.reserve(sql.size() + 16);
-  QChar cierre;
-  *n = 0;
-  for (const QChar c : sql) {
-    if (!cierre.isNull()) {
-      if (c == cierre) cierre = QChar();
-    } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-      cierre = c;
-    } else if (c == QLatin1Char('[')) {
-      cierre = QLatin1Char(']');
-    } else if (c == QLatin1Char('?')) {
-      r += u'$' + QString::number(++*n);
-      continue;
-    }
-    r += c;
-  }
-  return r.toUtf8();
+  return NombraParametros(
+             sql, [](int i) { return u'$' + QString::number(i + 1); }, n)
+      .toUtf8();
 }
 
 // The failure of the last command on `conexion`, as the driver words it: the server's
