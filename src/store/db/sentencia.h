@@ -68,6 +68,14 @@ std::unique_ptr<Sentencia> Preparada(const QString& sql, QSqlError* error, A&&..
   return s;
 }
 
+// True when binding `nuevo` where `enlazado` is bound would give the engine exactly what it
+// already holds: the same type, the same nullness and the same value. Binding costs far
+// more than this comparison, and most statements of a file repeat many of their values.
+inline bool MismoEnlace(const QVariant& enlazado, const QVariant& nuevo) {
+  return enlazado.isValid() && enlazado.metaType() == nuevo.metaType() &&
+         enlazado.isNull() == nuevo.isNull() && enlazado == nuevo;
+}
+
 // A statement through Qt's driver for `db`; null with `error` set when it cannot be
 // prepared.
 std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql, QSqlError* error);

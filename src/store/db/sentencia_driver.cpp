@@ -40,13 +40,8 @@ class SentenciaDriver final : public Sentencia {
   }
 
   void Enlaza(int indice, const QVariant& valor) override {
-    // Binding costs far more than this comparison, and most statements of a file repeat
-    // many of their values (same day, same constants). Same type, same nullness and same
-    // value: the engine would receive exactly what it already holds.
     const QVariant antes = q_.boundValue(indice);
-    if (antes.isValid() && antes.metaType() == valor.metaType() &&
-        antes.isNull() == valor.isNull() && antes == valor)
-      return;
+    if (MismoEnlace(antes, valor)) return;
     q_.bindValue(NombreParametroListo(indice), valor);
   }
   bool Ejecuta() override {

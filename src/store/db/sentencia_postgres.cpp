@@ -307,9 +307,7 @@ void SentenciaPg::Enlaza(int indice, const QVariant& valor) {
   // to refuse the run; the next run sends the statement's own again.
   if (i >= enlazados_.size()) Dimensiona(i + 1);
   QVariant& antes = enlazados_[i];
-  if (antes.isValid() && antes.metaType() == valor.metaType() && antes.isNull() == valor.isNull() &&
-      antes == valor)
-    return;
+  if (MismoEnlace(antes, valor)) return;
   antes = valor;
   if (EsNulo(valor)) {
     valores_[i] = nullptr;

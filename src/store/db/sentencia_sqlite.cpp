@@ -66,9 +66,7 @@ class SentenciaSqlite final : public Sentencia {
       return;
     }
     QVariant& antes = enlazados_[static_cast<size_t>(indice)];
-    if (antes.isValid() && antes.metaType() == valor.metaType() &&
-        antes.isNull() == valor.isNull() && antes == valor)
-      return;
+    if (MismoEnlace(antes, valor)) return;
     antes = valor;
     if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
