@@ -1,5 +1,8 @@
 #include <QDataStream>
 #include <QHash>
+#include <QtEndian>
+#include <cstring>
+#include <string>
 
 #include "app/historial.h"
 
@@ -16,58 +19,103 @@ using store::DbError;
 constexpr quint8 kFormatoCambios = 2;
 enum class Etiqueta : quint8 { Nulo, Entero, Decimal, Texto, Booleano, Otro };
 
+// Writes the stream as QDataStream (version Qt_6_0, big-endian) would, which is how
+// LectorCambios reads it back; by hand, because a stream device's call per value cost
+// more than the compression itself.
 class EscritorCambios {
  public:
-  EscritorCambios() : s_(&bytes_, QIODevice::WriteOnly) { s_.setVersion(QDataStream::Qt_6_0); }
-  QDataStream& s() { return s_; }
-  // A name: its number, and the name itself the first time.
-  void Nombre(const QString& nombre) {
-    auto it = nombres_.constFind(nombre);
-    if (it != nombres_.cend()) {
-      s_ << *it;
+  void Octeto(quint8 v) { bytes_.push_back(static_cast<char>(v)); }
+  void Numero(quint32 v) { Crudo(qToBigEndian(v)); }
+  void Entero(qint64 v) { Crudo(qToBigEndian(v)); }
+  void Decimal(double d) {
+    quint64 bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    Crudo(qToBigEndian(bits));
+  }
+  // As a QByteArray in the stream: its length and its bytes, a null one as 0xffffffff.
+  void Texto(const QString& texto) {
+    if (texto.isNull()) return Numero(0xffffffffu);
+    const qsizetype n = texto.size();
+    const QChar* u = texto.constData();
+    qsizetype i = 0;
+    while (i < n && u[i].unicode() < 0x80) ++i;
+    if (i < n) {
+      const QByteArray utf8 = texto.toUtf8();
+      Numero(static_cast<quint32>(utf8.size()));
+      bytes_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
       return;
     }
-    const auto n = static_cast<quint32>(nombres_.size());
-    nombres_.insert(nombre, n);
-    s_ << n << nombre.toUtf8();
+    Numero(static_cast<quint32>(n));  // plain ASCII, as most codes and names are
+    for (i = 0; i < n; ++i) bytes_.push_back(static_cast<char>(u[i].unicode()));
+  }
+  // A name: its number, and the name itself the first time. Most names are copies of a few
+  // texts: found by the address of their characters before their content is hashed (every
+  // name is alive, so unchanged, while the group is written).
+  void Nombre(const QString& nombre) {
+    auto pos = porDireccion_.constFind(nombre.constData());
+    if (pos != porDireccion_.cend()) return Numero(*pos);
+    auto it = nombres_.constFind(nombre);
+    if (it == nombres_.cend()) {
+      const auto n = static_cast<quint32>(nombres_.size());
+      it = nombres_.insert(nombre, n);
+      Numero(n);
+      Texto(nombre);
+    } else {
+      Numero(*it);
+    }
+    porDireccion_.insert(nombre.constData(), *it);
   }
   void Nombres(const QStringList& nombres) {
-    s_ << static_cast<quint32>(nombres.size());
+    Numero(static_cast<quint32>(nombres.size()));
     for (const QString& n : nombres) Nombre(n);
   }
   void Valores(const std::vector<QVariant>& valores) {
-    s_ << static_cast<quint32>(valores.size());
+    Numero(static_cast<quint32>(valores.size()));
     for (const QVariant& v : valores) {
       if (v.isNull()) {
-        s_ << static_cast<quint8>(Etiqueta::Nulo);
+        Octeto(static_cast<quint8>(Etiqueta::Nulo));
         continue;
       }
       switch (v.typeId()) {
         case QMetaType::Int:
         case QMetaType::LongLong:
         case QMetaType::UInt:
-          s_ << static_cast<quint8>(Etiqueta::Entero) << v.toLongLong();
+          Octeto(static_cast<quint8>(Etiqueta::Entero));
+          Entero(v.toLongLong());
           break;
         case QMetaType::Double:
-          s_ << static_cast<quint8>(Etiqueta::Decimal) << v.toDouble();
+          Octeto(static_cast<quint8>(Etiqueta::Decimal));
+          Decimal(v.toDouble());
           break;
         case QMetaType::QString:
-          s_ << static_cast<quint8>(Etiqueta::Texto) << v.toString().toUtf8();
+          Octeto(static_cast<quint8>(Etiqueta::Texto));
+          Texto(*static_cast<const QString*>(v.constData()));
           break;
         case QMetaType::Bool:
-          s_ << static_cast<quint8>(Etiqueta::Booleano) << v.toBool();
+          Octeto(static_cast<quint8>(Etiqueta::Booleano));
+          Octeto(v.toBool() ? 1 : 0);
           break;
-        default:
-          s_ << static_cast<quint8>(Etiqueta::Otro) << v;
+        default: {
+          Octeto(static_cast<quint8>(Etiqueta::Otro));
+          QByteArray otro;
+          QDataStream s(&otro, QIODevice::WriteOnly);
+          s.setVersion(QDataStream::Qt_6_0);
+          s << v;
+          bytes_.append(otro.constData(), static_cast<size_t>(otro.size()));
+        }
       }
     }
   }
-  const QByteArray& Bytes() const { return bytes_; }
+  const std::string& Bytes() const { return bytes_; }
 
  private:
-  QByteArray bytes_;
-  QDataStream s_;
+  template <typename T>
+  void Crudo(T v) {
+    bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  std::string bytes_;
   QHash<QString, quint32> nombres_;
+  QHash<const QChar*, quint32> porDireccion_;
 };
 
 class LectorCambios {
@@ -149,19 +197,23 @@ class LectorCambios {
 
 QString Historial::ComprimeCambios(const std::vector<store::CambioFila>& cambios) {
   EscritorCambios e;
-  e.s() << kFormatoCambios << static_cast<quint32>(cambios.size());
+  e.Octeto(kFormatoCambios);
+  e.Numero(static_cast<quint32>(cambios.size()));
   for (const store::CambioFila& c : cambios) {
-    e.s() << static_cast<qint8>(c.tipo);
+    e.Octeto(static_cast<quint8>(c.tipo));
     e.Nombre(c.tabla);
     e.Nombres(c.clave);
     e.Valores(c.valoresClave);
     e.Nombres(c.columnas);
     e.Valores(c.antes);
     e.Valores(c.despues);
-    e.s() << c.relativo;
+    e.Octeto(c.relativo ? 1 : 0);
   }
   // The fastest level: it takes a run's changes to a tenth of their size all the same.
-  return QString::fromLatin1(qCompress(e.Bytes(), 1).toBase64());
+  const std::string& bytes = e.Bytes();
+  return QString::fromLatin1(qCompress(reinterpret_cast<const uchar*>(bytes.data()),
+                                       static_cast<qsizetype>(bytes.size()), 1)
+                                 .toBase64());
 }
 
 namespace {

@@ -4,6 +4,8 @@
 #include "app/deshacer.h"
 
 #include <QRegularExpression>
+#include <cmath>
+#include <limits>
 
 #include "imports/import_fixture.h"
 
@@ -228,6 +230,76 @@ TEST_F(Deshacer, NothingToUndoAndSimulation) {
   EXPECT_TRUE(
       Log(QStringLiteral("SIMULACION_DESHACER_EAN.LOG")).contains(QLatin1String("SIMULACI")));
   EXPECT_EQ(Estado::Completa, Deshaz(r.idHistorial).estado);  // a simulation does not count
+}
+
+// Every kind of value a change holds comes back from the history as it was given (integers
+// as the engine gives them back, qlonglong), and the names each group writes once are read
+// back right, however the group's lists share them.
+TEST_F(Deshacer, ChangesKeptAsTheyWereGiven) {
+  using V = QVariant;
+  const std::vector<std::pair<V, V>> valores{
+      {V(), V()},
+      {V(QString()), V(QString())},
+      {V(QStringLiteral("")), V(QStringLiteral(""))},
+      {V(QStringLiteral("AÑO 2012 · café €")), V(QStringLiteral("AÑO 2012 · café €"))},
+      {V(QStringLiteral("0001234")), V(QStringLiteral("0001234"))},
+      {V(-7), V(qlonglong{-7})},
+      {V(4000000000u), V(qlonglong{4000000000})},
+      {V(std::numeric_limits<qlonglong>::min()), V(std::numeric_limits<qlonglong>::min())},
+      {V(-0.0), V(-0.0)},
+      {V(1234.5678), V(1234.5678)},
+      {V(true), V(true)},
+      {V(QDate(2012, 7, 15)), V(QDate(2012, 7, 15))},
+  };
+  store::CambioFila c;
+  c.tabla = QStringLiteral("ARTÍCULOS");
+  c.clave = QStringList{QStringLiteral("ID")};
+  c.columnas = QStringList{QStringLiteral("PVP"), QStringLiteral("AÑO"), QStringLiteral("ID")};
+  c.despues = {V(1), V(), V()};
+  std::vector<store::CambioFila> grupo;
+  for (const auto& [dado, leido] : valores) {
+    c.valoresClave = {dado};
+    c.antes = {dado, V(), dado};
+    grupo.push_back(c);  // the same lists, shared
+    c.columnas = QStringList{QStringLiteral("ID"), QStringLiteral("AÑO")} << QStringLiteral("PVP");
+    c.antes.pop_back();
+    c.despues = {dado, dado, V(2)};
+    c.tipo = store::CambioFila::Tipo::Baja;
+    c.relativo = true;
+    grupo.push_back(c);  // lists of their own
+  }
+  QString error;
+  auto historial = Historial::Abre(Ubicacion(), &error);
+  ASSERT_TRUE(historial) << error.toStdString();
+  EjecucionHistorial e;
+  e.inicio = QDateTime::currentDateTime();
+  const qint64 id = historial->Anota(e);
+  for (int g = 1; g <= 2; ++g) historial->GuardaCambios(id, g, Historial::ComprimeCambios(grupo));
+
+  const auto grupos = historial->Cambios(id);
+  ASSERT_EQ(2u, grupos.size());
+  for (const auto& leidos : grupos) {
+    ASSERT_EQ(grupo.size(), leidos.size());
+    for (size_t i = 0; i < grupo.size(); ++i) {
+      const store::CambioFila& dado = grupo[i];
+      const store::CambioFila& leido = leidos[i];
+      EXPECT_EQ(dado.tipo, leido.tipo);
+      EXPECT_EQ(dado.tabla, leido.tabla);
+      EXPECT_EQ(dado.clave, leido.clave);
+      EXPECT_EQ(dado.columnas, leido.columnas);
+      EXPECT_EQ(dado.relativo, leido.relativo);
+      const V& esperado = valores[i / 2].second;
+      ASSERT_EQ(1u, leido.valoresClave.size());
+      const V& v = leido.valoresClave[0];
+      EXPECT_EQ(esperado.typeId(), v.typeId()) << i;
+      EXPECT_EQ(esperado, v) << i;
+      EXPECT_EQ(esperado.toString().isNull(), v.toString().isNull()) << i;
+      if (esperado.typeId() == QMetaType::Double)
+        EXPECT_EQ(std::signbit(esperado.toDouble()), std::signbit(v.toDouble())) << i;
+      EXPECT_EQ(dado.antes.size(), leido.antes.size());
+      EXPECT_EQ(dado.despues.size(), leido.despues.size());
+    }
+  }
 }
 
 }  // namespace
