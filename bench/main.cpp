@@ -28,6 +28,7 @@
 #include "base_manual.h"
 #include "caja.h"
 #include "generador.h"
+#include "grabacion.h"
 #include "imports/unidad_trabajo.h"
 #include "pg_raii.h"
 #include "procesos.h"
@@ -198,8 +199,9 @@ std::string BaseEnServidor(const std::string& ruta, const Opciones& o) {
 
 // Child: one import run through the program's own entry point, as the command line
 // runs it. Prints "OK <seconds> <messages> <bytes written to disk> <server seconds>
-// <own seconds>" or "ERROR <text>": the processor time of the server's processes for the
-// run's connections (0 on SQLite), and this process's during the run.
+// <own seconds> <recording seconds>" or "ERROR <text>": the processor time of the server's
+// processes for the run's connections (0 on SQLite), this process's during the run, and
+// what recording its changes took (-1 without a history).
 int HijoImporta(int argc, char** argv, const Opciones& o) {
   QCoreApplication app(argc, argv);
   const auto inicio = std::chrono::steady_clock::now();
@@ -272,8 +274,10 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
       cpuServidor = cpu < 0 || cpuServidor < 0 ? -1 : cpuServidor + cpu;
     }
   }
+  const double grabar =
+      opciones.historial.Vacia() ? -1 : CpuGrabacion(opciones.historial, r.idHistorial);
   std::cout << "OK " << segundos << ' ' << operador.mensajes << ' ' << BytesEscritosDisco() << ' '
-            << cpuServidor << ' ' << cpu << std::endl;
+            << cpuServidor << ' ' << cpu << ' ' << grabar << std::endl;
   return 0;
 }
 
@@ -585,6 +589,9 @@ bool MideTipo(const Opciones& o, const Entorno& e, const std::string& nombre, co
                                1) +
                        " MB/100000 lines");
   }
+  if (l.imp.cpuGrabar >= 0)
+    Anota(notas, "recording " + Formato(l.imp.cpuGrabar, 2) + " s cpu = " +
+                     Formato(100 * l.imp.cpuGrabar / std::max(l.imp.cpuRun, 1e-9), 1) + " %");
   if (!sentencias.empty()) Anota(notas, sentencias);
   ImprimeFila(o, e.servidor != nullptr, nombre, l, notas);
   if (e.servidor) ImprimeReparto(nombre, l, detalles);
