@@ -46,7 +46,7 @@ Medida EnHijo(const std::string& yo, const std::vector<std::string>& args) {
   in >> clave;
   if (clave == "OK") {
     in >> m.segundos >> m.mensajes >> m.bytesDisco >> m.cpuServidor >> m.cpuRun;
-    if (!(in >> m.cpuGrabar)) m.cpuGrabar = -1;
+    if (!(in >> m.idHistorial)) m.idHistorial = 0;
     m.hecha = true;
   } else {
     std::getline(in, m.error);
@@ -65,7 +65,7 @@ Medida Mejor(const Medida& hasta, const Medida& nueva, int repeticion) {
   m.cpu = std::min(hasta.cpu, nueva.cpu);
   m.cpuServidor = std::min(hasta.cpuServidor, nueva.cpuServidor);
   m.cpuRun = std::min(hasta.cpuRun, nueva.cpuRun);
-  m.cpuGrabar = std::min(hasta.cpuGrabar, nueva.cpuGrabar);
+  m.idHistorial = nueva.idHistorial;  // the run the history holds now
   m.picoKb = std::max(hasta.picoKb, nueva.picoKb);
   return m;
 }

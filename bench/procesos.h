@@ -11,19 +11,19 @@ namespace relvano::bench {
 struct Medida {
   bool hecha = false;
   double segundos = 0;
-  long picoKb = 0;         // peak resident memory of the run's process
-  double cpu = 0;          // processor seconds of the run's process (user and system)
-  double cpuServidor = 0;  // of the server's processes for the run's connections
-  double cpuRun = 0;       // of the run's process from the start of the run to its end
-  double cpuGrabar = -1;   // of recording the run's changes (CpuGrabacion); -1: none kept
+  long picoKb = 0;            // peak resident memory of the run's process
+  double cpu = 0;             // processor seconds of the run's process (user and system)
+  double cpuServidor = 0;     // of the server's processes for the run's connections
+  double cpuRun = 0;          // of the run's process from the start of the run to its end
+  long long idHistorial = 0;  // the import's run in its history; 0: none
   int mensajes = 0;
   long long bytesDisco = -1;  // written to the disk by the run's process
   std::string error;
 };
 
 // Runs the program `yo` as a child with `args` and reads its one-line answer ("OK
-// <seconds> <messages> <bytes written to disk> <server seconds> <own seconds> [<recording
-// seconds>]" or "ERROR <text>") and its peak memory.
+// <seconds> [<messages> <bytes written to disk> <server seconds> <own seconds> [<history's
+// run>]]" or "ERROR <text>") and its peak memory.
 Medida EnHijo(const std::string& yo, const std::vector<std::string>& args);
 
 // The better of two measures of the same work: the shorter time and processor time,
