@@ -159,11 +159,15 @@ bool LeeOpciones(int argc, char** argv, Opciones& o) {
 // The operator of a measured run: nobody reads, every question is answered Yes.
 class OperadorMudo final : public Operador {
  public:
-  void Mensaje(const QString&, Icono) override { ++mensajes; }
+  void Mensaje(const QString& texto, Icono) override {
+    ++mensajes;
+    ultimo = texto;
+  }
   bool Pregunta(const QString&) override { return true; }
   bool PreguntaNo(const QString&) override { return true; }
   void Informe(const QString&) override {}
   int mensajes = 0;
+  QString ultimo;  // the last message, which says why a run did not end
 };
 
 OpcionImportacion OpcionDe(Tipo t) {
@@ -264,7 +268,9 @@ int HijoImporta(int argc, char** argv, const Opciones& o) {
   if (r.estado != ResultadoImportacion::Estado::Completa &&
       r.estado != ResultadoImportacion::Estado::FacturaNoCreada) {
     std::cout << "ERROR "
-              << (r.error.isEmpty() ? "la importación no terminó" : r.error.toStdString())
+              << (!r.error.isEmpty()           ? r.error.toStdString()
+                  : !operador.ultimo.isEmpty() ? operador.ultimo.simplified().toStdString()
+                                               : "la importación no terminó")
               << std::endl;
     return 1;
   }
