@@ -294,8 +294,9 @@ TEST_F(Deshacer, ChangesKeptAsTheyWereGiven) {
       EXPECT_EQ(esperado.typeId(), v.typeId()) << i;
       EXPECT_EQ(esperado, v) << i;
       EXPECT_EQ(esperado.toString().isNull(), v.toString().isNull()) << i;
-      if (esperado.typeId() == QMetaType::Double)
+      if (esperado.typeId() == QMetaType::Double) {
         EXPECT_EQ(std::signbit(esperado.toDouble()), std::signbit(v.toDouble())) << i;
+      }
       EXPECT_EQ(dado.antes.size(), leido.antes.size());
       EXPECT_EQ(dado.despues.size(), leido.despues.size());
     }

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -159,52 +160,56 @@ FuncionSocket PQsocket() {
 class VigilanteSocket final : public Vigilante {
  public:
   VigilanteSocket(int socket, std::chrono::milliseconds limite)
-      : socket_(socket), limite_(limite), hilo_([this](std::stop_token fin) { Vigila(fin); }) {}
+      : socket_(socket),
+        limite_(std::max(limite, std::chrono::milliseconds(1))),
+        hilo_([this](std::stop_token fin) { Vigila(fin); }) {}
 
+  // Around every statement: neither a lock nor a wake-up of the watching thread, whose
+  // switch in and out per statement cost more than a statement's own work on the program's
+  // side. The thread wakes by itself, at the latest a bound after it last looked, which is
+  // never later than the bound of a statement armed since.
   void Arma() override {
-    std::lock_guard l(m_);
-    ++armado_;
-    plazo_ = std::chrono::steady_clock::now() + limite_;
-    cambio_.notify_all();
+    plazo_.store((Reloj::now() + limite_).time_since_epoch().count());
+    armado_.fetch_add(1);
   }
-  void Desarma() override {
-    std::lock_guard l(m_);
-    if (--armado_ == 0) cambio_.notify_all();
-  }
-  bool Disparado() const override {
-    std::lock_guard l(m_);
-    return disparado_;
-  }
+  void Desarma() override { armado_.fetch_sub(1); }
+  bool Disparado() const override { return disparado_.load(); }
   qint64 LimiteMs() const override { return limite_.count(); }
 
  private:
+  using Reloj = std::chrono::steady_clock;
+
   void Vigila(std::stop_token fin) {
-    std::unique_lock l(m_);
+    std::mutex m;
+    std::unique_lock l(m);
+    const auto nunca = [] { return false; };  // only the time or the stop ends a wait
+    Reloj::time_point hasta = Reloj::now() + limite_;
     while (!fin.stop_requested()) {
-      if (armado_ == 0 || disparado_) {
-        cambio_.wait(l, fin, [&] { return armado_ > 0 && !disparado_; });
+      despierta_.wait_until(l, fin, hasta, nunca);
+      if (fin.stop_requested()) return;
+      const Reloj::time_point ahora = Reloj::now();
+      if (armado_.load() == 0) {
+        hasta = ahora + limite_;
         continue;
       }
-      const auto plazo = plazo_;
-      if (cambio_.wait_until(l, fin, plazo, [&] { return armado_ == 0 || plazo_ != plazo; }) ||
-          fin.stop_requested())
-        continue;
-      disparado_ = true;
+      hasta = Reloj::time_point(Reloj::duration(plazo_.load()));
+      if (ahora < hasta) continue;
+      disparado_.store(true);
 #ifdef Q_OS_WIN
       ::shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
 #else
       ::shutdown(socket_, SHUT_RDWR);
 #endif
+      despierta_.wait(l, fin, nunca);  // every later statement fails at once: nothing to watch
     }
   }
 
   const int socket_;
   const std::chrono::milliseconds limite_;
-  mutable std::mutex m_;
-  std::condition_variable_any cambio_;
-  int armado_ = 0;
-  std::chrono::steady_clock::time_point plazo_;
-  bool disparado_ = false;
+  std::condition_variable_any despierta_;  // only the stop wakes it before its time
+  std::atomic<int> armado_ = 0;
+  std::atomic<Reloj::rep> plazo_ = 0;  // the bound of the statement armed last
+  std::atomic<bool> disparado_ = false;
   std::jthread hilo_;  // last: stopped and joined before the rest goes
 };
 
