@@ -38,8 +38,9 @@ void Ajusta(QString& campo, QStringView valor, int ancho, bool sinPares = false)
     total = unidades + (ancho - caracteres);
   }
   if (total > 0 && campo.isDetached() && campo.capacity() >= total) {
-    // The field's own buffer, written in place: the text, then the blanks up to the width.
-    campo.resize(total);
+    // The field's own buffer, written in place: the text, then the blanks up to the width
+    // (a fixed field has it already, from the line before).
+    if (campo.size() != total) campo.resize(total);
     QChar* destino = campo.data();
     std::copy_n(valor.data(), unidades, destino);
     std::fill(destino + unidades, destino + total, QLatin1Char(' '));
