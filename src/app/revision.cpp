@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -35,12 +36,28 @@ const ColumnaPrecio kPrecios[] = {
      QLatin1String("precio de oferta de venta"), false},
 };
 
-const ColumnaPrecio* PrecioDe(const QString& tabla, const QString& columna) {
+// Names equal but for case: a letter's case is one character either way, so names of
+// different lengths differ without looking at their letters (most of a row's columns).
+bool MismoNombre(const QString& a, QLatin1String b) {
+  return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The prices of `tabla`: what a change of its rows may set. Most tables have none.
+struct PreciosTabla {
+  std::array<const ColumnaPrecio*, std::size(kPrecios)> columnas{};
+  size_t cuantas = 0;
+  const ColumnaPrecio* De(const QString& columna) const {
+    for (size_t i = 0; i < cuantas; ++i)
+      if (MismoNombre(columna, columnas[i]->columna)) return columnas[i];
+    return nullptr;
+  }
+};
+
+PreciosTabla PreciosDe(const QString& tabla) {
+  PreciosTabla t;
   for (const ColumnaPrecio& p : kPrecios)
-    if (tabla.compare(p.tabla, Qt::CaseInsensitive) == 0 &&
-        columna.compare(p.columna, Qt::CaseInsensitive) == 0)
-      return &p;
-  return nullptr;
+    if (MismoNombre(tabla, p.tabla)) t.columnas[t.cuantas++] = &p;
+  return t;
 }
 
 QString NombrePrecio(const QString& clave) {
@@ -151,9 +168,11 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
     else
       ++t.modificaciones;
     if (c.tipo == Tipo::Baja) continue;  // a row removed whole sets no price
+    const PreciosTabla precios = PreciosDe(c.tabla);
+    if (precios.cuantas == 0) continue;
 
     for (int i = 0; i < c.columnas.size() && i < static_cast<int>(c.despues.size()); ++i) {
-      const ColumnaPrecio* p = PrecioDe(c.tabla, c.columnas[i]);
+      const ColumnaPrecio* p = precios.De(c.columnas[i]);
       if (!p) continue;
       const bool hayAntes = c.tipo != Tipo::Alta && i < static_cast<int>(c.antes.size()) &&
                             Numero(c.antes[i]).has_value();

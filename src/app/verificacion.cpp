@@ -125,8 +125,12 @@ ControlEjecucion::ControlEjecucion(const store::Empresa& empresa,
 
   if (!CompruebaClase(muestra)) return;
 
-  hash.addData(&f);
-  ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
+  // The hash is what the history finds a content already applied by, and all it is kept
+  // for: a run without a history (or whose history could not be opened) reads no further.
+  if (historial_) {
+    hash.addData(&f);
+    ejecucion_.sha256 = QString::fromLatin1(hash.result().toHex());
+  }
 
   // An invoice file: the store's rows say what a re-run does, whatever the history says.
   admitida_ = clase_->opcion == imports::OpcionImportacion::Facturas ? CompruebaAlbaran(empresa)

@@ -1,5 +1,7 @@
 #include "chainfile/registro.h"
 
+#include <algorithm>
+
 #include "base/regional.h"
 #include "chainfile/conversion.h"
 
@@ -10,17 +12,21 @@ namespace {
 // operator sees them, so a letter outside the basic plane (two UTF-16 units) is one
 // character and is never cut in half. The field's own buffer is reused when nobody
 // else holds it: a line's fields are stored one by one, 61 of them for an article, and
-// a new text for each cost as much as reading the line.
-void Ajusta(QString& campo, QStringView valor, int ancho) {
+// a new text for each cost as much as reading the line. `sinPares`: the caller has seen
+// that `valor` has no surrogate, so that each unit is a character and none is counted.
+void Ajusta(QString& campo, QStringView valor, int ancho, bool sinPares = false) {
   if (!valor.isEmpty() && valor.data() >= campo.constData() &&
       valor.data() < campo.constData() + campo.capacity()) {
     const QString copia = valor.toString();  // the field's own text, stored into itself
-    Ajusta(campo, copia, ancho);
+    Ajusta(campo, copia, ancho, sinPares);
     return;
   }
   qsizetype unidades = valor.size();
   qsizetype total = unidades;
-  if (ancho != kLibre) {
+  if (ancho != kLibre && sinPares) {
+    unidades = std::min<qsizetype>(unidades, ancho);
+    total = ancho;
+  } else if (ancho != kLibre) {
     unidades = 0;
     int caracteres = 0;
     while (unidades < valor.size() && caracteres < ancho) {
@@ -31,12 +37,17 @@ void Ajusta(QString& campo, QStringView valor, int ancho) {
     }
     total = unidades + (ancho - caracteres);
   }
-  if (campo.isDetached() && campo.capacity() >= total) {
-    campo.resize(0);
-  } else {
-    campo = QString();
-    campo.reserve(total);
+  if (total > 0 && campo.isDetached() && campo.capacity() >= total) {
+    // The field's own buffer, written in place: the text, then the blanks up to the width
+    // (a fixed field has it already, from the line before).
+    if (campo.size() != total) campo.resize(total);
+    QChar* destino = campo.data();
+    std::copy_n(valor.data(), unidades, destino);
+    std::fill(destino + unidades, destino + total, QLatin1Char(' '));
+    return;
   }
+  campo = QString();
+  campo.reserve(total);
   campo.append(valor.left(unidades));
   campo.resize(total, QLatin1Char(' '));
 }
@@ -90,21 +101,28 @@ void Registro::Llena(QString& linea) {
   for (int n = 1; n <= NumCampos(); ++n) {
     const auto i = static_cast<size_t>(n - 1);
     if (agotada) {
-      Ajusta(campos_[i], {}, anchos_[i]);
+      Ajusta(campos_[i], {}, anchos_[i], true);
       continue;
     }
-    const qsizetype p = texto.indexOf(u'|', desde);
-    QStringView campo = p < 0 ? texto.mid(desde) : texto.mid(desde, p - desde);
-    if (p < 0) {
+    // One look at each character up to the separator: a control refuses the line (a
+    // blank the field loses is none), a surrogate makes the width count characters
+    // rather than units.
+    bool pares = false;
+    qsizetype fin = desde;
+    for (; fin < texto.size() && texto[fin] != u'|'; ++fin) {
+      const char16_t c = texto[fin].unicode();
+      if (EsControl(c)) throw CampoNoValido(n, c);
+      pares |= QChar::isSurrogate(c);
+    }
+    QStringView campo = texto.mid(desde, fin - desde);
+    if (fin == texto.size()) {
       agotada = true;
     } else {
-      desde = p + 1;
+      desde = fin + 1;
     }
     while (!campo.isEmpty() && campo.front() == u' ') campo = campo.mid(1);
     while (!campo.isEmpty() && campo.back() == u' ') campo.chop(1);
-    for (const QChar c : campo)
-      if (EsControl(c.unicode())) throw CampoNoValido(n, c.unicode());
-    Ajusta(campos_[i], campo, anchos_[i]);
+    Ajusta(campos_[i], campo, anchos_[i], !pares);
   }
   linea = agotada ? QString() : linea.mid(desde);
 }

@@ -72,6 +72,26 @@ TEST(ChainFileFields, RecordCutsAndPadsByCharacters) {
   EXPECT_EQ(QString("ab"), r.Texto(1));
 }
 
+// A record is filled again for every line, in its fields' own buffers: a field a caller
+// still holds from the line before keeps what it held, and a shorter text leaves nothing
+// of the longer one behind.
+TEST(ChainFileFields, ARecordFilledAgainLeavesWhatWasReadBefore) {
+  Registro r(std::vector<int>{3, 5, kLibre});
+  QString primera = "DET|abcde|largo texto libre|";
+  r.Llena(primera);
+  const QString retenido = r.Campo(2);
+  const QString libre = r.Campo(3);
+  QString segunda = "DET|x|y|";
+  r.Llena(segunda);
+  EXPECT_EQ(QStringList({"DET", "x    ", "y"}), QStringList({r.Campo(1), r.Campo(2), r.Campo(3)}));
+  EXPECT_EQ(QString("abcde"), retenido);
+  EXPECT_EQ(QString("largo texto libre"), libre);
+  QString tercera = "DET|abcdefgh|otra vez un texto largo|";
+  r.Llena(tercera);
+  EXPECT_EQ(QString("abcde"), r.Campo(2));
+  EXPECT_EQ(QString("otra vez un texto largo"), r.Campo(3));
+}
+
 TEST(ChainFileFields, AmountsAndDates) {
   for (const QStringList& c : testing::Casos("conversiones.txt")) {
     SCOPED_TRACE(c.join(" | ").toStdString());

@@ -178,13 +178,24 @@ void Database::Falla(const QString& detalle, const QString& sql) const {
 }
 
 Sentencia& Database::Prepara(const QString& sql) {
-  if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) return **it;
-  const Vigilancia vigilancia(*this);  // the server prepares it
-  QSqlError error;
-  std::unique_ptr<Sentencia> s = dialecto_->Prepara(db_, sql, &error);
-  if (!s) Falla(error, sql);
-  Sentencia* p = s.release();
-  sentencias_.insert(sql, p);
+  // The same characters at the same place: the text held here shares them, so they are
+  // the ones the statement was prepared from (the program makes no text over a buffer it
+  // could change).
+  Atajo& atajo = atajos_[(reinterpret_cast<quintptr>(sql.constData()) >> 4) % atajos_.size()];
+  if (atajo.sentencia && atajo.sql.constData() == sql.constData() && atajo.sql.size() == sql.size())
+    return *atajo.sentencia;
+  Sentencia* p = nullptr;
+  if (auto it = sentencias_.constFind(sql); it != sentencias_.constEnd()) {
+    p = *it;
+  } else {
+    const Vigilancia vigilancia(*this);  // the server prepares it
+    QSqlError error;
+    std::unique_ptr<Sentencia> s = dialecto_->Prepara(db_, sql, &error);
+    if (!s) Falla(error, sql);
+    p = s.release();
+    sentencias_.insert(sql, p);
+  }
+  atajo = {sql, p};
   return *p;
 }
 
@@ -419,8 +430,15 @@ void Database::Control(const QString& sql) {
   Ejecuta(sql);
 }
 
+const Database::TextosSavepoint& Database::TextosDe(const QString& nombre) {
+  if (textosSavepoint_.toma.isEmpty() || textosSavepoint_.nombre != nombre)
+    textosSavepoint_ = {nombre, QStringLiteral("SAVEPOINT ") + nombre,
+                        QStringLiteral("RELEASE SAVEPOINT ") + nombre};
+  return textosSavepoint_;
+}
+
 void Database::Savepoint(const QString& nombre) {
-  QString sql = QStringLiteral("SAVEPOINT ") + nombre;
+  QString sql = TextosDe(nombre).toma;
   if (!liberacionPendiente_.isEmpty()) {
     const QString pendiente = std::exchange(liberacionPendiente_, QString());
     // Nothing written since the savepoint of that name was taken: it marks this very
@@ -439,7 +457,7 @@ void Database::ReleaseSavepoint(const QString& nombre) {
     liberacionPendiente_ = nombre;
     return;
   }
-  Control(QStringLiteral("RELEASE SAVEPOINT ") + nombre);
+  Control(TextosDe(nombre).libera);
 }
 
 void Database::RollbackToSavepoint(const QString& nombre) {

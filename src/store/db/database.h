@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -229,6 +230,23 @@ class Database : public std::enable_shared_from_this<Database> {
   QSqlDatabase db_;
   std::unique_ptr<Vigilante> vigilante_;  // on a server; destroyed after the connection closes
   QHash<QString, Sentencia*> sentencias_;
+  // The statements last found, by where their text lives: a file's lines run the same
+  // texts (the program's literals, the texts a run builds once) thousands of times, and
+  // a text found where it was found before needs no hashing. The text is held, so that
+  // its characters cannot change or be freed while it stands here.
+  struct Atajo {
+    QString sql;
+    Sentencia* sentencia = nullptr;
+  };
+  std::array<Atajo, 16> atajos_;
+  // The texts of the savepoint of one name, built once: every line takes and releases one.
+  struct TextosSavepoint {
+    QString nombre;
+    QString toma;
+    QString libera;
+  };
+  TextosSavepoint textosSavepoint_;
+  const TextosSavepoint& TextosDe(const QString& nombre);
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
   QHash<QString, QString> nombresTabla_;  // upper-case name: as the catalogue spells it, or ""
   QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text

@@ -1,6 +1,7 @@
 #include "store/db/recordset.h"
 
 #include <QStringList>
+#include <QVarLengthArray>
 #include <algorithm>
 
 #include "store/db/dialecto.h"
@@ -145,9 +146,12 @@ CambioFila Recordset::Cambio(CambioFila::Tipo tipo, const std::vector<QVariant>&
   CambioFila c;
   c.tipo = tipo;
   c.tabla = info_->nombreMayus;
-  std::vector<int> posiciones = forma_->posicionesClave;  // once known, all there
-  if (posiciones.empty())
-    for (const QString& k : info_->clave) posiciones.push_back(Indice(k));
+  std::vector<int> buscadas;
+  if (forma_->posicionesClave.empty())
+    for (const QString& k : info_->clave) buscadas.push_back(Indice(k));
+  // Once known, all there.
+  const std::vector<int>& posiciones =
+      forma_->posicionesClave.empty() ? buscadas : forma_->posicionesClave;
   const bool conClave = !posiciones.empty() &&
                         std::find(posiciones.begin(), posiciones.end(), -1) == posiciones.end();
   if (conClave) {
@@ -386,6 +390,7 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   DiarioCambios* diario = db_->Diario();
   std::vector<QVariant> antes;
   if (diario) {
+    antes.reserve(columnas.size());
     QStringList faltan;
     for (size_t k = 0; k < columnas.size(); ++k)
       if (escritura.posiciones[k] < 0) faltan << columnas[k].first;
@@ -405,14 +410,23 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
   Sentencias::Corre(*db_, q, escritura.sql);
   q.Termina();
   if (diario) {
-    CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
-    for (size_t k = 0; k < columnas.size(); ++k) {
-      if (!Distintos(antes[k], nuevos[k])) continue;
-      c.columnas << escritura.mayusculas[static_cast<qsizetype>(k)];
-      c.antes.push_back(antes[k]);
-      c.despues.push_back(nuevos[k]);
+    // The columns that changed are counted first: the record is built at its size, once,
+    // and a row written as it was records nothing.
+    QVarLengthArray<qsizetype, 32> cambiadas;
+    for (size_t k = 0; k < columnas.size(); ++k)
+      if (Distintos(antes[k], nuevos[k])) cambiadas.push_back(static_cast<qsizetype>(k));
+    if (!cambiadas.isEmpty()) {
+      CambioFila c = Cambio(CambioFila::Tipo::Modificacion, fila);
+      c.columnas.reserve(cambiadas.size());
+      c.antes.reserve(static_cast<size_t>(cambiadas.size()));
+      c.despues.reserve(static_cast<size_t>(cambiadas.size()));
+      for (const qsizetype k : cambiadas) {
+        c.columnas << escritura.mayusculas[k];
+        c.antes.push_back(antes[static_cast<size_t>(k)]);
+        c.despues.push_back(nuevos[static_cast<size_t>(k)]);
+      }
+      diario->Anota(std::move(c));
     }
-    if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
   }
   for (size_t k = 0; k < columnas.size(); ++k)
     if (const int i = escritura.posiciones[k]; i >= 0) fila[i] = nuevos[k];

@@ -22,6 +22,7 @@ std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, Q
 
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace relvano::store {
 
@@ -172,9 +173,46 @@ class SentenciaSqlite final : public Sentencia {
       return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
                                SQLITE_STATIC);
     }
-    bytes = valor.toString().toUtf8();
+    if (valor.typeId() != QMetaType::QString ||
+        !EnUtf8(*static_cast<const QString*>(valor.constData()), bytes))
+      bytes = valor.toString().toUtf8();
     return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
                              SQLITE_STATIC);
+  }
+
+  // `texto` in UTF-8 into `bytes`, in the buffer it already has: most values of a file's
+  // lines are short texts bound one after another at the same place, and a new buffer for
+  // each cost more than the conversion. False, with nothing written, for a text with a
+  // surrogate (left to Qt's conversion, whose handling of a lone one is kept).
+  static bool EnUtf8(const QString& texto, QByteArray& bytes) {
+    const qsizetype n = texto.size();
+    if (!bytes.isDetached() || bytes.capacity() < 3 * n) {
+      // A buffer of its own (a blob's bytes are shared with the value they came from).
+      bytes = QByteArray();
+      bytes.reserve(std::max<qsizetype>(3 * n, 64));
+    }
+    const QChar* origen = texto.constData();
+    bytes.resize(3 * n);
+    char* destino = bytes.data();
+    char* d = destino;
+    for (qsizetype i = 0; i < n; ++i) {
+      const char16_t c = origen[i].unicode();
+      if (c < 0x80) {
+        *d++ = static_cast<char>(c);
+      } else if (c < 0x800) {
+        *d++ = static_cast<char>(0xC0 | (c >> 6));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+      } else if (QChar::isSurrogate(c)) {
+        bytes.resize(0);
+        return false;
+      } else {
+        *d++ = static_cast<char>(0xE0 | (c >> 12));
+        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    bytes.resize(d - destino);
+    return true;
   }
 
   QSqlError ErrorDelMotor(const QString& queHacia, QSqlError::ErrorType tipo, int codigo) const {

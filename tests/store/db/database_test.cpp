@@ -136,15 +136,27 @@ TEST(Database, AStatementRunAgainReceivesEveryChangedValue) {
   TempDb t;
   const QString sql = "select typeof(?) || ':' || coalesce(?, 'NULL')";
   const std::pair<Valor, const char*> casos[] = {
-      {Valor(1), "integer:1"},    {Valor("1"), "text:1"},
-      {Valor(), "null:NULL"},     {Valor(""), "text:"},
-      {Valor(1), "integer:1"},    {Valor(2.5), "real:2.5"},
-      {Valor(true), "integer:1"}, {Valor(QDate(2012, 7, 15)), "text:2012-07-15"},
-      {Valor("ñ€"), "text:ñ€"},   {Valor("ñ€"), "text:ñ€"},
+      {Valor(1), "integer:1"},
+      {Valor("1"), "text:1"},
+      {Valor(), "null:NULL"},
+      {Valor(""), "text:"},
+      {Valor(1), "integer:1"},
+      {Valor(2.5), "real:2.5"},
+      {Valor(true), "integer:1"},
+      {Valor(QDate(2012, 7, 15)), "text:2012-07-15"},
+      {Valor("ñ€"), "text:ñ€"},
+      {Valor("ñ€"), "text:ñ€"},
+      // A letter outside the basic plane; a text longer than any before it, then a shorter
+      // one in the same place, which must not keep the longer one's end.
+      {Valor("\U0001D11Ex"), "text:\U0001D11Ex"},
+      {Valor(QString(300, QChar(u'é'))), nullptr},
+      {Valor("ab"), "text:ab"},
   };
-  for (const auto& [valor, esperado] : casos)
-    EXPECT_EQ(Valor(QString::fromUtf8(esperado)), t.db().Escalar(sql, {valor, valor}))
-        << valor.Describe().toStdString();
+  for (const auto& [valor, esperado] : casos) {
+    const QString texto =
+        esperado ? QString::fromUtf8(esperado) : QStringLiteral("text:") + valor.Texto();
+    EXPECT_EQ(Valor(texto), t.db().Escalar(sql, {valor, valor})) << valor.Describe().toStdString();
+  }
 }
 
 TEST(Database, AFailedStatementSaysWhatTheEngineSaidAndRunsAgain) {
