@@ -371,6 +371,15 @@ void Recordset::BorrarRegistro() {
 }
 
 void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
+  EscribeColumnas(columnas, true);
+}
+
+void Recordset::AnotaColumnas(const std::vector<std::pair<QString, Valor>>& columnas) {
+  EscribeColumnas(columnas, false);
+}
+
+void Recordset::EscribeColumnas(const std::vector<std::pair<QString, Valor>>& columnas,
+                                bool corre) {
   if (!db_ || !info_ || Eof()) {
     throw DbError(QStringLiteral("No hay registro que modificar en la consulta: %1").arg(sql_),
                   db_ ? db_->Nombre() : QString(), sql_);
@@ -399,16 +408,18 @@ void Recordset::GrabaColumnas(const std::vector<std::pair<QString, Valor>>& colu
     for (int n = 0; const int i : escritura.posiciones)
       antes.push_back(i >= 0 ? fila[i] : leidas[n++]);
   }
-  Sentencias::MarcaEscritura(*db_);
-  const Database::Vigilancia vigilancia(*db_);
-  if (!escritura.sentencia) escritura.sentencia = &Sentencias::Prepara(*db_, escritura.sql);
-  Sentencia& q = *escritura.sentencia;
-  int n = 0;
-  for (const QVariant& v : nuevos) q.Enlaza(n++, v);
-  // The key goes back exactly as it was read.
-  for (int i : PosicionesClave()) q.Enlaza(n++, fila[i]);
-  Sentencias::Corre(*db_, q, escritura.sql);
-  q.Termina();
+  if (corre) {
+    Sentencias::MarcaEscritura(*db_);
+    const Database::Vigilancia vigilancia(*db_);
+    if (!escritura.sentencia) escritura.sentencia = &Sentencias::Prepara(*db_, escritura.sql);
+    Sentencia& q = *escritura.sentencia;
+    int n = 0;
+    for (const QVariant& v : nuevos) q.Enlaza(n++, v);
+    // The key goes back exactly as it was read.
+    for (int i : PosicionesClave()) q.Enlaza(n++, fila[i]);
+    Sentencias::Corre(*db_, q, escritura.sql);
+    q.Termina();
+  }
   if (diario) {
     // The columns that changed are counted first: the record is built at its size, once,
     // and a row written as it was records nothing.

@@ -60,6 +60,10 @@ class Recordset {
   // columns need not be among those the query returns. Throws DbError when there is
   // no current row or the table has no key.
   void GrabaColumnas(const std::vector<std::pair<QString, Valor>>& columnas);
+  // What GrabaColumnas does but the statement: the journal (Database::Diario) is told that
+  // the current row's `columnas` are changed to these values, and the row keeps them, for a
+  // caller that changes many rows with one statement of its own, run after this.
+  void AnotaColumnas(const std::vector<std::pair<QString, Valor>>& columnas);
   // Removes the current row from the table, found as an edit finds it, and from the
   // recordset (the next row becomes the current one). Throws DbError when there is no
   // current row, a row is being added or edited, or the row is no longer there.
@@ -88,6 +92,8 @@ class Recordset {
   QStringList DondeFila(std::vector<QVariant>& valores) const;
   // The assigned columns as the engine spells them.
   QStringList ColumnasAsignadas() const;
+  // GrabaColumnas (`corre`) and AnotaColumnas.
+  void EscribeColumnas(const std::vector<std::pair<QString, Valor>>& columnas, bool corre);
   // The UPDATE by key of `columnas` for this result's rows, worked out on first use.
   EscrituraPorClave& EscrituraDe(const std::vector<std::pair<QString, Valor>>& columnas) const;
   // Where the table's key columns are in the result; throws DbError when one is missing.

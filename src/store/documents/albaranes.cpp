@@ -13,54 +13,99 @@ namespace relvano::store {
 namespace {
 bool Vacio(const Valor& v) { return ValorTexto(v).isEmpty(); }
 
+// Marks the lines told to the journal (`anotadas`) with `sql`: the values of `marcas`, then
+// those of `condicion`. The lines stored by themselves no longer match it. A count other
+// than the lines told is an error (DbError), which undoes the invoice's unit.
+void MarcaAnotadas(Database& bdd, int anotadas, const QString& sql,
+                   const std::vector<std::pair<QString, Valor>>& marcas,
+                   std::vector<Valor> condicion, const QString& albaran) {
+  if (anotadas == 0) return;
+  std::vector<Valor> parametros;
+  for (const auto& [columna, valor] : marcas) parametros.push_back(valor);
+  parametros.insert(parametros.end(), condicion.begin(), condicion.end());
+  const int hechas = bdd.Ejecuta(sql, parametros);
+  if (hechas >= 0 && hechas != anotadas)
+    throw DbError(QStringLiteral("Las líneas del albarán %1 han cambiado mientras se facturaba: "
+                                 "se esperaban %2 y se han marcado %3.")
+                      .arg(albaran, QString::number(anotadas), QString::number(hechas)),
+                  bdd.Nombre(), sql);
+}
+
 // Marks the lines of the delivery note open in `albaran` as invoiced by the invoice
-// `ejercicio`/`serie`/`numero`, with the VAT of the invoice date.
+// `ejercicio`/`serie`/`numero`, with the VAT of the invoice date. A line whose VAT is
+// written again is stored by itself; the others are marked with one statement per block
+// of lines (each told to the journal first, as its own store would tell it).
 void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& albaran,
                           const QString& ejercicio, const QString& serie, const QString& numero,
                           QDate fechaFactura) {
   const std::vector<Valor> clave{
       albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
-  const QString filtro = QStringLiteral(
-      "SELECT * FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
+  const QString donde = QStringLiteral(
+      " FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
       " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0");
+  const QString filtro = QStringLiteral("SELECT *") + donde;
   // A delivery note may have any number of lines: they are taken a block at a time, in
   // the order of their identity, so that memory does not grow with the note.
   constexpr int kBloque = 500;
   const QString porBloques =
       filtro + QStringLiteral(" AND ID > ? ORDER BY ID LIMIT %1").arg(kBloque);
+  const std::vector<std::pair<QString, Valor>> marcas{
+      {QStringLiteral("EJER_FACT"), Valor(ejercicio)},
+      {QStringLiteral("SERIE_FACT"), Valor(serie)},
+      {QStringLiteral("NUM_FACT"), Valor(numero)},
+      {QStringLiteral("FACTURADO"), Valor(true)}};
+  const QString marcaTodas = QStringLiteral(
+      "UPDATE LIN_COMPRAS SET EJER_FACT = ?, SERIE_FACT = ?, NUM_FACT = ?, "
+      "FACTURADO = ? WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? "
+      "AND IDPROVEEDOR = ? AND FACTURADO = 0");
   // The VAT of each code on the invoice date, read once: the lines of a note share a few.
   QHash<QString, double> ivaDeTipo;
+  // The lines of `lineas` marked; true for those left to the statement.
   const auto marca = [&](Recordset& lineas) {
-    lineas.EditarRegistro();
-    lineas.Asigna(QStringLiteral("EJER_FACT"), Valor(ejercicio));
-    lineas.Asigna(QStringLiteral("SERIE_FACT"), Valor(serie));
-    lineas.Asigna(QStringLiteral("NUM_FACT"), Valor(numero));
-    lineas.Asigna(QStringLiteral("FACTURADO"), Valor(true));
     const QString tipoIva = ValorTexto(lineas[QStringLiteral("TIPO_IVA")]);
     auto iva = ivaDeTipo.constFind(tipoIva);
     if (iva == ivaDeTipo.constEnd())
       iva = ivaDeTipo.insert(tipoIva, DimeIvaFecha(empresa, fechaFactura, tipoIva).iva);
     // The invoice may fall after a change of rates that the delivery note predates.
-    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) != *iva)
-      AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
+    if (ValorNumerico(lineas[QStringLiteral("VALOR_IVA")]) == *iva) {
+      lineas.AnotaColumnas(marcas);
+      return true;
+    }
+    lineas.EditarRegistro();
+    for (const auto& [columna, valor] : marcas) lineas.Asigna(columna, valor);
+    AsignaIvaLinea(empresa, QStringLiteral("LIN_COMPRAS"), lineas, fechaFactura, tipoIva);
     lineas.GrabarRegistro();
+    return false;
+  };
+  const auto marcaAnotadas = [&](int anotadas, const QString& sql, std::vector<Valor> condicion) {
+    MarcaAnotadas(bdd, anotadas, sql, marcas, std::move(condicion), ValorTexto(clave[2]));
   };
   if (bdd.EsSqlite() && bdd.ExisteCampoTabla(QStringLiteral("LIN_COMPRAS"), QStringLiteral("ID"))) {
     std::vector<Valor> parametros = clave;
     parametros.emplace_back(0);
+    const QString sqlBloque = marcaTodas + QStringLiteral(" AND ID > ? AND ID <= ?");
     for (;;) {
       Recordset lineas = bdd.AbrirRecordset(porBloques, parametros);
       if (!lineas.HayRegistros()) break;
+      const Valor desde = parametros.back();
+      int anotadas = 0;
       for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) {
         parametros.back() = lineas[QStringLiteral("ID")];
-        marca(lineas);
+        if (marca(lineas)) ++anotadas;
       }
+      std::vector<Valor> bloque = clave;
+      bloque.push_back(desde);
+      bloque.push_back(parametros.back());
+      marcaAnotadas(anotadas, sqlBloque, std::move(bloque));
       if (lineas.RecordCount() < kBloque) break;
     }
   } else {
     Recordset lineas = bdd.AbrirRecordset(filtro, clave);
-    for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext()) marca(lineas);
+    int anotadas = 0;
+    for (lineas.MoveFirst(); !lineas.Eof(); lineas.MoveNext())
+      if (marca(lineas)) ++anotadas;
+    marcaAnotadas(anotadas, marcaTodas, clave);
   }
 }
 }  // namespace

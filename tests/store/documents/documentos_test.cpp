@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include "store/documents/albaranes.h"
 #include "store/documents/facturas_proveedor.h"
 #include "store/vat/iva.h"
@@ -166,15 +168,26 @@ TEST(Documentos, InvoicingMarksLinesAndRewritesRatesOfInvoiceDate) {
 TEST(Documentos, InvoicingMarksEveryLineOfALongDeliveryNote) {
   Facturacion s;
   s.Albaran("", 0, 0);
-  // Far more lines than are read at a time, mixed with lines of another note.
+  // Far more lines than are read at a time, mixed with lines of another note; one in five
+  // still at the June rate, the others at the invoice date's.
   s.db().Ejecuta(
       "with recursive n(i) as (select 0 union all select i + 1 from n where i + 1 < 1200) "
       "insert into LIN_COMPRAS (EJER_ALB, SERIE_ALB, NUM_ALB, IDPROVEEDOR, TIPO_IVA, VALOR_IVA, "
-      "FACTURADO) select '2010', '1', case when i % 3 = 0 then '8' else '7' end, '1', '1', 16, 0 "
-      "from n order by i");
+      "FACTURADO) select '2010', '1', case when i % 3 = 0 then '8' else '7' end, '1', '1', "
+      "case when i % 5 = 0 then 16 else 18 end, 0 from n order by i");
+  // Each line marked is told to the journal once, whether stored alone or with its block.
+  struct : DiarioCambios {
+    void Anota(CambioFila c) override {
+      if (c.tabla == "LIN_COMPRAS") filas << c.valoresClave.at(0).toString();
+    }
+    QSet<QString> filas;
+  } diario;
+  s.db().FijaDiario(&diario);
   s.Factura(QString());
+  s.db().FijaDiario(nullptr);
+  EXPECT_EQ(802, diario.filas.size());  // and the fixture's line of another VAT type
   EXPECT_EQ(
-      QString("NUM_ALB=\"7\" NUM_FACT=\"7\" N=801 M=0\nNUM_ALB=\"8\" NUM_FACT=Null N=401 M=401"),
+      QString("NUM_ALB=\"7\" NUM_FACT=\"7\" N=801 M=0\nNUM_ALB=\"8\" NUM_FACT=Null N=401 M=81"),
       s.Filas("select NUM_ALB, NUM_FACT, count(*) as N, sum(case when VALOR_IVA = 16 then 1 else 0 "
               "end) AS M from "
               "LIN_COMPRAS where TIPO_IVA = '1' group by NUM_ALB, NUM_FACT order by NUM_ALB",
