@@ -82,7 +82,7 @@ const char* const kUso =
     "  --server C       the server: a libpq connection string without dbname\n"
     "                   (\"host=/run/postgresql port=5432 user=tienda\")\n"
     "  --no-history     import without a run history: no checks read it and no change\n"
-    "                   is recorded (to measure what the recording costs)\n"
+    "                   is recorded (with one, the notes say what recording took)\n"
     "  --statements N   list each side's N most run statements, per line (needs the\n"
     "                   server's pg_stat_statements module loaded)\n"
     "  --till MS        a till writes a row every MS ms on a connection of its own during\n"
