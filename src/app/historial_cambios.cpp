@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/historial.h"
+#include "base/utf8.h"
 
 // The changes a real run committed, as the history stores them and reads them back to undo it.
 namespace relvano {
@@ -35,18 +36,19 @@ class EscritorCambios {
   // As a QByteArray in the stream: its length and its bytes, a null one as 0xffffffff.
   void Texto(const QString& texto) {
     if (texto.isNull()) return Numero(0xffffffffu);
-    const qsizetype n = texto.size();
-    const QChar* u = texto.constData();
-    qsizetype i = 0;
-    while (i < n && u[i].unicode() < 0x80) ++i;
-    if (i < n) {
-      const QByteArray utf8 = texto.toUtf8();
-      Numero(static_cast<quint32>(utf8.size()));
-      bytes_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+    const size_t inicio = bytes_.size();
+    bytes_.resize(inicio + sizeof(quint32) + 3 * static_cast<size_t>(texto.size()));
+    char* datos = bytes_.data() + inicio + sizeof(quint32);
+    if (const char* fin = EscribeUtf8(texto, datos)) {
+      const quint32 largo = qToBigEndian(static_cast<quint32>(fin - datos));
+      std::memcpy(bytes_.data() + inicio, &largo, sizeof largo);
+      bytes_.resize(static_cast<size_t>(fin - bytes_.data()));
       return;
     }
-    Numero(static_cast<quint32>(n));  // plain ASCII, as most codes and names are
-    for (i = 0; i < n; ++i) bytes_.push_back(static_cast<char>(u[i].unicode()));
+    bytes_.resize(inicio);
+    const QByteArray utf8 = texto.toUtf8();
+    Numero(static_cast<quint32>(utf8.size()));
+    bytes_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
   }
   // A name: its number, and the name itself the first time. Most names are copies of a few
   // texts: found by the address of their characters before their content is hashed (every

@@ -5,6 +5,7 @@
 // engine's own. The connection is Qt's (opened, configured and closed by the driver), so
 // what a statement here writes, the driver's statements see, and the other way round;
 // values go in and come out exactly as the driver would have bound and read them.
+#include "base/utf8.h"
 #include "store/db/sentencia.h"
 
 #ifndef RELVANO_SQLITE_DIRECTO
@@ -191,27 +192,13 @@ class SentenciaSqlite final : public Sentencia {
       bytes = QByteArray();
       bytes.reserve(std::max<qsizetype>(3 * n, 64));
     }
-    const QChar* origen = texto.constData();
     bytes.resize(3 * n);
-    char* destino = bytes.data();
-    char* d = destino;
-    for (qsizetype i = 0; i < n; ++i) {
-      const char16_t c = origen[i].unicode();
-      if (c < 0x80) {
-        *d++ = static_cast<char>(c);
-      } else if (c < 0x800) {
-        *d++ = static_cast<char>(0xC0 | (c >> 6));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-      } else if (QChar::isSurrogate(c)) {
-        bytes.resize(0);
-        return false;
-      } else {
-        *d++ = static_cast<char>(0xE0 | (c >> 12));
-        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-      }
+    char* fin = EscribeUtf8(texto, bytes.data());
+    if (!fin) {
+      bytes.resize(0);
+      return false;
     }
-    bytes.resize(d - destino);
+    bytes.resize(fin - bytes.constData());
     return true;
   }
 
