@@ -41,10 +41,11 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
   const std::vector<Valor> clave{
       albaran[QStringLiteral("EJERCICIO")], albaran[QStringLiteral("SERIE")],
       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
-  const QString donde = QStringLiteral(
-      " FROM LIN_COMPRAS WHERE EJER_ALB = ? AND SERIE_ALB = ?"
-      " AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = 0");
-  const QString filtro = QStringLiteral("SELECT *") + donde;
+  // The note's open lines: those the SELECT reads and the UPDATE marks.
+  const QString abiertas = QStringLiteral(
+      " WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = "
+      "0");
+  const QString filtro = QStringLiteral("SELECT * FROM LIN_COMPRAS") + abiertas;
   // A delivery note may have any number of lines: they are taken a block at a time, in
   // the order of their identity, so that memory does not grow with the note.
   constexpr int kBloque = 500;
@@ -55,10 +56,10 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
       {QStringLiteral("SERIE_FACT"), Valor(serie)},
       {QStringLiteral("NUM_FACT"), Valor(numero)},
       {QStringLiteral("FACTURADO"), Valor(true)}};
-  const QString marcaTodas = QStringLiteral(
-      "UPDATE LIN_COMPRAS SET EJER_FACT = ?, SERIE_FACT = ?, NUM_FACT = ?, "
-      "FACTURADO = ? WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? "
-      "AND IDPROVEEDOR = ? AND FACTURADO = 0");
+  QStringList asignaciones;
+  for (const auto& [columna, valor] : marcas) asignaciones << columna + QStringLiteral(" = ?");
+  const QString marcaTodas = QStringLiteral("UPDATE LIN_COMPRAS SET ") +
+                             asignaciones.join(QStringLiteral(", ")) + abiertas;
   // The VAT of each code on the invoice date, read once: the lines of a note share a few.
   QHash<QString, double> ivaDeTipo;
   // The lines of `lineas` marked; true for those left to the statement.
