@@ -159,16 +159,24 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
   using Tipo = store::CambioFila::Tipo;
   QString columnaClave;  // of ARTICULOS, as the changes name it
   std::vector<VentaPorComparar> porComparar;
+  // A group's changes come table after table, most of them of the table before: its
+  // counts and prices are found again only when the name changes.
+  const QString* ultimaTabla = nullptr;
+  Tabla* t = nullptr;
+  PreciosTabla precios;
   for (const store::CambioFila& c : cambios) {
-    Tabla& t = tablas_[c.tabla.toUpper()];
+    if (!ultimaTabla || c.tabla != *ultimaTabla) {
+      ultimaTabla = &c.tabla;
+      t = &tablas_[c.tabla.toUpper()];
+      precios = PreciosDe(c.tabla);
+    }
     if (c.tipo == Tipo::Alta)
-      ++t.altas;
+      ++t->altas;
     else if (c.tipo == Tipo::Baja)
-      ++t.bajas;
+      ++t->bajas;
     else
-      ++t.modificaciones;
+      ++t->modificaciones;
     if (c.tipo == Tipo::Baja) continue;  // a row removed whole sets no price
-    const PreciosTabla precios = PreciosDe(c.tabla);
     if (precios.cuantas == 0) continue;
 
     for (int i = 0; i < c.columnas.size() && i < static_cast<int>(c.despues.size()); ++i) {
