@@ -53,15 +53,20 @@ void Recordset::NuevoRegistro() {
                   db_ ? db_->Nombre() : QString(), sql_);
   }
   const int n = forma_->nombres.size();
-  buffer_.assign(n, QVariant());
-  asignado_.assign(n, 0);
-  for (int i = 0; i < n; ++i) {
-    // "SELECT *" returns the table's columns in the table's order: try that first.
-    const int c = i < info_->columnas.size() && info_->columnas[i] == forma_->nombres[i]
-                      ? i
-                      : info_->Indice(forma_->nombres[i]);
-    if (c >= 0) buffer_[i] = Database::AParametro(info_->defectos[c]);
+  if (!forma_->nuevaFilaLista) {
+    std::vector<QVariant> fila(n);
+    for (int i = 0; i < n; ++i) {
+      // "SELECT *" returns the table's columns in the table's order: try that first.
+      const int c = i < info_->columnas.size() && info_->columnas[i] == forma_->nombres[i]
+                        ? i
+                        : info_->Indice(forma_->nombres[i]);
+      if (c >= 0) fila[i] = Database::AParametro(info_->defectos[c]);
+    }
+    forma_->nuevaFila = std::move(fila);
+    forma_->nuevaFilaLista = true;
   }
+  buffer_ = forma_->nuevaFila;
+  asignado_.assign(n, 0);
   modo_ = Modo::Nuevo;
 }
 
@@ -195,6 +200,7 @@ void Recordset::GrabarRegistro() {
                   db_ ? db_->Nombre() : QString(), sql_);
   }
   std::vector<QVariant> crudos;
+  crudos.reserve(buffer_.size());
   for (int i = 0; i < static_cast<int>(buffer_.size()); ++i)
     if (asignado_[i]) crudos.push_back(buffer_[i]);
   const QByteArray mascara(asignado_.data(), static_cast<qsizetype>(asignado_.size()));
@@ -210,34 +216,38 @@ void Recordset::GrabarRegistro() {
 }
 
 void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
-  const Dialecto& dialecto = db_->Dialect();
-  // What the engine gives the new row by itself and the recordset has to learn: its
-  // identity, or its key when that is one column left unassigned.
-  int claveAuto = -1;
-  if (info_->clave.size() == 1) {
-    const int k = Indice(info_->clave.front());
-    if (k >= 0 && !asignado_[k]) claveAuto = k;
-  }
   const bool conRowid = rowidCol_ >= 0;
-  const QString retorno =
-      conRowid || claveAuto >= 0
-          ? dialecto.Retorno(conRowid ? dialecto.ColumnaFila()
-                                      : dialecto.Identificador(info_->clave.front()))
-          : QString();
-  QString& sql = forma_->sqlAlta[mascara];
-  if (sql.isEmpty()) {
+  FormaResultado::Alta& alta = forma_->sqlAlta[mascara];
+  if (alta.sql.isEmpty()) {
+    const Dialecto& dialecto = db_->Dialect();
+    // What the engine gives the new row by itself and the recordset has to learn: its
+    // identity, or its key when that is one column left unassigned.
+    if (info_->clave.size() == 1) {
+      const int k = Indice(info_->clave.front());
+      if (k >= 0 && !asignado_[k]) alta.claveAuto = k;
+    }
+    const QString retorno =
+        conRowid || alta.claveAuto >= 0
+            ? dialecto.Retorno(conRowid ? dialecto.ColumnaFila()
+                                        : dialecto.Identificador(info_->clave.front()))
+            : QString();
     const QStringList cols = ColumnasAsignadas();
     if (cols.isEmpty()) {
-      sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(dialecto.Identificador(tabla_));
+      alta.sql =
+          QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(dialecto.Identificador(tabla_));
     } else {
       QStringList marcas;
       for (int i = 0; i < cols.size(); ++i) marcas << QStringLiteral("?");
-      sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(dialecto.Identificador(tabla_), cols.join(QLatin1Char(',')),
-                     marcas.join(QLatin1Char(',')));
+      alta.sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                     .arg(dialecto.Identificador(tabla_), cols.join(QLatin1Char(',')),
+                          marcas.join(QLatin1Char(',')));
     }
-    sql += retorno;
+    alta.sql += retorno;
+    alta.retorno = !retorno.isEmpty();
   }
+  const QString sql = alta.sql;  // the hash may grow before this row is stored
+  const int claveAuto = alta.claveAuto;
+  const bool conRetorno = alta.retorno;
   Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
   Sentencia& q = Sentencias::Prepara(*db_, sql);
@@ -246,9 +256,9 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
   // Only asked when needed: some drivers answer with a statement of their own, or a
   // warning, for every INSERT.
   QVariant id;
-  if (!retorno.isEmpty()) {
+  if (conRetorno) {
     if (q.Siguiente()) id = q.Columna(0);
-  } else if ((conRowid || claveAuto >= 0) && dialecto.IdentidadDelDriver()) {
+  } else if ((conRowid || claveAuto >= 0) && db_->Dialect().IdentidadDelDriver()) {
     id = q.UltimaIdentidad();
   }
   q.Termina();

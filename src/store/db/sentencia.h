@@ -106,8 +106,16 @@ struct FormaResultado {
   // The INSERT and UPDATE texts of rows stored through recordsets of this result, by the
   // set of columns assigned (one byte per column): the same line of a file stores the
   // same columns every time, and building the text cost as much as running it.
-  mutable QHash<QByteArray, QString> sqlAlta;
+  struct Alta {
+    QString sql;
+    int claveAuto = -1;    // the key column the engine fills, -1 when none
+    bool retorno = false;  // the text asks the engine for the row's identity back
+  };
+  mutable QHash<QByteArray, Alta> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
+  // A new row's values before any is assigned (the table's defaults as parameters), once.
+  mutable std::vector<QVariant> nuevaFila;
+  mutable bool nuevaFilaLista = false;
   // The UPDATEs of rows stored by key: a file's lines write one or two lists of columns,
   // whose places in the result are worked out once.
   mutable std::vector<EscrituraPorClave> sqlPorClave;
