@@ -22,6 +22,7 @@ class Sqlite final : public Dialecto {
       if (error) *error = QStringLiteral("No existe el fichero %1").arg(ruta);
       return false;
     }
+    AjustaMotorSqlite();
     db.setDatabaseName(ruta);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(opciones.esperaBloqueoMs));
     if (!db.open()) {

@@ -79,6 +79,10 @@ inline bool MismoEnlace(const QVariant& enlazado, const QVariant& nuevo) {
 // A statement through Qt's driver for `db`; null with `error` set when it cannot be
 // prepared.
 std::unique_ptr<Sentencia> PreparaConDriver(QSqlDatabase& db, const QString& sql, QSqlError* error);
+// Sets, before the process's first SQLite connection, what the engine does on every call:
+// no lock of its own around each call (a connection is used by one thread at a time, as
+// Qt's connections must be) and no count of the memory it holds. Later calls do nothing.
+void AjustaMotorSqlite();
 // A statement on the SQLite connection of `db` itself, without Qt's layer in between (the
 // same connection: what one runs, the other sees); null with `error` set when it cannot be
 // prepared.

@@ -11,7 +11,9 @@
 #ifndef RELVANO_SQLITE_DIRECTO
 
 namespace relvano::store {
-// Built without it (Qt's driver has a SQLite of its own): the driver's statements.
+// Built without it (Qt's driver has a SQLite of its own): the engine as the driver sets it.
+void AjustaMotorSqlite() {}
+// Built without it: the driver's statements.
 std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error) {
   return PreparaConDriver(db, sql, error);
 }
@@ -233,6 +235,17 @@ sqlite3* ConexionPropia(QSqlDatabase& db) {
 }
 
 }  // namespace
+
+void AjustaMotorSqlite() {
+  // Refused (and harmless) once the engine has started: a connection opened before, by
+  // this program or by a library in the same process, keeps the engine as it is.
+  static const bool ajustado = [] {
+    sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)ajustado;
+}
 
 std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, QSqlError* error) {
   sqlite3* conexion = ConexionPropia(db);
