@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -72,8 +73,29 @@ std::unique_ptr<Sentencia> Preparada(const QString& sql, QSqlError* error, A&&..
 // already holds: the same type, the same nullness and the same value. Binding costs far
 // more than this comparison, and most statements of a file repeat many of their values.
 inline bool MismoEnlace(const QVariant& enlazado, const QVariant& nuevo) {
-  return enlazado.isValid() && enlazado.metaType() == nuevo.metaType() &&
-         enlazado.isNull() == nuevo.isNull() && enlazado == nuevo;
+  const int tipo = enlazado.typeId();
+  if (tipo == QMetaType::UnknownType || tipo != nuevo.typeId() ||
+      enlazado.isNull() != nuevo.isNull())
+    return false;
+  // The program's values are texts and numbers: compared as what they are, without the
+  // variant's search for a common type.
+  const auto mismo = [&](auto* tipado) {
+    using T = std::remove_pointer_t<decltype(tipado)>;
+    return *static_cast<const T*>(enlazado.constData()) ==
+           *static_cast<const T*>(nuevo.constData());
+  };
+  switch (tipo) {
+    case QMetaType::QString:
+      return mismo(static_cast<QString*>(nullptr));
+    case QMetaType::LongLong:
+      return mismo(static_cast<qlonglong*>(nullptr));
+    case QMetaType::Int:
+      return mismo(static_cast<int*>(nullptr));
+    case QMetaType::Double:
+      return mismo(static_cast<double*>(nullptr));
+    default:
+      return enlazado == nuevo;
+  }
 }
 
 // A statement through Qt's driver for `db`; null with `error` set when it cannot be

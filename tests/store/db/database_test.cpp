@@ -142,6 +142,7 @@ TEST(Database, AStatementRunAgainReceivesEveryChangedValue) {
       {Valor(""), "text:"},
       {Valor(1), "integer:1"},
       {Valor(2.5), "real:2.5"},
+      {Valor(2.75), "real:2.75"},
       {Valor(true), "integer:1"},
       {Valor(QDate(2012, 7, 15)), "text:2012-07-15"},
       {Valor("ñ€"), "text:ñ€"},
