@@ -109,8 +109,12 @@ void Registro::Llena(QString& linea) {
     // rather than units.
     bool pares = false;
     qsizetype fin = desde;
-    for (; fin < texto.size() && texto[fin] != u'|'; ++fin) {
+    for (; fin < texto.size(); ++fin) {
       const char16_t c = texto[fin].unicode();
+      if (c >= 0x20 && c < 0x7F) {  // printable ASCII, nearly every character of a file
+        if (c == u'|') break;
+        continue;
+      }
       if (EsControl(c)) throw CampoNoValido(n, c);
       pares |= QChar::isSurrogate(c);
     }
