@@ -68,7 +68,7 @@ QString NombrePrecio(const QString& clave) {
 
 int Indice(const QStringList& columnas, QLatin1String columna) {
   for (int i = 0; i < columnas.size(); ++i)
-    if (columnas[i].compare(columna, Qt::CaseInsensitive) == 0) return i;
+    if (MismoNombre(columnas[i], columna)) return i;
   return -1;
 }
 
@@ -188,6 +188,10 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
       const double despues = Numero(c.despues[i]).value_or(0);
       const bool teniaValor = hayAntes && (antes != 0 || !p->ceroEsVacio);
       if (teniaValor && antes == despues) continue;
+      // A first price above zero (a new offer, an article's first cost) is counted with its
+      // rows and compared with nothing, unless it is a sale price (against the cost).
+      const bool venta = p->columna == kVenta && p->tabla == kArticulos;
+      if (!teniaValor && despues > 0 && !venta) continue;
       const QString fila = Fila(c);
       FueraDeLoNormal f{p->clave, fila, teniaValor, antes, despues, Motivo::CambioGrande, 0};
       if (teniaValor) AnotaPrecio(p->clave, CambioPrecio{fila, antes, despues});
@@ -203,7 +207,7 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
           std::fabs(CambioPrecio{fila, antes, despues}.Porcentaje()) > umbral_) {
         AnotaFuera(f);
       }
-      if (p->columna != kVenta || p->tabla != kArticulos) continue;
+      if (!venta) continue;
       f.motivo = Motivo::VentaBajoCoste;
       const int columnaCoste = Indice(c.columnas, kCoste);
       if (columnaCoste >= 0 && columnaCoste < static_cast<int>(c.despues.size())) {
