@@ -20,6 +20,10 @@ struct ControlSqlite {
 
 std::int64_t AplicaManual(Tipo tipo, const std::string& bd, const std::string& fichero,
                           const std::string& hoy, const Grupos* grupos) {
+  // The import's engine settings, set before the first connection as the import sets them:
+  // no lock around each call, no count of the memory in use.
+  sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   BaseSqlite db = AbreSqlite(bd);
   // The import's connection settings: a transaction's changes kept in memory until it
   // commits, in a cache made room for them (with the engine's default cache a long
