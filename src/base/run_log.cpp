@@ -1,5 +1,7 @@
 #include "base/run_log.h"
 
+#include "base/utf8.h"
+
 namespace relvano {
 namespace {
 // Lines not held are written in blocks of about this size.
@@ -25,7 +27,16 @@ bool RunLog::Abre(const QString& ruta, QString* error) {
 
 void RunLog::Escribe(const QString& texto) {
   if (!file_ || !error_.isEmpty()) return;
-  pendiente_.append(texto.toUtf8());
+  // Straight into the pending bytes, which keep their room from one write to the next:
+  // a log line per line of the file.
+  const qsizetype antes = pendiente_.size();
+  pendiente_.resize(antes + 3 * texto.size());
+  if (const char* fin = EscribeUtf8(texto, pendiente_.data() + antes)) {
+    pendiente_.resize(fin - pendiente_.constData());
+  } else {
+    pendiente_.resize(antes);
+    pendiente_.append(texto.toUtf8());
+  }
   pendiente_.append("\r\n", 2);
   if (!retiene_ && pendiente_.size() >= kBloque) Vacia();
 }
@@ -43,7 +54,7 @@ bool RunLog::Vacia() {
   if (pendiente_.isEmpty()) return true;
   const qint64 escritos = file_->write(pendiente_);
   const bool completo = escritos == pendiente_.size();
-  pendiente_.clear();
+  pendiente_.resize(0);
   if (!completo || !file_->flush() || file_->error() != QFileDevice::NoError) {
     error_ = QStringLiteral("no se puede escribir en el fichero ") + ruta_ + QStringLiteral(" (") +
              file_->errorString() + QStringLiteral(").");
