@@ -205,7 +205,7 @@ void Recordset::GrabarRegistro() {
     if (asignado_[i]) crudos.push_back(buffer_[i]);
   const QByteArray mascara(asignado_.data(), static_cast<qsizetype>(asignado_.size()));
   if (modo_ == Modo::Nuevo) {
-    InsertaRegistro(crudos, mascara);
+    InsertaRegistro(std::move(crudos), mascara);
   } else {
     if (!crudos.empty()) ActualizaRegistro(crudos, mascara);
     filas_[pos_] = buffer_;
@@ -215,7 +215,7 @@ void Recordset::GrabarRegistro() {
   asignado_.clear();
 }
 
-void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara) {
+void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& mascara) {
   const bool conRowid = rowidCol_ >= 0;
   FormaResultado::Alta& alta = forma_->sqlAlta[mascara];
   if (alta.sql.isEmpty()) {
@@ -244,8 +244,12 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
     }
     alta.sql += retorno;
     alta.retorno = !retorno.isEmpty();
+    for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
+      if (asignado_[i]) alta.columnas << forma_->mayusculas[i];
   }
-  const QString sql = alta.sql;  // the hash may grow before this row is stored
+  // Copies (shared texts): the hash may grow before this row is stored.
+  const QString sql = alta.sql;
+  const QStringList columnas = alta.columnas;
   const int claveAuto = alta.claveAuto;
   const bool conRetorno = alta.retorno;
   Sentencias::MarcaEscritura(*db_);
@@ -270,11 +274,9 @@ void Recordset::InsertaRegistro(const std::vector<QVariant>& crudos, const QByte
   pos_ = static_cast<int>(filas_.size()) - 1;
   if (DiarioCambios* diario = db_->Diario()) {
     CambioFila c = Cambio(CambioFila::Tipo::Alta, buffer_);
-    for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
-      if (asignado_[i]) {
-        c.columnas << forma_->mayusculas[i];
-        c.despues.push_back(buffer_[i]);
-      }
+    // The assigned columns, in order, and what they were stored with: the values bound.
+    c.columnas = columnas;
+    c.despues = std::move(crudos);
     if (claveAuto >= 0 && !id.isValid()) {
       // The engine did not say which key it gave the row: it is named by what it was
       // stored with.
@@ -334,6 +336,9 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
   q.Termina();
   if (DiarioCambios* diario = db_->Diario()) {
     CambioFila c = Cambio(CambioFila::Tipo::Modificacion, original);
+    c.columnas.reserve(static_cast<qsizetype>(crudos.size()));
+    c.antes.reserve(crudos.size());
+    c.despues.reserve(crudos.size());
     for (int i = 0; i < static_cast<int>(asignado_.size()); ++i)
       if (asignado_[i] && Distintos(original[i], buffer_[i])) {
         c.columnas << forma_->mayusculas[i];

@@ -85,7 +85,7 @@ class Recordset {
   void ExigeColumna(int indice, const QString& nombre) const;
   // GrabarRegistro of a new row and of an edited one; `crudos` are the assigned values in
   // column order, `mascara` which columns they are (the key of the statement's cache).
-  void InsertaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
+  void InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& mascara);
   void ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
   // The condition that finds the current row (its key, or the engine's row identity) and
   // its values. Throws DbError when the table has neither.
