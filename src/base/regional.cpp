@@ -24,22 +24,30 @@ QString QuitaBlancos(const QString& s) {
   return s.mid(ini, fin - ini);
 }
 
-std::optional<double> LeeNumero(const QString& texto) {
-  const QString s = texto.trimmed();
+namespace {
+
+// The number of `texto` (see LeeNumero). `puntoDecimal`: the chain's files write the
+// decimal mark as a dot, and a comma reads the same (no thousands marks then).
+std::optional<double> Lee(QStringView texto, bool puntoDecimal) {
+  const QStringView s = texto.trimmed();
   qsizetype i = 0;
   const qsizetype n = s.size();
+  const auto esDecimal = [&](QChar c) {
+    return c == kSeparadorDecimal || (puntoDecimal && c == kSeparadorMiles);
+  };
+  const auto esMiles = [&](QChar c) { return !puntoDecimal && c == kSeparadorMiles; };
   std::string c;  // the number rewritten in the C notation from_chars reads
   if (i < n && (s.at(i) == u'-' || s.at(i) == u'+')) {
     if (s.at(i) == u'-') c += '-';
     ++i;
   }
   int digitos = 0;
-  for (; i < n && (EsDigito(s.at(i)) || s.at(i) == kSeparadorMiles); ++i) {
-    if (s.at(i) == kSeparadorMiles) continue;  // thousands marks are ignored wherever they are
+  for (; i < n && (EsDigito(s.at(i)) || esMiles(s.at(i))); ++i) {
+    if (esMiles(s.at(i))) continue;  // thousands marks are ignored wherever they are
     c += static_cast<char>(s.at(i).unicode());
     ++digitos;
   }
-  if (i < n && s.at(i) == kSeparadorDecimal) {
+  if (i < n && esDecimal(s.at(i))) {
     c += '.';
     for (++i; i < n && EsDigito(s.at(i)); ++i) {
       c += static_cast<char>(s.at(i).unicode());
@@ -64,6 +72,12 @@ std::optional<double> LeeNumero(const QString& texto) {
   if (ec != std::errc() || fin != c.data() + c.size()) return std::nullopt;
   return x;
 }
+
+}  // namespace
+
+std::optional<double> LeeNumero(const QString& texto) { return Lee(texto, false); }
+
+std::optional<double> LeeNumeroPuntoDecimal(QStringView texto) { return Lee(texto, true); }
 
 namespace {
 

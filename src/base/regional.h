@@ -31,6 +31,9 @@ std::optional<QDate> LeeFecha(const QString& texto, QDate hoy);
 // [sign] digits-and-thousands-marks [, digits] [E [sign] digits], blanks around.
 // Nullopt for anything else, including a number too large for a double.
 std::optional<double> LeeNumero(const QString& texto);
+// The same for a number whose decimal mark may be a dot (the chain's files): a dot reads
+// as the decimal comma, and there are no thousands marks.
+std::optional<double> LeeNumeroPuntoDecimal(QStringView texto);
 
 // `s` without the spaces at both ends. Blanks are spaces: the chain pads its fields
 // with them, and a tab or a line end inside a value is data, not padding.

@@ -20,11 +20,6 @@ std::optional<int> Digitos(const QString& s, qsizetype desde, qsizetype n) {
 
 }  // namespace
 
-double AsignaCurPuntoDec(QString& s) {
-  s.replace(QLatin1Char('.'), QLatin1Char(','));
-  return ValorNumerico(Valor(s));
-}
-
 std::optional<QDate> DimeFechaCorrecta(const QString& s) {
   const QString t = regional::QuitaBlancos(s);
   // Year from characters 1-4, month from 6-7, day from the last two: the separators
@@ -62,8 +57,7 @@ QDate FechaCampo(const QString& texto, const QString& que) {
 }
 
 double NumeroPuntoDec(const QString& texto) {
-  QString copia = texto;
-  return AsignaCurPuntoDec(copia);
+  return regional::LeeNumeroPuntoDecimal(texto).value_or(0.0);
 }
 
 }  // namespace relvano::chainfile

@@ -9,11 +9,6 @@
 
 namespace relvano::chainfile {
 
-// A chain file number written with "." as decimal point: every "." of `s` becomes
-// "," (the argument itself is changed) and the result is read with ValorNumerico.
-// " 12.50 " gives 12.5 and leaves " 12,50 " in `s`.
-double AsignaCurPuntoDec(QString& s);
-
 // The date written year first in `s` ("2012-07-15", "2012/07/15"): day from the
 // last two characters, month from characters 6-7, year from 1-4, after blanks at
 // either end are dropped. Nullopt when that is not a real date: a field that is not
@@ -33,7 +28,8 @@ QDate FechaCabecera(const Registro& ide);
 // A date field of a detail line; throws ErrorDatos naming `que` when it is not a date.
 QDate FechaCampo(const QString& texto, const QString& que);
 
-// The number of a chain file field written with "." as decimal point.
+// The number of a chain file field written with "." as decimal point (a "," reads the
+// same; no thousands marks): " 12.50 " gives 12.5, anything else not a number 0.
 double NumeroPuntoDec(const QString& texto);
 
 }  // namespace relvano::chainfile

@@ -96,8 +96,8 @@ TEST(ChainFileFields, AmountsAndDates) {
   for (const QStringList& c : testing::Casos("conversiones.txt")) {
     SCOPED_TRACE(c.join(" | ").toStdString());
     QString campo = c[1];
-    if (c[0] == "AsignaCurPuntoDec") {
-      EXPECT_DOUBLE_EQ(c[2].toDouble(), AsignaCurPuntoDec(campo));
+    if (c[0] == "NumeroPuntoDec") {
+      EXPECT_DOUBLE_EQ(c[2].toDouble(), NumeroPuntoDec(campo));
     }
     if (c[0] == "DimeFechaCorrecta") {
       EXPECT_EQ(c[2], DimeFechaCorrecta(campo)
