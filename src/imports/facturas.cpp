@@ -449,12 +449,12 @@ struct AlbaranLeido {
 void LeeAlbaran(ContextoFactura& f, LectorFactura& lector, bool reanuda, PieFactura& pie,
                 chainfile::Registro& chk, AlbaranLeido& leido) {
   const auto anota = [&](const QString& texto) { leido.log.emplace_back(lector.Cuenta(), texto); };
+  chainfile::Registro lin = LineaFactura();  // filled again line after line
   while (!lector.Eof()) {
     const QString linea = lector.Siguiente();
     const QString tipo = linea.left(3);
     if (tipo == QLatin1String("LIN")) {
       anota(QStringLiteral("  Leyendo Línea Factura: ") + QString::number(lector.Cuenta()) + kCrLf);
-      chainfile::Registro lin = LineaFactura();
       lector.Llena(lin, linea);
       if (!reanuda) leido.lineas.push_back(LeeLineaAlbaran(f, lin, lector.Cuenta()));
     } else if (tipo == QLatin1String("IMP")) {
@@ -629,6 +629,10 @@ AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa
   };
   std::vector<Linea> lineas;
   QString ejercicio;
+  store::Database& bdd = *empresa.BddTienda;
+  store::Recordset albaran;
+  // A file that fails to read is none of this check's business: the import itself tells
+  // what is wrong with it.
   try {
     LectorFactura lector(ruta, nullptr);
     lector.Siguiente();
@@ -638,22 +642,21 @@ AlbaranEnTienda BuscaAlbaranDelFichero(const QString& ruta, const store::Empresa
     lector.Llena(cab, linea);
     resultado.numero = NumeroAlbaran(cab.Campo(2));
     ejercicio = cab.Campo(3).left(4);
+    // The lines are read only when the store holds the note: most files are new ones.
+    if (resultado.numero == QLatin1String("0") ||
+        !AbreAlbaran(bdd, ejercicio, resultado.numero, albaran))
+      return AlbaranEnTienda{};
+    chainfile::Registro lin = LineaFactura();
     while (!lector.Eof()) {
       const QString texto = lector.Siguiente();
       if (texto.startsWith(QLatin1String("CHK"))) break;
       if (!texto.startsWith(QLatin1String("LIN"))) continue;
-      chainfile::Registro lin = LineaFactura();
       lector.Llena(lin, texto);
       lineas.push_back({Referencia(lin), Importe(lin, 9), Importe(lin, 18)});
     }
   } catch (const chainfile::ErrorEnLinea&) {
-    return AlbaranEnTienda{};  // the import itself tells what is wrong with the file
-  }
-  store::Database& bdd = *empresa.BddTienda;
-  store::Recordset albaran;
-  if (resultado.numero == QLatin1String("0") ||
-      !AbreAlbaran(bdd, ejercicio, resultado.numero, albaran))
     return AlbaranEnTienda{};
+  }
   auto guardadas = bdd.AbrirRecordset(
       QStringLiteral("SELECT CODIGO_ART, CANTIDAD_ALB, PRECIO_ALB FROM LIN_COMPRAS WHERE "
                      "EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? "
