@@ -599,19 +599,21 @@ CambioEjecutado::CambioEjecutado(Database& db, QString tabla, QStringList clave,
   cambio_ = CambioDeFila(tabla, clave, valoresClave);
   cambio_.columnas = std::move(columnas);
   valoresClave_ = std::move(valoresClave);
+  QStringList donde;
+  for (const QString& k : cambio_.clave) donde << k + QStringLiteral(" = ?");
+  sql_ = QStringLiteral("SELECT ") + cambio_.columnas.join(QStringLiteral(", ")) +
+         QStringLiteral(" FROM ") + cambio_.tabla + QStringLiteral(" WHERE ") +
+         donde.join(QStringLiteral(" AND "));
   antes_ = Lee();
 }
 
 std::vector<QVariant> CambioEjecutado::Lee() {
-  QStringList donde;
-  for (const QString& k : cambio_.clave) donde << k + QStringLiteral(" = ?");
-  const QString sql = QStringLiteral("SELECT ") + cambio_.columnas.join(QStringLiteral(", ")) +
-                      QStringLiteral(" FROM ") + cambio_.tabla + QStringLiteral(" WHERE ") +
-                      donde.join(QStringLiteral(" AND "));
-  Filas q = db_.Consulta(sql, valoresClave_);
+  Filas q = db_.Consulta(sql_, valoresClave_);
   std::vector<QVariant> fila;
-  if (q.Siguiente())
+  if (q.Siguiente()) {
+    fila.reserve(static_cast<size_t>(cambio_.columnas.size()));
     for (int i = 0; i < cambio_.columnas.size(); ++i) fila.push_back(q.Columna(i));
+  }
   return fila;
 }
 

@@ -298,6 +298,7 @@ class CambioEjecutado {
   Database& db_;
   CambioFila cambio_;
   std::vector<Valor> valoresClave_;
+  QString sql_;                                 // the read, the same text both times
   std::optional<std::vector<QVariant>> antes_;  // none: no journal, or no such row
 };
 
