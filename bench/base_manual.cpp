@@ -1,5 +1,9 @@
 #include "base_manual.h"
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "referencia.h"
 #include "sqlite_raii.h"
 #include "transacciones.h"
@@ -8,12 +12,23 @@ namespace relvano::bench {
 namespace {
 
 // SQLite's control statements, as the import's connection sends them: one at a time, a
-// transaction begun for writing.
+// transaction begun for writing, each text prepared once (the texts are the run's few
+// literals, known by their address).
 struct ControlSqlite {
   static constexpr const char* kComienzo = "BEGIN IMMEDIATE";
   static constexpr bool kJuntaControles = false;
-  void Control(const char* sql) const { Exec(db, sql); }
+  void Control(const char* sql) const {
+    for (auto& [texto, sentencia] : *preparadas)
+      if (texto == sql) {
+        sentencia.Ejecuta();
+        return;
+      }
+    preparadas->emplace_back(sql, Sentencia(db, sql)).second.Ejecuta();
+  }
   sqlite3* db;
+  // Shared by the copies the transactions make; finalized before the connection closes.
+  std::shared_ptr<std::vector<std::pair<const char*, Sentencia>>> preparadas =
+      std::make_shared<std::vector<std::pair<const char*, Sentencia>>>();
 };
 
 }  // namespace
