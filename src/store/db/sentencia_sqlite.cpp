@@ -58,20 +58,30 @@ class SentenciaSqlite final : public Sentencia {
       return false;
     }
     const int n = st_ ? sqlite3_bind_parameter_count(st_) : 0;
-    enlazados_.resize(static_cast<size_t>(n));
+    conTexto_.resize(static_cast<size_t>(n), false);
+    textoLigado_.resize(static_cast<size_t>(n));
     textos_.resize(static_cast<size_t>(n));
     return true;
   }
 
   void Enlaza(int indice, const QVariant& valor) override {
-    if (indice < 0 || indice >= static_cast<int>(enlazados_.size())) {
+    if (indice < 0 || indice >= static_cast<int>(conTexto_.size())) {
       // More values than the statement has places for: refused when it runs.
       if (!errorEnlace_) errorEnlace_ = SQLITE_RANGE;
       return;
     }
-    QVariant& antes = enlazados_[static_cast<size_t>(indice)];
-    if (MismoEnlace(antes, valor)) return;
-    antes = valor;
+    // A text bound again where the same text is bound is left as it is (the engine keeps
+    // a binding until it is replaced); anything else costs the engine less to bind again
+    // than a comparison through the variant.
+    const auto i = static_cast<size_t>(indice);
+    if (valor.typeId() == QMetaType::QString && !valor.isNull()) {
+      const QString& texto = *static_cast<const QString*>(valor.constData());
+      if (conTexto_[i] && textoLigado_[i] == texto) return;
+      textoLigado_[i] = texto;
+      conTexto_[i] = true;
+    } else {
+      conTexto_[i] = false;
+    }
     if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
 
@@ -83,7 +93,7 @@ class SentenciaSqlite final : public Sentencia {
                          QSqlError::StatementError, QString::number(errorEnlace_));
       errorEnlace_ = 0;
       // Bound again in full on the next run: which one failed is not known.
-      for (QVariant& v : enlazados_) v = QVariant();
+      std::fill(conTexto_.begin(), conTexto_.end(), false);
       return false;
     }
     if (!st_) return true;  // a text with no statement in it
@@ -211,8 +221,10 @@ class SentenciaSqlite final : public Sentencia {
 
   sqlite3* db_;
   sqlite3_stmt* st_ = nullptr;
-  std::vector<QVariant> enlazados_;  // what each parameter holds
-  std::vector<QByteArray> textos_;   // the bytes a text or blob parameter points at
+  // The text each parameter holds, when it holds one (vector<bool> would pack the flags).
+  std::vector<char> conTexto_;
+  std::vector<QString> textoLigado_;
+  std::vector<QByteArray> textos_;  // the bytes a text or blob parameter points at
   int errorEnlace_ = 0;
   bool activa_ = false;         // a run whose rows are being read
   bool filaPendiente_ = false;  // its first row, stepped to by Ejecuta, not yet read
