@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <array>
+#include <cstring>
 
 namespace relvano::chainfile {
 namespace {
@@ -20,7 +21,7 @@ constexpr std::array<char16_t, 32> kCp1252Alto = {
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut
 // sequence. A Windows-1252 line almost never passes this test by accident, which is
 // what lets the two encodings share one reader.
-bool EsUtf8Valido(const QByteArray& bytes) {
+bool EsUtf8Valido(QByteArrayView bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
   const qsizetype n = bytes.size();
   qsizetype i = 0;
@@ -55,17 +56,43 @@ bool EsUtf8Valido(const QByteArray& bytes) {
   return true;
 }
 
-QString DecodificaCp1252(const QByteArray& bytes) {
-  QString texto(bytes.size(), Qt::Uninitialized);
+QString DecodificaCp1252(QByteArrayView bytes) {
+  // Latin-1 (which Qt widens fast), then the 32 bytes where the code page differs.
+  QString texto = QString::fromLatin1(bytes);
   QChar* out = texto.data();
+  const char* p = bytes.data();
   for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<unsigned char>(bytes.at(i));
-    out[i] = (b >= 0x80 && b <= 0x9F) ? QChar(kCp1252Alto[b - 0x80]) : QChar(b);
+    if (i + 8 <= bytes.size()) {
+      quint64 ocho;
+      std::memcpy(&ocho, p + i, 8);
+      if (!(ocho & 0x8080808080808080ULL)) {
+        i += 7;  // eight ASCII bytes
+        continue;
+      }
+    }
+    const auto b = static_cast<unsigned char>(p[i]);
+    if (b >= 0x80 && b <= 0x9F) out[i] = QChar(kCp1252Alto[b - 0x80]);
   }
   return texto;
 }
 
-QString Decodifica(const QByteArray& bytes) {
+// Whether every byte is ASCII, which both encodings read alike; eight at a time.
+bool EsAscii(QByteArrayView bytes) {
+  const char* p = bytes.data();
+  const qsizetype n = bytes.size();
+  qsizetype i = 0;
+  for (; i + 8 <= n; i += 8) {
+    quint64 ocho;
+    std::memcpy(&ocho, p + i, 8);
+    if (ocho & 0x8080808080808080ULL) return false;
+  }
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
+  return true;
+}
+
+QString Decodifica(QByteArrayView bytes) {
+  if (EsAscii(bytes)) return QString::fromLatin1(bytes);  // nearly every line of a file
   if (EsUtf8Valido(bytes)) {
     // Only the file's own byte-order mark is dropped (by Abre); one at the start of a
     // later line is text.
@@ -145,7 +172,7 @@ void LectorFichero::Consume(qsizetype n) {
 }
 
 QString LectorFichero::LeeLinea() {
-  QByteArray linea;
+  QByteArray linea;  // the part of a line read from the blocks before its last
   const char fin = soloLf_ ? '\n' : '\r';
   for (;;) {
     if (pos_ >= buffer_.size() && !Rellena()) break;
@@ -155,11 +182,14 @@ QString LectorFichero::LeeLinea() {
       Consume(buffer_.size() - pos_);
       continue;
     }
-    linea.append(buffer_.constData() + pos_, i - pos_);
+    // Decoded where it stands when the whole line is in this block, before the block can
+    // be refilled below.
+    const QByteArrayView resto(buffer_.constData() + pos_, i - pos_);
+    QString texto = linea.isEmpty() ? Decodifica(resto) : Decodifica(linea.append(resto));
     Consume(i - pos_ + 1);
     // CR LF is one line end; only the first LF after a CR belongs to it.
     if (!soloLf_ && (pos_ < buffer_.size() || Rellena()) && buffer_.at(pos_) == '\n') Consume(1);
-    break;
+    return texto;
   }
   return Decodifica(linea);
 }
