@@ -287,11 +287,11 @@ void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& 
   }
 }
 
-QStringList Recordset::DondeFila(std::vector<QVariant>& valores) const {
+QStringList Recordset::DondeFila(std::vector<QVariant>& valores, bool condiciones) const {
   const std::vector<QVariant>& fila = filas_[pos_];
   if (!info_->clave.isEmpty()) {
     for (const int i : PosicionesClave()) valores.push_back(fila[i]);
-    return CondicionesClave();
+    return condiciones ? CondicionesClave() : QStringList();
   }
   if (rowidCol_ >= 0) {
     valores.push_back(fila[rowidCol_]);
@@ -306,10 +306,11 @@ void Recordset::ActualizaRegistro(const std::vector<QVariant>& crudos, const QBy
   const Dialecto& dialecto = db_->Dialect();
   std::vector<QVariant> clave;
   const std::vector<QVariant>& original = filas_[pos_];
-  const QStringList donde = DondeFila(clave);
   // A row found by its place gets a new place when edited.
   const bool cambiaDeFila = info_->clave.isEmpty() && dialecto.FilaCambiaAlEditar();
   QString& sql = forma_->sqlEdicion[mascara];
+  // The row's conditions are written only into a text not kept yet.
+  const QStringList donde = DondeFila(clave, sql.isEmpty());
   if (sql.isEmpty()) {
     sql = SentenciaUpdate(dialecto, tabla_, ColumnasAsignadas(), donde);
     if (cambiaDeFila) sql += dialecto.Retorno(dialecto.ColumnaFila());

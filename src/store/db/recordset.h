@@ -88,8 +88,9 @@ class Recordset {
   void InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& mascara);
   void ActualizaRegistro(const std::vector<QVariant>& crudos, const QByteArray& mascara);
   // The condition that finds the current row (its key, or the engine's row identity) and
-  // its values. Throws DbError when the table has neither.
-  QStringList DondeFila(std::vector<QVariant>& valores) const;
+  // its values; without `condiciones` only the values (a kept text holds the condition).
+  // Throws DbError when the table has neither.
+  QStringList DondeFila(std::vector<QVariant>& valores, bool condiciones = true) const;
   // The assigned columns as the engine spells them.
   QStringList ColumnasAsignadas() const;
   // GrabaColumnas (`corre`) and AnotaColumnas.
