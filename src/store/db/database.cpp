@@ -34,19 +34,8 @@ const QRegularExpression& PatronFecha() {
 // 'YYYY-MM-DD' of a date, written by hand: every date bound to a statement goes
 // through here, and QDate's own formatting costs more than the statement's binding.
 QString TextoIso(QDate f) {
-  int anyo = 0, mes = 0, dia = 0;
-  f.getDate(&anyo, &mes, &dia);
-  if (!f.isValid() || anyo < 1 || anyo > 9999) return f.toString(Qt::ISODate);
-  const char16_t texto[10] = {char16_t(u'0' + anyo / 1000),
-                              char16_t(u'0' + anyo / 100 % 10),
-                              char16_t(u'0' + anyo / 10 % 10),
-                              char16_t(u'0' + anyo % 10),
-                              u'-',
-                              char16_t(u'0' + mes / 10),
-                              char16_t(u'0' + mes % 10),
-                              u'-',
-                              char16_t(u'0' + dia / 10),
-                              char16_t(u'0' + dia % 10)};
+  char16_t texto[10];
+  if (!Database::EscribeDia(f, texto)) return f.toString(Qt::ISODate);
   return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
@@ -123,10 +112,8 @@ QVariant Database::AParametro(const Valor& v) {
       return t;
     }
     case Valor::Tipo::Numero: {
-      // Range first: converting a double outside qint64 (1E300 from a file) is undefined.
       const double n = v.Numero();
-      if (std::abs(n) < 9.0e15 && n == static_cast<double>(static_cast<qint64>(n)))
-        return static_cast<qlonglong>(n);
+      if (const auto entero = Entero(n)) return static_cast<qlonglong>(*entero);
       return n;
     }
     case Valor::Tipo::Fecha:
@@ -209,8 +196,7 @@ void Sentencias::Corre(const Database& db, Sentencia& s, const QString& sql) {
 Sentencia& Sentencias::Corre(Database& db, const QString& sql,
                              const std::vector<Valor>& parametros) {
   Sentencia& s = db.Prepara(sql);
-  for (int i = 0; i < static_cast<int>(parametros.size()); ++i)
-    s.Enlaza(i, Database::AParametro(parametros[i]));
+  for (int i = 0; i < static_cast<int>(parametros.size()); ++i) s.EnlazaValor(i, parametros[i]);
   Corre(db, s, sql);
   return s;
 }

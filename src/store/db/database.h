@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -178,6 +180,26 @@ class Database : public std::enable_shared_from_this<Database> {
   // text, booleans as 1/0, whole numbers as integers.
   static QVariant AParametro(const Valor& v);
   static Valor DesdeColumna(const QVariant& v);
+  // A day as it is stored, 'YYYY-MM-DD', written in the 10 characters at `destino` (char or
+  // char16_t); false, with nothing written, for an invalid day or a year outside 1-9999.
+  template <typename C>
+  static bool EscribeDia(QDate dia, C* destino) {
+    int anyo = 0, mes = 0, d = 0;
+    dia.getDate(&anyo, &mes, &d);
+    if (!dia.isValid() || anyo < 1 || anyo > 9999) return false;
+    const int cifras[] = {anyo / 1000, anyo / 100 % 10, anyo / 10 % 10, anyo % 10,
+                          -1,          mes / 10,        mes % 10,       -1,
+                          d / 10,      d % 10};
+    for (int k = 0; k < 10; ++k) destino[k] = static_cast<C>(cifras[k] < 0 ? '-' : '0' + cifras[k]);
+    return true;
+  }
+  // A number stored as an integer: whole and within the range a double holds exactly
+  // (checked first: converting 1E300 from a file to an integer is undefined).
+  static std::optional<qint64> Entero(double n) {
+    if (std::abs(n) < 9.0e15 && n == static_cast<double>(static_cast<qint64>(n)))
+      return static_cast<qint64>(n);
+    return std::nullopt;
+  }
 
   // Keeps the wait for the server's answer bounded while it lives: every statement and
   // the reading of its rows runs under one (nothing on file engines).

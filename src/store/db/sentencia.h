@@ -33,6 +33,11 @@ class Sentencia {
   // Binds `valor` (as Database::AParametro gives it, or as a column gave it) at `indice`,
   // counted from 0.
   virtual void Enlaza(int indice, const QVariant& valor) = 0;
+  // Binds a program value at `indice`, as Database::AParametro converts it; a statement may
+  // bind it without building the variant.
+  virtual void EnlazaValor(int indice, const Valor& valor) {
+    Enlaza(indice, Database::AParametro(valor));
+  }
   // Runs the statement with the values bound; false on failure, said by Error().
   virtual bool Ejecuta() = 0;
   virtual QSqlError Error() const = 0;

@@ -85,6 +85,51 @@ class SentenciaSqlite final : public Sentencia {
     if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
 
+  // Numbers, booleans and nulls straight to the engine, as AParametro would have converted
+  // them; texts and days through their variant, as Enlaza binds them.
+  void EnlazaValor(int indice, const Valor& valor) override {
+    if (indice < 0 || indice >= static_cast<int>(conTexto_.size())) {
+      Enlaza(indice, QVariant());  // refused when it runs
+      return;
+    }
+    int rc = SQLITE_OK;
+    switch (valor.TipoValor()) {
+      case Valor::Tipo::Null:
+        rc = sqlite3_bind_null(st_, indice + 1);
+        break;
+      case Valor::Tipo::Booleano:
+        rc = sqlite3_bind_int(st_, indice + 1, valor.Booleano() ? 1 : 0);
+        break;
+      case Valor::Tipo::Numero: {
+        const double n = valor.Numero();
+        const auto entero = Database::Entero(n);
+        rc = entero ? sqlite3_bind_int64(st_, indice + 1, *entero)
+                    : sqlite3_bind_double(st_, indice + 1, n);
+        break;
+      }
+      case Valor::Tipo::Fecha: {
+        // The stored day, into the parameter's buffer (left alone for a day the engine
+        // gets as the driver writes it: what it holds may be bound still).
+        char dia[10];
+        if (!Database::EscribeDia(valor.Fecha(), dia)) {
+          Enlaza(indice, Database::AParametro(valor));
+          return;
+        }
+        QByteArray& bytes = textos_[static_cast<size_t>(indice)];
+        if (!bytes.isDetached()) bytes = QByteArray();
+        bytes.resize(10);
+        std::copy_n(dia, 10, bytes.data());
+        rc = sqlite3_bind_text(st_, indice + 1, bytes.constData(), 10, SQLITE_STATIC);
+        break;
+      }
+      default:
+        Enlaza(indice, Database::AParametro(valor));
+        return;
+    }
+    conTexto_[static_cast<size_t>(indice)] = false;
+    if (rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
+  }
+
   bool Ejecuta() override {
     Termina();
     filaPendiente_ = false;

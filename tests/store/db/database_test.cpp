@@ -145,6 +145,10 @@ TEST(Database, AStatementRunAgainReceivesEveryChangedValue) {
       {Valor(2.75), "real:2.75"},
       {Valor(true), "integer:1"},
       {Valor(QDate(2012, 7, 15)), "text:2012-07-15"},
+      {Valor(QDate(2013, 1, 2)), "text:2013-01-02"},
+      // A year the stored form has no room for: Qt's ISO text, which is empty.
+      {Valor(QDate(10000, 1, 1)), "text:"},
+      {Valor(QDate(10000, 1, 1)), "text:"},
       {Valor("ñ€"), "text:ñ€"},
       {Valor("ñ€"), "text:ñ€"},
       // A letter outside the basic plane; a text longer than any before it, then a shorter
