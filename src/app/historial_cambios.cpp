@@ -36,19 +36,13 @@ class EscritorCambios {
   // As a QByteArray in the stream: its length and its bytes, a null one as 0xffffffff.
   void Texto(const QString& texto) {
     if (texto.isNull()) return Numero(0xffffffffu);
+    // The length goes before the bytes, known once they are written.
     const size_t inicio = bytes_.size();
-    bytes_.resize(inicio + sizeof(quint32) + 3 * static_cast<size_t>(texto.size()));
-    char* datos = bytes_.data() + inicio + sizeof(quint32);
-    if (const char* fin = EscribeUtf8(texto, datos)) {
-      const quint32 largo = qToBigEndian(static_cast<quint32>(fin - datos));
-      std::memcpy(bytes_.data() + inicio, &largo, sizeof largo);
-      bytes_.resize(static_cast<size_t>(fin - bytes_.data()));
-      return;
-    }
-    bytes_.resize(inicio);
-    const QByteArray utf8 = texto.toUtf8();
-    Numero(static_cast<quint32>(utf8.size()));
-    bytes_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+    Numero(0);
+    AnadeUtf8(bytes_, texto);
+    const quint32 largo =
+        qToBigEndian(static_cast<quint32>(bytes_.size() - inicio - sizeof(quint32)));
+    std::memcpy(bytes_.data() + inicio, &largo, sizeof largo);
   }
   // A name: its number, and the name itself the first time. Most names are copies of a few
   // texts: found by the address of their characters before their content is hashed (every

@@ -29,14 +29,7 @@ void RunLog::Escribe(const QString& texto) {
   if (!file_ || !error_.isEmpty()) return;
   // Straight into the pending bytes, which keep their room from one write to the next:
   // a log line per line of the file.
-  const qsizetype antes = pendiente_.size();
-  pendiente_.resize(antes + 3 * texto.size());
-  if (const char* fin = EscribeUtf8(texto, pendiente_.data() + antes)) {
-    pendiente_.resize(fin - pendiente_.constData());
-  } else {
-    pendiente_.resize(antes);
-    pendiente_.append(texto.toUtf8());
-  }
+  AnadeUtf8(pendiente_, texto);
   pendiente_.append("\r\n", 2);
   if (!retiene_ && pendiente_.size() >= kBloque) Vacia();
 }

@@ -56,19 +56,22 @@ bool EsUtf8Valido(QByteArrayView bytes) {
   return true;
 }
 
+// Whether the eight bytes at `p` are all ASCII.
+bool OchoAscii(const char* p) {
+  quint64 ocho;
+  std::memcpy(&ocho, p, 8);
+  return !(ocho & 0x8080808080808080ULL);
+}
+
 QString DecodificaCp1252(QByteArrayView bytes) {
   // Latin-1 (which Qt widens fast), then the 32 bytes where the code page differs.
   QString texto = QString::fromLatin1(bytes);
   QChar* out = texto.data();
   const char* p = bytes.data();
   for (qsizetype i = 0; i < bytes.size(); ++i) {
-    if (i + 8 <= bytes.size()) {
-      quint64 ocho;
-      std::memcpy(&ocho, p + i, 8);
-      if (!(ocho & 0x8080808080808080ULL)) {
-        i += 7;  // eight ASCII bytes
-        continue;
-      }
+    if (i + 8 <= bytes.size() && OchoAscii(p + i)) {
+      i += 7;  // eight ASCII bytes
+      continue;
     }
     const auto b = static_cast<unsigned char>(p[i]);
     if (b >= 0x80 && b <= 0x9F) out[i] = QChar(kCp1252Alto[b - 0x80]);
@@ -81,11 +84,8 @@ bool EsAscii(QByteArrayView bytes) {
   const char* p = bytes.data();
   const qsizetype n = bytes.size();
   qsizetype i = 0;
-  for (; i + 8 <= n; i += 8) {
-    quint64 ocho;
-    std::memcpy(&ocho, p + i, 8);
-    if (ocho & 0x8080808080808080ULL) return false;
-  }
+  for (; i + 8 <= n; i += 8)
+    if (!OchoAscii(p + i)) return false;
   for (; i < n; ++i)
     if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
   return true;

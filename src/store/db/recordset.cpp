@@ -53,7 +53,7 @@ void Recordset::NuevoRegistro() {
                   db_ ? db_->Nombre() : QString(), sql_);
   }
   const int n = forma_->nombres.size();
-  if (!forma_->nuevaFilaLista) {
+  if (!forma_->nuevaFila) {
     std::vector<QVariant> fila(n);
     for (int i = 0; i < n; ++i) {
       // "SELECT *" returns the table's columns in the table's order: try that first.
@@ -63,9 +63,8 @@ void Recordset::NuevoRegistro() {
       if (c >= 0) fila[i] = Database::AParametro(info_->defectos[c]);
     }
     forma_->nuevaFila = std::move(fila);
-    forma_->nuevaFilaLista = true;
   }
-  buffer_ = forma_->nuevaFila;
+  buffer_ = *forma_->nuevaFila;
   asignado_.assign(n, 0);
   modo_ = Modo::Nuevo;
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -146,8 +147,7 @@ struct FormaResultado {
   mutable QHash<QByteArray, Alta> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
   // A new row's values before any is assigned (the table's defaults as parameters), once.
-  mutable std::vector<QVariant> nuevaFila;
-  mutable bool nuevaFilaLista = false;
+  mutable std::optional<std::vector<QVariant>> nuevaFila;
   // The UPDATEs of rows stored by key: a file's lines write one or two lists of columns,
   // whose places in the result are worked out once.
   mutable std::vector<EscrituraPorClave> sqlPorClave;

@@ -26,6 +26,7 @@ std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, Q
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <algorithm>
+#include <optional>
 
 namespace relvano::store {
 
@@ -58,14 +59,13 @@ class SentenciaSqlite final : public Sentencia {
       return false;
     }
     const int n = st_ ? sqlite3_bind_parameter_count(st_) : 0;
-    conTexto_.resize(static_cast<size_t>(n), false);
     textoLigado_.resize(static_cast<size_t>(n));
     textos_.resize(static_cast<size_t>(n));
     return true;
   }
 
   void Enlaza(int indice, const QVariant& valor) override {
-    if (indice < 0 || indice >= static_cast<int>(conTexto_.size())) {
+    if (indice < 0 || indice >= static_cast<int>(textoLigado_.size())) {
       // More values than the statement has places for: refused when it runs.
       if (!errorEnlace_) errorEnlace_ = SQLITE_RANGE;
       return;
@@ -73,14 +73,13 @@ class SentenciaSqlite final : public Sentencia {
     // A text bound again where the same text is bound is left as it is (the engine keeps
     // a binding until it is replaced); anything else costs the engine less to bind again
     // than a comparison through the variant.
-    const auto i = static_cast<size_t>(indice);
+    std::optional<QString>& ligado = textoLigado_[static_cast<size_t>(indice)];
     if (valor.typeId() == QMetaType::QString && !valor.isNull()) {
       const QString& texto = *static_cast<const QString*>(valor.constData());
-      if (conTexto_[i] && textoLigado_[i] == texto) return;
-      textoLigado_[i] = texto;
-      conTexto_[i] = true;
+      if (ligado == texto) return;
+      ligado = texto;
     } else {
-      conTexto_[i] = false;
+      ligado.reset();
     }
     if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
@@ -88,7 +87,7 @@ class SentenciaSqlite final : public Sentencia {
   // Numbers, booleans and nulls straight to the engine, as AParametro would have converted
   // them; texts and days through their variant, as Enlaza binds them.
   void EnlazaValor(int indice, const Valor& valor) override {
-    if (indice < 0 || indice >= static_cast<int>(conTexto_.size())) {
+    if (indice < 0 || indice >= static_cast<int>(textoLigado_.size())) {
       Enlaza(indice, QVariant());  // refused when it runs
       return;
     }
@@ -126,7 +125,7 @@ class SentenciaSqlite final : public Sentencia {
         Enlaza(indice, Database::AParametro(valor));
         return;
     }
-    conTexto_[static_cast<size_t>(indice)] = false;
+    textoLigado_[static_cast<size_t>(indice)].reset();
     if (rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
 
@@ -138,7 +137,7 @@ class SentenciaSqlite final : public Sentencia {
                          QSqlError::StatementError, QString::number(errorEnlace_));
       errorEnlace_ = 0;
       // Bound again in full on the next run: which one failed is not known.
-      std::fill(conTexto_.begin(), conTexto_.end(), false);
+      for (auto& ligado : textoLigado_) ligado.reset();
       return false;
     }
     if (!st_) return true;  // a text with no statement in it
@@ -231,8 +230,9 @@ class SentenciaSqlite final : public Sentencia {
       return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
                                SQLITE_STATIC);
     }
-    if (valor.typeId() != QMetaType::QString ||
-        !EnUtf8(*static_cast<const QString*>(valor.constData()), bytes))
+    if (valor.typeId() == QMetaType::QString)
+      EnUtf8(*static_cast<const QString*>(valor.constData()), bytes);
+    else
       bytes = valor.toString().toUtf8();
     return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
                              SQLITE_STATIC);
@@ -240,23 +240,16 @@ class SentenciaSqlite final : public Sentencia {
 
   // `texto` in UTF-8 into `bytes`, in the buffer it already has: most values of a file's
   // lines are short texts bound one after another at the same place, and a new buffer for
-  // each cost more than the conversion. False, with nothing written, for a text with a
-  // surrogate (left to Qt's conversion, whose handling of a lone one is kept).
-  static bool EnUtf8(const QString& texto, QByteArray& bytes) {
+  // each cost more than the conversion.
+  static void EnUtf8(const QString& texto, QByteArray& bytes) {
     const qsizetype n = texto.size();
     if (!bytes.isDetached() || bytes.capacity() < 3 * n) {
       // A buffer of its own (a blob's bytes are shared with the value they came from).
       bytes = QByteArray();
       bytes.reserve(std::max<qsizetype>(3 * n, 64));
     }
-    bytes.resize(3 * n);
-    char* fin = EscribeUtf8(texto, bytes.data());
-    if (!fin) {
-      bytes.resize(0);
-      return false;
-    }
-    bytes.resize(fin - bytes.constData());
-    return true;
+    bytes.resize(0);
+    AnadeUtf8(bytes, texto);
   }
 
   QSqlError ErrorDelMotor(const QString& queHacia, QSqlError::ErrorType tipo, int codigo) const {
@@ -266,9 +259,7 @@ class SentenciaSqlite final : public Sentencia {
 
   sqlite3* db_;
   sqlite3_stmt* st_ = nullptr;
-  // The text each parameter holds, when it holds one (vector<bool> would pack the flags).
-  std::vector<char> conTexto_;
-  std::vector<QString> textoLigado_;
+  std::vector<std::optional<QString> > textoLigado_;  // the text each parameter holds, if one
   std::vector<QByteArray> textos_;  // the bytes a text or blob parameter points at
   int errorEnlace_ = 0;
   bool activa_ = false;         // a run whose rows are being read

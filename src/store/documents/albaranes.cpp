@@ -43,8 +43,8 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
       albaran[QStringLiteral("NUMERO")], albaran[QStringLiteral("CODIGO")]};
   // The note's open lines: those the SELECT reads and the UPDATE marks.
   const QString abiertas = QStringLiteral(
-      " WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ? AND FACTURADO = "
-      "0");
+      " WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?"
+      " AND FACTURADO = 0");
   const QString filtro = QStringLiteral("SELECT * FROM LIN_COMPRAS") + abiertas;
   // A delivery note may have any number of lines: they are taken a block at a time, in
   // the order of their identity, so that memory does not grow with the note.

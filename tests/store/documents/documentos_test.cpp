@@ -178,14 +178,18 @@ TEST(Documentos, InvoicingMarksEveryLineOfALongDeliveryNote) {
   // Each line marked is told to the journal once, whether stored alone or with its block.
   struct : DiarioCambios {
     void Anota(CambioFila c) override {
-      if (c.tabla == "LIN_COMPRAS") filas << c.valoresClave.at(0).toString();
+      if (c.tabla != "LIN_COMPRAS") return;
+      filas << c.valoresClave.at(0).toString();
+      ++veces;
     }
     QSet<QString> filas;
+    int veces = 0;
   } diario;
   s.db().FijaDiario(&diario);
   s.Factura(QString());
   s.db().FijaDiario(nullptr);
   EXPECT_EQ(802, diario.filas.size());  // and the fixture's line of another VAT type
+  EXPECT_EQ(802, diario.veces);
   EXPECT_EQ(
       QString("NUM_ALB=\"7\" NUM_FACT=\"7\" N=801 M=0\nNUM_ALB=\"8\" NUM_FACT=Null N=401 M=81"),
       s.Filas("select NUM_ALB, NUM_FACT, count(*) as N, sum(case when VALOR_IVA = 16 then 1 else 0 "
