@@ -185,9 +185,9 @@ Fallo AplicaFichero(store::Empresa& empresa, const OpcionesImportacion& opciones
   } catch (const chainfile::ErrorEnLinea& e) {
     lineaError = e.Linea();
     resultado.lineas = e.Linea();
-    error = e.Linea() > 0 ? QStringLiteral("ERROR en la línea ") + QString::number(e.Linea()) +
-                                QStringLiteral(": ") + e.Detalle()
-                          : QStringLiteral("ERROR: ") + e.Detalle();
+    error = e.Linea() > 0 ? QString(QStringLiteral("ERROR en la línea ") +
+                                    QString::number(e.Linea()) + QStringLiteral(": ") + e.Detalle())
+                          : QString(QStringLiteral("ERROR: ") + e.Detalle());
     fallo.sentencia = e.Sentencia();
   } catch (const std::exception& e) {
     error = QStringLiteral("ERROR: ") + QString::fromUtf8(e.what());

@@ -128,7 +128,8 @@ const char kAyudaOpciones[] =
 QString Ayuda() {
   QString texto = QString::fromUtf8(kAyudaUso);
   for (const Comando& c : kComandos) texto += QString::fromUtf8(c.ayuda);
-  return (texto + QString::fromUtf8(kAyudaOpciones)).arg(relvano::cli::NombresClases());
+  texto += QString::fromUtf8(kAyudaOpciones);
+  return texto.arg(relvano::cli::NombresClases());
 }
 
 // "companies, import, ... o history": the commands as the missing-command error lists them.

@@ -269,7 +269,7 @@ TEST_F(Inbox, UnattendedRunsNeverGuessTheCompanyAndNameTheOneTheyImportInto) {
       {"001", {"--simulate", "inbox", In()}, 0, empresa},
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE((c.recordada + ' ' + c.argumentos.join(' ')).toStdString());
+    SCOPED_TRACE(QString(c.recordada + ' ' + c.argumentos.join(' ')).toStdString());
     ajustes_->SaveSetting("RELVANO", "IMPORTAR", "IDEMPRESA",
                           c.recordada == "-" ? QString() : c.recordada);
     const auto salida = testing::Cli(QStringList{"--settings-dir", dir_.filePath("settings"),

@@ -133,7 +133,8 @@ TEST_F(Hold, AFileWithAPriceTenTimesItsCostUntilForced) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   QByteArray bytes = f.readAll();
   f.close();
-  bytes.replace("|4.42|4.42|", "|" + decuplo.toLatin1() + "|" + decuplo.toLatin1() + "|");
+  bytes.replace("|4.42|4.42|",
+                QByteArray("|" + decuplo.toLatin1() + "|" + decuplo.toLatin1() + "|"));
   const QString fichero = In("vrcmllcto0002.txt");
   QFile g(fichero);
   ASSERT_TRUE(g.open(QIODevice::WriteOnly) && g.write(bytes) == bytes.size());

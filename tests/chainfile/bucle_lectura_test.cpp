@@ -43,8 +43,8 @@ class ChainFileReadLoop : public ::testing::Test {
     for (const auto& e : operador_.Eventos()) {
       const auto m = kMarco.match(e.texto);
       cuentas << (m.hasMatch() && e.icono == Operador::Icono::Informacion
-                      ? m.captured(1) + '/' + m.captured(2)
-                      : "<" + e.texto + ">");
+                      ? QString(m.captured(1) + '/' + m.captured(2))
+                      : QString("<" + e.texto + ">"));
     }
     return cuentas.join(' ');
   }

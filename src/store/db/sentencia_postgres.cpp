@@ -230,7 +230,7 @@ class SentenciaPg final : public Sentencia {
     const PGTransactionStatusType estado = PQtransactionStatus(conexion_);
     if (preparada_ && PQstatus(conexion_) == CONNECTION_OK &&
         (estado == PQTRANS_IDLE || estado == PQTRANS_INTRANS))
-      PQclear(PQexec(conexion_, ("DEALLOCATE " + nombre_).constData()));
+      PQclear(PQexec(conexion_, QByteArray("DEALLOCATE " + nombre_).constData()));
   }
   SentenciaPg(const SentenciaPg&) = delete;
   SentenciaPg& operator=(const SentenciaPg&) = delete;

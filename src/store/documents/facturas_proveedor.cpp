@@ -121,7 +121,7 @@ void CreaFacturaProveedor(Empresa& empresa, const NuevaFacturaProveedor& f) {
   };
   rs.Asigna(QStringLiteral("NOMBRE"), Valor(texto("NOMBRE")));
   rs.Asigna(QStringLiteral("DIRECCION_FACT"),
-            Valor((texto("DIR-TIPO") + u' ' + texto("DIRECCION")).trimmed()));
+            Valor(QString(texto("DIR-TIPO") + u' ' + texto("DIRECCION")).trimmed()));
   rs.Asigna(QStringLiteral("CODPOST_FACT"), Valor(texto("CODPOST")));
   rs.Asigna(QStringLiteral("POBLACION_FACT"), Valor(texto("POBLACION")));
   rs.Asigna(QStringLiteral("PROVINCIA_FACT"), Valor(texto("PROVINCIA")));
