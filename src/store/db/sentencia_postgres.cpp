@@ -200,7 +200,7 @@ QByteArray TextoParametro(const QVariant& v, Oid tipo) {
 // how many there are: the same places the driver's statements find.
 QByteArray ConParametrosNumerados(const QString& sql, int* n) {
   return NombraParametros(
-             sql, [](int i) { return u'$' + QString::number(i + 1); }, n)
+             sql, [](int i) -> QString { return u'$' + QString::number(i + 1); }, n)
       .toUtf8();
 }
 
