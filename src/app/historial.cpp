@@ -403,10 +403,10 @@ void Historial::MarcaInterrumpidas() {
     QByteArray log;
     const bool reescrito =
         !p.rutaLog.isEmpty() &&
-        !db_->Escalar(QStringLiteral("SELECT COUNT(*) FROM EJECUCIONES WHERE MAQUINA = ? AND "
-                                     "RUTA_LOG = ? AND ID > ?"),
-                      {Valor(maquina), Valor(p.rutaLog), Valor(p.id)})
-                .Numero() == 0;
+        db_->Escalar(QStringLiteral("SELECT COUNT(*) FROM EJECUCIONES WHERE MAQUINA = ? AND "
+                                    "RUTA_LOG = ? AND ID > ?"),
+                     {Valor(maquina), Valor(p.rutaLog), Valor(p.id)})
+                .Numero() != 0;
     if (!reescrito && QFileInfo(p.rutaLog).lastModified() >= p.inicio.addSecs(-1))
       log = LeeFichero(p.rutaLog);
     const int linea = LineaAplicadaSegunLog(QString::fromUtf8(log));
