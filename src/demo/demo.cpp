@@ -97,8 +97,6 @@ const Clasificacion kClasificacion[] = {
     {"04", "003", "QUESOS Y MANTEQUILLAS"},
 };
 
-const char* const kLetraIva[] = {"", "A", "M", "B"};
-
 QString Dinero(qint64 centimos) {
   return QStringLiteral("%1.%2").arg(centimos / 100).arg(centimos % 100, 2, 10, QLatin1Char('0'));
 }
