@@ -14,6 +14,7 @@ programas=(
   libqt6sql6-sqlite  # the default engine
   libsqlite3-dev  # its statements run on the engine's own connection, past Qt's driver
   libpq-dev  # so do PostgreSQL's, on the client library's connection the driver opened
+  libzstd-dev  # the history's logs and changes compressed with Zstandard
   libssl-dev  # the SHA-256 of a chain file with OpenSSL's libcrypto (the processor's own instructions)
   libqt6sql6-odbc libqt6sql6-psql  # the other engines' drivers (a server is not needed to build)
   qt6-translations-l10n  # Qt's own texts in Spanish (the file dialog)

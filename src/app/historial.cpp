@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <QSysInfo>
 
+#include "app/comprimido.h"
 #include "store/db/dialecto.h"
 #include "store/db/recordset.h"
 
@@ -94,9 +95,7 @@ EjecucionHistorial Fila(const store::Filas& q) {
 // A log as the history keeps it: compressed, as text every engine stores.
 Valor Comprime(const QByteArray& log) {
   if (log.isNull()) return Valor();
-  // The fastest level: the run waits for it at its end, and a log compresses well all the same
-  // (a tenth of its size, against an eighth at the default level in twice the time).
-  return Valor(QString::fromLatin1(qCompress(log, 1).toBase64()));
+  return Valor(TextoComprimido(log));
 }
 
 QByteArray LeeFichero(const QString& ruta) {
@@ -478,7 +477,7 @@ QString Historial::Log(qint64 id) {
   const Valor v =
       db_->Escalar(QStringLiteral("SELECT LOG FROM EJECUCIONES WHERE ID = ?"), {Valor(id)});
   if (v.EsNull()) return {};
-  return QString::fromUtf8(qUncompress(QByteArray::fromBase64(v.Texto().toLatin1())));
+  return QString::fromUtf8(BytesDeTextoComprimido(v.Texto()));
 }
 
 void Historial::AnotaDeshecha(qint64 id, qint64 deshace, const QString& estado) {

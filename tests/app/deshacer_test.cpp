@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/comprimido.h"
 #include "imports/import_fixture.h"
 
 namespace relvano::testing {
@@ -274,7 +275,11 @@ TEST_F(Deshacer, ChangesKeptAsTheyWereGiven) {
   EjecucionHistorial e;
   e.inicio = QDateTime::currentDateTime();
   const qint64 id = historial->Anota(e);
-  for (int g = 1; g <= 2; ++g) historial->GuardaCambios(id, g, Historial::ComprimeCambios(grupo));
+  historial->GuardaCambios(id, 1, Historial::ComprimeCambios(grupo));
+  // The same group as an earlier version kept it: zlib in Qt's layout.
+  const QByteArray crudo = BytesDeTextoComprimido(Historial::ComprimeCambios(grupo));
+  ASSERT_FALSE(crudo.isEmpty());
+  historial->GuardaCambios(id, 2, QString::fromLatin1(qCompress(crudo, 1).toBase64()));
 
   const auto grupos = historial->Cambios(id);
   ASSERT_EQ(2u, grupos.size());
@@ -300,6 +305,29 @@ TEST_F(Deshacer, ChangesKeptAsTheyWereGiven) {
       EXPECT_EQ(dado.antes.size(), leido.antes.size());
       EXPECT_EQ(dado.despues.size(), leido.despues.size());
     }
+  }
+
+  // A damaged group is refused, never read as no changes.
+  const QString bueno = Historial::ComprimeCambios(grupo);
+  for (const QString& danado :
+       QStringList{bueno.left(bueno.size() / 2), bueno + QStringLiteral("AAAA"),
+                   QStringLiteral("zstd:"), QStringLiteral("zstd:*no*"),
+                   QString::fromLatin1(QByteArray("no es zlib").toBase64()), QString()}) {
+    const qint64 otra = historial->Anota(e);
+    historial->GuardaCambios(otra, 1, danado);
+    EXPECT_THROW(historial->Cambios(otra), store::DbError) << danado.toStdString();
+  }
+}
+
+TEST(TextoComprimido, EmptyAndLargeTextsComeBackAsTheyWentInEitherWay) {
+  QByteArray grande;
+  for (int i = 0; grande.size() < 3'000'000; ++i) grande += QByteArray::number(i * 7919 % 100003);
+  for (const QByteArray& bytes : {QByteArray(""), QByteArray("AÑO\r\n"), grande}) {
+    EXPECT_EQ(bytes, BytesDeTextoComprimido(TextoComprimido(bytes)));
+    const QString anterior = QString::fromLatin1(qCompress(bytes, 1).toBase64());
+    const QByteArray leido = BytesDeTextoComprimido(anterior);
+    EXPECT_EQ(bytes, leido);
+    EXPECT_FALSE(leido.isNull());
   }
 }
 
