@@ -147,7 +147,14 @@ class UnidadTrabajo {
    public:
     void Anota(store::CambioFila cambio) override { linea.push_back(std::move(cambio)); }
     void CierraLinea() {
-      std::move(linea.begin(), linea.end(), std::back_inserter(grupo));
+      // A unit of many lines (an invoice's delivery note) is a group by itself: its
+      // changes are handed over whole, not moved one by one into a second vector of the
+      // same size.
+      if (grupo.empty()) {
+        grupo.swap(linea);
+      } else {
+        std::move(linea.begin(), linea.end(), std::back_inserter(grupo));
+      }
       linea.clear();
     }
     std::vector<store::CambioFila> linea, grupo;
