@@ -4,6 +4,7 @@
 
 #include "base/moneda.h"
 #include "base/regional.h"
+#include "base/utf8.h"
 #include "support/tienda.h"
 
 namespace relvano {
@@ -36,6 +37,27 @@ TEST(Conversiones, NumbersTextsDaysAndMoneyOfTheTable) {
   }
   EXPECT_EQ(QDate(2012, 1, 1), regional::LeeFecha(" 1/1/12 ", kHoy));
   EXPECT_EQ(std::nullopt, regional::LeeFecha("15/07-2012", kHoy));
+}
+
+// The bytes written by hand (log lines, bound texts, the history's changes) are Qt's UTF-8,
+// wherever a character beyond ASCII falls among ASCII ones; a lone surrogate goes to Qt whole.
+TEST(Utf8, AnyCharacterAtAnyPlaceOfAnAsciiRunAsQtWritesIt) {
+  const QString otros[] = {QStringLiteral("é"),          QStringLiteral("€"),
+                           QStringLiteral("\U0001F600"), QString(QChar(0xD800)),
+                           QStringLiteral("\u007F"),     QStringLiteral("\u0080")};
+  for (const QString& otro : otros) {
+    for (int largo = 0; largo <= 19; ++largo) {
+      for (int donde = 0; donde <= largo; ++donde) {
+        QString texto = QString(largo, u'a');
+        for (int i = 0; i < largo; ++i) texto[i] = QChar(u'A' + i);
+        texto.insert(donde, otro);
+        std::string bytes = "previo";
+        AnadeUtf8(bytes, texto);
+        EXPECT_EQ("previo" + texto.toUtf8().toStdString(), bytes)
+            << texto.toStdString() << " " << largo << " " << donde;
+      }
+    }
+  }
 }
 
 }  // namespace
