@@ -74,6 +74,38 @@ PreciosTabla PreciosDe(const QString& tabla) {
   return t;
 }
 
+// Where the prices are among the columns of a change, found once per statement's list of
+// columns and table: the changes of one statement share their list (every change lives
+// while a group is reviewed, so a list's address stands for its names), and a file's lines
+// alternate between a few statements.
+class PreciosDeCambios {
+ public:
+  using Precios = QVarLengthArray<std::pair<int, const ColumnaPrecio*>, 4>;
+  // `precios`: those of the change's table.
+  const Precios& De(const store::CambioFila& c, const PreciosTabla& precios) {
+    for (const Vista& v : vistas_) {
+      if (v.columnas && v.columnas == c.columnas.constData() && v.cuantas == c.columnas.size() &&
+          v.tabla == c.tabla.constData())
+        return v.precios;
+    }
+    Vista& v = vistas_[siguiente_++ % vistas_.size()];
+    v = {c.columnas.constData(), c.columnas.size(), c.tabla.constData(), {}};
+    for (int i = 0; i < c.columnas.size(); ++i)
+      if (const ColumnaPrecio* p = precios.De(c.columnas[i])) v.precios.push_back({i, p});
+    return v.precios;
+  }
+
+ private:
+  struct Vista {
+    const QString* columnas = nullptr;
+    qsizetype cuantas = 0;
+    const QChar* tabla = nullptr;
+    Precios precios;
+  };
+  std::array<Vista, 4> vistas_;
+  size_t siguiente_ = 0;
+};
+
 QString NombrePrecio(const QString& clave) {
   for (const ColumnaPrecio& p : kPrecios)
     if (p.clave == clave) return p.nombre;
@@ -178,17 +210,7 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
   const QString* ultimaTabla = nullptr;
   Tabla* t = nullptr;
   PreciosTabla precios;
-  // The changes of one statement share their list of columns: where its prices are is
-  // found once per list and table (every change lives through the loop, so a list's
-  // address stands for its names). A file's lines alternate between a few statements.
-  struct PreciosFila {
-    const QString* columnas = nullptr;
-    qsizetype cuantas = 0;
-    const QChar* tabla = nullptr;
-    QVarLengthArray<std::pair<int, const ColumnaPrecio*>, 4> precios;
-  };
-  std::array<PreciosFila, 4> vistas;
-  size_t siguienteVista = 0;
+  PreciosDeCambios preciosDe;
   for (const store::CambioFila& c : cambios) {
     if (!ultimaTabla || c.tabla != *ultimaTabla) {
       ultimaTabla = &c.tabla;
@@ -204,18 +226,7 @@ void Revision::Anota(store::Database& bdd, const std::vector<store::CambioFila>&
     if (c.tipo == Tipo::Baja) continue;  // a row removed whole sets no price
     if (precios.cuantas == 0) continue;
 
-    const auto vista = std::find_if(vistas.begin(), vistas.end(), [&](const PreciosFila& v) {
-      return v.columnas == c.columnas.constData() && v.cuantas == c.columnas.size() &&
-             v.tabla == c.tabla.constData();
-    });
-    PreciosFila* fila = vista != vistas.end() ? &*vista : nullptr;
-    if (!fila || !fila->columnas) {
-      fila = &vistas[siguienteVista++ % vistas.size()];
-      *fila = {c.columnas.constData(), c.columnas.size(), c.tabla.constData(), {}};
-      for (int i = 0; i < c.columnas.size(); ++i)
-        if (const ColumnaPrecio* p = precios.De(c.columnas[i])) fila->precios.push_back({i, p});
-    }
-    for (const auto& [i, p] : fila->precios) {
+    for (const auto& [i, p] : preciosDe.De(c, precios)) {
       if (i >= static_cast<int>(c.despues.size())) continue;
       const bool hayAntes = c.tipo != Tipo::Alta && i < static_cast<int>(c.antes.size()) &&
                             Numero(c.antes[i]).has_value();
