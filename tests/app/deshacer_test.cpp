@@ -321,7 +321,8 @@ TEST_F(Deshacer, ChangesKeptAsTheyWereGiven) {
 
 TEST(TextoComprimido, EmptyAndLargeTextsComeBackAsTheyWentInEitherWay) {
   QByteArray grande;
-  for (int i = 0; grande.size() < 3'000'000; ++i) grande += QByteArray::number(i * 7919 % 100003);
+  for (qint64 i = 0; grande.size() < 3'000'000; ++i)
+    grande += QByteArray::number(i * 7919 % 100003);
   for (const QByteArray& bytes : {QByteArray(""), QByteArray("AÑO\r\n"), grande}) {
     EXPECT_EQ(bytes, BytesDeTextoComprimido(TextoComprimido(bytes)));
     const QString anterior = QString::fromLatin1(qCompress(bytes, 1).toBase64());
