@@ -107,6 +107,14 @@ if(WIN32)
     target_sources(relvano PRIVATE ${CMAKE_BINARY_DIR}/generated/relvano.rc)
   endif()
 
+  # Zstandard as a DLL (vcpkg's dynamic triplets): shipped beside the programs.
+  if(RELVANO_ZSTD AND TARGET ${relvano_zstd})
+    get_target_property(relvano_zstd_tipo ${relvano_zstd} TYPE)
+    if(relvano_zstd_tipo STREQUAL "SHARED_LIBRARY")
+      install(IMPORTED_RUNTIME_ARTIFACTS ${relvano_zstd} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+  endif()
+
   # `cmake --install build --prefix DIR` leaves a folder that runs on a machine without Qt:
   # windeployqt copies beside the programs the Qt libraries, the platform, style and SQL
   # driver plugins, the compiler's run-time libraries and Qt's Spanish texts (docs/WINDOWS.md).
