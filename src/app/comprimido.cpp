@@ -14,8 +14,8 @@ namespace {
 constexpr QLatin1StringView kPrefijoZstd("zstd:");
 
 #ifdef RELVANO_ZSTD
-// The fastest level but one: a run's changes and its log come out smaller than zlib's
-// fastest made them, in a fifth of its time (the history is written while the run goes on).
+// Level 1: a run's changes and its log come out smaller than zlib's fastest level made them,
+// in a fifth of its time (the history is written while the run goes on).
 constexpr int kNivelZstd = 1;
 
 QByteArray ComprimeZstd(QByteArrayView bytes) {
@@ -46,9 +46,10 @@ QByteArray DescomprimeZstd(QByteArrayView frame) {
     pendiente = ZSTD_decompressStream(ctx.get(), &out, &entrada);
     salida.truncate(antes + static_cast<qsizetype>(out.pos));
     if (ZSTD_isError(pendiente)) return {};
-    // The whole text read and the frame's end not reached: cut short (or no step forward).
-    if (pendiente != 0 && out.pos < out.size && entrada.pos == entrada.size) return {};
-    if (out.pos == 0 && entrada.pos == leido) return {};
+    // The frame's end not reached with the whole text read (cut short), or no step forward.
+    if (pendiente != 0 && ((out.pos < out.size && entrada.pos == entrada.size) ||
+                           (out.pos == 0 && entrada.pos == leido)))
+      return {};
   }
   // Anything after the frame is not ours.
   return entrada.pos == entrada.size ? salida : QByteArray();

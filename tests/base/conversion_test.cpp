@@ -48,8 +48,8 @@ TEST(Utf8, AnyCharacterAtAnyPlaceOfAnAsciiRunAsQtWritesIt) {
   for (const QString& otro : otros) {
     for (int largo = 0; largo <= 19; ++largo) {
       for (int donde = 0; donde <= largo; ++donde) {
-        QString texto = QString(largo, u'a');
-        for (int i = 0; i < largo; ++i) texto[i] = QChar(u'A' + i);
+        QString texto;
+        for (int i = 0; i < largo; ++i) texto += QChar(u'A' + i);
         texto.insert(donde, otro);
         std::string bytes = "previo";
         AnadeUtf8(bytes, texto);
