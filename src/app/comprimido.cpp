@@ -1,5 +1,7 @@
 #include "app/comprimido.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLatin1StringView>
 
 #ifdef RELVANO_ZSTD
@@ -25,6 +27,34 @@ QByteArray ComprimeZstd(QByteArrayView bytes) {
                                  static_cast<size_t>(bytes.size()), kNivelZstd);
   if (ZSTD_isError(n)) return {};
   salida.truncate(static_cast<qsizetype>(n));
+  return salida;
+}
+
+// A file compressed a block at a time as it is read: a long run's log is not held whole in
+// memory, read and then compressed, at the run's end. Null when it cannot be read.
+QByteArray ComprimeZstd(QIODevice& fichero) {
+  const std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> ctx(ZSTD_createCCtx(), &ZSTD_freeCCtx);
+  if (!ctx || ZSTD_isError(ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_compressionLevel, kNivelZstd)))
+    return {};
+  QByteArray entrada(static_cast<qsizetype>(ZSTD_CStreamInSize()), Qt::Uninitialized);
+  const auto bloque = static_cast<qsizetype>(ZSTD_CStreamOutSize());
+  QByteArray salida("");
+  for (bool fin = false; !fin;) {
+    const qint64 leidos = fichero.read(entrada.data(), entrada.size());
+    if (leidos < 0) return {};
+    fin = leidos == 0;
+    ZSTD_inBuffer in{entrada.constData(), static_cast<size_t>(leidos), 0};
+    size_t pendiente = 0;
+    do {
+      const qsizetype antes = salida.size();
+      if (salida.capacity() < antes + bloque) salida.reserve(2 * (antes + bloque));
+      salida.resize(antes + bloque);
+      ZSTD_outBuffer out{salida.data() + antes, static_cast<size_t>(bloque), 0};
+      pendiente = ZSTD_compressStream2(ctx.get(), &out, &in, fin ? ZSTD_e_end : ZSTD_e_continue);
+      salida.truncate(antes + static_cast<qsizetype>(out.pos));
+      if (ZSTD_isError(pendiente)) return {};
+    } while (fin ? pendiente != 0 : in.pos < in.size);
+  }
   return salida;
 }
 
@@ -64,6 +94,20 @@ QString TextoComprimido(QByteArrayView bytes) {
 #else
   return QString::fromLatin1(
       qCompress(reinterpret_cast<const uchar*>(bytes.data()), bytes.size(), 1).toBase64());
+#endif
+}
+
+QString TextoComprimidoDeFichero(const QString& ruta) {
+  QFile f(ruta);
+  if (!QFileInfo(ruta).isFile() || !f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return {};
+#ifdef RELVANO_ZSTD
+  const QByteArray comprimido = ComprimeZstd(f);
+  if (comprimido.isNull()) return {};
+  return kPrefijoZstd + QString::fromLatin1(comprimido.toBase64());
+#else
+  const QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) return {};
+  return TextoComprimido(bytes);
 #endif
 }
 

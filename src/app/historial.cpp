@@ -98,6 +98,13 @@ Valor Comprime(const QByteArray& log) {
   return Valor(TextoComprimido(log));
 }
 
+// The log file `ruta` as the history keeps it, read a block at a time; null when there is no
+// regular file to keep.
+Valor LogComprimido(const QString& ruta) {
+  const QString texto = ruta.isEmpty() ? QString() : TextoComprimidoDeFichero(ruta);
+  return texto.isNull() ? Valor() : Valor(texto);
+}
+
 QByteArray LeeFichero(const QString& ruta) {
   // Only a regular file: a log written to a device is nothing to keep.
   QFile f(ruta);
@@ -330,7 +337,7 @@ void Historial::TomaAnterior(const QString& carpetaLogs) {
       QString archivado = texto("LOG_ARCHIVADO");
       if (!archivado.isEmpty()) archivado = QDir(carpetaLogs).absoluteFilePath(archivado);
       e.rutaLog = archivado;
-      Inserta(*db_, e, QString(), Comprime(LeeFichero(archivado)));
+      Inserta(*db_, e, QString(), LogComprimido(archivado));
     }
     db_->Commit();
   } catch (const DbError&) {
@@ -358,7 +365,7 @@ void Historial::Termina(const EjecucionHistorial& e) {
                {Instante(e.fin), Texto(e.resultado), Valor(e.lineas), Opcional(e.lineaAplicada),
                 cuenta(&imports::Recuento::altas), cuenta(&imports::Recuento::modificaciones),
                 cuenta(&imports::Recuento::bajas), cuenta(&imports::Recuento::rechazadas),
-                Comprime(e.rutaLog.isEmpty() ? QByteArray() : LeeFichero(e.rutaLog)), Valor(e.id)});
+                LogComprimido(e.rutaLog), Valor(e.id)});
 }
 
 void Historial::AnotaRevision(qint64 id, const QString& revision) {

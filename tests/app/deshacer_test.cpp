@@ -3,7 +3,9 @@
 
 #include "app/deshacer.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <cmath>
 #include <limits>
 
@@ -325,13 +327,27 @@ TEST(TextoComprimido, EmptyAndLargeTextsComeBackAsTheyWentInEitherWay) {
     grande += QByteArray::number(i * 7919 % 100003);
   // Read back a block (128 KB) at a time: a text that fills its last block exactly too.
   const QByteArray bloques = grande.left(2 * 128 * 1024);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString ruta = dir.filePath(QStringLiteral("run.log"));
   for (const QByteArray& bytes : {QByteArray(""), QByteArray("AÑO\r\n"), grande, bloques}) {
     EXPECT_EQ(bytes, BytesDeTextoComprimido(TextoComprimido(bytes)));
+    // A log file, compressed as it is read.
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(bytes.size(), f.write(bytes));
+    f.close();
+    const QByteArray deFichero = BytesDeTextoComprimido(TextoComprimidoDeFichero(ruta));
+    EXPECT_EQ(bytes, deFichero);
+    EXPECT_FALSE(deFichero.isNull());
     const QString anterior = QString::fromLatin1(qCompress(bytes, 1).toBase64());
     const QByteArray leido = BytesDeTextoComprimido(anterior);
     EXPECT_EQ(bytes, leido);
     EXPECT_FALSE(leido.isNull());
   }
+  // No regular file there: nothing to keep.
+  for (const QString& otra : {dir.path(), dir.filePath(QStringLiteral("missing.log")), QString()})
+    EXPECT_TRUE(TextoComprimidoDeFichero(otra).isNull()) << otra.toStdString();
 }
 
 }  // namespace
