@@ -101,7 +101,7 @@ Valor Comprime(const QByteArray& log) {
 // The log file `ruta` as the history keeps it, read a block at a time; null when there is no
 // regular file to keep.
 Valor LogComprimido(const QString& ruta) {
-  const QString texto = ruta.isEmpty() ? QString() : TextoComprimidoDeFichero(ruta);
+  const QString texto = TextoComprimidoDeFichero(ruta);
   return texto.isNull() ? Valor() : Valor(texto);
 }
 
