@@ -207,7 +207,7 @@ void Recordset::GrabarRegistro() {
     InsertaRegistro(std::move(crudos), mascara);
   } else {
     if (!crudos.empty()) ActualizaRegistro(crudos, mascara);
-    filas_[pos_] = buffer_;
+    filas_[pos_] = std::move(buffer_);
   }
   modo_ = Modo::Ninguno;
   buffer_.clear();
@@ -253,7 +253,12 @@ void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& 
   const bool conRetorno = alta.retorno;
   Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  Sentencia& q = Sentencias::Prepara(*db_, sql);
+  Sentencia* preparada = alta.sentencia;
+  if (!preparada) {
+    preparada = &Sentencias::Prepara(*db_, sql);
+    forma_->sqlAlta[mascara].sentencia = preparada;
+  }
+  Sentencia& q = *preparada;
   EnlazaCrudos(q, crudos);
   Sentencias::Corre(*db_, q, sql);
   // Only asked when needed: some drivers answer with a statement of their own, or a
@@ -269,8 +274,6 @@ void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& 
   // engine gave it.
   if (conRowid) buffer_[rowidCol_] = id;
   if (claveAuto >= 0 && id.isValid()) buffer_[claveAuto] = id;
-  filas_.push_back(buffer_);
-  pos_ = static_cast<int>(filas_.size()) - 1;
   if (DiarioCambios* diario = db_->Diario()) {
     CambioFila c = Cambio(CambioFila::Tipo::Alta, buffer_);
     // The assigned columns, in order, and what they were stored with: the values bound.
@@ -284,6 +287,9 @@ void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& 
     }
     diario->Anota(std::move(c));
   }
+  // The row being added becomes the stored one (GrabarRegistro is done with it).
+  filas_.push_back(std::move(buffer_));
+  pos_ = static_cast<int>(filas_.size()) - 1;
 }
 
 QStringList Recordset::DondeFila(std::vector<QVariant>& valores, bool condiciones) const {

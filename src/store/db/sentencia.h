@@ -143,6 +143,7 @@ struct FormaResultado {
     int claveAuto = -1;    // the key column the engine fills, -1 when none
     bool retorno = false;  // the text asks the engine for the row's identity back
     QStringList columnas;  // the assigned columns, in upper case, as a change names them
+    Sentencia* sentencia = nullptr;  // the connection's, once prepared
   };
   mutable QHash<QByteArray, Alta> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
