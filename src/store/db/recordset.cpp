@@ -253,12 +253,7 @@ void Recordset::InsertaRegistro(std::vector<QVariant> crudos, const QByteArray& 
   const bool conRetorno = alta.retorno;
   Sentencias::MarcaEscritura(*db_);
   const Database::Vigilancia vigilancia(*db_);
-  Sentencia* preparada = alta.sentencia;
-  if (!preparada) {
-    preparada = &Sentencias::Prepara(*db_, sql);
-    forma_->sqlAlta[mascara].sentencia = preparada;
-  }
-  Sentencia& q = *preparada;
+  Sentencia& q = Sentencias::Prepara(*db_, sql);
   EnlazaCrudos(q, crudos);
   Sentencias::Corre(*db_, q, sql);
   // Only asked when needed: some drivers answer with a statement of their own, or a

@@ -140,10 +140,9 @@ struct FormaResultado {
   // same columns every time, and building the text cost as much as running it.
   struct Alta {
     QString sql;
-    int claveAuto = -1;              // the key column the engine fills, -1 when none
-    bool retorno = false;            // the text asks the engine for the row's identity back
-    QStringList columnas;            // the assigned columns, in upper case, as a change names them
-    Sentencia* sentencia = nullptr;  // the connection's, once prepared
+    int claveAuto = -1;    // the key column the engine fills, -1 when none
+    bool retorno = false;  // the text asks the engine for the row's identity back
+    QStringList columnas;  // the assigned columns, in upper case, as a change names them
   };
   mutable QHash<QByteArray, Alta> sqlAlta;
   mutable QHash<QByteArray, QString> sqlEdicion;
