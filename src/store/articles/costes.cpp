@@ -1,9 +1,31 @@
 #include "store/articles/costes.h"
 
+#include <array>
+
 #include "base/conversion.h"
 #include "store/config/conf_programa.h"
 
 namespace relvano::store {
+namespace {
+
+// The read of an article's latest delivered purchase line (UltimaCompraArticulo).
+QString TextoUltimaCompra(Database& bdd, const ColumnasLinCompras& col, bool posterior) {
+  QString sql = QStringLiteral("SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART");
+  if (col.PrecioSivaNeto) {
+    sql += QStringLiteral(", PRECIO_SIVA_NETO");
+  } else {
+    if (col.Dto2) sql += QStringLiteral(", DTO2_ART");
+    if (col.Dto3) sql += QStringLiteral(", DTO3_ART");
+    if (col.DtoFijo) sql += QStringLiteral(", DTO_FIJO");
+  }
+  // Through the article index.
+  sql += QStringLiteral(" FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ") +
+         bdd.Activo(QStringLiteral("ENTREGADO"));
+  if (posterior) sql += QStringLiteral(" AND FECHA_REAL > ?");
+  return bdd.Limita(sql + QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC"), 1);
+}
+
+}  // namespace
 
 const ColumnasLinCompras& CacheColumnasCompras::De(Database& bdd) {
   if (bdd_.lock().get() != &bdd) {
@@ -12,6 +34,8 @@ const ColumnasLinCompras& CacheColumnasCompras::De(Database& bdd) {
     columnas_.Dto2 = bdd.ExisteCampoTabla(tabla, QStringLiteral("DTO2_ART"));
     columnas_.Dto3 = bdd.ExisteCampoTabla(tabla, QStringLiteral("DTO3_ART"));
     columnas_.DtoFijo = bdd.ExisteCampoTabla(tabla, QStringLiteral("DTO_FIJO"));
+    columnas_.ultimaCompra = TextoUltimaCompra(bdd, columnas_, false);
+    columnas_.ultimaCompraPosterior = TextoUltimaCompra(bdd, columnas_, true);
     bdd_ = bdd.weak_from_this();
   }
   return columnas_;
@@ -40,24 +64,10 @@ CompraArticulo PreciosCompra(const ColumnasLinCompras& col,
 
 std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const ColumnasLinCompras& col,
                                                    const QString& codigo, QDate posteriorA) {
-  QString sql = QStringLiteral("SELECT CANTIDAD_ALB, PRECIO_ALB, DTO_ART");
-  if (col.PrecioSivaNeto) {
-    sql += QStringLiteral(", PRECIO_SIVA_NETO");
-  } else {
-    if (col.Dto2) sql += QStringLiteral(", DTO2_ART");
-    if (col.Dto3) sql += QStringLiteral(", DTO3_ART");
-    if (col.DtoFijo) sql += QStringLiteral(", DTO_FIJO");
-  }
-  // Through the article index.
-  sql += QStringLiteral(" FROM LIN_COMPRAS WHERE CODIGO_ART = ? AND ") +
-         bdd.Activo(QStringLiteral("ENTREGADO"));
   std::vector<Valor> parametros{Valor(codigo)};
-  if (posteriorA.isValid()) {
-    sql += QStringLiteral(" AND FECHA_REAL > ?");
-    parametros.emplace_back(posteriorA);
-  }
-  sql = bdd.Limita(sql + QStringLiteral(" ORDER BY FECHA_REAL DESC, ID DESC"), 1);
-  Recordset rs = bdd.AbrirRecordset(sql, parametros);
+  if (posteriorA.isValid()) parametros.emplace_back(posteriorA);
+  Recordset rs = bdd.AbrirRecordset(
+      posteriorA.isValid() ? col.ultimaCompraPosterior : col.ultimaCompra, parametros);
   if (!rs.HayRegistros()) return std::nullopt;
   return PreciosCompra(col, [&rs](const QString& columna) { return rs[columna]; });
 }
@@ -65,15 +75,23 @@ std::optional<CompraArticulo> UltimaCompraArticulo(Database& bdd, const Columnas
 namespace {
 
 // Writes an UPDATE's text and its values in step, so that each value lands on its own "?".
+// Without its text only the values are gathered: each form of a statement that runs line
+// after line is written once (TextoCompra), and the same text lets the connection find its
+// prepared statement without reading it again.
 class TextoSql {
  public:
+  explicit TextoSql(bool conTexto) : conTexto_(conTexto) {}
+  bool ConTexto() const { return conTexto_; }
   TextoSql& operator<<(const QString& texto) {
-    sql_ += texto;
+    if (conTexto_) sql_ += texto;
     return *this;
   }
-  TextoSql& operator<<(const char* texto) { return *this << QString::fromLatin1(texto); }
+  TextoSql& operator<<(const char* texto) {
+    if (conTexto_) sql_ += QLatin1String(texto);
+    return *this;
+  }
   TextoSql& operator<<(const Valor& valor) {
-    sql_ += u'?';
+    if (conTexto_) sql_ += u'?';
     valores_.push_back(valor);
     return *this;
   }
@@ -81,6 +99,7 @@ class TextoSql {
   const std::vector<Valor>& Valores() const { return valores_; }
 
  private:
+  bool conTexto_;
   QString sql_;
   std::vector<Valor> valores_;
 };
@@ -94,31 +113,33 @@ class TextoSql {
 // again.
 void CostesEnSentencia(TextoSql& s, const QString& codigo, double cantidad, double q, double precio,
                        std::optional<double> coste, bool mantieneMedio, std::optional<QDate> hoy) {
-  const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.CANTIDAD + T.OTROS)";
-  // (cm × (S − q) when S − q > 0, else 0) + price × q
-  const QString valor =
-      QStringLiteral(
-          "(CASE WHEN %1 - T.Q > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, 0.0) * (%1 - T.Q) ELSE "
-          "0.0 END + T.PQ)")
-          .arg(QLatin1String(stock));
-  // Nested, so that no engine divides by a stock of 0.
-  const QString medio = mantieneMedio
-                            ? QStringLiteral("COALESCE(ARTICULOS.COSTEMEDIO, 0.0)")
-                            : QStringLiteral(
-                                  "CASE WHEN %1 > 0 THEN CASE WHEN %2 / %1 <> 0 THEN %2 / %1 ELSE "
-                                  "T.PRECIO END ELSE T.PRECIO END")
-                                  .arg(QLatin1String(stock), valor);
   s << (hoy ? "(COSTE, COSTEMEDIO, ULTIMA_MODIFICACION) = (SELECT N.COSTE, N.MEDIO, CASE WHEN "
               "N.COSTE <> COALESCE(ARTICULOS.COSTE, 0.0) OR N.MEDIO <> "
               "COALESCE(ARTICULOS.COSTEMEDIO, 0.0) THEN "
             : "(COSTE, COSTEMEDIO) = (SELECT N.COSTE, N.MEDIO");
   if (hoy) s << Valor(*hoy) << " ELSE ARTICULOS.ULTIMA_MODIFICACION END";
-  s << QStringLiteral(
-           " FROM (SELECT %1 AS COSTE, %2 AS MEDIO FROM (SELECT COALESCE(SUM("
-           "STOCKACTUAL), 0.0) AS OTROS")
-           .arg(
-               coste ? QStringLiteral("T.COSTE") : QStringLiteral("COALESCE(ARTICULOS.COSTE, 0.0)"),
-               medio);
+  if (s.ConTexto()) {
+    const char* stock = "(COALESCE(ARTICULOS.STOCKACTUAL, 0.0) + T.CANTIDAD + T.OTROS)";
+    // (cm × (S − q) when S − q > 0, else 0) + price × q
+    const QString valor =
+        QStringLiteral(
+            "(CASE WHEN %1 - T.Q > 0 THEN COALESCE(ARTICULOS.COSTEMEDIO, 0.0) * (%1 - T.Q) ELSE "
+            "0.0 END + T.PQ)")
+            .arg(QLatin1String(stock));
+    // Nested, so that no engine divides by a stock of 0.
+    const QString medio = mantieneMedio
+                              ? QStringLiteral("COALESCE(ARTICULOS.COSTEMEDIO, 0.0)")
+                              : QStringLiteral(
+                                    "CASE WHEN %1 > 0 THEN CASE WHEN %2 / %1 <> 0 THEN %2 / %1 "
+                                    "ELSE T.PRECIO END ELSE T.PRECIO END")
+                                    .arg(QLatin1String(stock), valor);
+    s << QStringLiteral(
+             " FROM (SELECT %1 AS COSTE, %2 AS MEDIO FROM (SELECT COALESCE(SUM("
+             "STOCKACTUAL), 0.0) AS OTROS")
+             .arg(coste ? QStringLiteral("T.COSTE")
+                        : QStringLiteral("COALESCE(ARTICULOS.COSTE, 0.0)"),
+                  medio);
+  }
   const auto columna = [&s](double v, const char* nombre) {
     s << ", CAST(" << Valor(v) << " AS DOUBLE PRECISION) AS " << nombre;
   };
@@ -130,6 +151,54 @@ void CostesEnSentencia(TextoSql& s, const QString& codigo, double cantidad, doub
     columna(precio, "PRECIO");
   }
   s << " FROM ARTICULOS_STOCK WHERE CODIGO_ART = " << Valor(codigo) << ") T) N)";
+}
+
+// The whole UPDATE of the article for a purchase line (see AplicaCompraArticulo).
+void SentenciaCompra(TextoSql& s, const QString& codigo, const CompraEnArticulo& linea,
+                     double cantidad, double precio, std::optional<double> coste,
+                     bool mantieneMedio, std::optional<QDate> hoy) {
+  s << "UPDATE ARTICULOS SET STOCKACTUAL = COALESCE(STOCKACTUAL, 0.0) + " << Valor(linea.cantidad)
+    << ", ";
+  CostesEnSentencia(s, codigo, linea.cantidad, cantidad, precio, coste, mantieneMedio, hoy);
+  if (linea.fecha.isValid()) s << ", ULTIMA_COMPRA = " << Valor(linea.fecha);
+  s << " WHERE CODIGO = " << Valor(codigo.trimmed());
+}
+
+// What tells the forms of the statement apart: the text of each is the same on every line.
+int FormaCompra(const CompraEnArticulo& linea, std::optional<double> coste, bool mantieneMedio,
+                std::optional<QDate> hoy) {
+  return (hoy ? 1 : 0) | (coste ? 2 : 0) | (mantieneMedio ? 4 : 0) |
+         (linea.fecha.isValid() ? 8 : 0);
+}
+
+// The text of each form, written once (constants: no value of a line is in them).
+const QString& TextoCompra(int forma) {
+  static const std::array<QString, 16> textos = [] {
+    std::array<QString, 16> t;
+    const QDate dia(2000, 1, 1);
+    for (int f = 0; f < 16; ++f) {
+      TextoSql s(true);
+      const CompraEnArticulo linea{0, (f & 8) ? dia : QDate()};
+      SentenciaCompra(s, QString(), linea, 0, 0, (f & 2) ? std::optional<double>(0) : std::nullopt,
+                      (f & 4) != 0, (f & 1) ? std::optional<QDate>(dia) : std::nullopt);
+      t[static_cast<size_t>(f)] = s.Sql();
+    }
+    return t;
+  }();
+  return textos[static_cast<size_t>(forma)];
+}
+
+// The article's costs and dates as the change record names them, with and without the
+// purchase's date.
+const LecturaCambio& CostesArticulo(bool conFecha) {
+  static const LecturaCambio sin(QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
+                                 {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
+                                  QStringLiteral("ULTIMA_MODIFICACION")});
+  static const LecturaCambio con(
+      QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
+      {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"), QStringLiteral("ULTIMA_MODIFICACION"),
+       QStringLiteral("ULTIMA_COMPRA")});
+  return conFecha ? con : sin;
 }
 
 }  // namespace
@@ -152,25 +221,15 @@ bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& 
                          QStringLiteral("COMPRAS_NO_MODIFICAR_ULTIMA_MODIFICACION_ARTICULO")))
     hoy = empresa.Hoy();
 
-  TextoSql s;
-  s << "UPDATE ARTICULOS SET STOCKACTUAL = COALESCE(STOCKACTUAL, 0.0) + " << Valor(linea.cantidad)
-    << ", ";
-  CostesEnSentencia(s, codigo, linea.cantidad, compra.cantidad, m == 0 ? compra.bruto : compra.neto,
-                    coste, mantieneMedio, hoy);
-  QStringList columnas{QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
-                       QStringLiteral("ULTIMA_MODIFICACION")};
-  if (linea.fecha.isValid()) {
-    s << ", ULTIMA_COMPRA = " << Valor(linea.fecha);
-    columnas << QStringLiteral("ULTIMA_COMPRA");
-  }
-  const Valor clave(codigo.trimmed());
-  s << " WHERE CODIGO = " << clave;
+  TextoSql s(false);
+  SentenciaCompra(s, codigo, linea, compra.cantidad, m == 0 ? compra.bruto : compra.neto, coste,
+                  mantieneMedio, hoy);
+  const QString& sql = TextoCompra(FormaCompra(linea, coste, mantieneMedio, hoy));
+  Q_ASSERT(sql.count(u'?') == static_cast<qsizetype>(s.Valores().size()));
   Database& bdd = *empresa.BddComercial;
-  CambioEjecutado cambio(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
-                         columnas);
-  if (bdd.Ejecuta(s.Sql(), s.Valores()) == 0) return false;
-  AnotaSuma(bdd, QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, {clave},
-            QStringLiteral("STOCKACTUAL"), linea.cantidad);
+  CambioEjecutado cambio(bdd, CostesArticulo(linea.fecha.isValid()), {Valor(codigo.trimmed())});
+  if (bdd.Ejecuta(sql, s.Valores()) == 0) return false;
+  cambio.AnotaSuma(QStringLiteral("STOCKACTUAL"), linea.cantidad);
   cambio.Anota();
   return true;
 }

@@ -18,6 +18,10 @@ struct ColumnasLinCompras {
   bool Dto2 = false;            // DTO2_ART: second discount, percent
   bool Dto3 = false;            // DTO3_ART: third discount, percent
   bool DtoFijo = false;         // DTO_FIJO: fixed discount per unit
+  // The texts of UltimaCompraArticulo's read for these columns, without and with a day the
+  // line must come after: the same on every line of a run.
+  QString ultimaCompra;
+  QString ultimaCompraPosterior;
 };
 
 // What LIN_COMPRAS of a store connection has, learnt once per connection: a run asks

@@ -566,41 +566,43 @@ QString ClaveBaseDatos() {
 #endif
 }
 
-namespace {
-CambioFila CambioDeFila(const QString& tabla, const QStringList& clave,
-                        const std::vector<Valor>& valoresClave) {
-  CambioFila c;
-  c.tipo = CambioFila::Tipo::Modificacion;
-  c.tabla = tabla.toUpper();
-  for (const QString& k : clave) c.clave << k.toUpper();
-  for (const Valor& v : valoresClave) c.valoresClave.push_back(Database::AParametro(v));
-  return c;
-}
-}  // namespace
-
-CambioEjecutado::CambioEjecutado(Database& db, QString tabla, QStringList clave,
-                                 std::vector<Valor> valoresClave, QStringList columnas)
-    : db_(db) {
-  if (!db_.Diario()) return;  // nothing to tell: the statement runs alone
-  cambio_ = CambioDeFila(tabla, clave, valoresClave);
-  cambio_.columnas = std::move(columnas);
-  valoresClave_ = std::move(valoresClave);
+LecturaCambio::LecturaCambio(const QString& tabla, const QStringList& clave, QStringList columnas)
+    : tabla(tabla.toUpper()), columnas(std::move(columnas)) {
   QStringList donde;
-  for (const QString& k : cambio_.clave) donde << k + QStringLiteral(" = ?");
-  sql_ = QStringLiteral("SELECT ") + cambio_.columnas.join(QStringLiteral(", ")) +
-         QStringLiteral(" FROM ") + cambio_.tabla + QStringLiteral(" WHERE ") +
-         donde.join(QStringLiteral(" AND "));
+  for (const QString& k : clave) {
+    this->clave << k.toUpper();
+    donde << this->clave.back() + QStringLiteral(" = ?");
+  }
+  sql = QStringLiteral("SELECT ") + this->columnas.join(QStringLiteral(", ")) +
+        QStringLiteral(" FROM ") + this->tabla + QStringLiteral(" WHERE ") +
+        donde.join(QStringLiteral(" AND "));
+}
+
+CambioEjecutado::CambioEjecutado(Database& db, const LecturaCambio& lectura,
+                                 std::vector<Valor> valoresClave)
+    : db_(db), lectura_(lectura), valoresClave_(std::move(valoresClave)) {
+  if (!db_.Diario()) return;  // nothing to tell: the statement runs alone
   antes_ = Lee();
 }
 
 std::vector<QVariant> CambioEjecutado::Lee() {
-  Filas q = db_.Consulta(sql_, valoresClave_);
+  Filas q = db_.Consulta(lectura_.sql, valoresClave_);
   std::vector<QVariant> fila;
   if (q.Siguiente()) {
-    fila.reserve(static_cast<size_t>(cambio_.columnas.size()));
-    for (int i = 0; i < cambio_.columnas.size(); ++i) fila.push_back(q.Columna(i));
+    fila.reserve(static_cast<size_t>(lectura_.columnas.size()));
+    for (int i = 0; i < lectura_.columnas.size(); ++i) fila.push_back(q.Columna(i));
   }
   return fila;
+}
+
+CambioFila CambioEjecutado::Fila() const {
+  CambioFila c;
+  c.tipo = CambioFila::Tipo::Modificacion;
+  c.tabla = lectura_.tabla;
+  c.clave = lectura_.clave;
+  c.valoresClave.reserve(valoresClave_.size());
+  for (const Valor& v : valoresClave_) c.valoresClave.push_back(Database::AParametro(v));
+  return c;
 }
 
 void CambioEjecutado::Anota() {
@@ -608,23 +610,22 @@ void CambioEjecutado::Anota() {
   if (!diario || !antes_ || antes_->empty()) return;
   const std::vector<QVariant> despues = Lee();
   if (despues.size() != antes_->size()) return;
-  CambioFila c = cambio_;
-  c.columnas.clear();
+  CambioFila c;
   for (size_t i = 0; i < despues.size(); ++i) {
     if ((*antes_)[i] == despues[i]) continue;
-    c.columnas << cambio_.columnas[static_cast<int>(i)];
+    if (c.tabla.isEmpty()) c = Fila();
+    c.columnas << lectura_.columnas[static_cast<qsizetype>(i)];
     c.antes.push_back((*antes_)[i]);
     c.despues.push_back(despues[i]);
   }
   if (!c.columnas.isEmpty()) diario->Anota(std::move(c));
 }
 
-void AnotaSuma(Database& db, const QString& tabla, const QStringList& clave,
-               const std::vector<Valor>& valoresClave, const QString& columna, double cantidad) {
-  DiarioCambios* diario = db.Diario();
+void CambioEjecutado::AnotaSuma(const QString& columna, double cantidad) {
+  DiarioCambios* diario = db_.Diario();
   if (!diario) return;
-  CambioFila c = CambioDeFila(tabla, clave, valoresClave);
-  c.columnas << columna.toUpper();
+  CambioFila c = Fila();
+  c.columnas << columna;
   c.antes.push_back(Database::AParametro(Valor(0)));
   c.despues.push_back(Database::AParametro(Valor(cantidad)));
   c.relativo = true;

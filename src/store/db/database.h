@@ -303,32 +303,42 @@ class Filas {
   Database::Vigilancia vigilancia_;  // reading the rows waits for the server too
 };
 
+// The row a CambioEjecutado reads: a table's row named by its key, the columns read, and
+// the text of that read. Made once by code that runs the same statement line after line, so
+// that neither the names nor the text are made again for every row (table and key in upper
+// case, as a change record names them; the columns as given).
+struct LecturaCambio {
+  LecturaCambio(const QString& tabla, const QStringList& clave, QStringList columnas);
+  QString tabla;
+  QStringList clave;
+  QStringList columnas;
+  QString sql;
+};
+
 // What an UPDATE run with Database::Ejecuta changed in one row, told to the connection's
 // journal (Database::Diario) when one is set; recordsets tell their own rows. Built before
-// the statement, it reads `columnas` of the row of `tabla` named by its key; Anota reads
-// them again and tells those that changed, with both values. Both reads run inside the
+// the statement, it reads the columns of `lectura` of the row named by `valoresClave`; Anota
+// reads them again and tells those that changed, with both values. Both reads run inside the
 // caller's transaction, so they see the row as the statement found and left it. Without a
-// journal nothing is read. Throws DbError.
+// journal nothing is read. `lectura` must outlive it. Throws DbError.
 class CambioEjecutado {
  public:
-  CambioEjecutado(Database& db, QString tabla, QStringList clave, std::vector<Valor> valoresClave,
-                  QStringList columnas);
+  CambioEjecutado(Database& db, const LecturaCambio& lectura, std::vector<Valor> valoresClave);
   void Anota();
+  // Tells the journal (when one is set) that `cantidad` was added to `columna` (in upper
+  // case) of the same row: a relative change, undone by taking the quantity off again
+  // (`antes` 0, `despues` the quantity).
+  void AnotaSuma(const QString& columna, double cantidad);
 
  private:
   std::vector<QVariant> Lee();
+  // The row named as the change record names it, with no column yet.
+  CambioFila Fila() const;
   Database& db_;
-  CambioFila cambio_;
+  const LecturaCambio& lectura_;
   std::vector<Valor> valoresClave_;
-  QString sql_;                                 // the read, the same text both times
   std::optional<std::vector<QVariant>> antes_;  // none: no journal, or no such row
 };
-
-// Tells the journal (when one is set) that `cantidad` was added to `columna` of the row of
-// `tabla` named by its key: a relative change, undone by taking the quantity off again
-// (`antes` 0, `despues` the quantity).
-void AnotaSuma(Database& db, const QString& tabla, const QStringList& clave,
-               const std::vector<Valor>& valoresClave, const QString& columna, double cantidad);
 
 // The shared connections: one Database per file, whatever the number of handles
 // (BddTienda, BddComercial, ... all point at one). Owned by the company state.
