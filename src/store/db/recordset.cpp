@@ -198,8 +198,10 @@ void Recordset::GrabarRegistro() {
     throw DbError(QStringLiteral("No hay registro que grabar en la consulta: %1").arg(sql_),
                   db_ ? db_->Nombre() : QString(), sql_);
   }
+  // Sized to the columns assigned: an added row's values stay in the change record, for
+  // the whole unit when it is a delivery note.
   std::vector<QVariant> crudos;
-  crudos.reserve(buffer_.size());
+  crudos.reserve(static_cast<size_t>(std::count(asignado_.begin(), asignado_.end(), char(1))));
   for (int i = 0; i < static_cast<int>(buffer_.size()); ++i)
     if (asignado_[i]) crudos.push_back(buffer_[i]);
   const QByteArray mascara(asignado_.data(), static_cast<qsizetype>(asignado_.size()));
