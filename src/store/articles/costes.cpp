@@ -228,7 +228,7 @@ bool AplicaCompraArticulo(Empresa& empresa, const QString& modo, const QString& 
   Q_ASSERT(sql.count(u'?') == static_cast<qsizetype>(s.Valores().size()));
   Database& bdd = *empresa.BddComercial;
   CambioEjecutado cambio(bdd, CostesArticulo(linea.fecha.isValid()), {Valor(codigo.trimmed())});
-  if (bdd.Ejecuta(sql, s.Valores()) == 0) return false;
+  if (cambio.Ejecuta(sql, s.Valores()) == 0) return false;
   cambio.AnotaSuma(QStringLiteral("STOCKACTUAL"), linea.cantidad);
   cambio.Anota();
   return true;

@@ -275,6 +275,7 @@ void Database::OlvidaEsquema() {
   nombresTabla_.clear();
   formas_.clear();
   analisis_.clear();
+  posicionesCambio_.clear();
 }
 
 QStringList Database::Tablas() {
@@ -580,9 +581,46 @@ LecturaCambio::LecturaCambio(const QString& tabla, const QStringList& clave, QSt
 
 CambioEjecutado::CambioEjecutado(Database& db, const LecturaCambio& lectura,
                                  std::vector<Valor> valoresClave)
-    : db_(db), lectura_(lectura), valoresClave_(std::move(valoresClave)) {
-  if (!db_.Diario()) return;  // nothing to tell: the statement runs alone
-  antes_ = Lee();
+    : db_(db), lectura_(lectura), valoresClave_(std::move(valoresClave)) {}
+
+int CambioEjecutado::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
+  if (!db_.Diario() || parametros.empty()) {
+    if (db_.Diario()) antes_ = Lee();
+    return db_.Ejecuta(sql, parametros);
+  }
+  Database::PosicionesCambio& p = db_.posicionesCambio_[lectura_.sql];
+  if (p.columnas == 0) {
+    if (const auto info = db_.Tabla(lectura_.tabla)) {
+      p.tabla = info->nombre.toUtf8();
+      p.columnas = static_cast<int>(info->columnas.size());
+      for (const QString& c : lectura_.columnas) p.posiciones.push_back(info->Indice(c));
+    }
+  }
+  const bool enSuSitio = p.columnas > 0 && std::find(p.posiciones.begin(), p.posiciones.end(),
+                                                     -1) == p.posiciones.end();
+  Sentencias::MarcaEscritura(db_);
+  const Database::Vigilancia vigilancia(db_);
+  Sentencia& q = Sentencias::Prepara(db_, sql);
+  CapturaFila captura{p.tabla, p.columnas, p.posiciones, 0, false, {}, {}};
+  const bool contada = enSuSitio && q.Captura(&captura);
+  if (!contada) antes_ = Lee();
+  for (int i = 0; i < static_cast<int>(parametros.size()); ++i) q.EnlazaValor(i, parametros[i]);
+  Sentencias::Corre(db_, q, sql);
+  const int cambiadas = q.FilasCambiadas();
+  q.Termina();
+  if (contada) {
+    if (captura.otra)
+      throw DbError(QStringLiteral("La tabla %1 ha cambiado de columnas mientras se importaba; "
+                                   "vuelva a importar el fichero.")
+                        .arg(lectura_.tabla),
+                    db_.Nombre(), sql);
+    // One row, as a read by its key finds: the values it had and has.
+    if (captura.filas == 1) {
+      antes_ = std::move(captura.antes);
+      despues_ = std::move(captura.despues);
+    }
+  }
+  return cambiadas;
 }
 
 std::vector<QVariant> CambioEjecutado::Lee() {
@@ -608,7 +646,7 @@ CambioFila CambioEjecutado::Fila() const {
 void CambioEjecutado::Anota() {
   DiarioCambios* diario = db_.Diario();
   if (!diario || !antes_ || antes_->empty()) return;
-  const std::vector<QVariant> despues = Lee();
+  const std::vector<QVariant> despues = despues_ ? std::move(*despues_) : Lee();
   if (despues.size() != antes_->size()) return;
   CambioFila c;
   for (size_t i = 0; i < despues.size(); ++i) {

@@ -220,6 +220,7 @@ class Database : public std::enable_shared_from_this<Database> {
 
  private:
   friend struct Sentencias;  // the layer's statement machinery (sentencia.h)
+  friend class CambioEjecutado;
   Database() = default;
   [[noreturn]] void Falla(const QSqlError& e, const QString& sql) const;
   // The statement of `sql`, prepared once per connection.
@@ -279,6 +280,15 @@ class Database : public std::enable_shared_from_this<Database> {
     int finSelectTodo = -1;
   };
   QHash<QString, AnalisisConsulta> analisis_;
+  // Where the columns a CambioEjecutado reads are in their table, by the text of its read:
+  // the engine tells a changed row's values by their place. Empty places: a column the
+  // table lacks.
+  struct PosicionesCambio {
+    QByteArray tabla;
+    int columnas = 0;
+    std::vector<int> posiciones;
+  };
+  QHash<QString, PosicionesCambio> posicionesCambio_;
   // A recordset of `sql` with no rows yet, and the text actually run in `ejecutada`.
   Recordset PreparaRecordset(const QString& sql, QString* ejecutada);
 };
@@ -315,15 +325,18 @@ struct LecturaCambio {
   QString sql;
 };
 
-// What an UPDATE run with Database::Ejecuta changed in one row, told to the connection's
-// journal (Database::Diario) when one is set; recordsets tell their own rows. Built before
-// the statement, it reads the columns of `lectura` of the row named by `valoresClave`; Anota
-// reads them again and tells those that changed, with both values. Both reads run inside the
-// caller's transaction, so they see the row as the statement found and left it. Without a
-// journal nothing is read. `lectura` must outlive it. Throws DbError.
+// What an UPDATE changed in one row, told to the connection's journal (Database::Diario)
+// when one is set; recordsets tell their own rows. Ejecuta runs the statement: it reads the
+// columns of `lectura` of the row named by `valoresClave` first, and Anota reads them again
+// and tells those that changed, with both values; an engine that tells the values of a row
+// as it changes it (SQLite) is asked instead of reading the row twice. Both reads run inside
+// the caller's transaction, so they see the row as the statement found and left it. Without
+// a journal nothing is read. `lectura` must outlive it. Throws DbError.
 class CambioEjecutado {
  public:
   CambioEjecutado(Database& db, const LecturaCambio& lectura, std::vector<Valor> valoresClave);
+  // Runs `sql` with `parametros`; the rows it changed.
+  int Ejecuta(const QString& sql, const std::vector<Valor>& parametros);
   void Anota();
   // Tells the journal (when one is set) that `cantidad` was added to `columna` (in upper
   // case) of the same row: a relative change, undone by taking the quantity off again
@@ -337,7 +350,8 @@ class CambioEjecutado {
   Database& db_;
   const LecturaCambio& lectura_;
   std::vector<Valor> valoresClave_;
-  std::optional<std::vector<QVariant>> antes_;  // none: no journal, or no such row
+  std::optional<std::vector<QVariant>> antes_;    // none: no journal, or no such row
+  std::optional<std::vector<QVariant>> despues_;  // as the engine told them, when it did
 };
 
 // The shared connections: one Database per file, whatever the number of handles

@@ -24,6 +24,19 @@
 
 namespace relvano::store {
 
+// The row of one table that a statement changes, as the engine tells it while the statement
+// runs (Sentencia::Captura): the values of the columns at `posiciones` (counted in the
+// table's own order, `columnas` in all) before and after the change, read as Columna reads
+// them. Only a change the statement itself makes is told, not one of a trigger's.
+struct CapturaFila {
+  QByteArray tabla;  // as the engine names it, compared without case
+  int columnas = 0;
+  std::vector<int> posiciones;
+  int filas = 0;      // rows of the table the statement changed
+  bool otra = false;  // the engine's table had another number of columns: nothing read
+  std::vector<QVariant> antes, despues;  // of the last row changed
+};
+
 // One prepared statement of a connection, prepared once and run many times. Bound values
 // stay bound from one run to the next: binding again what a parameter already holds costs
 // nothing. After Ejecuta, the rows (if any) are read with Siguiente and Columna; Termina
@@ -56,6 +69,12 @@ class Sentencia {
   virtual QVariant UltimaIdentidad() const = 0;
   // Done with the rows of the last run.
   virtual void Termina() = 0;
+  // The next run tells `captura` the row it changes (see CapturaFila); false when the
+  // engine cannot, and then nothing is told. For that run only.
+  virtual bool Captura(CapturaFila* captura) {
+    (void)captura;
+    return false;
+  }
 };
 
 // `sql` with each "?" outside quotes and brackets (a parameter's place) replaced by

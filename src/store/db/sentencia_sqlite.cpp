@@ -21,11 +21,16 @@ std::unique_ptr<Sentencia> PreparaSqlite(QSqlDatabase& db, const QString& sql, Q
 
 #else
 
+#ifdef RELVANO_SQLITE_CAPTURA
+// The engine's declarations of what it tells of each row it changes.
+#define SQLITE_ENABLE_PREUPDATE_HOOK
+#endif
 #include <sqlite3.h>
 
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace relvano::store {
@@ -130,6 +135,12 @@ class SentenciaSqlite final : public Sentencia {
   }
 
   bool Ejecuta() override {
+#ifdef RELVANO_SQLITE_CAPTURA
+    // Asked for this run only, whether it steps or not.
+    CapturaFila* const captura = std::exchange(captura_, nullptr);
+#else
+    CapturaFila* const captura = nullptr;
+#endif
     Termina();
     filaPendiente_ = false;
     if (errorEnlace_) {
@@ -141,7 +152,7 @@ class SentenciaSqlite final : public Sentencia {
       return false;
     }
     if (!st_) return true;  // a text with no statement in it
-    const int rc = sqlite3_step(st_);
+    const int rc = Paso(captura);
     if (rc == SQLITE_ROW) {
       activa_ = true;
       filaPendiente_ = true;
@@ -190,6 +201,13 @@ class SentenciaSqlite final : public Sentencia {
     }
   }
 
+#ifdef RELVANO_SQLITE_CAPTURA
+  bool Captura(CapturaFila* captura) override {
+    captura_ = captura;
+    return true;
+  }
+#endif
+
   int NumColumnas() const override { return st_ ? sqlite3_column_count(st_) : 0; }
   QString NombreColumna(int i) const override {
     return QString::fromUtf8(sqlite3_column_name(st_, i)).remove(QLatin1Char('"'));
@@ -206,6 +224,102 @@ class SentenciaSqlite final : public Sentencia {
   }
 
  private:
+  // The statement's first step, its changes told to `captura` (Captura) when there is one.
+  int Paso([[maybe_unused]] CapturaFila* captura) {
+#ifdef RELVANO_SQLITE_CAPTURA
+    if (captura) {
+      sqlite3_preupdate_hook(db_, &AnotaFila, captura);
+      const int rc = sqlite3_step(st_);
+      sqlite3_preupdate_hook(db_, nullptr, nullptr);
+      return rc;
+    }
+#endif
+    return sqlite3_step(st_);
+  }
+
+#ifdef RELVANO_SQLITE_CAPTURA
+  // The engine's word, before each row it changes, that it changes it.
+  static void AnotaFila(void* datos, sqlite3* db, int operacion, const char* base,
+                        const char* tabla, sqlite3_int64, sqlite3_int64) {
+    auto* c = static_cast<CapturaFila*>(datos);
+    if (operacion != SQLITE_UPDATE || sqlite3_preupdate_depth(db) != 0 ||
+        qstricmp(base, "main") != 0 || qstricmp(tabla, c->tabla.constData()) != 0)
+      return;
+    ++c->filas;
+    c->antes.clear();
+    c->despues.clear();
+    if (sqlite3_preupdate_count(db) != c->columnas) {
+      c->otra = true;
+      return;
+    }
+    c->antes.reserve(c->posiciones.size());
+    c->despues.reserve(c->posiciones.size());
+    for (const int i : c->posiciones) {
+      sqlite3_value* antes = nullptr;
+      sqlite3_value* despues = nullptr;
+      if (sqlite3_preupdate_old(db, i, &antes) != SQLITE_OK) antes = nullptr;
+      if (sqlite3_preupdate_new(db, i, &despues) != SQLITE_OK) despues = nullptr;
+      // A column the statement left as it was is told as two empty values, which compare
+      // equal as the values themselves would: most columns are, and each value read costs.
+      if (Mismo(antes, despues)) {
+        c->antes.emplace_back();
+        c->despues.emplace_back();
+      } else {
+        c->antes.push_back(ValorDe(antes));
+        c->despues.push_back(ValorDe(despues));
+      }
+    }
+  }
+
+  // The same value: the same type, and the same number or the same bytes.
+  static bool Mismo(sqlite3_value* a, sqlite3_value* b) {
+    if (!a || !b) return false;
+    const int tipo = sqlite3_value_type(a);
+    if (tipo != sqlite3_value_type(b)) return false;
+    switch (tipo) {
+      case SQLITE_NULL:
+        return true;
+      case SQLITE_INTEGER:
+        return sqlite3_value_int64(a) == sqlite3_value_int64(b);
+      case SQLITE_FLOAT:
+        return sqlite3_value_double(a) == sqlite3_value_double(b);
+      case SQLITE_TEXT: {
+        const unsigned char* x = sqlite3_value_text(a);
+        const unsigned char* y = sqlite3_value_text(b);
+        const int n = sqlite3_value_bytes(a);
+        return n == sqlite3_value_bytes(b) && std::memcmp(x, y, static_cast<size_t>(n)) == 0;
+      }
+      default: {
+        const void* x = sqlite3_value_blob(a);
+        const void* y = sqlite3_value_blob(b);
+        const int n = sqlite3_value_bytes(a);
+        return n == sqlite3_value_bytes(b) &&
+               (n == 0 || std::memcmp(x, y, static_cast<size_t>(n)) == 0);
+      }
+    }
+  }
+
+  // A value the engine gives, as Columna reads a column.
+  static QVariant ValorDe(sqlite3_value* v) {
+    if (!v) return {};
+    switch (sqlite3_value_type(v)) {
+      case SQLITE_INTEGER:
+        return QVariant::fromValue<qlonglong>(sqlite3_value_int64(v));
+      case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+      case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+      case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
+      default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                 sqlite3_value_bytes(v));
+    }
+  }
+
+  CapturaFila* captura_ = nullptr;
+#endif
+
   // Binds as the driver would: Null, whole numbers, numbers, booleans as 1/0, bytes as a
   // blob, everything else as its text (UTF-8: what the database keeps).
   int Liga(int indice, const QVariant& valor) {
