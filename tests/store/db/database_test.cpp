@@ -164,6 +164,42 @@ TEST(Database, AStatementRunAgainReceivesEveryChangedValue) {
   }
 }
 
+// The engine tells an UPDATE's change of its row while it runs: the values before and
+// after, as reads of the row would give them, the columns left as they were not told; what
+// a trigger changes meanwhile (in the same table, in another row) is not the statement's.
+TEST(Database, AStatementsChangeIsToldByTheEngineNotByItsTriggers) {
+  struct : DiarioCambios {
+    QStringList filas;
+    void Anota(CambioFila c) override {
+      QString f = c.tabla + ' ' + c.valoresClave.at(0).toString();
+      for (size_t i = 0; i < c.antes.size(); ++i)
+        f += ' ' + c.columnas.at(static_cast<int>(i)) + ' ' + c.antes.at(i).toString() + '>' +
+             c.despues.at(i).toString() + ':' + c.despues.at(i).typeName();
+      filas << f;
+    }
+  } diario;
+  TempDb t;
+  t.db().EjecutaScript(
+      "CREATE TABLE A (K TEXT PRIMARY KEY, N REAL, S TEXT, X INTEGER, D TEXT);\n"
+      "INSERT INTO A VALUES ('a', 1, 'uno', 5, '2001-01-01');\n"
+      "INSERT INTO A VALUES ('b', 2, 'dos', 6, '2001-01-01');\n"
+      "CREATE TRIGGER T AFTER UPDATE OF N ON A WHEN NEW.K = 'a' BEGIN "
+      "UPDATE A SET N = N + 100, S = 'otro' WHERE K = 'b'; END;\n");
+  const LecturaCambio lectura("a", {"k"}, {"N", "S", "X", "D"});
+  t.db().FijaDiario(&diario);
+  CambioEjecutado cambio(t.db(), lectura, {Valor("a")});
+  EXPECT_EQ(1, cambio.Ejecuta("UPDATE A SET N = N * ?, X = ?, D = ? WHERE K = ?",
+                              {Valor(2.5), Valor(5), Valor(QDate(2012, 7, 15)), Valor("a")}));
+  cambio.Anota();
+  // A row the statement does not find: nothing changed, nothing told.
+  CambioEjecutado ninguno(t.db(), lectura, {Valor("z")});
+  EXPECT_EQ(0, ninguno.Ejecuta("UPDATE A SET N = 0 WHERE K = ?", {Valor("z")}));
+  ninguno.Anota();
+  t.db().FijaDiario(nullptr);
+  EXPECT_EQ(QStringList({"A a N 1>2.5:double D 2001-01-01>2012-07-15:QString"}), diario.filas);
+  EXPECT_EQ(Valor(102), t.db().Escalar("select N from A where K = 'b'"));
+}
+
 TEST(Database, AFailedStatementSaysWhatTheEngineSaidAndRunsAgain) {
   TempDb t;
   t.db().Ejecuta("create table U (K text primary key)");
