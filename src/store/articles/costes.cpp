@@ -191,13 +191,11 @@ const QString& TextoCompra(int forma) {
 // The article's costs and dates as the change record names them, with and without the
 // purchase's date.
 const LecturaCambio& CostesArticulo(bool conFecha) {
-  static const LecturaCambio sin(QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
-                                 {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
-                                  QStringLiteral("ULTIMA_MODIFICACION")});
-  static const LecturaCambio con(
-      QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
-      {QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"), QStringLiteral("ULTIMA_MODIFICACION"),
-       QStringLiteral("ULTIMA_COMPRA")});
+  static const QStringList costes{QStringLiteral("COSTE"), QStringLiteral("COSTEMEDIO"),
+                                  QStringLiteral("ULTIMA_MODIFICACION")};
+  static const LecturaCambio sin(QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")}, costes);
+  static const LecturaCambio con(QStringLiteral("ARTICULOS"), {QStringLiteral("CODIGO")},
+                                 costes + QStringList{QStringLiteral("ULTIMA_COMPRA")});
   return conFecha ? con : sin;
 }
 

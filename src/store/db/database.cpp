@@ -584,10 +584,7 @@ CambioEjecutado::CambioEjecutado(Database& db, const LecturaCambio& lectura,
     : db_(db), lectura_(lectura), valoresClave_(std::move(valoresClave)) {}
 
 int CambioEjecutado::Ejecuta(const QString& sql, const std::vector<Valor>& parametros) {
-  if (!db_.Diario() || parametros.empty()) {
-    if (db_.Diario()) antes_ = Lee();
-    return db_.Ejecuta(sql, parametros);
-  }
+  if (!db_.Diario()) return db_.Ejecuta(sql, parametros);
   Database::PosicionesCambio& p = db_.posicionesCambio_[lectura_.sql];
   if (p.columnas == 0) {
     if (const auto info = db_.Tabla(lectura_.tabla)) {
@@ -596,18 +593,15 @@ int CambioEjecutado::Ejecuta(const QString& sql, const std::vector<Valor>& param
       for (const QString& c : lectura_.columnas) p.posiciones.push_back(info->Indice(c));
     }
   }
-  const bool enSuSitio = p.columnas > 0 && std::find(p.posiciones.begin(), p.posiciones.end(),
-                                                     -1) == p.posiciones.end();
-  Sentencias::MarcaEscritura(db_);
-  const Database::Vigilancia vigilancia(db_);
-  Sentencia& q = Sentencias::Prepara(db_, sql);
+  // The engine is asked to tell the row's values on the statement's next run, the one
+  // Database::Ejecuta makes at once (nothing runs in between); else the row is read first.
   CapturaFila captura{p.tabla, p.columnas, p.posiciones, 0, false, {}, {}};
-  const bool contada = enSuSitio && q.Captura(&captura);
+  const bool contada =
+      !parametros.empty() && p.columnas > 0 &&
+      std::find(p.posiciones.begin(), p.posiciones.end(), -1) == p.posiciones.end() &&
+      Sentencias::Prepara(db_, sql).Captura(&captura);
   if (!contada) antes_ = Lee();
-  for (int i = 0; i < static_cast<int>(parametros.size()); ++i) q.EnlazaValor(i, parametros[i]);
-  Sentencias::Corre(db_, q, sql);
-  const int cambiadas = q.FilasCambiadas();
-  q.Termina();
+  const int cambiadas = db_.Ejecuta(sql, parametros);
   if (contada) {
     if (captura.otra)
       throw DbError(QStringLiteral("La tabla %1 ha cambiado de columnas mientras se importaba; "
