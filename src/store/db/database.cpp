@@ -273,8 +273,8 @@ void Database::EjecutaSentencias(const QStringList& sentencias) {
 void Database::OlvidaEsquema() {
   tablas_.clear();
   nombresTabla_.clear();
-  formas_.clear();
   analisis_.clear();
+  atajosConsulta_ = {};
   posicionesCambio_.clear();
 }
 
@@ -458,60 +458,68 @@ void Database::RollbackToSavepoint(const QString& nombre) {
   escritoDesdeSavepoint_ = false;
 }
 
-Recordset Database::PreparaRecordset(const QString& sql, QString* ejecutada) {
+std::shared_ptr<Database::AnalisisConsulta> Database::Analiza(const QString& sql) {
   static const QRegularExpression reTabla(
       QStringLiteral(R"(\bfrom\s+\[?([A-Za-z_][A-Za-z0-9_\-]*)\]?)"),
       QRegularExpression::CaseInsensitiveOption);
   static const QRegularExpression reSelectTodo(QStringLiteral(R"(^\s*select\s+\*\s+from\b)"),
                                                QRegularExpression::CaseInsensitiveOption);
-  // The same texts come back on every line of a file: their reading is kept.
-  auto it = analisis_.constFind(sql);
-  if (it == analisis_.constEnd()) {
-    AnalisisConsulta a;
-    const auto m = reTabla.match(sql);
-    if (m.hasMatch()) a.tabla = m.captured(1);
+  // As in Prepara: the text is held, so the same characters at the same place are it.
+  AtajoConsulta& atajo =
+      atajosConsulta_[(reinterpret_cast<quintptr>(sql.constData()) >> 4) % atajosConsulta_.size()];
+  if (atajo.analisis && atajo.sql.constData() == sql.constData() && atajo.sql.size() == sql.size())
+    return atajo.analisis;
+  std::shared_ptr<AnalisisConsulta>& a = analisis_[sql];
+  if (!a) {
+    auto nuevo = std::make_shared<AnalisisConsulta>();
+    if (const auto m = reTabla.match(sql); m.hasMatch()) {
+      nuevo->tabla = m.captured(1);
+      nuevo->info = Tabla(nuevo->tabla);
+    }
     const auto s = reSelectTodo.match(sql);
-    if (s.hasMatch()) a.finSelectTodo = static_cast<int>(s.capturedEnd());
-    it = analisis_.insert(sql, a);
+    nuevo->conRowid = nuevo->info && nuevo->info->clave.isEmpty() && nuevo->info->tieneRowid &&
+                      s.hasMatch() && !dialecto_->ColumnaFila().isEmpty();
+    nuevo->ejecutada = nuevo->conRowid
+                           ? QStringLiteral("SELECT *, ") + dialecto_->ColumnaFila() +
+                                 QStringLiteral(" AS RELVANO_ROWID FROM") + sql.mid(s.capturedEnd())
+                           : sql;
+    // Looked up again: reading the table's description may have grown the hash.
+    analisis_[sql] = nuevo;
+    atajo = {sql, nuevo};
+    return nuevo;
   }
+  atajo = {sql, a};
+  return a;
+}
+
+Recordset Database::PreparaRecordset(const QString& sql, const AnalisisConsulta& analisis) {
   Recordset rs;
   rs.db_ = shared_from_this();
   rs.sql_ = sql;
-  if (!it->tabla.isEmpty()) {
-    rs.tabla_ = it->tabla;
-    rs.info_ = Tabla(rs.tabla_);
-  }
-  // A table without a primary key is edited through its row identity, which the
-  // query then also has to return.
-  *ejecutada = sql;
-  const bool conRowid = rs.info_ && rs.info_->clave.isEmpty() && rs.info_->tieneRowid &&
-                        it->finSelectTodo >= 0 && !dialecto_->ColumnaFila().isEmpty();
-  if (conRowid)
-    *ejecutada = QStringLiteral("SELECT *, ") + dialecto_->ColumnaFila() +
-                 QStringLiteral(" AS RELVANO_ROWID FROM") + sql.mid(it->finSelectTodo);
-  rs.rowidCol_ = conRowid ? 0 : -1;  // its position is known once the shape is
+  rs.tabla_ = analisis.tabla;
+  rs.info_ = analisis.info;
+  rs.rowidCol_ = analisis.conRowid ? 0 : -1;  // its position is known once the shape is
   return rs;
 }
 
 Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>& parametros) {
-  QString ejecutada;
-  Recordset rs = PreparaRecordset(sql, &ejecutada);
-  const bool conRowid = rs.rowidCol_ >= 0;
+  // Held here: a failure below may make the connection forget what it knew of its tables.
+  const std::shared_ptr<AnalisisConsulta> analisis = Analiza(sql);
+  Recordset rs = PreparaRecordset(sql, *analisis);
   const Vigilancia vigilancia(*this);  // the rows may come after the statement
-  Sentencia& q = Sentencias::Corre(*this, ejecutada, parametros);
-  auto& forma = formas_[ejecutada];
-  if (!forma) {
+  Sentencia& q = Sentencias::Corre(*this, analisis->ejecutada, parametros);
+  if (!analisis->forma) {
     auto f = std::make_shared<FormaResultado>();
     for (int i = 0; i < q.NumColumnas(); ++i) {
       f->nombres << q.NombreColumna(i);
       f->mayusculas << f->nombres.back().toUpper();
       f->indices.insert(f->mayusculas.back(), i);
     }
-    forma = std::move(f);
+    analisis->forma = std::move(f);
   }
-  rs.forma_ = forma;
-  const int n = forma->nombres.size();
-  rs.rowidCol_ = conRowid ? n - 1 : -1;
+  rs.forma_ = analisis->forma;
+  const int n = rs.forma_->nombres.size();
+  rs.rowidCol_ = analisis->conRowid ? n - 1 : -1;
   while (q.Siguiente()) {
     std::vector<QVariant> fila(n);
     for (int i = 0; i < n; ++i) fila[i] = q.Columna(i);
@@ -522,12 +530,11 @@ Recordset Database::AbrirRecordset(const QString& sql, const std::vector<Valor>&
 }
 
 Recordset Database::AbrirRecordsetVacio(const QString& sql, const std::vector<Valor>& parametros) {
-  QString ejecutada;
-  Recordset rs = PreparaRecordset(sql, &ejecutada);
-  const auto it = formas_.constFind(ejecutada);
-  if (it == formas_.constEnd() || !*it) return AbrirRecordset(sql, parametros);
-  rs.forma_ = *it;
-  rs.rowidCol_ = rs.rowidCol_ >= 0 ? static_cast<int>(rs.forma_->nombres.size()) - 1 : -1;
+  const std::shared_ptr<AnalisisConsulta> analisis = Analiza(sql);
+  if (!analisis->forma) return AbrirRecordset(sql, parametros);
+  Recordset rs = PreparaRecordset(sql, *analisis);
+  rs.forma_ = analisis->forma;
+  rs.rowidCol_ = analisis->conRowid ? static_cast<int>(rs.forma_->nombres.size()) - 1 : -1;
   return rs;
 }
 

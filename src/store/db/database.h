@@ -272,14 +272,26 @@ class Database : public std::enable_shared_from_this<Database> {
   const TextosSavepoint& TextosDe(const QString& nombre);
   QHash<QString, std::shared_ptr<const InfoTabla>> tablas_;  // upper-case name; null: absent
   QHash<QString, QString> nombresTabla_;  // upper-case name: as the catalogue spells it, or ""
-  QHash<QString, std::shared_ptr<const FormaResultado>> formas_;  // by SQL text
-  // What a recordset's SQL text says: the table after FROM, and where "SELECT * FROM"
-  // ends (-1 when it does not start so). By SQL text.
+  // What a recordset's SQL text comes to on this connection: the table after FROM, its
+  // description, the text run for it and, once it has run, its columns. By SQL text.
   struct AnalisisConsulta {
     QString tabla;
-    int finSelectTodo = -1;
+    std::shared_ptr<const InfoTabla> info;
+    // A table without a primary key is edited through its row identity, which the
+    // query then also has to return (as its last column).
+    bool conRowid = false;
+    QString ejecutada;
+    std::shared_ptr<const FormaResultado> forma;
   };
-  QHash<QString, AnalisisConsulta> analisis_;
+  QHash<QString, std::shared_ptr<AnalisisConsulta>> analisis_;
+  // The analyses last found, by where their text lives, as atajos_ for statements: a
+  // file's lines open the same recordsets thousands of times.
+  struct AtajoConsulta {
+    QString sql;
+    std::shared_ptr<AnalisisConsulta> analisis;
+  };
+  std::array<AtajoConsulta, 16> atajosConsulta_;
+  std::shared_ptr<AnalisisConsulta> Analiza(const QString& sql);
   // Where the columns a CambioEjecutado reads are in their table, by the text of its read:
   // the engine tells a changed row's values by their place. Empty places: a column the
   // table lacks.
@@ -290,7 +302,7 @@ class Database : public std::enable_shared_from_this<Database> {
   };
   QHash<QString, PosicionesCambio> posicionesCambio_;
   // A recordset of `sql` with no rows yet, and the text actually run in `ejecutada`.
-  Recordset PreparaRecordset(const QString& sql, QString* ejecutada);
+  Recordset PreparaRecordset(const QString& sql, const AnalisisConsulta& analisis);
 };
 
 // The rows of a statement run by Database::Consulta, read one at a time: Siguiente moves
