@@ -79,14 +79,20 @@ class SentenciaSqlite final : public Sentencia {
     // a binding until it is replaced); anything else costs the engine less to bind again
     // than a comparison through the variant.
     std::optional<QString>& ligado = textoLigado_[static_cast<size_t>(indice)];
-    if (valor.typeId() == QMetaType::QString && !valor.isNull()) {
+    int rc = SQLITE_OK;
+    if (valor.isNull()) {
+      ligado.reset();
+      rc = sqlite3_bind_null(st_, indice + 1);
+    } else if (valor.typeId() == QMetaType::QString) {
       const QString& texto = *static_cast<const QString*>(valor.constData());
       if (ligado == texto) return;
       ligado = texto;
+      rc = LigaTexto(indice, texto);
     } else {
       ligado.reset();
+      rc = Liga(indice, valor);
     }
-    if (const int rc = Liga(indice, valor); rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
+    if (rc != SQLITE_OK && !errorEnlace_) errorEnlace_ = rc;
   }
 
   // Numbers, booleans and nulls straight to the engine, as AParametro would have converted
@@ -320,50 +326,60 @@ class SentenciaSqlite final : public Sentencia {
   CapturaFila* captura_ = nullptr;
 #endif
 
-  // Binds as the driver would: Null, whole numbers, numbers, booleans as 1/0, bytes as a
-  // blob, everything else as its text (UTF-8: what the database keeps).
+  // Binds a value that is not Null as the driver would: whole numbers, numbers, booleans
+  // as 1/0, bytes as a blob, everything else as its text (UTF-8: what the database keeps).
   int Liga(int indice, const QVariant& valor) {
     const int n = indice + 1;
-    if (valor.isNull()) return sqlite3_bind_null(st_, n);
     switch (valor.typeId()) {
       case QMetaType::Int:
+        return sqlite3_bind_int(st_, n, *static_cast<const int*>(valor.constData()));
       case QMetaType::Bool:
-        return sqlite3_bind_int(st_, n, valor.toInt());
+        return sqlite3_bind_int(st_, n, *static_cast<const bool*>(valor.constData()) ? 1 : 0);
       case QMetaType::UInt:
+        return sqlite3_bind_int64(st_, n, *static_cast<const uint*>(valor.constData()));
       case QMetaType::LongLong:
-        return sqlite3_bind_int64(st_, n, valor.toLongLong());
+        return sqlite3_bind_int64(st_, n, *static_cast<const qlonglong*>(valor.constData()));
       case QMetaType::Double:
-        return sqlite3_bind_double(st_, n, valor.toDouble());
-      default:
-        break;
+        return sqlite3_bind_double(st_, n, *static_cast<const double*>(valor.constData()));
+      case QMetaType::QString:
+        return LigaTexto(indice, *static_cast<const QString*>(valor.constData()));
+      case QMetaType::QByteArray: {
+        // The bytes stay with the parameter until it is bound again: the engine need not
+        // copy them.
+        QByteArray& bytes = textos_[static_cast<size_t>(indice)];
+        bytes = *static_cast<const QByteArray*>(valor.constData());
+        return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
+                                 SQLITE_STATIC);
+      }
+      default: {
+        QByteArray& bytes = textos_[static_cast<size_t>(indice)];
+        bytes = valor.toString().toUtf8();
+        return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
+                                 SQLITE_STATIC);
+      }
     }
-    // The bytes stay with the parameter until it is bound again: the engine need not copy.
-    QByteArray& bytes = textos_[static_cast<size_t>(indice)];
-    if (valor.typeId() == QMetaType::QByteArray) {
-      bytes = valor.toByteArray();
-      return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
-                               SQLITE_STATIC);
-    }
-    if (valor.typeId() == QMetaType::QString)
-      EnUtf8(*static_cast<const QString*>(valor.constData()), bytes);
-    else
-      bytes = valor.toString().toUtf8();
-    return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
-                             SQLITE_STATIC);
   }
 
-  // `texto` in UTF-8 into `bytes`, in the buffer it already has: most values of a file's
-  // lines are short texts bound one after another at the same place, and a new buffer for
-  // each cost more than the conversion.
-  static void EnUtf8(const QString& texto, QByteArray& bytes) {
+  // `texto` in UTF-8 into the parameter's bytes, in the buffer they already have: most
+  // values of a file's lines are short texts bound one after another at the same place,
+  // and a new buffer for each cost more than the conversion. The bytes stay with the
+  // parameter until it is bound again: the engine need not copy them.
+  int LigaTexto(int indice, const QString& texto) {
+    QByteArray& bytes = textos_[static_cast<size_t>(indice)];
     const qsizetype n = texto.size();
     if (!bytes.isDetached() || bytes.capacity() < 3 * n) {
       // A buffer of its own (a blob's bytes are shared with the value they came from).
       bytes = QByteArray();
       bytes.reserve(std::max<qsizetype>(3 * n, 64));
     }
-    bytes.resize(0);
-    AnadeUtf8(bytes, texto);
+    bytes.resize(3 * n);
+    if (const char* fin = EscribeUtf8(texto, bytes.data())) {
+      bytes.resize(fin - bytes.constData());
+    } else {
+      bytes = texto.toUtf8();  // a surrogate: Qt's own conversion
+    }
+    return sqlite3_bind_text(st_, indice + 1, bytes.constData(), static_cast<int>(bytes.size()),
+                             SQLITE_STATIC);
   }
 
   QSqlError ErrorDelMotor(const QString& queHacia, QSqlError::ErrorType tipo, int codigo) const {
