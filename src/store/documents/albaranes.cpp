@@ -31,6 +31,25 @@ void MarcaAnotadas(Database& bdd, int anotadas, const QString& sql,
                   bdd.Nombre(), sql);
 }
 
+// What marking a line reads of it: its key, the invoice's columns (what they held goes to
+// the journal) and its VAT, in the table's order, so that a line stored by itself is
+// written and journalled as a whole row's read would have it. A note's lines are read
+// whole otherwise: every column of thousands of lines, to look at a few. A table without
+// a key is read whole, as before (its rows are named by their identity).
+QString ColumnasParaFacturar(Database& bdd) {
+  const auto tabla = bdd.Tabla(QStringLiteral("LIN_COMPRAS"));
+  if (!tabla || tabla->clave.isEmpty()) return QStringLiteral("*");
+  static const QStringList kLeidas{QStringLiteral("EJER_FACT"),    QStringLiteral("SERIE_FACT"),
+                                   QStringLiteral("NUM_FACT"),     QStringLiteral("FACTURADO"),
+                                   QStringLiteral("TIPO_IVA"),     QStringLiteral("VALOR_IVA"),
+                                   QStringLiteral("VALOR_RECARGO")};
+  QStringList columnas;
+  for (const QString& c : tabla->columnas)
+    if (tabla->clave.contains(c, Qt::CaseInsensitive) || kLeidas.contains(c, Qt::CaseInsensitive))
+      columnas << bdd.Identificador(c);
+  return columnas.join(QStringLiteral(", "));
+}
+
 // Marks the lines of the delivery note open in `albaran` as invoiced by the invoice
 // `ejercicio`/`serie`/`numero`, with the VAT of the invoice date. A line whose VAT is
 // written again is stored by itself; the others are marked with one statement per block
@@ -45,7 +64,8 @@ void FacturaLineasAlbaran(Empresa& empresa, Database& bdd, const Recordset& alba
   const QString abiertas = QStringLiteral(
       " WHERE EJER_ALB = ? AND SERIE_ALB = ? AND NUM_ALB = ? AND IDPROVEEDOR = ?"
       " AND FACTURADO = 0");
-  const QString filtro = QStringLiteral("SELECT * FROM LIN_COMPRAS") + abiertas;
+  const QString filtro = QStringLiteral("SELECT ") + ColumnasParaFacturar(bdd) +
+                         QStringLiteral(" FROM LIN_COMPRAS") + abiertas;
   // A delivery note may have any number of lines: they are taken a block at a time, in
   // the order of their identity, so that memory does not grow with the note.
   constexpr int kBloque = 500;
