@@ -50,6 +50,14 @@ TEST(Database, TableInfoOutlivesLaterTablesAndAForgottenSchema) {
   rs.Asigna("K", Valor("a"));
   rs.GrabarRegistro();
   EXPECT_EQ(Valor(3.0), t.db().Escalar("select V from T0 where K = 'a'"));
+  // The same text opened again once the schema is forgotten is read afresh, though it is
+  // found by where it lives: a column added since is there.
+  const QString sql = QStringLiteral("select * from T1");
+  t.db().AbrirRecordset(sql);
+  t.db().Ejecuta("ALTER TABLE T1 ADD COLUMN W TEXT DEFAULT 'w'");
+  t.db().OlvidaEsquema();
+  t.db().Ejecuta("INSERT INTO T1 (K) VALUES ('b')");
+  EXPECT_EQ(Valor("w"), t.db().AbrirRecordset(sql)["W"]);
 }
 
 TEST(Database, NumbersBoundAsIntegersOnlyWhenExact) {
