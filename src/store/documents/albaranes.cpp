@@ -31,18 +31,18 @@ void MarcaAnotadas(Database& bdd, int anotadas, const QString& sql,
                   bdd.Nombre(), sql);
 }
 
-// What marking a line reads of it: its key, the invoice's columns (what they held goes to
-// the journal) and its VAT, in the table's order, so that a line stored by itself is
-// written and journalled as a whole row's read would have it. A note's lines are read
-// whole otherwise: every column of thousands of lines, to look at a few. A table without
-// a key is read whole, as before (its rows are named by their identity).
+// What marking a line reads of it: its key, its identity (the blocks follow it), the
+// invoice's columns (what they held goes to the journal) and its VAT, in the table's order,
+// so that a line stored by itself is written and journalled as a whole row's read would
+// have it; not every column of thousands of lines, to look at a few. A table without a key
+// is read whole, as before (its rows are named by their identity).
 QString ColumnasParaFacturar(Database& bdd) {
   const auto tabla = bdd.Tabla(QStringLiteral("LIN_COMPRAS"));
   if (!tabla || tabla->clave.isEmpty()) return QStringLiteral("*");
-  static const QStringList kLeidas{QStringLiteral("EJER_FACT"),    QStringLiteral("SERIE_FACT"),
-                                   QStringLiteral("NUM_FACT"),     QStringLiteral("FACTURADO"),
-                                   QStringLiteral("TIPO_IVA"),     QStringLiteral("VALOR_IVA"),
-                                   QStringLiteral("VALOR_RECARGO")};
+  static const QStringList kLeidas{QStringLiteral("ID"),         QStringLiteral("EJER_FACT"),
+                                   QStringLiteral("SERIE_FACT"), QStringLiteral("NUM_FACT"),
+                                   QStringLiteral("FACTURADO"),  QStringLiteral("TIPO_IVA"),
+                                   QStringLiteral("VALOR_IVA"),  QStringLiteral("VALOR_RECARGO")};
   QStringList columnas;
   for (const QString& c : tabla->columnas)
     if (tabla->clave.contains(c, Qt::CaseInsensitive) || kLeidas.contains(c, Qt::CaseInsensitive))
