@@ -301,7 +301,7 @@ class Database : public std::enable_shared_from_this<Database> {
     std::vector<int> posiciones;
   };
   QHash<QString, PosicionesCambio> posicionesCambio_;
-  // A recordset of `sql` with no rows yet, and the text actually run in `ejecutada`.
+  // A recordset of `sql` with no rows and no columns yet, on the table `analisis` names.
   Recordset PreparaRecordset(const QString& sql, const AnalisisConsulta& analisis);
 };
 
