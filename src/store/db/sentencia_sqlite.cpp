@@ -372,12 +372,8 @@ class SentenciaSqlite final : public Sentencia {
       bytes = QByteArray();
       bytes.reserve(std::max<qsizetype>(3 * n, 64));
     }
-    bytes.resize(3 * n);
-    if (const char* fin = EscribeUtf8(texto, bytes.data())) {
-      bytes.resize(fin - bytes.constData());
-    } else {
-      bytes = texto.toUtf8();  // a surrogate: Qt's own conversion
-    }
+    bytes.resize(0);
+    AnadeUtf8(bytes, texto);
     return sqlite3_bind_text(st_, indice + 1, bytes.constData(), static_cast<int>(bytes.size()),
                              SQLITE_STATIC);
   }
