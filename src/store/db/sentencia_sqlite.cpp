@@ -189,22 +189,11 @@ class SentenciaSqlite final : public Sentencia {
     return false;
   }
 
+  // A column read through its value, as the change capture reads the engine's values: one
+  // conversion for both. The value is used at once, on the statement's own thread.
   QVariant Columna(int i) const override {
     if (!activa_ || i < 0 || i >= sqlite3_column_count(st_)) return {};
-    switch (sqlite3_column_type(st_, i)) {
-      case SQLITE_INTEGER:
-        return QVariant::fromValue<qlonglong>(sqlite3_column_int64(st_, i));
-      case SQLITE_FLOAT:
-        return sqlite3_column_double(st_, i);
-      case SQLITE_NULL:
-        return QVariant(QMetaType::fromType<QString>());
-      case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(st_, i)),
-                          sqlite3_column_bytes(st_, i));
-      default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st_, i)),
-                                 sqlite3_column_bytes(st_, i));
-    }
+    return ValorDe(sqlite3_column_value(st_, i));
   }
 
 #ifdef RELVANO_SQLITE_CAPTURA
@@ -230,6 +219,24 @@ class SentenciaSqlite final : public Sentencia {
   }
 
  private:
+  // A value the engine gives: a column read, or a row's value before or after a change.
+  static QVariant ValorDe(sqlite3_value* v) {
+    if (!v) return {};
+    switch (sqlite3_value_type(v)) {
+      case SQLITE_INTEGER:
+        return QVariant::fromValue<qlonglong>(sqlite3_value_int64(v));
+      case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+      case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+      case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
+      default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                 sqlite3_value_bytes(v));
+    }
+  }
+
   // The statement's first step, its changes told to `captura` (Captura) when there is one.
   int Paso([[maybe_unused]] CapturaFila* captura) {
 #ifdef RELVANO_SQLITE_CAPTURA
@@ -302,24 +309,6 @@ class SentenciaSqlite final : public Sentencia {
         return n == sqlite3_value_bytes(b) &&
                (n == 0 || std::memcmp(x, y, static_cast<size_t>(n)) == 0);
       }
-    }
-  }
-
-  // A value the engine gives, as Columna reads a column.
-  static QVariant ValorDe(sqlite3_value* v) {
-    if (!v) return {};
-    switch (sqlite3_value_type(v)) {
-      case SQLITE_INTEGER:
-        return QVariant::fromValue<qlonglong>(sqlite3_value_int64(v));
-      case SQLITE_FLOAT:
-        return sqlite3_value_double(v);
-      case SQLITE_NULL:
-        return QVariant(QMetaType::fromType<QString>());
-      case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
-      default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                 sqlite3_value_bytes(v));
     }
   }
 
