@@ -469,24 +469,21 @@ std::shared_ptr<Database::AnalisisConsulta> Database::Analiza(const QString& sql
       atajosConsulta_[(reinterpret_cast<quintptr>(sql.constData()) >> 4) % atajosConsulta_.size()];
   if (atajo.analisis && atajo.sql.constData() == sql.constData() && atajo.sql.size() == sql.size())
     return atajo.analisis;
-  std::shared_ptr<AnalisisConsulta>& a = analisis_[sql];
+  std::shared_ptr<AnalisisConsulta> a = analisis_.value(sql);
   if (!a) {
-    auto nuevo = std::make_shared<AnalisisConsulta>();
+    a = std::make_shared<AnalisisConsulta>();
     if (const auto m = reTabla.match(sql); m.hasMatch()) {
-      nuevo->tabla = m.captured(1);
-      nuevo->info = Tabla(nuevo->tabla);
+      a->tabla = m.captured(1);
+      a->info = Tabla(a->tabla);
     }
     const auto s = reSelectTodo.match(sql);
-    nuevo->conRowid = nuevo->info && nuevo->info->clave.isEmpty() && nuevo->info->tieneRowid &&
-                      s.hasMatch() && !dialecto_->ColumnaFila().isEmpty();
-    nuevo->ejecutada = nuevo->conRowid
-                           ? QStringLiteral("SELECT *, ") + dialecto_->ColumnaFila() +
-                                 QStringLiteral(" AS RELVANO_ROWID FROM") + sql.mid(s.capturedEnd())
-                           : sql;
-    // Looked up again: reading the table's description may have grown the hash.
-    analisis_[sql] = nuevo;
-    atajo = {sql, nuevo};
-    return nuevo;
+    a->conRowid = a->info && a->info->clave.isEmpty() && a->info->tieneRowid && s.hasMatch() &&
+                  !dialecto_->ColumnaFila().isEmpty();
+    a->ejecutada = a->conRowid
+                       ? QStringLiteral("SELECT *, ") + dialecto_->ColumnaFila() +
+                             QStringLiteral(" AS RELVANO_ROWID FROM") + sql.mid(s.capturedEnd())
+                       : sql;
+    analisis_.insert(sql, a);
   }
   atajo = {sql, a};
   return a;

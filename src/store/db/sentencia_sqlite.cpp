@@ -330,8 +330,6 @@ class SentenciaSqlite final : public Sentencia {
         return sqlite3_bind_int64(st_, n, *static_cast<const qlonglong*>(valor.constData()));
       case QMetaType::Double:
         return sqlite3_bind_double(st_, n, *static_cast<const double*>(valor.constData()));
-      case QMetaType::QString:
-        return LigaTexto(indice, *static_cast<const QString*>(valor.constData()));
       case QMetaType::QByteArray: {
         // The bytes stay with the parameter until it is bound again: the engine need not
         // copy them.
@@ -340,12 +338,8 @@ class SentenciaSqlite final : public Sentencia {
         return sqlite3_bind_blob(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
                                  SQLITE_STATIC);
       }
-      default: {
-        QByteArray& bytes = textos_[static_cast<size_t>(indice)];
-        bytes = valor.toString().toUtf8();
-        return sqlite3_bind_text(st_, n, bytes.constData(), static_cast<int>(bytes.size()),
-                                 SQLITE_STATIC);
-      }
+      default:
+        return LigaTexto(indice, valor.toString());
     }
   }
 
